@@ -1,0 +1,23 @@
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+
+namespace dorvan {
+
+enum class FtpFileType : int32_t { unknown = 0, file = 1, cdir = 2, pdir = 3, dir = 4 };
+
+constexpr uint64_t unknownSize = UINT64_MAX;
+constexpr int64_t unknownTime = 3155378975999999999;  // the largest time in ticks
+
+struct FtpFileInfo {
+    std::string name;
+    FtpFileType type = FtpFileType::unknown;
+    uint64_t size = unknownSize;
+    int64_t modify = unknownTime;  // 100-ns ticks since 0001-01-01
+    int64_t create = unknownTime;
+    std::string mime;
+    std::map<std::string, std::string> facts;
+};
+
+}  // namespace dorvan

@@ -1,0 +1,77 @@
+#pragma once
+// The one FTP session object: a control connection of ftplib behind a
+// re-entrant lock. Every operation returns true only when the server's final
+// reply says so; none throws for an FTP failure and none blocks past the
+// deadline set with setTimeout. This is the only code that includes ftplib.h.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ftp/ftp_file_info.h"
+
+struct NetBuf;
+
+namespace dorvan {
+
+class FtpLib {
+public:
+    FtpLib();
+    virtual ~FtpLib();
+    FtpLib(const FtpLib&) = delete;
+    FtpLib& operator=(const FtpLib&) = delete;
+
+    // Seconds any single wait (connect, greeting, reply, data) may take; <= 0 means 60.
+    void setTimeout(int seconds);
+    // 2 traces replies on stderr, 3 also commands (PASS shown as "PASS ****").
+    static void setDebugLevel(int level);
+
+    virtual bool connect(const std::string& host, int port);
+    virtual bool login(const std::string& user, const std::string& password);
+    virtual bool setActive();
+    virtual bool setPassive();
+    // mode is 'I' (image) or 'A' (ASCII). get writes a temporary file beside
+    // localPath and renames it into place only after the server confirmed.
+    virtual bool put(const std::string& localPath, const std::string& remotePath, char mode);
+    virtual bool get(const std::string& localPath, const std::string& remotePath, char mode);
+    virtual bool size(const std::string& remotePath, uint64_t& size, char mode);
+    virtual bool modDate(const std::string& remotePath, std::string& date);
+    virtual bool mkdir(const std::string& remotePath);
+    virtual bool sysType(std::string& type);
+    virtual bool isWindows();
+    virtual bool chdir(const std::string& remotePath);
+    virtual bool cdup();
+    virtual bool deleteFile(const std::string& remotePath);
+    virtual bool rmdir(const std::string& remotePath);
+    virtual bool pwd(std::string& folder);
+    virtual std::string pwd();
+    // An empty localPath writes the listing text to the console (stdout).
+    virtual bool nlst(const std::string& localPath, const std::string& remotePath);
+    virtual bool listToFile(const std::string& localPath, const std::string& remotePath);
+    virtual bool list(const std::string& remotePath, std::vector<FtpFileInfo>& entries);
+    virtual bool rename(const std::string& from, const std::string& to);
+    virtual std::string lastResponse();
+    virtual bool sendCmd(const std::string& command, char expected);
+    virtual bool sendCmd(const char* command, char expected);
+    virtual bool utf8On();
+    virtual void quit();
+    virtual void close();
+
+    // From another thread: makes a blocked operation fail at once.
+    void abort();
+
+private:
+    std::recursive_mutex lock_;
+    NetBuf* control_ = nullptr;
+    std::string systemType_;
+    int timeoutSeconds_ = 60;
+    std::atomic<bool> aborted_{false};
+};
+
+// Parses one LIST line into a record (the system type decides the time base).
+FtpFileInfo parseLine(std::string_view line, const std::string& systemType);
+
+}  // namespace dorvan

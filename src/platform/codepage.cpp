@@ -1,0 +1,132 @@
+#include "platform/codepage.h"
+
+#include <cerrno>
+#include <clocale>
+#include <cstring>
+#include <iconv.h>
+#include <langinfo.h>
+#include <vector>
+
+namespace dorvan::platform {
+namespace {
+
+std::string localeCharset() {
+    static const std::string name = [] {
+        std::setlocale(LC_CTYPE, "");
+        std::string cs = nl_langinfo(CODESET);
+        if (cs.empty() || cs == "ANSI_X3.4-1968" || cs == "ASCII" || cs == "US-ASCII") return std::string("UTF-8");
+        return cs;
+    }();
+    return name;
+}
+
+class Iconv {
+public:
+    Iconv(const std::string& to, const std::string& from) : cd_(iconv_open(to.c_str(), from.c_str())) {
+        if (cd_ == reinterpret_cast<iconv_t>(-1))
+            throw CodePageError("CodePage.convert :: " + std::string(std::strerror(errno)) + " (" + from + " to " + to + ")");
+    }
+    ~Iconv() { iconv_close(cd_); }
+    Iconv(const Iconv&) = delete;
+    Iconv& operator=(const Iconv&) = delete;
+
+    // Converts as much as possible; returns the errno that stopped it (0 when all done).
+    int run(const char*& in, size_t& inLeft, std::string& out) {
+        char buf[4096];
+        while (inLeft > 0) {
+            char* outPtr = buf;
+            size_t outLeft = sizeof buf;
+            size_t r = iconv(cd_, const_cast<char**>(&in), &inLeft, &outPtr, &outLeft);
+            out.append(buf, static_cast<size_t>(outPtr - buf));
+            if (r == static_cast<size_t>(-1) && errno != E2BIG) return errno;
+        }
+        char* outPtr = buf;
+        size_t outLeft = sizeof buf;
+        iconv(cd_, nullptr, nullptr, &outPtr, &outLeft);
+        out.append(buf, static_cast<size_t>(outPtr - buf));
+        return 0;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+// Source bytes to UTF-32LE code points, an invalid byte giving U+FFFD.
+std::u32string decode(std::string_view bytes, const std::string& charset) {
+    Iconv cv("UTF-32LE", charset);
+    std::string raw;
+    const char* in = bytes.data();
+    size_t left = bytes.size();
+    while (left > 0) {
+        int err = cv.run(in, left, raw);
+        if (err == 0) break;
+        raw.append("\xFD\xFF\x00\x00", 4);
+        ++in;
+        --left;
+    }
+    std::u32string out(raw.size() / 4, U'\0');
+    std::memcpy(out.data(), raw.data(), out.size() * 4);
+    return out;
+}
+
+std::string encode(const std::u32string& text, const std::string& charset) {
+    Iconv cv(charset, "UTF-32LE");
+    std::string out;
+    const char* in = reinterpret_cast<const char*>(text.data());
+    size_t left = text.size() * 4;
+    while (left > 0) {
+        int err = cv.run(in, left, out);
+        if (err == 0) break;
+        out += '?';
+        in += 4;
+        left -= left >= 4 ? 4 : left;
+    }
+    return out;
+}
+
+std::string nameOrThrow(unsigned codePage) {
+    auto name = iconvNameOf(codePage);
+    if (!name) throw CodePageError("CodePage.convert :: no mapping for code page " + std::to_string(codePage));
+    return *name;
+}
+
+}  // namespace
+
+std::optional<std::string> iconvNameOf(unsigned cp) {
+    switch (cp) {
+        case 0: return localeCharset();
+        case 65001: return "UTF-8";
+        case 1200: return "UTF-16LE";
+        case 1201: return "UTF-16BE";
+        case 437: case 850: case 852: case 855: case 857: case 862: case 866: case 874:
+            return "CP" + std::to_string(cp);
+        case 932: return "CP932";
+        case 936: return "CP936";
+        case 949: return "CP949";
+        case 950: return "BIG5";
+        case 54936: return "GB18030";
+        case 20866: return "KOI8-R";
+        case 21866: return "KOI8-U";
+        case 51932: return "EUC-JP";
+        case 51949: return "EUC-KR";
+        default: break;
+    }
+    if (cp >= 1250 && cp <= 1258) return "CP" + std::to_string(cp);
+    if (cp >= 28591 && cp <= 28606) return "ISO-8859-" + std::to_string(cp - 28590);
+    return std::nullopt;
+}
+
+std::string charsetToUtf8(std::string_view bytes, const std::string& charset) {
+    return encode(decode(bytes, charset), "UTF-8");
+}
+
+std::string codePageToUtf8(std::string_view bytes, unsigned codePage) {
+    return charsetToUtf8(bytes, nameOrThrow(codePage));
+}
+
+std::string utf8ToCodePage(std::string_view utf8, unsigned codePage) {
+    std::string target = nameOrThrow(codePage);
+    return encode(decode(utf8, "UTF-8"), target);
+}
+
+}  // namespace dorvan::platform

@@ -1,0 +1,25 @@
+#pragma once
+// File-system facts and locations. Only this folder talks to the OS.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace dorvan::platform {
+
+std::string programFolder();    // folder of the running binary, ending with '/'
+std::string programBaseName();  // file name of the running binary without extension
+std::string dataFolder();       // per-user data folder, ending with '/'; not created here
+bool createFolders(const std::string& path);  // with parents; true when the folder exists afterwards
+
+bool isAbsolutePath(const std::string& path);  // begins with '/'
+bool pathExists(const std::string& path);
+bool isFolder(const std::string& path);
+bool isRegularFile(const std::string& path);  // exists and is not a folder
+std::optional<uint64_t> fileSize(const std::string& path);
+bool removeFile(const std::string& path);
+bool renameFile(const std::string& from, const std::string& to);  // replaces the target
+// Reads a whole file; false with a reason when it cannot.
+bool readWholeFile(const std::string& path, std::string& content, std::string& error);
+std::string lastErrorText();  // strerror(errno)
+
+}  // namespace dorvan::platform

@@ -1,0 +1,23 @@
+#pragma once
+// The one output routine for results and errors, and the log file.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace dorvan {
+
+enum class Level { Trace, Info, Warn, Error, Fatal };
+
+constexpr uint64_t logSizeCap = 512'000;
+
+std::string dataFolder();  // per-user data folder, ending with '/'
+std::string logPath();     // data folder + program base name + "-log.txt"
+void openLogging();        // creates the data folder; deletes a log over the cap; appends
+void closeLogging();
+void logRecord(Level level, std::string_view text);  // log file only
+
+// Console line (text + CR LF), then a log record at Info, or at Error for any
+// other level. Returns true for Info, false otherwise.
+bool printMessage(Level level, std::string_view text);
+
+}  // namespace dorvan

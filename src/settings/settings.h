@@ -1,0 +1,65 @@
+#pragma once
+// The process-wide Settings record: every argument value with its default,
+// the session flags and the one session object.
+#include <atomic>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <string>
+
+namespace dorvan {
+
+class FtpLib;
+
+constexpr int64_t unsetSize = -1;
+constexpr int64_t unsetLimit = std::numeric_limits<int64_t>::max();
+constexpr int64_t ticksPerMinute = 600'000'000;
+
+struct Settings {
+    // Session state. The flags are read by the keep-alive thread.
+    std::shared_ptr<FtpLib> session;
+    std::atomic<bool> isConnected{false};
+    std::atomic<bool> isLoggedin{false};
+    std::atomic<bool> quitRequested{false};
+
+    // Argument values, in the order status prints them.
+    std::string host;
+    int32_t port = 21;
+    std::string username;
+    std::string password;
+    std::string remote;
+    std::string local;
+    bool passive = true;
+    bool justprint = false;
+    bool overwrite = true;
+    char transferType = 'I';
+    int32_t debug = 0;
+    uint32_t encoding = 0;
+    std::string name;
+    std::string src;
+    std::string dst;
+    char expresp = '2';
+    bool recurse = false;
+    std::string include;
+    std::string exclude;
+    int64_t lsize = unsetSize;
+    int64_t gsize = unsetSize;
+    int64_t lmodified = unsetLimit;
+    int64_t gmodified = unsetLimit;
+    int64_t maxfiles = unsetLimit;
+    int64_t maxfolders = unsetLimit;
+    std::string compress;
+    std::atomic<int32_t> keepalive{30};
+    int32_t timeout = 60;  // seconds any wait on the server may take
+};
+
+Settings& settings();
+
+void resetSettings();
+bool closeSession(bool quit);
+bool applyTransferType(bool image);
+bool applyPassive(bool passive);
+bool setDebug(int32_t level);
+bool printStatus();
+
+}  // namespace dorvan
