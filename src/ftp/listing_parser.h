@@ -1,0 +1,29 @@
+#pragma once
+// Reads one line of a LIST reply in any of the styles servers use (EPLF,
+// UNIX long listing, VMS, MS-DOS). Pure: it never writes into the line and
+// never reads outside [line, line + length).
+#include <cstddef>
+#include <cstdint>
+
+namespace dorvan {
+
+struct ListingReport {
+    int32_t name = 0;        // offset of the name in the line
+    int32_t nameLength = 0;
+    int32_t folder = 0;      // 1 when changing into the entry may work
+    int32_t retrieval = 0;   // 1 when retrieving the entry may work
+    int32_t sizeKind = 0;    // 0 unknown, 1 bytes
+    int64_t size = 0;
+    int32_t timeKind = 0;    // 0 unknown, 1 exact local, 2 remote to the minute, 3 remote to the day
+    int64_t time = 0;        // seconds since 1970-01-01, the listed date taken as UTC
+    int32_t idKind = 0;      // 0 none, 1 unique identifier given
+    int32_t id = 0;          // offset of the identifier in the line
+    int32_t idLength = 0;
+};
+
+// Returns 1 when the line was recognised, else 0 (the report is then meaningless).
+// nowSeconds is the current time used for the year guess of UNIX lines.
+int parseListing(ListingReport& report, const char* line, size_t length, int64_t nowSeconds);
+int parseListing(ListingReport& report, const char* line, size_t length);  // uses the clock
+
+}  // namespace dorvan
