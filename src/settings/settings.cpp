@@ -8,8 +8,22 @@
 namespace dorvan {
 
 Settings& settings() {
-    static Settings record;
-    return record;
+    // Never destroyed: the keep-alive and control-handler threads may still read it at exit.
+    static Settings* record = new Settings;
+    return *record;
+}
+
+std::shared_ptr<FtpLib> ensureSession() {
+    Settings& s = settings();
+    std::lock_guard<std::mutex> guard(s.sessionPointerLock);
+    if (!s.session) s.session = std::make_shared<FtpLib>();
+    return s.session;
+}
+
+void abortSession() {
+    Settings& s = settings();
+    std::lock_guard<std::mutex> guard(s.sessionPointerLock);
+    if (s.session) s.session->abort();
 }
 
 void resetSettings() {
@@ -42,7 +56,11 @@ bool closeSession(bool quit) {
     if (s.session && s.isLoggedin) {
         s.isConnected = false;
         s.isLoggedin = false;
-        std::shared_ptr<FtpLib> session = std::move(s.session);
+        std::shared_ptr<FtpLib> session;
+        {
+            std::lock_guard<std::mutex> guard(s.sessionPointerLock);
+            session = std::move(s.session);
+        }
         session->close();
         session.reset();
         printMessage(Level::Info, " FTP closed");

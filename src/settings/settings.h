@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace dorvan {
@@ -17,7 +18,8 @@ constexpr int64_t ticksPerMinute = 600'000'000;
 
 struct Settings {
     // Session state. The flags are read by the keep-alive thread.
-    std::shared_ptr<FtpLib> session;
+    std::shared_ptr<FtpLib> session;  // replaced or released only under sessionPointerLock
+    std::mutex sessionPointerLock;
     std::atomic<bool> isConnected{false};
     std::atomic<bool> isLoggedin{false};
     std::atomic<bool> quitRequested{false};
@@ -54,6 +56,11 @@ struct Settings {
 };
 
 Settings& settings();
+
+// Creates the session object when there is none; returns it.
+std::shared_ptr<FtpLib> ensureSession();
+// From any thread: makes the session's operation in progress fail at once.
+void abortSession();
 
 void resetSettings();
 bool closeSession(bool quit);

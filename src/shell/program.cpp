@@ -1,8 +1,73 @@
 #include "shell/program.h"
 
-namespace dorvan {
+#include <exception>
+#include <unistd.h>
 
-int programMain(int, char**) { return 0; }
-void cleanUp() {}
+#include "platform/console.h"
+#include "platform/signals.h"
+#include "settings/format.h"
+#include "settings/log.h"
+#include "settings/product.h"
+#include "settings/settings.h"
+#include "shell/sending.h"
+
+namespace dorvan {
+namespace {
+
+// Console control events: 0 Ctrl+C, 1 Ctrl+Break, 2 window closed, 5 log-off,
+// 6 shutdown. Runs on the control handler's own thread.
+bool consoleControlHandler(unsigned event) {
+    bool handled = event == 0 || event == 1 || event == 2 || event == 5 || event == 6;
+    if (!handled) return false;
+    settings().quitRequested = true;
+    abortSession();  // a transfer in progress gives up at once
+    platform::wakeConsoleReader();
+    {
+        std::lock_guard<std::recursive_mutex> guard(commandLock());
+        cleanUp();
+    }
+    if (event >= 2) {
+        // The window, the session or the system goes away: end once cleaned up.
+        closeLogging();
+        ::_exit(0);
+    }
+    return true;
+}
+
+}  // namespace
+
+void cleanUp() {
+    closeSession(true);
+    config().writeShortcuts();
+}
+
+int programMain(int argc, char** argv) {
+    openLogging();
+    config();
+    try {
+        platform::installControlHandler([](unsigned event) { consoleControlHandler(event); });
+        platform::setConsoleTitle(config().displayName());
+        auto lockedCleanUp = [] {
+            std::lock_guard<std::recursive_mutex> guard(commandLock());
+            cleanUp();
+        };
+        try {
+            Sending sending(ArgumentList(argv, argv + argc));
+            sending.run();
+        } catch (...) {
+            lockedCleanUp();
+            throw;
+        }
+        lockedCleanUp();
+    } catch (const std::exception& e) {
+        printMessage(Level::Error, std::string("main catach ") + e.what());
+    }
+    {
+        std::lock_guard<std::recursive_mutex> guard(commandLock());
+        closeSession(true);
+    }
+    closeLogging();
+    return 0;
+}
 
 }  // namespace dorvan

@@ -1,0 +1,98 @@
+// dele, mkd, rename, size, mdtm, list and nlst.
+#include "commands/handlers.h"
+#include "commands/one_shot.h"
+#include "commands/session_support.h"
+#include "ftp/ftp_lib.h"
+#include "settings/format.h"
+#include "settings/log.h"
+#include "settings/settings.h"
+
+namespace dorvan::handlers {
+namespace {
+
+enum class HelpAfterMissing { always, atDebugOne };
+
+bool missing(std::string_view message, std::string_view command, HelpAfterMissing help) {
+    printMessage(Level::Error, format(message, command));
+    if (help == HelpAfterMissing::always || settings().debug == 1) printCommandHelp(command);
+    return false;
+}
+
+}  // namespace
+
+bool dele() {
+    if (!login()) return false;
+    Settings& s = settings();
+    if (s.name.empty()) return missing(" {} failure: file name not specified", "dele", HelpAfterMissing::atDebugOne);
+    ClearOnExit oneShot{&s.name};
+    printMessage(Level::Info, format(" deleting {} ...", s.name));
+    bool ok = s.session->deleteFile(toServer(s.name));
+    if (!ok) printMessage(Level::Error, format("{} {} failure, {}", "dele", s.name, lastResponseText()));
+    return ok;
+}
+
+bool mkd() {
+    if (!login()) return false;
+    Settings& s = settings();
+    if (s.name.empty()) return missing("{} failure: diretory name not specified", "mkd", HelpAfterMissing::atDebugOne);
+    ClearOnExit oneShot{&s.name};
+    if (s.session->mkdir(toServer(s.name))) return printMessage(Level::Info, format(" made dir {}", s.name));
+    return printMessage(Level::Error, format("{} failure: dir {}, {}", "mkd", s.name, lastResponseText()));
+}
+
+bool rename() {
+    if (!login()) return false;
+    Settings& s = settings();
+    if (s.src.empty())
+        return missing(" {} failure: source file for rename not specified", "rename", HelpAfterMissing::always);
+    if (s.dst.empty())
+        return missing(" {} failure: destination file for rename not specified", "rename", HelpAfterMissing::always);
+    ClearOnExit oneShot{&s.src, &s.dst};
+    if (s.session->rename(toServer(s.src), toServer(s.dst)))
+        return printMessage(Level::Info, format(" {} renamed to {}", s.src, s.dst));
+    return printMessage(Level::Error, format("rename {} to {} failure: {}", s.src, s.dst, lastResponseText()));
+}
+
+bool size() {
+    if (!login()) return false;
+    Settings& s = settings();
+    if (s.name.empty())
+        return missing(" {} failure: file name for determine the size not specified", "size", HelpAfterMissing::always);
+    ClearOnExit oneShot{&s.name};
+    uint64_t bytes = 0;
+    if (!s.session->size(toServer(s.name), bytes, s.transferType))
+        return printMessage(Level::Error, format("determine the size of {} failure, {}", s.name, lastResponseText()));
+    std::string message = format(" {}: {} bytes", s.name, bytes);
+    if (bytes > 512) message += format(", {0:f2} KB", static_cast<double>(bytes) / 1024);
+    if (bytes > 524288) message += format(", {0:f2} MB", static_cast<double>(bytes) / 1048576);
+    return printMessage(Level::Info, message);
+}
+
+bool mdtm() {
+    if (!login()) return false;
+    Settings& s = settings();
+    if (s.name.empty())
+        return missing("{} failure: file name for determine the modification date not specified", "mdtm",
+                       HelpAfterMissing::always);
+    ClearOnExit oneShot{&s.name};
+    std::string date;
+    if (s.session->modDate(toServer(s.name), date)) return printMessage(Level::Info, format(" {}: {}", s.name, date));
+    return printMessage(Level::Error,
+                        format("determine the modification date of {} failure, {}", s.name, lastResponseText()));
+}
+
+bool list() {
+    if (!login()) return false;
+    Settings& s = settings();
+    ClearOnExit oneShot{&s.name};
+    return s.session->listToFile("", s.name.empty() ? std::string() : toServer(s.name));
+}
+
+bool nlst() {
+    if (!login()) return false;
+    Settings& s = settings();
+    ClearOnExit oneShot{&s.name};
+    return s.session->nlst("", s.name.empty() ? std::string() : toServer(s.name));
+}
+
+}  // namespace dorvan::handlers

@@ -1,0 +1,48 @@
+#include "commands/session_support.h"
+
+#include "commands/handlers.h"
+#include "ftp/ftp_lib.h"
+#include "platform/codepage.h"
+#include "platform/console.h"
+#include "settings/command_help.h"
+#include "settings/settings.h"
+
+namespace dorvan {
+
+std::string toServer(std::string_view text) {
+    uint32_t encoding = settings().encoding;
+    if (encoding == 65001) return std::string(text);
+    return platform::utf8ToCodePage(text, encoding);
+}
+
+std::string fromServer(std::string_view text) {
+    uint32_t encoding = settings().encoding;
+    if (encoding == 65001) return std::string(text);
+    return platform::codePageToUtf8(text, encoding);
+}
+
+std::string lastResponseText() {
+    const auto& session = settings().session;
+    return session ? fromServer(session->lastResponse()) : std::string();
+}
+
+std::string currentDir() {
+    const auto& session = settings().session;
+    return session ? fromServer(session->pwd()) : std::string();
+}
+
+bool changeToRemote(const std::string& folder) {
+    if (!settings().isLoggedin) return false;
+    return changeWorkingDirectory(folder);
+}
+
+bool sessionAlive() {
+    const Settings& s = settings();
+    return !s.quitRequested && s.session && s.isConnected && s.isLoggedin;
+}
+
+void printCommandHelp(std::string_view command) {
+    platform::consoleWrite(commandHelp(command) + "\r\n");
+}
+
+}  // namespace dorvan

@@ -1,0 +1,86 @@
+// get and put of one file.
+#include "commands/handlers.h"
+#include "commands/one_shot.h"
+#include "commands/session_support.h"
+#include "ftp/ftp_lib.h"
+#include "platform/paths.h"
+#include "settings/format.h"
+#include "settings/log.h"
+#include "settings/settings.h"
+#include "zip/archive.h"
+
+namespace dorvan::handlers {
+namespace {
+
+bool hasSeparator(const std::string& name) { return name.find_first_of("/\\") != std::string::npos; }
+
+bool missing(std::string_view message, std::string_view command) {
+    printMessage(Level::Error, format(message, command));
+    if (settings().debug == 1) printCommandHelp(command);
+    return false;
+}
+
+// Same-size check of an overwrite-by-size transfer: true when the remote
+// file's size equals the local file's.
+bool sameSize(const std::string& remoteName, const std::string& localPath) {
+    Settings& s = settings();
+    uint64_t remoteSize = 0;
+    if (!s.session->size(toServer(remoteName), remoteSize, s.transferType)) return false;
+    auto localSize = platform::fileSize(localPath);
+    return localSize && *localSize == remoteSize;
+}
+
+std::string lastPathComponent(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+}  // namespace
+
+bool get() {
+    if (!login()) return false;
+    Settings& s = settings();
+    if (s.local.empty()) return missing("{} failure: local folder for FTP transfer not specified", "get");
+    if (s.src.empty()) return missing("{} failure: source file for FTP transfer not specified", "get");
+    if (hasSeparator(s.src)) return printMessage(Level::Error, format("Invalid {} format", s.src));
+    if (!s.dst.empty() && hasSeparator(s.dst)) return printMessage(Level::Error, format("Invalid {} format", s.dst));
+    ClearOnExit oneShot{&s.src, &s.dst};
+
+    std::string localPath = s.local + (s.dst.empty() ? s.src : s.dst);
+    if (!s.overwrite && platform::isRegularFile(localPath) && sameSize(s.src, localPath))
+        return printMessage(Level::Error, format(" skiped, same size '{}'", s.src));
+    printMessage(Level::Info, format(" dowloading {} to {} ...", s.src, localPath));
+    bool ok = s.session->get(localPath, toServer(s.src), s.transferType);
+    if (!ok) printMessage(Level::Error, format("{} {} failure: {}", "get", s.src, lastResponseText()));
+    return ok;
+}
+
+bool put() {
+    if (!login()) return false;
+    Settings& s = settings();
+    if (s.src.empty()) return missing(" {} failure: source file to transfer not specified", "put");
+    if (hasSeparator(s.src)) return printMessage(Level::Error, format("Invalid format: '{}'", s.src));
+    if (!s.dst.empty() && hasSeparator(s.dst))
+        return printMessage(Level::Error, format("Invalid format '{}'", s.dst));
+    ClearOnExit oneShot{&s.src, &s.dst, &s.compress};
+
+    std::string localFile, remoteName;
+    if (!s.compress.empty()) {
+        uploadList() = {s.local + s.src};
+        if (!makeArchive())
+            return printMessage(Level::Error, format("add files to ZIP archive failure: {}", s.compress));
+        localFile = s.compress;
+        remoteName = s.dst.empty() ? lastPathComponent(s.compress) : s.dst;
+    } else {
+        localFile = s.local + s.src;
+        remoteName = s.dst.empty() ? s.src : s.dst;
+    }
+    if (!platform::isRegularFile(localFile))
+        return printMessage(Level::Error, format("{} failure: specified file '{}' does not exists", "put", localFile));
+    if (!s.overwrite && sameSize(remoteName, localFile))
+        return printMessage(Level::Error, format(" skiped, same size '{}'", localFile));
+    printMessage(Level::Info, format(" uploading {} to {}", localFile, remoteName));
+    bool ok = s.session->put(localFile, toServer(remoteName), s.transferType);
+    if (!ok)
+        printMessage(Level::Error, format(" put {} to {} failure: {}", localFile, remoteName, lastResponseText()));
+    return ok;
+}
+
+}  // namespace dorvan::handlers

@@ -1,0 +1,4 @@
+#pragma once
+namespace dorvan {
+bool exportMarkdown();
+}  // namespace dorvan

@@ -1,0 +1,26 @@
+#include "shell/dispatch.h"
+
+#include "settings/log.h"
+#include "settings/usage.h"
+#include "shell/apply_arguments.h"
+#include "shell/verb_table.h"
+
+namespace dorvan {
+
+bool isHelpRequest(const ArgumentList& args) {
+    if (args.size() < 2) return false;
+    if (args[1] != "?" && args[1] != "help") return false;
+    return printItemHelp(asciiLower(args[0]));
+}
+
+bool executeLine(const std::string&, ArgumentList& args) {
+    if (args.empty()) return false;
+    if (isHelpRequest(args)) return true;
+    args[0] = asciiLower(args[0]);
+    applyArguments(args);
+    if (VerbAction action = findVerb(args[0])) return action();
+    if (args[0].empty()) return false;
+    return printMessage(Level::Error, "unknown command: " + args[0]);
+}
+
+}  // namespace dorvan

@@ -1,0 +1,12 @@
+#pragma once
+#include "shell/tokenizer.h"
+
+namespace dorvan {
+
+// Prints the help of the first token when the second is "?" or "help" and
+// such a help entry exists.
+bool isHelpRequest(const ArgumentList& args);
+// Stores the line's arguments, then runs the verb. The result is the command's success.
+bool executeLine(const std::string& line, ArgumentList& args);
+
+}  // namespace dorvan

@@ -1,0 +1,110 @@
+#include "shell/sending.h"
+
+#include <exception>
+
+#include "platform/console.h"
+#include "platform/paths.h"
+#include "settings/format.h"
+#include "settings/log.h"
+#include "settings/product.h"
+#include "settings/settings.h"
+#include "shell/apply_arguments.h"
+#include "shell/dispatch.h"
+
+namespace dorvan {
+namespace {
+
+bool isCommandFileToken(const std::string& token) { return token.size() >= 2 && token[0] == '@'; }
+
+bool stopsFileOnFailure(const ArgumentList& args) {
+    std::string verb = asciiLower(args.empty() ? std::string() : args[0]);
+    return verb == "connect" || verb == "open" || verb == "login";
+}
+
+}  // namespace
+
+std::recursive_mutex& commandLock() {
+    static std::recursive_mutex lock;
+    return lock;
+}
+
+void Sending::run() {
+    platform::consoleWrite(config().banner() + "\r\n");
+    if (args_.size() == 1) {
+        keepWindow();
+        return;
+    }
+    if (args_.size() > 1 && isCommandFileToken(args_[1])) {
+        CommandList list;
+        {
+            std::lock_guard<std::recursive_mutex> guard(commandLock());
+            list = parstAt(args_[1]);
+            applyArguments(args_);
+            execute(list);
+        }
+        if (!settings().quitRequested) keepWindow();
+    }
+}
+
+void Sending::keepWindow() {
+    try {
+        bool more = true;
+        do {
+            std::string line;
+            platform::consoleWrite(" Dorvan>");
+            more = platform::readConsoleLine(line);
+            if (settings().quitRequested) break;  // a control event closed everything meanwhile
+            std::lock_guard<std::recursive_mutex> guard(commandLock());
+            ArgumentList args = splitCommandLine(line);
+            if (!line.empty() && line[0] == '#') {
+                // a comment
+            } else if (!args.empty() && isCommandFileToken(args[0])) {
+                if (!isHelpRequest(args)) {
+                    CommandList list = parstAt(args[0]);
+                    applyArguments(args);
+                    execute(list);
+                }
+            } else {
+                executeLine(line, args);
+            }
+        } while (more && !settings().quitRequested);
+    } catch (const std::exception& e) {
+        printMessage(Level::Error, format("keepWindow catch {}", e.what()));
+    }
+}
+
+CommandList Sending::parstAt(const std::string& token) {
+    try {
+        std::string path = token.substr(1);
+        if (!platform::isAbsolutePath(path)) path = platform::programFolder() + path;
+        if (!platform::pathExists(path)) {
+            printMessage(Level::Error, format("Specified path does not exists: '{}'", path));
+            return {};
+        }
+        std::string bytes, error;
+        if (!platform::readWholeFile(path, bytes, error)) throw std::runtime_error(error);
+        std::string text = decodeCommandFileText(bytes);
+        if (trimWhiteSpace(text).empty()) {
+            printMessage(Level::Error, format("empty file {}", token));
+            return {};
+        }
+        return splitCommandFile(text);
+    } catch (const std::exception& e) {
+        logRecord(Level::Error, format("parstAt catch {}", e.what()));
+        return {};
+    }
+}
+
+void Sending::execute(CommandList& list) {
+    for (CommandEntry& entry : list) {
+        bool ok = false;
+        try {
+            ok = executeLine(entry.line, entry.args);
+        } catch (const std::exception& e) {
+            printMessage(Level::Error, format("execute {} catch {}", entry.line, e.what()));
+        }
+        if (!ok && stopsFileOnFailure(entry.args)) return;
+    }
+}
+
+}  // namespace dorvan

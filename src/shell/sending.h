@@ -1,0 +1,29 @@
+#pragma once
+// Runs the process's command file and/or the interactive prompt.
+#include <mutex>
+#include <string>
+
+#include "shell/command_file.h"
+#include "shell/tokenizer.h"
+
+namespace dorvan {
+
+class Sending {
+public:
+    explicit Sending(ArgumentList processArgs) : args_(std::move(processArgs)) {}
+    virtual ~Sending() = default;
+
+    virtual void run();
+    virtual CommandList parstAt(const std::string& token);
+    void keepWindow();
+    void execute(CommandList& list);
+
+private:
+    const ArgumentList args_;
+};
+
+// Held by the main thread while a command runs, so that the console control
+// handler's clean-up never runs in the middle of one.
+std::recursive_mutex& commandLock();
+
+}  // namespace dorvan

@@ -1,0 +1,15 @@
+#pragma once
+// The value syntaxes of command-line arguments.
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace dorvan {
+
+std::optional<bool> parseBoolean(std::string_view text);  // "true"/"false" in any letter case
+std::optional<int32_t> parseInt32(std::string_view text);
+std::optional<int64_t> parseInt64(std::string_view text);
+std::optional<uint32_t> parseUInt32(std::string_view text);
+std::optional<int64_t> parseKilobytes(std::string_view text);  // unsigned decimal, one leading '+'
+
+}  // namespace dorvan

@@ -1,0 +1,17 @@
+#pragma once
+#include <string_view>
+
+namespace dorvan {
+
+using VerbAction = bool (*)();
+
+struct Verb {
+    std::string_view name;  // lower case
+    VerbAction action;
+};
+
+// The action bound to a lower-case verb, or nullptr.
+VerbAction findVerb(std::string_view lowerCaseVerb);
+int verbCount();
+
+}  // namespace dorvan
