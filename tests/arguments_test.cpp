@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "settings/settings.h"
+#include "shell/apply_arguments.h"
+#include "shell/argument_parser.h"
+#include "shell/tokenizer.h"
+#include "shell/value_syntax.h"
+
+using namespace dorvan;
+
+namespace {
+
+class StoringTest : public ::testing::Test {
+protected:
+    void SetUp() override { reset(); }
+    void TearDown() override { reset(); }
+    static void reset() {
+        resetSettings();
+        Settings& s = settings();
+        s.name.clear();
+        s.src.clear();
+        s.dst.clear();
+        s.compress.clear();
+        s.debug = 0;
+        s.encoding = 0;
+        s.keepalive = 30;
+        s.timeout = 60;
+    }
+    static bool apply(const std::string& line) { return applyArguments(splitCommandLine(line)); }
+};
+
+}  // namespace
+
+TEST(ArgumentParser, PrefixesSeparatorsAliasesAndAccumulation) {
+    auto parsed = parseArguments(splitCommandLine("@cmds --host=a --host:b --host c -x --port --lcd /tmp --1size 3"));
+    EXPECT_EQ(parsed["host"].values, (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_TRUE(parsed.count("port"));
+    EXPECT_TRUE(parsed["port"].values.empty());
+    EXPECT_EQ(parsed["local"].values, std::vector<std::string>{"/tmp"});
+    EXPECT_EQ(parsed["lsize"].values, std::vector<std::string>{"3"});
+    EXPECT_FALSE(parsed.count("Host"));
+
+    auto negative = parseArguments(splitCommandLine("set --keepalive -1 --debug=-1 --include= - --"));
+    EXPECT_TRUE(negative["keepalive"].values.empty());
+    EXPECT_EQ(negative["debug"].values, std::vector<std::string>{"-1"});
+    EXPECT_TRUE(negative["include"].values.empty());
+}
+
+TEST(ValueSyntax, NumbersAndBooleans) {
+    EXPECT_EQ(parseBoolean("TrUe"), true);
+    EXPECT_EQ(parseBoolean("FALSE"), false);
+    for (const char* bad : {"1", "0", "yes", "", " true"}) EXPECT_FALSE(parseBoolean(bad)) << bad;
+
+    EXPECT_EQ(parseInt32(" \t-+-7"), -7);
+    EXPECT_EQ(parseInt32("+-+12"), 12);
+    EXPECT_EQ(parseInt32("007"), 7);
+    EXPECT_EQ(parseInt32("2147483647"), 2147483647);
+    EXPECT_EQ(parseInt32("-2147483648"), INT32_MIN);
+    for (const char* bad : {"2147483648", "0x10", "12 ", "", "-", "1.5", "abc"})
+        EXPECT_FALSE(parseInt32(bad)) << bad;
+    EXPECT_EQ(parseInt64("-9223372036854775808"), INT64_MIN);
+    EXPECT_FALSE(parseInt64("9223372036854775808"));
+    EXPECT_EQ(parseUInt32("4294967295"), 4294967295u);
+    EXPECT_FALSE(parseUInt32("-1"));
+    EXPECT_FALSE(parseUInt32("4294967296"));
+    EXPECT_EQ(parseKilobytes("+15"), 15);
+    for (const char* bad : {"", "-5", "++1", " 1", "1k"}) EXPECT_FALSE(parseKilobytes(bad)) << bad;
+}
+
+TEST_F(StoringTest, FixedOrderStopsAtFirstRejectedValue) {
+    Settings& s = settings();
+    s.username = "before";
+    EXPECT_FALSE(apply("set --username u --host h1 --port abc"));
+    EXPECT_EQ(s.host, "h1");
+    EXPECT_EQ(s.port, 21);
+    EXPECT_EQ(s.username, "before");  // stored after port in the fixed order
+
+    EXPECT_TRUE(apply("set --host a --host b --port=2121"));
+    EXPECT_EQ(s.host, "b");
+    EXPECT_EQ(s.port, 2121);
+    EXPECT_TRUE(apply("set --port:2122"));
+    EXPECT_EQ(s.port, 2122);
+
+    EXPECT_FALSE(apply("set --overwrite maybe --name n"));
+    EXPECT_EQ(s.name, "");
+    EXPECT_FALSE(apply("set --debug x"));
+    EXPECT_TRUE(apply("set --debug 9 --passive TRUE --image false --expresp 3xx"));
+    EXPECT_EQ(s.debug, 9);
+    EXPECT_TRUE(s.passive);
+    EXPECT_EQ(s.transferType, 'A');
+    EXPECT_EQ(s.expresp, '3');
+    EXPECT_TRUE(apply("set --expresp \"\""));
+    EXPECT_EQ(s.expresp, '3');
+    EXPECT_TRUE(apply("set --justPrint true"));
+    EXPECT_TRUE(s.justprint);
+    EXPECT_TRUE(apply("set --JustPrint false --name -notes.txt"));
+    EXPECT_TRUE(s.justprint);
+    EXPECT_EQ(s.name, "");
+    EXPECT_FALSE(apply("set --timeout 0"));
+    EXPECT_EQ(s.timeout, 60);
+    EXPECT_FALSE(apply("set --encoding=-1"));
+    EXPECT_TRUE(apply("set --encoding 1251 --keepalive=-1 --timeout 5"));
+    EXPECT_EQ(s.encoding, 1251u);
+    EXPECT_EQ(s.keepalive, -1);
+    EXPECT_EQ(s.timeout, 5);
+    EXPECT_TRUE(apply("set --keepalive -1"));
+    EXPECT_EQ(s.keepalive, -1);
+}
+
+TEST_F(StoringTest, UnitsAndClearableMarkers) {
+    Settings& s = settings();
+    EXPECT_TRUE(apply("set --lsize 1024 --gsize 1 --lmodified 30 --gmodified 1440 --maxfiles 10 --maxfolders 0"));
+    EXPECT_EQ(s.lsize, 1048576);
+    EXPECT_EQ(s.gsize, 1024);
+    EXPECT_EQ(s.lmodified, 18'000'000'000);
+    EXPECT_EQ(s.gmodified, 1440LL * 600'000'000);
+    EXPECT_EQ(s.maxfiles, 10);
+    EXPECT_EQ(s.maxfolders, 0);
+    EXPECT_TRUE(apply("set --include *.txt --exclude x --1size 10"));
+    EXPECT_EQ(s.lsize, 10240);
+
+    EXPECT_TRUE(apply("set --lsize -5 --gsize --lmodified --gmodified --maxfiles --maxfolders --include= --exclude"));
+    EXPECT_EQ(s.lsize, unsetSize);
+    EXPECT_EQ(s.gsize, unsetSize);
+    EXPECT_EQ(s.lmodified, unsetLimit);
+    EXPECT_EQ(s.gmodified, unsetLimit);
+    EXPECT_EQ(s.maxfiles, unsetLimit);
+    EXPECT_EQ(s.maxfolders, unsetLimit);
+    EXPECT_EQ(s.include, "");
+    EXPECT_EQ(s.exclude, "");
+    EXPECT_FALSE(apply("set --lsize=-5"));
+    EXPECT_EQ(s.lsize, unsetSize);
+
+    s.host = "kept";
+    EXPECT_TRUE(apply("set --host --port"));
+    EXPECT_EQ(s.host, "kept");
+    EXPECT_EQ(s.port, 21);
+}
+
+TEST_F(StoringTest, RemoteAndLocalFolders) {
+    Settings& s = settings();
+    EXPECT_TRUE(apply("set --remote \"\\pub\\docs\\\""));
+    EXPECT_EQ(s.remote, "/pub/docs");
+    EXPECT_TRUE(apply("set --remote /"));
+    EXPECT_EQ(s.remote, "/");
+    EXPECT_TRUE(apply("set --remote"));
+    EXPECT_EQ(s.remote, "");
+
+    std::string folder = std::filesystem::temp_directory_path().string();
+    EXPECT_TRUE(apply("set --lcd " + folder));
+    EXPECT_EQ(s.local, folder + "/");
+    // A rejected folder is reported but the arguments after it are still stored.
+    EXPECT_TRUE(apply("set --local /no/such/folder --name after"));
+    EXPECT_EQ(s.local, folder + "/");
+    EXPECT_EQ(s.name, "after");
+    EXPECT_TRUE(apply("set --local /etc/hostname"));
+    EXPECT_EQ(s.local, folder + "/");
+}
