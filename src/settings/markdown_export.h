@@ -1,4 +1,20 @@
 #pragma once
+// The hidden verb `generate`: every command and argument help text as one
+// Markdown document, "markdown.txt" in the program folder.
+#include <string>
+#include <string_view>
+
 namespace dorvan {
+
+// One entry: "### **name**" padded with "&nbsp;" to 12 characters, the
+// summary, a blank line, the further lines, then `separator`. Lines end CR LF.
+std::string markdownBlock(std::string_view name, std::string_view help, std::string_view separator);
+
+// The whole document.
+std::string markdownDocument();
+
+// Truncates and writes the file in one piece. Returns true; throws
+// std::runtime_error when the file cannot be created or written.
 bool exportMarkdown();
+
 }  // namespace dorvan

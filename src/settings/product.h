@@ -1,14 +1,33 @@
 #pragma once
+// Product information and the helpers that leave the console: the banner,
+// the display name, the home and manual pages, the log viewer, the data
+// folder and the two internet-shortcut files beside the program.
 #include <string>
+#include <string_view>
+
 namespace dorvan {
+
 class Config {
 public:
-    std::string banner() const;
-    std::string displayName() const;
+    std::string banner() const;       // opens the usage screen and the interactive session; lines end CR LF
+    std::string displayName() const;  // "Dorvan": headings and the console title
+    std::string homePageAddress() const;
+    std::string manualPageAddress() const;
+
+    // Each starts xdg-open detached and returns at once; always true.
     bool openHomePage();
     bool openManualPage();
-    bool openLog();
+    bool openLog();  // the log file, without flushing it first
+    bool openUrl(const std::string& address);
+
+    std::string dataPath(std::string_view name) const;  // data folder + name
+
+    // Writes "Dorvan_Home.url" and "How_to_Dorvan.url" into the program
+    // folder where they are missing. Existing files are left alone; a file
+    // that cannot be written is skipped silently. Safe on any thread.
     void writeShortcuts();
 };
+
 Config& config();
+
 }  // namespace dorvan

@@ -1,8 +1,20 @@
 #pragma once
+// The usage screen (verbs `help` and `?`) and the help of one item (`<name> ?`).
+// Console only: neither is logged.
 #include <string>
 #include <string_view>
+
 namespace dorvan {
-std::string usageText();
+
+// Banner, the commands and the arguments with their summaries, and closing
+// notes. Built on first use, then kept.
+const std::string& usageText();
+
+// Writes usageText() and "\r\n" to the console. Returns true.
 bool printUsage();
+
+// Writes the command help, else the argument help, of `lowerCasedName`
+// followed by "\r\n\r\n". False, writing nothing, when neither exists.
 bool printItemHelp(std::string_view lowerCasedName);
+
 }  // namespace dorvan

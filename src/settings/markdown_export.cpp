@@ -1,0 +1,63 @@
+#include "settings/markdown_export.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+#include "platform/paths.h"
+#include "settings/argument_help.h"
+#include "settings/command_help.h"
+#include "settings/format.h"
+#include "settings/help_table.h"
+#include "settings/product.h"
+
+namespace dorvan {
+namespace {
+
+constexpr std::string_view commandSeparator = "\r\n----------\r\n\r\n";
+constexpr std::string_view argumentSeparator = "\r\n----------------\r\n\r\n";
+
+std::string section(std::string_view heading, const HelpTable& table, std::string_view separator) {
+    std::string text = format(heading, config().displayName());
+    for (const auto& [name, help] : table) text += markdownBlock(name, help, separator);
+    return text;
+}
+
+}  // namespace
+
+std::string markdownBlock(std::string_view name, std::string_view help, std::string_view separator) {
+    std::string padding;
+    for (size_t n = name.size(); n < 12; ++n) padding += "&nbsp;";
+    std::string block;
+    size_t start = 0;
+    for (bool first = true;; first = false) {
+        size_t end = help.find('\n', start);
+        std::string_view line = help.substr(start, end == std::string_view::npos ? end : end - start);
+        if (end != std::string_view::npos && line.ends_with('\r')) line.remove_suffix(1);
+        if (first)
+            block += format("### **{}**{}{}\r\n\r\n", name, padding, line);
+        else
+            block.append(line).append("\r\n");
+        if (end == std::string_view::npos) break;
+        start = end + 1;
+    }
+    block += separator;
+    return block;
+}
+
+std::string markdownDocument() {
+    return section("## **{} Commands:**\r\n", commandHelpTable(), commandSeparator) +
+           section("## **{} Arguments:**\r\n", argumentHelpTable(), argumentSeparator);
+}
+
+bool exportMarkdown() {
+    std::string document = markdownDocument();
+    std::string path = platform::programFolder() + "markdown.txt";
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) throw std::runtime_error("cannot create " + path + ": " + platform::lastErrorText());
+    bool written = std::fwrite(document.data(), 1, document.size(), file) == document.size();
+    written = std::fclose(file) == 0 && written;
+    if (!written) throw std::runtime_error("cannot write " + path + ": " + platform::lastErrorText());
+    return true;
+}
+
+}  // namespace dorvan

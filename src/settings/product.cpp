@@ -1,0 +1,101 @@
+#include "settings/product.h"
+
+#include <cstdio>
+
+#include "platform/paths.h"
+#include "platform/process.h"
+#include "settings/log.h"
+
+namespace dorvan {
+namespace {
+
+constexpr std::string_view homePage = "https://dorvan.tolvane.example/";
+
+// The manual ships as docs/manual.md of the source tree this file is part of.
+std::string manualAddress() {
+    constexpr std::string_view self = __FILE__;
+    constexpr std::string_view tail = "src/settings/product.cpp";
+    if (!self.starts_with('/') || !self.ends_with(tail)) return std::string(homePage) + "manual.html";
+    std::string path = std::string(self.substr(0, self.size() - tail.size())) + "docs/manual.md";
+    std::string address = "file://";
+    for (unsigned char c : path) {
+        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                     std::string_view("/-._~").find(static_cast<char>(c)) != std::string_view::npos;
+        if (plain) {
+            address += static_cast<char>(c);
+        } else {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+            address += escaped;
+        }
+    }
+    return address;
+}
+
+std::string shortcutContent(const std::string& address) {
+    return "[DEFAULT]\r\n"
+           "BASEURL=\r\n"
+           "[InternetShortcut]\r\n"
+           "URL=" + address + "\r\n"
+           "WorkingDirectory=\r\n"
+           "ShowCommand=3\r\n"
+           "IconFile=\r\n"
+           "IconIndex=1\r\n"
+           "Modified=\r\n"
+           "HotKey=";
+}
+
+void writeShortcutIfMissing(const std::string& path, const std::string& content) {
+    // "x": creating fails when the file exists, so a hand-edited one survives.
+    std::FILE* file = std::fopen(path.c_str(), "wbx");
+    if (!file) return;
+    bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
+    written = std::fclose(file) == 0 && written;
+    // A partial file would count as present from now on.
+    if (!written) platform::removeFile(path);
+}
+
+}  // namespace
+
+std::string Config::banner() const {
+    return " Dorvan 1.0 - scriptable console FTP client for batch transfers\r\n"
+           " Copyright (c) Tolvane. Type help for the list of commands.";
+}
+
+std::string Config::displayName() const { return "Dorvan"; }
+
+std::string Config::homePageAddress() const { return std::string(homePage); }
+
+std::string Config::manualPageAddress() const {
+    static const std::string address = manualAddress();
+    return address;
+}
+
+bool Config::openHomePage() { return openUrl(homePageAddress()); }
+
+bool Config::openManualPage() { return openUrl(manualPageAddress()); }
+
+bool Config::openLog() {
+    platform::openDetached(logPath());
+    return true;
+}
+
+bool Config::openUrl(const std::string& address) {
+    platform::openDetached(address);
+    return true;
+}
+
+std::string Config::dataPath(std::string_view name) const { return dataFolder() + std::string(name); }
+
+void Config::writeShortcuts() {
+    std::string folder = platform::programFolder();
+    writeShortcutIfMissing(folder + "Dorvan_Home.url", shortcutContent(homePageAddress()));
+    writeShortcutIfMissing(folder + "How_to_Dorvan.url", shortcutContent(manualPageAddress()));
+}
+
+Config& config() {
+    static Config instance;
+    return instance;
+}
+
+}  // namespace dorvan

@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/paths.h"
+#include "settings/argument_help.h"
+#include "settings/command_help.h"
+#include "settings/markdown_export.h"
+
+using namespace dorvan;
+
+namespace {
+
+std::string repeat(std::string_view text, size_t times) {
+    std::string out;
+    while (times--) out += text;
+    return out;
+}
+
+size_t count(const std::string& text, std::string_view part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
+    return n;
+}
+
+std::string readFile(const std::string& path) {
+    std::string content, error;
+    EXPECT_TRUE(platform::readWholeFile(path, content, error)) << error;
+    return content;
+}
+
+}  // namespace
+
+TEST(MarkdownBlock, PaddingLineBreaksAndSeparator) {
+    struct Case {
+        std::string name, help, expected;
+    } cases[] = {
+        {"get", " receive one file\nsyntax:\n    get",
+         "### **get**" + repeat("&nbsp;", 9) + " receive one file\r\n\r\nsyntax:\r\n    get\r\n<sep>"},
+        {"@cmdfile", " read\nsyntax:", "### **@cmdfile**" + repeat("&nbsp;", 4) + " read\r\n\r\nsyntax:\r\n<sep>"},
+        {"twelve_chars", " s", "### **twelve_chars** s\r\n\r\n<sep>"},
+        {"thirteen_char", " s\nx", "### **thirteen_char** s\r\n\r\nx\r\n<sep>"},
+        // A text ending with a line break has an empty last line of its own.
+        {"rmd", " s\nx\n", "### **rmd**" + repeat("&nbsp;", 9) + " s\r\n\r\nx\r\n\r\n<sep>"},
+        // A carriage return before a line feed is dropped, a lone one kept.
+        {"a", " s\r\nx\ry\r\n", "### **a**" + repeat("&nbsp;", 11) + " s\r\n\r\nx\ry\r\n\r\n<sep>"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(markdownBlock(c.name, c.help, "<sep>"), c.expected) << c.name;
+}
+
+// One test owns markdown.txt, so parallel test processes cannot collide on it.
+TEST(MarkdownExport, WritesTheWholeDocumentOnceEachTimeOrThrows) {
+    std::string path = platform::programFolder() + "markdown.txt";
+    {
+        std::FILE* old = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(old, nullptr);
+        std::string longer(200000, 'x');
+        std::fwrite(longer.data(), 1, longer.size(), old);
+        std::fclose(old);
+    }
+    EXPECT_TRUE(exportMarkdown());
+    std::string first = readFile(path);
+    EXPECT_TRUE(exportMarkdown());
+    std::string second = readFile(path);
+    platform::removeFile(path);
+
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(first, markdownDocument());
+    ASSERT_TRUE(first.starts_with("## **Dorvan Commands:**\r\n### **set**"));
+    EXPECT_NE(first.find("\r\n----------\r\n\r\n## **Dorvan Arguments:**\r\n### **host**"), std::string::npos);
+    EXPECT_TRUE(first.ends_with("    --timeout 120\r\n\r\n----------------\r\n\r\n"));
+    EXPECT_EQ(count(first, "\r\n----------\r\n\r\n### **"), commandHelpTable().size() - 1);
+    EXPECT_EQ(count(first, "\r\n----------------\r\n\r\n"), argumentHelpTable().size());
+    EXPECT_EQ(count(first, "### **"), commandHelpTable().size() + argumentHelpTable().size());
+    EXPECT_EQ(count(first, "\n"), count(first, "\r\n"));
+    EXPECT_NE(first.find("\r\n### **@cmdfile**" + repeat("&nbsp;", 4) + " read commands from @textfile\r\n"),
+              std::string::npos);
+    EXPECT_NE(first.find("\r\n### **maxfolders**&nbsp;&nbsp; Specifies the maximum number of folders to find. \r\n"),
+              std::string::npos);
+    EXPECT_NE(first.find("\r\n### **encoding**" + repeat("&nbsp;", 4) + "choose the encoding of ftp server\r\n"),
+              std::string::npos);
+
+    // A folder in the file's place cannot be opened for writing.
+    ASSERT_EQ(::mkdir(path.c_str(), 0700), 0);
+    try {
+        exportMarkdown();
+        ADD_FAILURE() << "no exception";
+    } catch (const std::runtime_error& error) {
+        EXPECT_NE(std::string(error.what()).find(path), std::string::npos) << error.what();
+    }
+    ::rmdir(path.c_str());
+}
