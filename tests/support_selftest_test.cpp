@@ -97,12 +97,16 @@ std::vector<std::string> lines(const std::string& text) {
 }  // namespace
 
 TEST(FixtureServer, ListsDownloadsAndUploadsInPassiveAndActiveMode) {
-    for (bool active : {false, true}) {
-        SCOPED_TRACE(active ? "active" : "passive");
+    const std::pair<const char*, std::vector<std::string>> connections[] = {
+        {"EPSV", {}},
+        {"PASV", {"--disable-epsv"}},
+        {"EPRT", {"-P", "127.0.0.1"}},
+        {"PORT", {"-P", "127.0.0.1", "--disable-eprt"}},
+    };
+    for (const auto& [name, mode] : connections) {
+        SCOPED_TRACE(name);
         TestServer server;
         writeFile(server.path("docs/notes.txt"), "first line\nsecond line\n");
-        std::vector<std::string> mode = active ? std::vector<std::string>{"-P", "127.0.0.1"}
-                                               : std::vector<std::string>{};
         auto withMode = [&](std::vector<std::string> args) {
             args.insert(args.begin(), mode.begin(), mode.end());
             return args;
@@ -123,6 +127,7 @@ TEST(FixtureServer, ListsDownloadsAndUploadsInPassiveAndActiveMode) {
         RunResult put = curl(server, withMode({"-T", local.file("up.bin"), url(server, "docs/up.bin")}));
         EXPECT_EQ(put.exitStatus, 0) << put.err;
         EXPECT_EQ(readFile(server.path("docs/up.bin")), payload);
+        EXPECT_NE(server.log().find(std::string("<- ") + name), std::string::npos) << server.log();
     }
 }
 

@@ -100,7 +100,8 @@ MODES = {
 # --- faults -----------------------------------------------------------------
 
 class NoGreeting:
-    timeout = 0
+    """Accepts the connection, then never says a word."""
+    timeout = 0  # no idle timeout either: the silence lasts until the client gives up
 
     def handle(self):
         self.on_connect()
@@ -250,8 +251,8 @@ def build_handler(args):
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
 
-    fs = compose("ServedFS", parts["fs"], FormattedFS, {"line_format": staticmethod(mode["line_format"])
-                                                        if mode["line_format"] else None})
+    line_format = mode["line_format"] and staticmethod(mode["line_format"])
+    fs = compose("ServedFS", parts["fs"], FormattedFS, {"line_format": line_format})
     dtp = compose("ServedDTP", parts["dtp"], DTPHandler)
     return compose("ServedHandler", parts["handler"], FTPHandler, {
         "authorizer": authorizer,

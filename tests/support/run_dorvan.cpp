@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,7 +16,7 @@ namespace dorvan::test {
 namespace {
 
 constexpr auto kReapStep = std::chrono::milliseconds(20);
-constexpr auto kDrainAfterKill = std::chrono::seconds(2);
+constexpr auto kDrainAfterEnd = std::chrono::seconds(2);
 
 // Sets NAME=value in `entries`, replacing an earlier entry of that name.
 void setEntry(std::vector<std::string>& entries, const std::string& entry) {
@@ -45,6 +46,7 @@ DorvanProcess::~DorvanProcess() {
 }
 
 void DorvanProcess::start(const RunOptions& options) {
+    if (pid_ > 0) throw std::logic_error("DorvanProcess::start called twice");
     result_ = RunResult{};
     reaped_ = false;
     pendingInput_ = options.input;
@@ -93,13 +95,12 @@ bool DorvanProcess::waitForOutput(const std::string& text, std::chrono::millisec
 }
 
 RunResult DorvanProcess::wait(std::chrono::milliseconds timeout) {
-    auto finished = [&] { return reaped_ && out_ < 0 && err_ < 0; };
-    if (!pump(Clock::now() + timeout, finished) && !reaped_) {
+    if (!pump(Clock::now() + timeout, [&] { return reaped_; })) {
         result_.timedOut = true;
         kill(pid_, SIGKILL);
     }
     // A grandchild may hold the output pipes open: collect what comes quickly, then stop.
-    pump(Clock::now() + kDrainAfterKill, finished);
+    pump(Clock::now() + kDrainAfterEnd, [&] { return reaped_ && out_ < 0 && err_ < 0; });
     if (!reaped_) reap(0);
     closeAll();
     return result_;

@@ -48,7 +48,7 @@ public:
     DorvanProcess(const DorvanProcess&) = delete;
     DorvanProcess& operator=(const DorvanProcess&) = delete;
 
-    // Starts the program; options.input is its first input, standard input stays open.
+    // Starts the program (once per object); options.input is its first input, standard input stays open.
     void start(const RunOptions& options);
     void writeInput(const std::string& text);  // queued; written while waiting
     void closeInput();                         // after the queued input
