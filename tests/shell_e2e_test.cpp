@@ -1,0 +1,197 @@
+// The built program driven end to end through standard input and command files.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <unistd.h>
+
+#include "settings/product.h"
+#include "support/files.h"
+#include "support/run_dorvan.h"
+
+using namespace dorvan::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string prompt = " Dorvan>";
+
+std::string banner() { return dorvan::config().banner() + "\r\n"; }
+
+std::string programFolder() {
+    std::string binary = DORVAN_BINARY;
+    return binary.substr(0, binary.rfind('/') + 1);
+}
+
+// A command file beside the program, removed at the end of the test.
+class ProgramFolderFile {
+public:
+    ProgramFolderFile(const std::string& name, const std::string& content)
+        : path_(programFolder() + name + "-" + std::to_string(::getpid())) {
+        writeFile(path_, content);
+    }
+    ~ProgramFolderFile() { ::unlink(path_.c_str()); }
+    std::string name() const { return path_.substr(programFolder().size()); }
+
+private:
+    std::string path_;
+};
+
+const std::string defaultStatus =
+    " isConnected : false\r\n"
+    " isLoggedin  : false\r\n"
+    "\r\n"
+    " port        : 21\r\n"
+    " passive     : true\r\n"
+    " justprint   : false\r\n"
+    " overwrite   : true\r\n"
+    " image       : image\r\n"
+    " debug       : 0\r\n"
+    " encoding    : 0\r\n"
+    " expresp     : 2\r\n"
+    " recurse     : false\r\n"
+    " timeout     : 60\r\n"
+    "\r\n";
+
+std::string withHost(const std::string& status, const std::string& host) {
+    std::string out = status;
+    out.insert(out.find(" port "), " host        : " + host + "\r\n");
+    return out;
+}
+
+}  // namespace
+
+TEST(ShellEndToEnd, PipedCommandsStatusAndSettingsThatPersist) {
+    RunResult r = runDorvan({.input = "status\nset --host h1 --port abc --username u\nstatus\nquit\n"});
+    ASSERT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.out, banner() + prompt + defaultStatus + prompt + "Invalid port number 'abc'\r\n" + prompt +
+                         withHost(defaultStatus, "h1") + prompt);
+    EXPECT_EQ(r.err, "");
+
+    // The log holds each message once, in the documented record layout.
+    std::string log = r.log();
+    EXPECT_NE(log.find(" Error  Dorvan - Invalid port number 'abc'\r\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("isConnected"), std::string::npos);  // status is console only
+    ASSERT_GE(log.size(), 24u);
+    EXPECT_EQ(log[4], '-');
+    EXPECT_EQ(log[10], ' ');
+    EXPECT_EQ(log[19], ',');
+
+    // Unknown verbs, comments, blank lines and an empty quoted verb; end of input without quit.
+    r = runDorvan({.input = "Foo --port 2121\n\n\"\"\n#comment\n  # note\n\"my verb\"\nstatus"});
+    EXPECT_EQ(r.exitStatus, 0);
+    std::string status = defaultStatus;
+    status.replace(status.find("21\r\n"), 2, "2121");
+    EXPECT_EQ(r.out, banner() + prompt + "unknown command: foo\r\n" + prompt + prompt + prompt + prompt +
+                         "unknown command: #\r\n" + prompt + "unknown command: my verb\r\n" + prompt + status + prompt);
+}
+
+TEST(ShellEndToEnd, ProcessCommandLine) {
+    RunResult r = runDorvan({.args = {"get", "--src", "a.txt"}, .input = "status\n"});
+    EXPECT_EQ(r.out, banner());
+    EXPECT_EQ(r.exitStatus, 0);
+
+    r = runDorvan({.args = {"@"}, .input = "status\n"});
+    EXPECT_EQ(r.out, banner());
+
+    r = runDorvan({.args = {"@nofile-for-test"}, .input = "quit\n"});
+    EXPECT_EQ(r.out, banner() + "Specified path does not exists: '" + programFolder() + "nofile-for-test'\r\n" + prompt);
+
+    // Arguments after the @ token are stored before the first line of the file runs.
+    ProgramFolderFile file("cmds-args.txt", "status\nquit\n");
+    r = runDorvan({.args = {"@" + file.name(), "--host", "h1", "--debug", "1"}});
+    std::string status = withHost(defaultStatus, "h1");
+    status.replace(status.find("debug       : 0"), 15, "debug       : 1");
+    EXPECT_EQ(r.out, banner() + status);
+}
+
+TEST(ShellEndToEnd, CommandFilesEncodingsAndLineRules) {
+    TempDir dir;
+    const std::string text = "set --name \xC3\xA4\xE2\x82\xAC\nstatus\nquit";  // ä€
+    std::string utf16le("\xFF\xFE", 2), utf16be("\xFE\xFF", 2), utf32le("\xFF\xFE\0\0", 4), utf32be("\0\0\xFE\xFF", 4);
+    std::u32string wide = U"set --name \u00E4\u20AC\nstatus\nquit";
+    for (char32_t c : wide) {
+        utf16le += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+        utf16be += std::string{static_cast<char>(c >> 8), static_cast<char>(c & 0xFF)};
+        utf32le += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8), 0, 0};
+        utf32be += std::string{0, 0, static_cast<char>(c >> 8), static_cast<char>(c & 0xFF)};
+    }
+    std::string expected = defaultStatus;
+    expected.insert(expected.find(" expresp"), " name        : \xC3\xA4\xE2\x82\xAC\r\n");
+    int n = 0;
+    for (const std::string& content : {"\xEF\xBB\xBF" + text, utf16le, utf16be, utf32le, utf32be, text}) {
+        std::string path = dir.file("enc" + std::to_string(n++) + ".txt");
+        writeFile(path, content);
+        RunResult r = runDorvan({.args = {"@" + path}});
+        EXPECT_EQ(r.out, banner() + expected) << "file " << n - 1;
+    }
+
+    // Comments, blank and quoted lines; quit in the middle lets the rest run.
+    std::string path = dir.file("rules.txt");
+    writeFile(path, "\r\n# first comment\r\n\r\n\"set --host h2\"\r\n  \r\nquit\r\n#x\r\nstatus\r\n\r\n");
+    RunResult r = runDorvan({.args = {"@" + path}, .input = "status\n"});
+    EXPECT_EQ(r.out, banner() + defaultStatus);  // quit reset the host; no prompt afterwards
+
+    // close after quit clears the quit request: the prompt follows the file.
+    writeFile(path, "quit\nclose\n");
+    r = runDorvan({.args = {"@" + path}, .input = "set --host h3\nstatus\n"});
+    EXPECT_EQ(r.out, banner() + prompt + prompt + withHost(defaultStatus, "h3") + prompt);
+
+    // A failed connect stops the file; other failures do not.
+    writeFile(path, "get\nstatus\nconnect\nstatus\n");
+    r = runDorvan({.args = {"@" + path}, .input = "quit\n"});
+    EXPECT_NE(r.out.find("Host name not specified"), std::string::npos);
+    size_t first = r.out.find(" isConnected");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(r.out.find(" isConnected", first + 1), std::string::npos) << r.out;
+    EXPECT_TRUE(r.out.ends_with(prompt)) << r.out;
+
+    // Empty files and folders as command files; a file at the prompt.
+    writeFile(path, " \r\n\t\n");
+    r = runDorvan({.args = {"@" + path}, .input = "quit\n"});
+    EXPECT_EQ(r.out, banner() + "empty file @" + path + "\r\n" + prompt);
+    r = runDorvan({.args = {"@" + dir.path()}, .input = "quit\n"});
+    EXPECT_EQ(r.out, banner() + prompt);
+    EXPECT_NE(r.log().find("Error  Dorvan - parstAt catch "), std::string::npos) << r.log();
+
+    writeFile(path, "status\n");
+    r = runDorvan({.input = "@" + path + " --host h4\n@" + path + " ?\nquit\n"});
+    EXPECT_EQ(r.out, banner() + prompt + withHost(defaultStatus, "h4") + prompt + withHost(defaultStatus, "h4") +
+                         prompt);
+}
+
+TEST(ShellEndToEnd, LogFileCapAndAppend) {
+    TempDir data;
+    std::string folder = data.path() + "/Tolvane/Dorvan/";
+    writeFile(folder + "dorvan-log.txt", std::string(512'001, 'x'));
+    RunResult r = runDorvan({.input = "foo\n", .dataHome = data.path()});
+    std::string log = r.log();
+    EXPECT_EQ(log.find('x'), std::string::npos);
+    EXPECT_TRUE(log.ends_with(" Error  Dorvan - unknown command: foo\r\n")) << log;
+
+    writeFile(folder + "dorvan-log.txt", std::string(512'000, 'x'));
+    r = runDorvan({.input = "bar\n", .dataHome = data.path()});
+    log = r.log();
+    EXPECT_EQ(log.substr(0, 512'000), std::string(512'000, 'x'));
+    EXPECT_TRUE(log.ends_with(" Error  Dorvan - unknown command: bar\r\n"));
+
+    // Without a usable data folder the program still runs, with console output only.
+    writeFile(data.path() + "/blocked", "");
+    r = runDorvan({.input = "baz\n", .dataHome = data.path() + "/blocked"});
+    EXPECT_EQ(r.out, banner() + prompt + "unknown command: baz\r\n" + prompt);
+    EXPECT_EQ(r.exitStatus, 0);
+}
+
+TEST(ShellEndToEnd, InterruptAtThePromptEndsAtOnce) {
+    for (int signal : {SIGINT, SIGTERM}) {
+        DorvanProcess process{RunOptions{}};
+        ASSERT_TRUE(process.waitForOutput(prompt, 10s));
+        auto started = std::chrono::steady_clock::now();
+        process.sendSignal(signal);
+        RunResult r = process.wait(10s);
+        EXPECT_FALSE(r.timedOut);
+        EXPECT_EQ(r.exitStatus, 0) << "signal " << signal;
+        EXPECT_EQ(r.termSignal, 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+    }
+}
