@@ -1,0 +1,246 @@
+// The help verbs, `generate`, the shortcut files and the openers, seen from
+// outside: the built program runs as a child and its console output is
+// compared byte for byte.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "settings/argument_help.h"
+#include "settings/command_help.h"
+#include "settings/markdown_export.h"
+#include "settings/product.h"
+#include "settings/usage.h"
+#include "support/run_dorvan.h"
+
+using namespace dorvan::test;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string prompt = " Dorvan>";
+
+// What an interactive run prints: the banner, then one prompt before each
+// command's output and a last one before end of input.
+std::string session(const std::vector<std::string>& replies) {
+    std::string text = dorvan::config().banner() + "\r\n";
+    for (const auto& reply : replies) text += prompt + reply;
+    return text + prompt;
+}
+
+std::string usageReply() { return dorvan::usageText() + "\r\n"; }
+std::string commandHelpReply(const std::string& name) { return dorvan::commandHelp(name) + "\r\n\r\n"; }
+std::string argumentHelpReply(const std::string& name) { return dorvan::argumentHelp(name).value() + "\r\n\r\n"; }
+
+RunResult runInteractive(const std::string& input, RunOptions options = {}) {
+    options.input = input;
+    return runDorvan(options);
+}
+
+std::string shortcutContent(const std::string& address) {
+    return "[DEFAULT]\r\nBASEURL=\r\n[InternetShortcut]\r\nURL=" + address +
+           "\r\nWorkingDirectory=\r\nShowCommand=3\r\nIconFile=\r\nIconIndex=1\r\nModified=\r\nHotKey=";
+}
+
+// A copy of the program in a folder of its own, so that the files it writes
+// beside itself race with no other test.
+struct PrivateProgram {
+    TempDir folder{"dorvan-program-"};
+    std::string binary = folder.file("dorvan");
+    PrivateProgram() { fs::copy_file(DORVAN_BINARY, binary); }
+
+    RunResult run(const std::string& input, std::vector<std::string> args = {}) const {
+        return runDorvan({.args = std::move(args), .input = input, .binary = binary});
+    }
+    std::vector<std::string> entries() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder.path())) names.push_back(entry.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+}  // namespace
+
+TEST(HelpEndToEnd, UsageScreenListsTheThirtyCommands) {
+    RunResult run = runInteractive("help\n?\nhelp\n? ?\n");
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.out, session({usageReply(), usageReply(), usageReply(), usageReply()}));
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.log(), "");
+
+    const std::vector<std::string> expected = {
+        "set",  "connect", "login", "disconnect", "quit", "get", "put", "dele",     "mget",   "mput",
+        "mdele", "literal", "list", "nlst",       "mkd",  "pwd", "rename", "rmd",   "size",   "mdtm",
+        "syst", "cwd",     "cdup",  "response",   "home", "man", "log",  "@cmdfile", "status", "help"};
+    const std::string& usage = dorvan::usageText();
+    size_t start = usage.find(" Commands: \r\n");
+    size_t end = usage.find("\r\n\r\n Arguments: \r\n");
+    ASSERT_NE(start, std::string::npos);
+    ASSERT_NE(end, std::string::npos);
+    std::vector<std::string> listed;
+    for (size_t at = start + 13; at < end + 2;) {
+        size_t lineEnd = usage.find("\r\n", at);
+        std::string line = usage.substr(at, lineEnd - at);
+        std::string name = line.substr(2, line.find(' ', 2) - 2);
+        listed.push_back(name);
+        EXPECT_EQ(line, "  " + name + std::string(12 - name.size(), ' ') + dorvan::firstLine(dorvan::commandHelp(name)));
+        at = lineEnd + 2;
+    }
+    EXPECT_EQ(listed, expected);
+    EXPECT_EQ(usage.find("generate"), std::string::npos);
+
+    // Leaving the program by any way writes the shortcuts beside the binary.
+    std::string programFolder = fs::path(DORVAN_BINARY).parent_path();
+    EXPECT_TRUE(fileExists(programFolder + "/Dorvan_Home.url"));
+    EXPECT_TRUE(fileExists(programFolder + "/How_to_Dorvan.url"));
+}
+
+TEST(HelpEndToEnd, HelpRequestsPrintTheEntryAndRunNothing) {
+    const std::string noHost = " Host name not specified\r\n" + dorvan::commandHelp("connect") + "\r\n";
+    struct Case {
+        std::string line;
+        std::string reply;  // the whole reply, or its beginning when `ran`
+        bool ran;           // the line ran as a command (and logged its failure)
+    };
+    const std::vector<Case> cases = {
+        {"get ?", commandHelpReply("get"), false},
+        {"GET ?", commandHelpReply("get"), false},
+        {"get help", commandHelpReply("get"), false},
+        {"get ? --host 127.0.0.1", commandHelpReply("get"), false},
+        {"get HELP", noHost, true},
+        {"get Help", noHost, true},
+        {"host ?", argumentHelpReply("host"), false},
+        {"HOST help", argumentHelpReply("host"), false},
+        {"ls ?", noHost, true},
+        {"list ?", commandHelpReply("list"), false},
+        {"help help", commandHelpReply("help"), false},
+        {"@cmdfile ?", commandHelpReply("@cmdfile"), false},
+        {"@CmdFile help", commandHelpReply("@cmdfile"), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        RunResult run = runInteractive(c.line + "\n");
+        EXPECT_EQ(run.exitStatus, 0);
+        if (c.ran) {
+            std::string head = session({});
+            EXPECT_EQ(run.out.substr(0, head.size() + c.reply.size()), head + c.reply);
+            EXPECT_NE(run.log().find("Host name not specified"), std::string::npos);
+        } else {
+            EXPECT_EQ(run.out, session({c.reply}));
+            EXPECT_EQ(run.log(), "");
+        }
+    }
+
+    // A help request answered nothing stored: the host of the `get ?` line above was not kept.
+    RunResult stored = runInteractive("get ? --host 127.0.0.1\nstatus\n");
+    EXPECT_EQ(stored.out.find("127.0.0.1"), std::string::npos);
+
+    // The same requests inside a command file.
+    TempDir folder;
+    writeFile(folder.file("cmds.txt"), "get ?\r\nhelp\r\nhost help\r\n");
+    RunResult fromFile = runDorvan({.args = {"@" + folder.file("cmds.txt")}});
+    EXPECT_EQ(fromFile.out, dorvan::config().banner() + "\r\n" + commandHelpReply("get") + usageReply() +
+                                argumentHelpReply("host") + prompt);
+    EXPECT_EQ(fromFile.log(), "");
+}
+
+TEST(HelpEndToEnd, MarkdownAndShortcutFilesBesideTheProgram) {
+    PrivateProgram program;
+    const std::string home = program.folder.file("Dorvan_Home.url");
+    const std::string manual = program.folder.file("How_to_Dorvan.url");
+    const std::string markdown = program.folder.file("markdown.txt");
+    const std::string homeContent = shortcutContent(dorvan::config().homePageAddress());
+    const std::string manualContent = shortcutContent(dorvan::config().manualPageAddress());
+
+    // `generate` has no help entry, so `generate ?` runs it; it prints nothing.
+    RunResult first = program.run("generate ?\n");
+    EXPECT_EQ(first.out, session({""}));
+    EXPECT_EQ(readFile(markdown), dorvan::markdownDocument());
+    EXPECT_EQ(readFile(home), homeContent);
+    EXPECT_EQ(readFile(manual), manualContent);
+
+    // A longer file is replaced, not appended to or partly overwritten.
+    writeFile(markdown, std::string(dorvan::markdownDocument().size() + 1000, 'x'));
+    RunResult twice = program.run("generate\ngenerate\n");
+    EXPECT_EQ(twice.out, session({"", ""}));
+    EXPECT_EQ(readFile(markdown), dorvan::markdownDocument());
+    EXPECT_EQ(twice.log(), "");
+    EXPECT_EQ(program.entries(),
+              (std::vector<std::string>{"Dorvan_Home.url", "How_to_Dorvan.url", "dorvan", "markdown.txt"}));
+
+    // A missing shortcut comes back whichever way the program ends; a present one is never touched.
+    struct Case {
+        std::string removed;
+        std::vector<std::string> args;
+        std::string input;
+    };
+    const std::vector<Case> cases = {
+        {home, {}, "set --port 21\n"},
+        {manual, {}, "quit\n"},
+        {home, {"get", "--src", "a.txt"}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.removed + " " + c.input);
+        fs::remove(c.removed);
+        EXPECT_EQ(program.run(c.input, c.args).exitStatus, 0);
+        EXPECT_EQ(readFile(home), homeContent);
+        EXPECT_EQ(readFile(manual), manualContent);
+    }
+    const std::string edited = "[InternetShortcut]\r\nURL=https://edited.example/\r\n";
+    writeFile(home, edited);
+    program.run("help\n");
+    EXPECT_EQ(readFile(home), edited);
+    EXPECT_EQ(readFile(manual), manualContent);
+
+    // The file cannot be created: the error ends the interactive loop, the program still ends normally.
+    fs::remove(markdown);
+    fs::create_directory(markdown);
+    RunResult failed = program.run("generate\nhelp\n");
+    EXPECT_EQ(failed.exitStatus, 0);
+    const std::string expectedStart = session({}) + "keepWindow catch ";
+    ASSERT_EQ(failed.out.substr(0, expectedStart.size()), expectedStart);
+    std::string reason = failed.out.substr(expectedStart.size());
+    EXPECT_NE(reason.find(markdown), std::string::npos);
+    EXPECT_TRUE(reason.ends_with("\r\n") && reason.find("\r\n") == reason.size() - 2) << reason;
+    EXPECT_NE(failed.log().find("Error  Dorvan - keepWindow catch "), std::string::npos);
+}
+
+TEST(HelpEndToEnd, OpenersStartXdgOpenAndReturnAtOnce) {
+    TempDir bin("dorvan-opener-");
+    const std::string record = bin.file("opened.txt");
+    writeFile(bin.file("xdg-open"), "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + record + "'\nsleep 2\n");
+    fs::permissions(bin.file("xdg-open"), fs::perms::owner_all);
+
+    auto started = std::chrono::steady_clock::now();
+    RunResult run = runInteractive("home\nman\nlog\n", {.pathFirst = bin.path()});
+    auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.out, session({"", "", ""}));
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.log(), "");
+    EXPECT_LT(took, 1500ms) << "the program waited for the opener";
+
+    // The openers run detached: give them a moment to record their arguments.
+    auto recorded = [&] { return fileExists(record) ? readFile(record) : std::string(); };
+    for (int i = 0; i < 100 && std::ranges::count(recorded(), '\n') < 3; ++i) std::this_thread::sleep_for(50ms);
+    std::vector<std::string> opened;
+    std::string text = recorded();
+    for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
+        opened.push_back(text.substr(at, end - at));
+    std::sort(opened.begin(), opened.end());
+    std::vector<std::string> expected = {dorvan::config().homePageAddress(), dorvan::config().manualPageAddress(),
+                                         run.dataHome + "/Tolvane/Dorvan/dorvan-log.txt"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(opened, expected);
+
+    // Without any xdg-open the commands still succeed silently.
+    TempDir empty("dorvan-nopath-");
+    RunResult without = runInteractive("home\nman\nlog\n", {.env = {"PATH=" + empty.path()}});
+    EXPECT_EQ(without.exitStatus, 0);
+    EXPECT_EQ(without.out, session({"", "", ""}));
+    EXPECT_EQ(without.log(), "");
+}
