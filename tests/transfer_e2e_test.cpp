@@ -77,18 +77,18 @@ TEST(TransferEndToEnd, ChecksOneShotSettingsAndOverwriteBySize) {
     writeFile(local.file("other.txt"), "local");
     std::string setup = useServer(server);
     RunResult r = runDorvan(
-        {.input = setup + "get --src same.txt\nget --src a/b.txt\nstatus\nget --src x --dst c\\d --local " +
-                  local.path() + "\nput --src a/b\nput --src ok --dst a\\b\nput\nput --src nofile\n"
-                  "set --overwrite false\nget --src same.txt\nget --src other.txt\nput --src same.txt\n"
-                  "set --debug 1\nget --src\nquit\n"});
+        {.input = setup + "get --src same.txt\nset --local " + local.path() +
+                  "\nget --src a/b.txt\nstatus\nget --src x --dst c\\d\nput --src a/b\nput --src ok --dst a\\b\n"
+                  "put --src nofile --dst nofile\nput\nset --overwrite false\nget --src same.txt\n"
+                  "get --src other.txt\nput --src same.txt\nset --debug 1\nget\nquit\n"});
     std::string out = consoleLines(r.out);
     EXPECT_TRUE(contains(out, " Loggedin\nget failure: local folder for FTP transfer not specified\n"
                               "Invalid a/b.txt format\n"))
         << out;
     EXPECT_TRUE(contains(out, " src         : a/b.txt\n")) << out;
     EXPECT_TRUE(contains(out, "Invalid c\\d format\nInvalid format: 'a/b'\nInvalid format 'a\\b'\n"
-                              " put failure: source file to transfer not specified\n"
                               "put failure: specified file '" + local.file("nofile") + "' does not exists\n"
+                              " put failure: source file to transfer not specified\n"
                               " skiped, same size 'same.txt'\n dowloading other.txt to " + local.file("other.txt") +
                               " ...\n skiped, same size '" + local.file("same.txt") + "'\n"
                               "get failure: source file for FTP transfer not specified\n receive one file\n"))
