@@ -49,14 +49,14 @@ TEST(SessionEndToEnd, SessionCommandsInPassiveAndActiveMode) {
             help("cwd") + " remote system type is: UNIX\n200 ";
         ASSERT_TRUE(out.starts_with(expected)) << out;
         EXPECT_TRUE(contains(out, "\n500 Command \"BOGUS\" not understood.\n")) << out;
-        EXPECT_TRUE(contains(out, "-rw-r--r--")) << out;  // the listing of the current folder
+        EXPECT_TRUE(contains(out, "drwxr-xr-x")) << out;  // the listing of the current folder
         EXPECT_TRUE(contains(out, " made\n")) << out;
         EXPECT_TRUE(contains(out, " FTP closed\n isConnected : false\n isLoggedin  : false\n\n port        : 21\n"))
             << out;
         EXPECT_TRUE(fileExists(server.path("made")));
         EXPECT_FALSE(contains(r.log(), "I successfully done nothin'")) << "response is console only";
         EXPECT_TRUE(contains(r.log(), "Info   Dorvan -  Loggedin\r\n"));
-        EXPECT_TRUE(contains(server.log(), passive == std::string("true") ? "EPSV" : "EPRT")) << server.log();
+        EXPECT_TRUE(contains(server.log(), passive == std::string("true") ? "<- PASV" : "<- PORT")) << server.log();
     }
 }
 
