@@ -1,0 +1,106 @@
+#include "support/child_process.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+
+extern char** environ;
+
+namespace dorvan::test {
+
+Pipe::Pipe() {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        throw std::runtime_error(std::string("pipe2 failed: ") + std::strerror(errno));
+    readEnd = fds[0];
+    writeEnd = fds[1];
+}
+
+Pipe::~Pipe() {
+    closeFd(readEnd);
+    closeFd(writeEnd);
+}
+
+int Pipe::takeRead() { return std::exchange(readEnd, -1); }
+int Pipe::takeWrite() { return std::exchange(writeEnd, -1); }
+
+void closeFd(int& fd) {
+    if (fd >= 0) close(fd);
+    fd = -1;
+}
+
+pid_t spawnChild(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+                 ChildStreams streams, const std::string& workDir) {
+    // Writing to a pipe whose reader has ended must be an error here, never a signal.
+    static const bool sigpipeIgnored = (std::signal(SIGPIPE, SIG_IGN), true);
+    (void)sigpipeIgnored;
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const int targets[] = {0, 1, 2};
+    const int sources[] = {streams.in, streams.out, streams.err};
+    for (int i = 0; i < 3; ++i)
+        if (sources[i] >= 0) posix_spawn_file_actions_adddup2(&actions, sources[i], targets[i]);
+    if (!workDir.empty()) posix_spawn_file_actions_addchdir_np(&actions, workDir.c_str());
+
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults, noneBlocked;
+    sigemptyset(&defaults);
+    for (int signal : {SIGPIPE, SIGINT, SIGTERM, SIGQUIT, SIGHUP, SIGCHLD}) sigaddset(&defaults, signal);
+    sigemptyset(&noneBlocked);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setsigmask(&attributes, &noneBlocked);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+    std::vector<char*> args, env;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    for (const auto& e : environment) env.push_back(const_cast<char*>(e.c_str()));
+    env.push_back(nullptr);
+
+    pid_t pid = -1;
+    int rc = posix_spawn(&pid, args[0], &actions, &attributes, args.data(), env.data());
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (rc != 0) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(rc));
+    return pid;
+}
+
+std::vector<std::string> environmentWith(const std::vector<std::string>& overrides) {
+    std::vector<std::string> result = overrides;
+    for (char** entry = environ; *entry; ++entry) {
+        std::string_view current(*entry);
+        std::string_view name = current.substr(0, current.find('='));
+        bool replaced = false;
+        for (const auto& o : overrides)
+            if (o.size() > name.size() && o.compare(0, name.size(), name) == 0 && o[name.size()] == '=')
+                replaced = true;
+        if (!replaced) result.emplace_back(current);
+    }
+    return result;
+}
+
+int endChild(pid_t pid, int signal, int graceMs) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) return status;
+    kill(pid, signal);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(graceMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (waitpid(pid, &status, WNOHANG) == pid) return status;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return status;
+}
+
+}  // namespace dorvan::test

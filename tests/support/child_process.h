@@ -1,0 +1,43 @@
+#pragma once
+// Starting and ending child processes for the end-to-end tests.
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace dorvan::test {
+
+// A pipe whose two ends are closed on exec, so no child inherits the other
+// children's pipes. Throws std::runtime_error when the system refuses.
+struct Pipe {
+    int readEnd = -1;
+    int writeEnd = -1;
+    Pipe();
+    ~Pipe();
+    Pipe(const Pipe&) = delete;
+    Pipe& operator=(const Pipe&) = delete;
+    int takeRead();   // hands the read end over to the caller
+    int takeWrite();  // hands the write end over to the caller
+};
+
+void closeFd(int& fd);  // closes when open, then sets -1
+
+struct ChildStreams {
+    int in = -1;  // -1 leaves the test's own stream
+    int out = -1;
+    int err = -1;
+};
+
+// Starts argv[0] (a path) with `environment` ("NAME=value" entries), the given
+// standard streams, default signal dispositions and, when not empty, the
+// working folder `workDir`. Throws std::runtime_error when it cannot start.
+pid_t spawnChild(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+                 ChildStreams streams, const std::string& workDir = {});
+
+// The current environment with `overrides` ("NAME=value") replacing same-named entries.
+std::vector<std::string> environmentWith(const std::vector<std::string>& overrides);
+
+// Waits up to `graceMs` for the child to end after `signal`, then kills it.
+// Returns the wait status.
+int endChild(pid_t pid, int signal, int graceMs);
+
+}  // namespace dorvan::test

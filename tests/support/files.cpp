@@ -1,0 +1,77 @@
+#include "support/files.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <fcntl.h>
+
+namespace dorvan::test {
+namespace fs = std::filesystem;
+
+namespace {
+
+void createParents(const std::string& path) {
+    fs::path parent = fs::path(path).parent_path();
+    std::error_code ignored;
+    if (!parent.empty()) fs::create_directories(parent, ignored);
+}
+
+}  // namespace
+
+TempDir::TempDir(const std::string& prefix) {
+    std::string pattern = "/tmp/" + prefix + "XXXXXX";
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp " + pattern + " failed: " + std::strerror(errno));
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void writeFile(const std::string& path, const std::string& content) {
+    createParents(path);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+void createSparseFile(const std::string& path, uint64_t size) {
+    writeFile(path, "");
+    std::error_code error;
+    fs::resize_file(path, size, error);
+    if (error) throw std::runtime_error("cannot resize " + path + ": " + error.message());
+}
+
+bool fileExists(const std::string& path) {
+    std::error_code ignored;
+    return fs::exists(path, ignored);
+}
+
+void setModificationTime(const std::string& path, int64_t secondsSinceEpoch) {
+    const timespec times[2] = {{static_cast<time_t>(secondsSinceEpoch), 0},
+                               {static_cast<time_t>(secondsSinceEpoch), 0}};
+    if (utimensat(AT_FDCWD, path.c_str(), times, 0) != 0)
+        throw std::runtime_error("cannot set the time of " + path + ": " + std::strerror(errno));
+}
+
+std::string logText(const std::string& dataHome) {
+    std::string path = dataHome + "/Tolvane/Dorvan/dorvan-log.txt";
+    return fileExists(path) ? readFile(path) : std::string();
+}
+
+}  // namespace dorvan::test

@@ -1,0 +1,292 @@
+#!/usr/bin/python3
+"""Loopback FTP server for end-to-end tests, built on pyftpdlib.
+
+Prints "PORT <n>" once it listens on 127.0.0.1, then serves until SIGTERM or
+until its standard input reaches end of file, so it never outlives the test
+that started it.
+
+Modes shape how the server presents itself (SYST answer, LIST format);
+faults make it misbehave in one specific way each. Every fault is a small
+mixin on the control handler, the data handler or the file system; the
+classes actually served are composed from the ones selected.
+"""
+import argparse
+import logging
+import os
+import stat
+import sys
+import threading
+import time
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.filesystems import AbstractedFS
+from pyftpdlib.handlers import DTPHandler, FTPHandler
+from pyftpdlib.servers import FTPServer
+
+logger = logging.getLogger("ftp_server")
+
+LONG_LINE_BYTES = 20000
+
+
+# --- listing formats --------------------------------------------------------
+
+def windows_line(name, st, timefunc):
+    stamp = time.strftime("%m-%d-%y  %I:%M%p", timefunc(st.st_mtime))
+    if stat.S_ISDIR(st.st_mode):
+        return "%s       <DIR>          %s" % (stamp, name)
+    return "%s %20d %s" % (stamp, st.st_size, name)
+
+
+def eplf_line(name, st, timefunc):
+    if stat.S_ISDIR(st.st_mode):
+        return "+/,m%d,\t%s" % (int(st.st_mtime), name)
+    return "+i%d.%d,m%d,r,s%d,\t%s" % (st.st_dev, st.st_ino, int(st.st_mtime),
+                                         st.st_size, name)
+
+
+def unix_line(name, st, timefunc):
+    kind = "d" if stat.S_ISDIR(st.st_mode) else "-"
+    stamp = time.strftime("%b %d %H:%M", timefunc(st.st_mtime))
+    return "%srw-r--r--   1 owner    group    %8d %s %s" % (kind, st.st_size, stamp, name)
+
+
+class FormattedFS(AbstractedFS):
+    """Lists folders with `line_format`; pyftpdlib's own UNIX lines when None."""
+    line_format = None
+
+    def timefunc(self):
+        return time.gmtime if self.cmd_channel.use_gmt_times else time.localtime
+
+    def format_list(self, basedir, listing, ignore_err=True):
+        if self.line_format is None:
+            yield from super().format_list(basedir, listing, ignore_err)
+            return
+        for name in listing:
+            try:
+                st = self.lstat(os.path.join(basedir, name))
+            except OSError:
+                if ignore_err:
+                    continue
+                raise
+            line = self.line_format(name, st, self.timefunc()) + "\r\n"
+            yield line.encode("utf8", self.cmd_channel.unicode_errors)
+
+
+# --- modes ------------------------------------------------------------------
+
+class Utf8Opts:
+    """Accepts "OPTS UTF8 ON|OFF" with 200; other OPTS as pyftpdlib does."""
+
+    def ftp_OPTS(self, line):
+        words = line.split()
+        if len(words) == 2 and words[0].upper() == "UTF8" and words[1].upper() in ("ON", "OFF"):
+            self.respond("200 UTF8 set to %s" % words[1].lower())
+        else:
+            super().ftp_OPTS(line)
+
+
+class WindowsSyst:
+    def ftp_SYST(self, line):
+        self.respond("215 Windows_NT")
+
+
+MODES = {
+    "plain": {"handler": [], "line_format": None},
+    "windows": {"handler": [WindowsSyst, Utf8Opts], "line_format": windows_line},
+    "eplf": {"handler": [], "line_format": eplf_line},
+}
+
+
+# --- faults -----------------------------------------------------------------
+
+class NoGreeting:
+    """Accepts the connection, then never says a word."""
+    timeout = 0  # no idle timeout either: the silence lasts until the client gives up
+
+    def handle(self):
+        self.on_connect()
+
+    def pre_process_command(self, line, cmd, arg):
+        pass
+
+
+class SilentAfterLogin:
+    timeout = 0
+
+    def pre_process_command(self, line, cmd, arg):
+        if not self.authenticated:
+            super().pre_process_command(line, cmd, arg)
+
+
+class SilentCommands:
+    """Never answers the verbs in `silent_verbs` (filled from the command line)."""
+    timeout = 0
+    silent_verbs = frozenset()
+
+    def pre_process_command(self, line, cmd, arg):
+        if cmd not in self.silent_verbs:
+            super().pre_process_command(line, cmd, arg)
+
+
+class RefuseDele:
+    def ftp_DELE(self, path):
+        self.respond("550 Access is denied.")
+
+
+class FailAfterTransferDTP:
+    """File transfers move all their data but end with 451 instead of 226."""
+
+    def close(self):
+        if self.file_obj is not None and self._resp and self._resp[0].startswith("226"):
+            self._resp = ("451 Local error", logger.info)
+        super().close()
+
+
+class DropMidTransfer:
+    use_sendfile = False  # every byte must pass through the DTP's send()
+
+
+class DropMidTransferDTP:
+    """RETR sends about half the file, then both connections just close."""
+    _drop_at = None
+
+    def send(self, data):
+        if self.file_obj is None or self.receive:
+            return super().send(data)
+        if self._drop_at is None:
+            self._drop_at = os.fstat(self.file_obj.fileno()).st_size // 2
+        room = self._drop_at - self.tot_bytes_sent
+        sent = super().send(data[:room]) if room > 0 else 0
+        if self.tot_bytes_sent >= self._drop_at:
+            control = self.cmd_channel
+            self._resp = ()  # no reply at all
+            self.close()
+            control.close()
+        return sent
+
+
+class StallDataDTP:
+    """RETR opens the data connection and then never sends a byte."""
+    timeout = 0
+    _stalled = False
+
+    def push_with_producer(self, producer):
+        if self.file_obj is None or self.receive:
+            return super().push_with_producer(producer)
+        self._stalled = True
+        self._initialized = True
+        # Only watch for the client hanging up.
+        self.modify_ioloop_events(self.ioloop.READ)
+
+    def close_when_done(self):
+        if not self._stalled:
+            super().close_when_done()
+
+    def readable(self):
+        return True if self._stalled else super().readable()
+
+    def handle_close(self):
+        if self._stalled:
+            self._resp = ("426 Connection closed; transfer aborted.", logger.info)
+            self.close()
+        else:
+            super().handle_close()
+
+
+class LongListingLineFS:
+    """LIST output gets one 20,000-byte line after the first ordinary one."""
+
+    def format_list(self, basedir, listing, ignore_err=True):
+        lines = super().format_list(basedir, listing, ignore_err)
+        first = next(lines, None)
+        if first is not None:
+            yield first
+        yield self.long_line()
+        yield from lines
+
+    def long_line(self):
+        fmt = self.line_format or unix_line
+        st = os.stat_result((stat.S_IFREG | 0o644, 1, 1, 1, 0, 0, 1234,
+                             1000000000, 1000000000, 1000000000))
+        stub = fmt("", st, self.timefunc())
+        name = ("long-" + "n" * LONG_LINE_BYTES)[:LONG_LINE_BYTES - len(stub) - 4] + ".txt"
+        return (fmt(name, st, self.timefunc()) + "\r\n").encode("utf8")
+
+
+FAULTS = {
+    "utf8": {"handler": [Utf8Opts]},
+    "no-greeting": {"handler": [NoGreeting]},
+    "silent-after-login": {"handler": [SilentAfterLogin]},
+    "silent-command": {"handler": [SilentCommands]},
+    "fail-after-transfer": {"dtp": [FailAfterTransferDTP]},
+    "drop-mid-transfer": {"handler": [DropMidTransfer], "dtp": [DropMidTransferDTP]},
+    "stall-data": {"dtp": [StallDataDTP]},
+    "long-listing-line": {"fs": [LongListingLineFS]},
+    "refuse-dele": {"handler": [RefuseDele]},
+}
+
+
+# --- assembly ---------------------------------------------------------------
+
+def compose(name, mixins, base, attrs=None):
+    unique = list(dict.fromkeys(mixins))  # keeps order, drops repeats
+    return type(name, tuple(unique) + (base,), dict(attrs or {}))
+
+
+def build_handler(args):
+    mode = MODES[args.mode]
+    parts = {"handler": list(mode["handler"]), "dtp": [], "fs": []}
+    silent_verbs = set()
+    for fault in args.fault:
+        name, _, value = fault.partition("=")
+        if name not in FAULTS:
+            raise SystemExit("unknown fault: %s" % fault)
+        if name == "silent-command":
+            if not value:
+                raise SystemExit("silent-command needs =VERB")
+            silent_verbs.add(value.upper())
+        for kind, mixins in FAULTS[name].items():
+            parts[kind] += mixins
+
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
+
+    line_format = mode["line_format"] and staticmethod(mode["line_format"])
+    fs = compose("ServedFS", parts["fs"], FormattedFS, {"line_format": line_format})
+    dtp = compose("ServedDTP", parts["dtp"], DTPHandler)
+    return compose("ServedHandler", parts["handler"], FTPHandler, {
+        "authorizer": authorizer,
+        "abstracted_fs": fs,
+        "dtp_handler": dtp,
+        "silent_verbs": frozenset(silent_verbs),
+        "banner": "Test server ready.",
+    })
+
+
+def exit_when_stdin_closes():
+    while sys.stdin.buffer.read(4096):
+        pass
+    os._exit(0)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--root", required=True)
+    parser.add_argument("--user", default="tester")
+    parser.add_argument("--password", default="secret")
+    parser.add_argument("--mode", choices=sorted(MODES), default="plain")
+    parser.add_argument("--fault", action="append", default=[],
+                        help="NAME or silent-command=VERB; repeatable")
+    args = parser.parse_args()
+
+    logging.basicConfig(stream=sys.stderr, level=logging.DEBUG,
+                        format="%(asctime)s %(message)s")
+    server = FTPServer(("127.0.0.1", 0), build_handler(args))
+    threading.Thread(target=exit_when_stdin_closes, daemon=True).start()
+    sys.stdout.write("PORT %d\n" % server.address[1])
+    sys.stdout.flush()
+    server.serve_forever(handle_exit=True)
+
+
+if __name__ == "__main__":
+    main()

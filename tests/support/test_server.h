@@ -1,0 +1,50 @@
+#pragma once
+// A real FTP server (tests/support/ftp_server.py on pyftpdlib) on 127.0.0.1,
+// serving a fresh temporary folder for as long as the object lives.
+#include <memory>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+#include "support/files.h"
+
+namespace dorvan::test {
+
+struct TestServerOptions {
+    std::string mode = "plain";       // "plain", "windows" or "eplf"
+    std::vector<std::string> faults{};  // e.g. {"utf8", "silent-command=CWD"}
+    std::string user = "tester";
+    std::string password = "secret";
+};
+
+// Starts the server or throws std::runtime_error (the test fails, with the
+// server's own output in the message). The destructor stops it by PID and
+// removes the served folder.
+class TestServer {
+public:
+    explicit TestServer(TestServerOptions options = {});
+    ~TestServer();
+    TestServer(const TestServer&) = delete;
+    TestServer& operator=(const TestServer&) = delete;
+
+    int port() const { return port_; }
+    const std::string& root() const { return root_; }  // the served folder, "/" on the server
+    const std::string& user() const { return options_.user; }
+    const std::string& password() const { return options_.password; }
+    std::string path(const std::string& relative) const { return root_ + "/" + relative; }
+    std::string log() const;  // what the server logged so far (commands and replies)
+    pid_t pid() const { return pid_; }
+
+private:
+    void stop();
+
+    TestServerOptions options_;
+    TempDir base_{"dorvan-ftp-"};
+    std::string root_;
+    std::string logPath_;
+    pid_t pid_ = -1;
+    int input_ = -1;  // held open: the server ends when it closes
+    int port_ = 0;
+};
+
+}  // namespace dorvan::test
