@@ -13,16 +13,19 @@ struct ListingReport {
     int32_t folder = 0;      // 1 when changing into the entry may work
     int32_t retrieval = 0;   // 1 when retrieving the entry may work
     int32_t sizeKind = 0;    // 0 unknown, 1 bytes
-    int64_t size = 0;
+    int64_t size = 0;        // sizes beyond the int64 range saturate at its maximum
     int32_t timeKind = 0;    // 0 unknown, 1 exact local, 2 remote to the minute, 3 remote to the day
-    int64_t time = 0;        // seconds since 1970-01-01, the listed date taken as UTC
+    int64_t time = 0;        // seconds since 1970-01-01, the listed date taken as UTC; a known time
+                             // always lies within the years 1 to 9999
     int32_t idKind = 0;      // 0 none, 1 unique identifier given
     int32_t id = 0;          // offset of the identifier in the line
     int32_t idLength = 0;
 };
 
-// Returns 1 when the line was recognised, else 0 (the report is then meaningless).
-// nowSeconds is the current time used for the year guess of UNIX lines.
+// Returns 1 when the line was recognised, else 0 (the report is then all zeros).
+// The line excludes its line end. A line whose entry has no name is not recognised.
+// nowSeconds (UTC seconds since 1970) is used for UNIX lines that show a time instead of a year: the
+// year is the earliest one, from last year on, that puts the date less than 350 days before now.
 int parseListing(ListingReport& report, const char* line, size_t length, int64_t nowSeconds);
 int parseListing(ListingReport& report, const char* line, size_t length);  // uses the clock
 
