@@ -3,19 +3,12 @@
 #include "platform/clock.h"
 
 namespace dorvan {
-namespace {
-
-// Listing times outside the years 1 to 9999 are not representable in ticks.
-constexpr int64_t earliestSeconds = -platform::unixEpochTicks / platform::ticksPerSecond;
-constexpr int64_t latestSeconds = unknownTime / platform::ticksPerSecond - platform::unixEpochTicks / platform::ticksPerSecond;
-
-}  // namespace
 
 FtpFileInfo parseLine(std::string_view line, const std::string& systemType) {
     FtpFileInfo info;
     ListingReport report;
     if (line.empty() || parseListing(report, line.data(), line.size()) == 0) return info;
-    if (report.nameLength > 0 && report.name >= 0 && static_cast<size_t>(report.name) + report.nameLength <= line.size())
+    if (report.nameLength > 0)
         info.name = std::string(line.substr(static_cast<size_t>(report.name), static_cast<size_t>(report.nameLength)));
     bool folder = report.folder != 0;
     bool retrieval = report.retrieval != 0;
@@ -24,7 +17,7 @@ FtpFileInfo parseLine(std::string_view line, const std::string& systemType) {
     if (info.name == "..") info.type = FtpFileType::pdir;
     if (report.sizeKind != 0 && report.size >= 0) info.size = static_cast<uint64_t>(report.size);
     // A time is given only when the server's system type is known (login fills it).
-    if (report.timeKind != 0 && !systemType.empty() && report.time >= earliestSeconds && report.time < latestSeconds)
+    if (report.timeKind != 0 && !systemType.empty())
         info.modify = platform::unixEpochTicks + report.time * platform::ticksPerSecond;
     return info;
 }

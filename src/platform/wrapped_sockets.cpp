@@ -77,9 +77,12 @@ int __wrap_connect(int fd, const sockaddr* address, socklen_t length) {
         if (waited == SocketStatus::ok && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
         if (waited == SocketStatus::ok && error == 0) {
             result = 0;
+        } else if (waited == SocketStatus::ok) {
+            guard->connectFailed(SocketStatus::failed, error);
+            errno = error;
         } else {
-            guard->connectFailed(waited, error);
-            errno = waited == SocketStatus::ok ? error : (waited == SocketStatus::aborted ? ECANCELED : ETIMEDOUT);
+            guard->connectFailed(waited, 0);
+            errno = dorvan::platform::errnoFor(waited);
         }
     } else if (result != 0) {
         guard->connectFailed(SocketStatus::failed, errno);
