@@ -399,7 +399,7 @@ TEST(FtpLibDeadlines, SilentServersClosedPortsAndBadHosts) {
         EXPECT_FALSE(ftp.connect("127.0.0.1", server.port()));
         EXPECT_GE(secondsSince(start), 1.5);
         EXPECT_LT(secondsSince(start), 5);
-        EXPECT_TRUE(contains(ftp.lastResponse(), "no answer within 2 seconds")) << ftp.lastResponse();
+        EXPECT_EQ(ftp.lastResponse(), "");  // no server reply to quote
     }
     {
         TestServer server({.faults = {"silent-command=CWD"}});
@@ -418,12 +418,13 @@ TEST(FtpLibDeadlines, SilentServersClosedPortsAndBadHosts) {
     auto start = Clock::now();
     EXPECT_FALSE(ftp.connect("127.0.0.1", closedPort()));
     EXPECT_LT(secondsSince(start), 1);
-    EXPECT_TRUE(contains(ftp.lastResponse(), "refused")) << ftp.lastResponse();
-    for (const char* host : {"::1", "[::1]", ""}) {
-        EXPECT_FALSE(ftp.connect(host, 21));
-        EXPECT_TRUE(contains(ftp.lastResponse(), "Cannot connect")) << ftp.lastResponse();
+    EXPECT_EQ(ftp.lastResponse(), "");
+    for (const char* host : {"::1", "[::1]:21", ""}) {
+        EXPECT_FALSE(ftp.connect(host, 21)) << host;
+        EXPECT_EQ(ftp.lastResponse(), "");
     }
     EXPECT_FALSE(ftp.connect("127.0.0.1", 0));
+    EXPECT_FALSE(ftp.connect("127.0.0.1", 65536));
 }
 
 TEST(FtpLibDeadlines, AbortFromAnotherThreadEndsTheWait) {

@@ -5,9 +5,12 @@
 // `readresp` is private; the build publishes it from a copy of libftp.a as
 // `ftplib_readresp` (cmake/ftplib.cmake). This class writes each command
 // itself (so PASS can be traced masked) and reads the reply with that reader.
-// The reference is weak: with an ftplib that lacks the reader, commands fail
-// with a clear text instead of calling into the void, and a reply that does
-// not begin with a three-digit code ends the connection.
+// Each use checks that this is the reader it was built for: the reference is
+// weak, so an ftplib without it makes commands fail with a clear text instead
+// of calling into the void; a reader that returns with nothing in the
+// library's reply buffer while the connection is alive, or with a reply that
+// does not begin with a three-digit code, ends the connection with a clear
+// text too.
 //
 // Data. Transfers and listings open their data connections here
 // (platform/sockets) instead of through FtpAccess/FtpGet/FtpPut: the data is
@@ -48,6 +51,7 @@ constexpr size_t responseSize = 1024;  // ftplib's reply buffer: longer lines ar
 constexpr size_t dataChunk = 64 * 1024;
 const std::string notConnected = "Not connected";
 const std::string readerMissing = "Commands cannot be sent: the linked ftplib does not provide its reply reader";
+const std::string readerBroken = "Commands cannot be sent: the reply reader of the linked ftplib delivered no reply";
 
 std::mutex& debugLock() {
     static std::mutex lock;
@@ -69,20 +73,6 @@ std::string withPath(const char* verb, const std::string& path) {
 bool isReplyCode(const char* text) {
     auto digit = [](char c) { return c >= '0' && c <= '9'; };
     return digit(text[0]) && digit(text[1]) && digit(text[2]);
-}
-
-std::string connectFailure(const std::string& address, const platform::GuardedSocket& guard, int seconds) {
-    const std::string prefix = "Cannot connect to " + address + ": ";
-    switch (guard.failure()) {
-        case SocketStatus::aborted: return "Aborted";
-        case SocketStatus::timedOut: return prefix + "no answer within " + std::to_string(seconds) + " seconds";
-        case SocketStatus::failed: return prefix + std::strerror(guard.error());
-        default: break;
-    }
-    if (guard.fd() < 0) return prefix + "host not found";
-    const std::string& greeting = guard.received();  // the server's refusal, e.g. "421 Too many users"
-    std::string_view first = trimLineEnd(std::string_view(greeting).substr(0, greeting.find('\n')));
-    return first.empty() ? prefix + "connection closed by the server" : std::string(first);
 }
 
 }  // namespace
@@ -191,24 +181,29 @@ bool FtpLib::readReply(char expected) {
         return fail("Unexpected reply from the server: " + reply());
     }
     SocketStatus failure = guard_ ? guard_->failure() : SocketStatus::ok;
-    return lose({failure == SocketStatus::ok ? SocketStatus::closed : failure}, "waiting for a reply");
+    if (failure != SocketStatus::ok) return lose({failure}, "waiting for a reply");
+    if (platform::connectionGone(controlFd_)) return lose({SocketStatus::closed}, "waiting for a reply");
+    // The connection is fine, yet the reader delivered nothing: not the ftplib it was built for.
+    platform::shutdownSocket(controlFd_);
+    return fail(readerBroken);
 }
 
+// A failed connect leaves no server reply to quote, so lastResponse is empty
+// then; at debug levels ftplib's own diagnostics name the cause.
 bool FtpLib::connect(const std::string& host, int port) {
     Operation op(*this);
     close();
     aborted_ = false;
     abortSignal_.clear();
-    if (host.empty() || host.find(':') != std::string::npos)  // ftplib would split "::1" at its first colon
-        return fail("Cannot connect to " + host + ": not an IPv4 address or host name");
-    if (port < 1 || port > 65535) return fail("Cannot connect to " + host + ": invalid port " + std::to_string(port));
+    // ftplib takes IPv4 only and would split "::1" at its first colon.
+    if (host.empty() || host.find(':') != std::string::npos || port < 1 || port > 65535) return false;
     std::string address = host + ":" + std::to_string(port);
     platform::GuardedSocket guard(-1, limit());
     platform::GuardedSocket* outer = std::exchange(guard_, &guard);
     netbuf* control = nullptr;
     bool connected = FtpConnect(address.c_str(), &control) == 1 && control;
     guard_ = outer;
-    if (!connected) return fail(connectFailure(address, guard, limit().timeoutMs / 1000));
+    if (!connected) return false;
     control_ = control;
     controlFd_ = guard.fd();
     return true;

@@ -173,6 +173,12 @@ IoOutcome sendAll(int fd, const char* data, size_t size, const WaitLimit& limit)
     return {SocketStatus::ok, sent};
 }
 
+bool connectionGone(int fd) {
+    char byte;
+    ssize_t n = ::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+}
+
 void shutdownSocket(int fd) {
     if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
 }

@@ -60,6 +60,8 @@ int acceptWithin(int listenFd, int watchFd, const WaitLimit& limit, IoOutcome& o
 IoOutcome receiveSome(int fd, char* buffer, size_t size, const WaitLimit& limit);
 IoOutcome sendAll(int fd, const char* data, size_t size, const WaitLimit& limit);
 
+// True when the peer closed the connection or it broke; pending data or none yet: false.
+bool connectionGone(int fd);
 void shutdownSocket(int fd);  // both directions; the descriptor stays open
 void closeSocket(int fd);
 void resetSocket(int fd);  // closes with a reset, so the peer sees a broken connection

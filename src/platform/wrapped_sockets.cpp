@@ -1,6 +1,5 @@
 #include "platform/wrapped_sockets.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -11,14 +10,13 @@ namespace dorvan::platform {
 namespace {
 
 thread_local GuardedSocket* current = nullptr;
-constexpr size_t keptBytes = 1024;
 
 int errnoFor(SocketStatus status) { return status == SocketStatus::aborted ? ECANCELED : ETIMEDOUT; }
 
 }  // namespace
 
 GuardedSocket::GuardedSocket(int fd, const WaitLimit& limit)
-    : fd_(fd), learning_(fd < 0), limit_(limit), previous_(current) {
+    : fd_(fd), limit_(limit), previous_(current) {
     current = this;
 }
 
@@ -27,7 +25,7 @@ GuardedSocket::~GuardedSocket() { current = previous_; }
 GuardedSocket* GuardedSocket::forDescriptor(int fd, bool connecting) {
     GuardedSocket* guard = current;
     if (!guard || fd < 0) return nullptr;
-    if (connecting && guard->learning_ && guard->fd_ < 0) guard->fd_ = fd;
+    if (connecting && guard->fd_ < 0) guard->fd_ = fd;
     return guard->fd_ == fd ? guard : nullptr;
 }
 
@@ -39,18 +37,6 @@ bool GuardedSocket::wait(short events) {
     ::shutdown(fd_, SHUT_RDWR);
     errno = errnoFor(failure_);
     return false;
-}
-
-void GuardedSocket::connectFailed(SocketStatus status, int error) {
-    if (failure_ == SocketStatus::ok) {
-        failure_ = status;
-        error_ = error;
-    }
-}
-
-void GuardedSocket::keep(const char* data, long count) {
-    if (learning_ && count > 0 && received_.size() < keptBytes)
-        received_.append(data, std::min(static_cast<size_t>(count), keptBytes - received_.size()));
 }
 
 }  // namespace dorvan::platform
@@ -77,15 +63,9 @@ int __wrap_connect(int fd, const sockaddr* address, socklen_t length) {
         if (waited == SocketStatus::ok && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
         if (waited == SocketStatus::ok && error == 0) {
             result = 0;
-        } else if (waited == SocketStatus::ok) {
-            guard->connectFailed(SocketStatus::failed, error);
-            errno = error;
         } else {
-            guard->connectFailed(waited, 0);
-            errno = dorvan::platform::errnoFor(waited);
+            errno = waited == SocketStatus::ok ? error : dorvan::platform::errnoFor(waited);
         }
-    } else if (result != 0) {
-        guard->connectFailed(SocketStatus::failed, errno);
     }
     int saved = errno;
     ::fcntl(fd, F_SETFL, flags);
@@ -97,9 +77,7 @@ ssize_t __wrap_read(int fd, void* buffer, size_t size) {
     GuardedSocket* guard = GuardedSocket::forDescriptor(fd, false);
     if (!guard) return __real_read(fd, buffer, size);
     if (!guard->wait(POLLIN)) return -1;
-    ssize_t n = __real_read(fd, buffer, size);
-    guard->keep(static_cast<const char*>(buffer), n);
-    return n;
+    return __real_read(fd, buffer, size);
 }
 
 ssize_t __wrap_write(int fd, const void* data, size_t size) {

@@ -8,8 +8,6 @@
 // shut down, so a late answer can never be read as the answer to a later
 // command. Calls on other descriptors, or on threads without a guard, pass
 // straight through to the C library.
-#include <string>
-
 #include "platform/sockets.h"
 
 namespace dorvan::platform {
@@ -17,32 +15,25 @@ namespace dorvan::platform {
 class GuardedSocket {
 public:
     // fd -1: the first socket connected on this thread while the guard lives
-    // becomes the guarded one, and the first bytes read from it are kept.
+    // becomes the guarded one.
     GuardedSocket(int fd, const WaitLimit& limit);
     ~GuardedSocket();
     GuardedSocket(const GuardedSocket&) = delete;
     GuardedSocket& operator=(const GuardedSocket&) = delete;
 
     int fd() const { return fd_; }
-    // ok until a wait or a connect of the guarded socket failed.
+    // ok until a wait on the guarded socket failed.
     SocketStatus failure() const { return failure_; }
-    int error() const { return error_; }  // errno of a failed connect
-    const std::string& received() const { return received_; }
 
     // Used by the wrappers only.
     static GuardedSocket* forDescriptor(int fd, bool connecting);
     bool wait(short events);  // false after a failed wait (errno is set)
-    void connectFailed(SocketStatus status, int error);
-    void keep(const char* data, long count);
     const WaitLimit& limit() const { return limit_; }
 
 private:
     int fd_;
-    bool learning_;
     WaitLimit limit_;
     SocketStatus failure_ = SocketStatus::ok;
-    int error_ = 0;
-    std::string received_;
     GuardedSocket* previous_;
 };
 
