@@ -28,9 +28,20 @@ if(NOT ftplib_objcopy_result STREQUAL "0")
   set(FTPLIB_OPEN_LIBRARY ${FTPLIB_STATIC_LIBRARY})
 endif()
 
+# Debian builds libftp.a position-independent (PC-relative relocations only),
+# so it links into our PIE executables; an archive with absolute relocations
+# would not, and the executables are then linked as non-PIE instead.
+find_program(FTPLIB_READELF NAMES readelf REQUIRED)
+execute_process(COMMAND ${FTPLIB_READELF} -r ${FTPLIB_STATIC_LIBRARY} OUTPUT_VARIABLE ftplib_relocations ERROR_QUIET)
+string(REGEX MATCH "R_X86_64_32S? " ftplib_absolute "${ftplib_relocations}")
+
 add_library(ftplib_static INTERFACE)
 target_include_directories(ftplib_static INTERFACE ${FTPLIB_INCLUDE_DIR})
 target_link_libraries(ftplib_static INTERFACE ${FTPLIB_OPEN_LIBRARY})
 target_link_options(ftplib_static INTERFACE
   "LINKER:--wrap=connect,--wrap=read,--wrap=write"
   "LINKER:--undefined=__wrap_connect,--undefined=__wrap_read,--undefined=__wrap_write")
+if(ftplib_absolute)
+  message(STATUS "libftp.a is not position-independent: linking executables without PIE")
+  target_link_options(ftplib_static INTERFACE -no-pie)
+endif()

@@ -34,8 +34,6 @@
 #include <utility>
 
 #include "ftp/ftp_text.h"
-#include "ftp/listing_parser.h"
-#include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/local_file.h"
 #include "platform/wrapped_sockets.h"
@@ -236,34 +234,36 @@ bool FtpLib::setPassive() {
     return true;
 }
 
-int FtpLib::openData(const std::string& command, char type) {
-    if (!this->command(std::string("TYPE ") + type, '2')) return -1;
+bool FtpLib::openData(const std::string& command, char type, int& dataFd) {
+    dataFd = -1;
+    if (!this->command(std::string("TYPE ") + type, '2')) return false;
     platform::IoOutcome outcome;
     if (passive_) {
-        if (!this->command("PASV", '2')) return -1;
+        if (!this->command("PASV", '2')) return false;
         std::optional<platform::Ipv4Endpoint> endpoint = parsePassiveReply(reply());
-        if (!endpoint) return fail("Unexpected reply to PASV: " + reply()), -1;
+        if (!endpoint) return fail("Unexpected reply to PASV: " + reply());
         int fd = platform::connectTcp(*endpoint, limit(), outcome);
-        if (fd < 0) {
-            if (outcome.status == SocketStatus::aborted) return lose(outcome, "opening the data connection"), -1;
-            return fail("Cannot open the data connection: " + outcome.text()), -1;
+        if (fd < 0 && outcome.status == SocketStatus::aborted) return lose(outcome, "opening the data connection");
+        if (fd < 0) return fail("Cannot open the data connection: " + outcome.text());
+        if (!this->command(command, '1')) {
+            platform::closeSocket(fd);
+            return false;
         }
-        if (!this->command(command, '1')) return platform::closeSocket(fd), -1;
-        return fd;
+        dataFd = fd;
+        return true;
     }
     platform::Ipv4Endpoint bound;
     int listener = platform::listenBeside(controlFd_, bound, outcome);
-    if (listener < 0) return fail("Cannot open the data connection: " + outcome.text()), -1;
-    int fd = -1;
+    if (listener < 0) return fail("Cannot open the data connection: " + outcome.text());
     if (this->command(portCommand(bound), '2') && this->command(command, '1')) {
-        fd = platform::acceptWithin(listener, controlFd_, limit(), outcome);
-        if (fd < 0 && outcome.status == SocketStatus::otherReady)
+        dataFd = platform::acceptWithin(listener, controlFd_, limit(), outcome);
+        if (dataFd < 0 && outcome.status == SocketStatus::otherReady)
             readReply('2');  // the server's reason, such as 425
-        else if (fd < 0)
+        else if (dataFd < 0)
             lose(outcome, "waiting for the data connection");
     }
     platform::closeSocket(listener);
-    return fd;
+    return dataFd >= 0;
 }
 
 bool FtpLib::finishData(int dataFd, const platform::IoOutcome& moved, bool localFailure) {
@@ -281,8 +281,8 @@ bool FtpLib::finishData(int dataFd, const platform::IoOutcome& moved, bool local
 }
 
 bool FtpLib::download(const std::string& command, char type, const Consumer& consume) {
-    int fd = openData(command, type);
-    if (fd < 0) return false;
+    int fd;
+    if (!openData(command, type, fd)) return false;
     std::vector<char> buffer(dataChunk);
     platform::IoOutcome moved;
     bool localFailure = false;
@@ -302,8 +302,8 @@ bool FtpLib::download(const std::string& command, char type, const Consumer& con
 }
 
 bool FtpLib::upload(const std::string& command, char type, const Producer& produce) {
-    int fd = openData(command, type);
-    if (fd < 0) return false;
+    int fd;
+    if (!openData(command, type, fd)) return false;
     platform::IoOutcome moved;
     bool localFailure = false;
     std::string chunk;
@@ -477,7 +477,6 @@ bool FtpLib::list(const std::string& remotePath, std::vector<FtpFileInfo>& entri
     LineCutter cutter;
     std::string text;
     auto add = [&](std::string_view line) {
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         FtpFileInfo info = parseLine(line, systemType_);
         if (!info.name.empty()) entries.push_back(std::move(info));
     };

@@ -65,7 +65,8 @@ public:
     virtual void quit();
     virtual void close();
 
-    // From another thread: makes a blocked operation fail at once.
+    // From another thread: makes a blocked operation fail at once, and every
+    // later wait until the next connect; the connection is given up.
     void abort();
 
 private:
@@ -78,8 +79,8 @@ private:
     std::string reply() const;
     bool command(std::string_view text, char expected, std::string_view shown = {});
     bool readReply(char expected);
-    bool lose(const platform::IoOutcome& outcome, std::string_view waitingFor);
-    int openData(const std::string& command, char type);
+    bool lose(const platform::IoOutcome& outcome, std::string_view during);
+    bool openData(const std::string& command, char type, int& dataFd);
     bool finishData(int dataFd, const platform::IoOutcome& moved, bool localFailure);
     bool download(const std::string& command, char type, const Consumer& consume);
     bool upload(const std::string& command, char type, const Producer& produce);
@@ -99,7 +100,8 @@ private:
     platform::AbortSignal abortSignal_;
 };
 
-// Parses one LIST line into a record (the system type decides the time base).
+// Parses one LIST line into a record; times are given only when the system
+// type (the cache login fills) is known.
 FtpFileInfo parseLine(std::string_view line, const std::string& systemType);
 
 }  // namespace dorvan
