@@ -378,7 +378,7 @@ TEST(FtpLibTransfer, FailedDownloadsLeaveTheLocalFileAlone) {
     }
 }
 
-TEST(FtpLibTransfer, UploadEndingIn451Fails) {
+TEST(FtpLibTransfer, FailedUploads) {
     TestServer server({.faults = {"fail-after-transfer"}});
     TempDir local;
     test::writeFile(local.file("up"), "content\n");
@@ -386,8 +386,12 @@ TEST(FtpLibTransfer, UploadEndingIn451Fails) {
     openSession(ftp, server);
     EXPECT_FALSE(ftp.put(local.file("up"), "up", 'I'));
     EXPECT_TRUE(ftp.lastResponse().rfind("451", 0) == 0) << ftp.lastResponse();
-    EXPECT_FALSE(ftp.put(local.file("absent"), "up", 'I'));
-    EXPECT_TRUE(contains(ftp.lastResponse(), "absent")) << ftp.lastResponse();
+    // Local files that cannot be read fail before anything is stored.
+    EXPECT_FALSE(ftp.put(local.file("absent"), "absent", 'I'));
+    EXPECT_TRUE(contains(ftp.lastResponse(), "absent: No such file")) << ftp.lastResponse();
+    EXPECT_FALSE(ftp.put(local.path(), "folder", 'I'));
+    EXPECT_TRUE(contains(ftp.lastResponse(), "Is a directory")) << ftp.lastResponse();
+    EXPECT_FALSE(contains(server.log(), "STOR absent") || contains(server.log(), "STOR folder"));
 }
 
 TEST(FtpLibDeadlines, SilentServersClosedPortsAndBadHosts) {

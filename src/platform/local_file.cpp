@@ -38,6 +38,12 @@ FileReader::~FileReader() {
 bool FileReader::open(const std::string& path) {
     path_ = path;
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    if (fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd_);
+        fd_ = -1;
+        errno = EISDIR;
+    }
     if (fd_ < 0) error_ = "cannot open " + path + ": " + std::strerror(errno);
     return fd_ >= 0;
 }
