@@ -12,8 +12,13 @@
 #include <vector>
 
 #include "ftp/ftp_file_info.h"
+#include "platform/sockets.h"
 
 struct NetBuf;
+
+namespace dorvan::platform {
+class GuardedSocket;
+}
 
 namespace dorvan {
 
@@ -60,18 +65,43 @@ public:
     virtual void quit();
     virtual void close();
 
-    // From another thread: makes a blocked operation fail at once.
+    // From another thread: makes a blocked operation fail at once, and every
+    // later wait until the next connect; the connection is given up.
     void abort();
 
 private:
+    class Operation;
+    using Consumer = std::function<bool(std::string_view data)>;  // false: local failure, note_ set
+    using Producer = std::function<bool(std::string& chunk)>;      // empty chunk at the end
+
+    platform::WaitLimit limit() const;
+    bool fail(std::string note);
+    std::string reply() const;
+    bool command(std::string_view text, char expected, std::string_view shown = {});
+    bool readReply(char expected);
+    bool lose(const platform::IoOutcome& outcome, std::string_view during);
+    bool openData(const std::string& command, char type, int& dataFd);
+    bool finishData(int dataFd, const platform::IoOutcome& moved, bool localFailure);
+    bool download(const std::string& command, char type, const Consumer& consume);
+    bool upload(const std::string& command, char type, const Producer& produce);
+    bool downloadToFile(const std::string& localPath, const std::string& command, char type);
+    bool downloadToConsole(const std::string& command);
+
     std::recursive_mutex lock_;
     NetBuf* control_ = nullptr;
     std::string systemType_;
     int timeoutSeconds_ = 60;
     std::atomic<bool> aborted_{false};
+    int controlFd_ = -1;
+    bool passive_ = true;
+    std::string note_;  // our own account of a failure; lastResponse prefers it to the server's reply
+    int depth_ = 0;     // nesting of operations on the lock-holding thread
+    platform::GuardedSocket* guard_ = nullptr;
+    platform::AbortSignal abortSignal_;
 };
 
-// Parses one LIST line into a record (the system type decides the time base).
+// Parses one LIST line into a record; times are given only when the system
+// type (the cache login fills) is known.
 FtpFileInfo parseLine(std::string_view line, const std::string& systemType);
 
 }  // namespace dorvan

@@ -1,0 +1,114 @@
+#include "ftp/ftp_text.h"
+
+#include <charconv>
+
+namespace dorvan {
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The reply without its three-digit code and the separator after it.
+std::string_view afterCode(std::string_view reply) {
+    reply = trimLineEnd(reply);
+    return reply.size() > 4 ? reply.substr(4) : std::string_view();
+}
+
+}  // namespace
+
+void AsciiDecoder::decode(std::string_view in, std::string& out) {
+    for (char c : in) {
+        if (heldCr_) {
+            heldCr_ = false;
+            if (c == '\n') {
+                out += '\n';
+                continue;
+            }
+            out += '\r';
+        }
+        if (c == '\r')
+            heldCr_ = true;
+        else
+            out += c;
+    }
+}
+
+void AsciiDecoder::finish(std::string& out) {
+    if (heldCr_) out += '\r';
+    heldCr_ = false;
+}
+
+void AsciiEncoder::encode(std::string_view in, std::string& out) {
+    for (char c : in) {
+        if (c == '\n' && !lastCr_) out += '\r';
+        out += c;
+        lastCr_ = c == '\r';
+    }
+}
+
+std::string_view trimLineEnd(std::string_view text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
+    return text;
+}
+
+std::optional<platform::Ipv4Endpoint> parsePassiveReply(std::string_view reply) {
+    std::string_view rest = afterCode(reply);
+    size_t start = rest.find_first_of("0123456789");
+    if (start == std::string_view::npos) return std::nullopt;
+    rest.remove_prefix(start);
+    unsigned values[6];
+    for (int i = 0; i < 6; ++i) {
+        auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), values[i]);
+        if (error != std::errc() || values[i] > 255) return std::nullopt;
+        rest.remove_prefix(static_cast<size_t>(end - rest.data()));
+        if (i < 5) {
+            if (rest.empty() || rest.front() != ',') return std::nullopt;
+            rest.remove_prefix(1);
+        }
+    }
+    platform::Ipv4Endpoint endpoint;
+    for (int i = 0; i < 4; ++i) endpoint.address[i] = static_cast<uint8_t>(values[i]);
+    endpoint.port = static_cast<uint16_t>(values[4] * 256 + values[5]);
+    return endpoint;
+}
+
+std::string portCommand(const platform::Ipv4Endpoint& endpoint) {
+    std::string command = "PORT ";
+    for (uint8_t part : endpoint.address) command += std::to_string(part) + ',';
+    return command + std::to_string(endpoint.port / 256) + ',' + std::to_string(endpoint.port % 256);
+}
+
+std::optional<uint64_t> parseSizeReply(std::string_view reply) {
+    std::string_view digits = afterCode(reply);
+    uint64_t value = 0;
+    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (digits.empty() || !isDigit(digits.front()) || error != std::errc()) return std::nullopt;
+    if (end != digits.data() + digits.size() && *end != ' ') return std::nullopt;
+    return value;
+}
+
+std::optional<std::string> parseQuotedPath(std::string_view reply) {
+    reply = trimLineEnd(reply);
+    size_t open = reply.find('"');
+    if (open == std::string_view::npos) return std::nullopt;
+    std::string path;
+    for (size_t i = open + 1; i < reply.size(); ++i) {
+        if (reply[i] != '"') {
+            path += reply[i];
+        } else if (i + 1 < reply.size() && reply[i + 1] == '"') {
+            path += '"';  // a quote inside the name is doubled
+            ++i;
+        } else {
+            return path;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string replyText(std::string_view reply) { return std::string(afterCode(reply)); }
+
+std::string replyWord(std::string_view reply) {
+    std::string_view text = afterCode(reply);
+    return std::string(text.substr(0, text.find(' ')));
+}
+
+}  // namespace dorvan

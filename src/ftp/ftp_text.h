@@ -1,0 +1,76 @@
+#pragma once
+// Text handling around the FTP session: line-end conversion of ASCII-type
+// data and the parts of server replies the session needs.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/sockets.h"
+
+namespace dorvan {
+
+// CR LF -> LF for data received in ASCII type. A lone CR is kept; a CR LF
+// split across two chunks is still recognised.
+class AsciiDecoder {
+public:
+    void decode(std::string_view in, std::string& out);  // appends to out
+    void finish(std::string& out);                      // a CR held back at the very end
+
+private:
+    bool heldCr_ = false;
+};
+
+// LF -> CR LF for data sent in ASCII type. An LF already preceded by CR is
+// sent as it is, wherever the chunks are split, so CR CR LF never appears.
+class AsciiEncoder {
+public:
+    void encode(std::string_view in, std::string& out);  // appends to out
+
+private:
+    bool lastCr_ = false;
+};
+
+// Cuts text into lines at LF; the pieces may come in chunks of any size.
+class LineCutter {
+public:
+    // Calls onLine for every complete line, without its LF.
+    template <typename OnLine>
+    void feed(std::string_view text, OnLine&& onLine) {
+        for (size_t lf; (lf = text.find('\n')) != std::string_view::npos; text.remove_prefix(lf + 1)) {
+            if (partial_.empty()) {
+                onLine(text.substr(0, lf));
+            } else {
+                partial_.append(text.substr(0, lf));
+                onLine(std::string_view(partial_));
+                partial_.clear();
+            }
+        }
+        partial_.append(text);
+    }
+    // The last line when the text did not end with LF.
+    template <typename OnLine>
+    void finish(OnLine&& onLine) {
+        if (!partial_.empty()) onLine(std::string_view(partial_));
+        partial_.clear();
+    }
+
+private:
+    std::string partial_;
+};
+
+// The reply text without its line end.
+std::string_view trimLineEnd(std::string_view text);
+// "227 Entering Passive Mode (h1,h2,h3,h4,p1,p2)" -> the data endpoint.
+std::optional<platform::Ipv4Endpoint> parsePassiveReply(std::string_view reply);
+std::string portCommand(const platform::Ipv4Endpoint& endpoint);
+// "213 5368709120" -> 5368709120 (any unsigned 64-bit value).
+std::optional<uint64_t> parseSizeReply(std::string_view reply);
+// "257 "/a ""b""" is current" -> /a "b"
+std::optional<std::string> parseQuotedPath(std::string_view reply);
+// The text after the reply code, up to the line end ("213 20200101120000").
+std::string replyText(std::string_view reply);
+// The first word after the reply code ("215 UNIX Type: L8" -> "UNIX").
+std::string replyWord(std::string_view reply);
+
+}  // namespace dorvan

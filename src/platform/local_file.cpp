@@ -1,0 +1,116 @@
+#include "platform/local_file.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace dorvan::platform {
+namespace {
+
+// A name no other writer uses: process id, a counter and the clock.
+std::string uniqueSuffix() {
+    static std::atomic<unsigned> counter{0};
+    auto clock = std::chrono::steady_clock::now().time_since_epoch().count();
+    char text[64];
+    std::snprintf(text, sizeof text, "%x-%x-%llx", static_cast<unsigned>(::getpid()), counter++,
+                  static_cast<unsigned long long>(clock) & 0xffffffffffULL);
+    return text;
+}
+
+std::string temporaryNameBeside(const std::string& destination) {
+    size_t slash = destination.rfind('/');
+    std::string folder = slash == std::string::npos ? std::string() : destination.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? destination : destination.substr(slash + 1);
+    return folder + "." + name + "." + uniqueSuffix() + ".part";
+}
+
+}  // namespace
+
+FileReader::~FileReader() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool FileReader::open(const std::string& path) {
+    path_ = path;
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    if (fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd_);
+        fd_ = -1;
+        errno = EISDIR;
+    }
+    if (fd_ < 0) error_ = "cannot open " + path + ": " + std::strerror(errno);
+    return fd_ >= 0;
+}
+
+long FileReader::read(char* buffer, size_t size) {
+    for (;;) {
+        ssize_t n = ::read(fd_, buffer, size);
+        if (n >= 0) return static_cast<long>(n);
+        if (errno != EINTR) {
+            error_ = "cannot read " + path_ + ": " + std::strerror(errno);
+            return -1;
+        }
+    }
+}
+
+ReplacingFileWriter::~ReplacingFileWriter() { discard(); }
+
+bool ReplacingFileWriter::fail(const std::string& what, const std::string& path) {
+    error_ = what + " " + path + ": " + std::strerror(errno);
+    discard();
+    return false;
+}
+
+void ReplacingFileWriter::discard() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    temporary_.clear();
+}
+
+bool ReplacingFileWriter::open(const std::string& destination) {
+    destination_ = destination;
+    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+        temporary_ = temporaryNameBeside(destination);
+        fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0) {
+            temporary_.clear();
+            if (errno != EEXIST) break;
+        }
+    }
+    if (fd_ < 0) return fail("cannot create a file beside", destination);
+    struct stat existing;
+    if (::stat(destination.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
+        ::fchmod(fd_, existing.st_mode & 07777);
+    return true;
+}
+
+bool ReplacingFileWriter::write(std::string_view data) {
+    while (!data.empty()) {
+        ssize_t n = ::write(fd_, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return fail("cannot write", temporary_);
+        }
+        data.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+bool ReplacingFileWriter::commit() {
+    if (fd_ < 0) return false;
+    int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) return fail("cannot write", temporary_);
+    if (::rename(temporary_.c_str(), destination_.c_str()) != 0) return fail("cannot replace", destination_);
+    temporary_.clear();
+    return true;
+}
+
+}  // namespace dorvan::platform

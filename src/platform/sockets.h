@@ -1,0 +1,69 @@
+#pragma once
+// TCP sockets for FTP data connections and commands. Every blocking call
+// waits at most WaitLimit::timeoutMs without progress and ends at once when
+// the abort descriptor becomes readable. Writes never raise SIGPIPE.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace dorvan::platform {
+
+struct WaitLimit {
+    int timeoutMs = 60'000;
+    int abortFd = -1;  // ends the wait when readable; -1 for none
+};
+
+enum class SocketStatus { ok, closed, timedOut, aborted, failed, otherReady };
+
+struct IoOutcome {
+    SocketStatus status = SocketStatus::ok;
+    size_t count = 0;  // bytes moved
+    int error = 0;     // errno when status is failed
+    bool ok() const { return status == SocketStatus::ok; }
+    std::string text() const;  // what went wrong, for messages
+};
+
+struct Ipv4Endpoint {
+    std::array<uint8_t, 4> address{};
+    uint16_t port = 0;
+};
+
+// An abort signal shared by the waits of one session: raise() makes every
+// current and later wait on it end as aborted until clear().
+class AbortSignal {
+public:
+    AbortSignal();
+    ~AbortSignal();
+    AbortSignal(const AbortSignal&) = delete;
+    AbortSignal& operator=(const AbortSignal&) = delete;
+    void raise();
+    void clear();
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// Polls fd for `events` (POLLIN/POLLOUT); with otherFd >= 0, its readability
+// ends the wait as otherReady.
+SocketStatus waitFor(int fd, short events, const WaitLimit& limit, int otherFd = -1);
+
+// Returns the connected socket, or -1 with the reason in outcome.
+int connectTcp(const Ipv4Endpoint& to, const WaitLimit& limit, IoOutcome& outcome);
+// A listening socket on the local address of `besideFd` (any port); -1 on failure.
+int listenBeside(int besideFd, Ipv4Endpoint& bound, IoOutcome& outcome);
+// Accepts one connection; readability of watchFd first ends it as otherReady.
+int acceptWithin(int listenFd, int watchFd, const WaitLimit& limit, IoOutcome& outcome);
+
+// Reads what is available (at least one byte); status closed at end of data.
+IoOutcome receiveSome(int fd, char* buffer, size_t size, const WaitLimit& limit);
+IoOutcome sendAll(int fd, const char* data, size_t size, const WaitLimit& limit);
+
+// True when the peer closed the connection or it broke; pending data or none yet: false.
+bool connectionGone(int fd);
+void shutdownSocket(int fd);  // both directions; the descriptor stays open
+void closeSocket(int fd);
+void resetSocket(int fd);  // closes with a reset, so the peer sees a broken connection
+
+}  // namespace dorvan::platform
