@@ -101,6 +101,7 @@ TEST_F(ZipArchiveTest, FailuresAreReportedAndLeaveNoPartialArchive) {
         {{good, base + "missing.txt"}, archive, base + "missing.txt: No such file or directory"},
         {{good, dir}, archive, dir + ": Is a directory"},
         {{good}, good + "/out.zip", good + "/out.zip: Not a directory"},
+        {{good, archive}, archive, archive + ": is the archive being written"},
     };
     for (const auto& c : cases) {
         ::testing::internal::CaptureStdout();

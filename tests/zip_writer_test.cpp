@@ -81,7 +81,7 @@ std::time_t localSeconds(int year, int month, int day, int hour, int minute, int
     return std::mktime(&when);
 }
 
-class TempDir : public ::testing::Test {
+class ZipWriterTest : public ::testing::Test {
 protected:
     void SetUp() override {
         char tmpl[] = "/tmp/zipwriterXXXXXX";
@@ -94,7 +94,8 @@ protected:
         std::string path = dir + "/" + name;
         fs::create_directories(fs::path(path).parent_path());
         std::ofstream(path, std::ios::binary) << content;
-        if (mtime) fs::last_write_time(path, fs::file_time_type::clock::from_sys(std::chrono::system_clock::from_time_t(mtime)));
+        if (mtime) fs::last_write_time(
+                path, fs::file_time_type::clock::from_sys(std::chrono::system_clock::from_time_t(mtime)));
         return path;
     }
 
@@ -106,8 +107,6 @@ protected:
 
     std::string dir;
 };
-
-using ZipWriterTest = TempDir;
 
 TEST_F(ZipWriterTest, StreamsMembersThatStandardReadersAccept) {
     std::string text;

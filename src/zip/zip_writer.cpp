@@ -166,14 +166,21 @@ bool ZipWriter::addFile(const std::string& sourcePath, const std::string& entryN
         *err = sourcePath + ": " + std::strerror(EISDIR);
         return false;
     }
+    if (fs::equivalent(sourcePath, path_, ec)) {  // would read its own growing output
+        *err = sourcePath + ": is the archive being written";
+        return false;
+    }
     std::FILE* source = std::fopen(sourcePath.c_str(), "rb");
     if (!source) {
         *err = errnoText(sourcePath);
         return false;
     }
 
-    uint64_t expectedSize = fs::is_regular_file(status) ? fs::file_size(sourcePath, ec) : 0;
-    if (ec) expectedSize = 0;
+    uint64_t expectedSize = 0;  // pipes and devices tell nothing up front
+    if (fs::is_regular_file(status)) {
+        uint64_t size = fs::file_size(sourcePath, ec);
+        if (!ec) expectedSize = size;
+    }
     deflateReset(&zs_);
     DosDateTime stamp = toDosDateTime(modificationSeconds(sourcePath));
     Member member{
