@@ -1,0 +1,111 @@
+#include "zip/archive.h"
+
+#include <algorithm>
+#include <string_view>
+#include <unordered_map>
+
+#include "platform/paths.h"
+#include "settings/format.h"
+#include "settings/log.h"
+#include "settings/settings.h"
+#include "zip/zip_writer.h"
+
+namespace dorvan {
+namespace {
+
+struct PlannedMember {
+    std::string name;
+    std::string path;
+};
+
+// One member per entry name in first-appearance order; a later file with the
+// same name replaces the earlier one.
+bool planMembers(const std::vector<std::string>& files, const std::string& base,
+                 std::vector<PlannedMember>& members, std::string* err) {
+    std::unordered_map<std::string, size_t> indexByName;
+    for (const std::string& path : files) {
+        std::string name = entryNameOf(path, base);
+        if (name.empty()) {
+            *err = path + ": no entry name left after removing the base folder";
+            return false;
+        }
+        auto [found, added] = indexByName.try_emplace(name, members.size());
+        if (added) {
+            members.push_back({std::move(name), path});
+        } else {
+            members[found->second].path = path;
+        }
+    }
+    return true;
+}
+
+bool pack(const std::vector<PlannedMember>& members, const std::string& archivePath, std::string* err) {
+    ZipWriter writer;
+    if (!writer.open(archivePath, err)) return false;
+    for (const PlannedMember& member : members) {
+        if (!writer.addFile(member.path, member.name, err)) {
+            platform::removeFile(archivePath);
+            return false;
+        }
+    }
+    if (!writer.finish(err)) {
+        platform::removeFile(archivePath);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::vector<std::string>& uploadList() {
+    static std::vector<std::string> list;
+    return list;
+}
+
+std::string entryNameOf(const std::string& path, const std::string& base) {
+    std::string stripped;
+    size_t from = 0;
+    if (!base.empty()) {
+        for (size_t hit; (hit = path.find(base, from)) != std::string::npos; from = hit + base.size()) {
+            stripped.append(path, from, hit - from);
+        }
+    }
+    stripped.append(path, from);
+
+    std::vector<std::string_view> parts;
+    for (size_t start = 0; start <= stripped.size();) {
+        size_t end = std::min(stripped.find('/', start), stripped.size());
+        std::string_view part(stripped.data() + start, end - start);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string name;
+    for (std::string_view part : parts) {
+        if (!name.empty()) name += '/';
+        name += part;
+    }
+    return name;
+}
+
+bool createArchive(const std::vector<std::string>& files, const std::string& base, const std::string& archivePath) {
+    std::vector<PlannedMember> members;
+    std::string err;
+    if (planMembers(files, base, members, &err) && pack(members, archivePath, &err)) return true;
+    printMessage(Level::Error, format("createArchive {} failed: {}", archivePath, err));
+    return false;
+}
+
+bool makeArchive() {
+    std::string& path = settings().compress;
+    if (!platform::isAbsolutePath(path)) path = dataFolder() + path;
+    if (platform::pathExists(path)) platform::removeFile(path);
+    if (!createArchive(uploadList(), settings().local, path)) return false;
+    auto size = platform::fileSize(path);
+    return platform::isRegularFile(path) && size && *size > 0;
+}
+
+}  // namespace dorvan

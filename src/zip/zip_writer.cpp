@@ -1,0 +1,370 @@
+#include "zip/zip_writer.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <string_view>
+
+namespace dorvan {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint32_t localHeaderSignature = 0x04034b50;
+constexpr uint32_t centralHeaderSignature = 0x02014b50;
+constexpr uint32_t endSignature = 0x06054b50;
+constexpr uint32_t zip64EndSignature = 0x06064b50;
+constexpr uint32_t zip64LocatorSignature = 0x07064b50;
+constexpr uint16_t versionClassic = 20;
+constexpr uint16_t versionZip64 = 45;
+constexpr uint16_t methodDeflate = 8;
+constexpr uint16_t flagUtf8Name = 1 << 11;
+constexpr uint16_t zip64ExtraId = 0x0001;
+constexpr uint32_t marker32 = 0xFFFFFFFF;
+constexpr uint16_t marker16 = 0xFFFF;
+constexpr size_t localHeaderSize = 30;
+constexpr size_t localCrcOffset = 14;
+constexpr size_t zip64EndRecordSize = 56;
+constexpr size_t chunkSize = 256 * 1024;
+
+void put(std::string& out, uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+void put16(std::string& out, uint64_t value) { put(out, value, 2); }
+void put32(std::string& out, uint64_t value) { put(out, value, 4); }
+void put64(std::string& out, uint64_t value) { put(out, value, 8); }
+
+std::string errnoText(const std::string& path) { return path + ": " + std::strerror(errno); }
+
+bool isValidUtf8(std::string_view s) {
+    static constexpr uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    for (size_t i = 0; i < s.size();) {
+        auto lead = static_cast<unsigned char>(s[i]);
+        size_t length;
+        uint32_t code;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        } else if ((lead & 0xE0) == 0xC0) {
+            length = 2, code = lead & 0x1F;
+        } else if ((lead & 0xF0) == 0xE0) {
+            length = 3, code = lead & 0x0F;
+        } else if ((lead & 0xF8) == 0xF0) {
+            length = 4, code = lead & 0x07;
+        } else {
+            return false;
+        }
+        if (i + length > s.size()) return false;
+        for (size_t k = 1; k < length; ++k) {
+            auto next = static_cast<unsigned char>(s[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            code = (code << 6) | (next & 0x3F);
+        }
+        if (code < smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+        i += length;
+    }
+    return true;
+}
+
+int64_t modificationSeconds(const std::string& path) {
+    std::error_code ec;
+    auto stamp = fs::last_write_time(path, ec);
+    if (ec) return 0;
+    auto system = std::chrono::file_clock::to_sys(stamp);
+    return std::chrono::floor<std::chrono::seconds>(system).time_since_epoch().count();
+}
+
+}  // namespace
+
+DosDateTime toDosDateTime(int64_t unixSeconds) {
+    std::time_t t = static_cast<std::time_t>(unixSeconds);
+    std::tm local{};
+    if (!localtime_r(&t, &local) || local.tm_year < 80) return {0, (1 << 5) | 1};  // 1980-01-01 00:00:00
+    if (local.tm_year > 207) return {(23 << 11) | (59 << 5) | 29, (127 << 9) | (12 << 5) | 31};
+    return {static_cast<uint16_t>((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2)),
+            static_cast<uint16_t>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday)};
+}
+
+bool needsUtf8Flag(const std::string& name) {
+    bool ascii = true;
+    for (char c : name) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    // A name that is not valid UTF-8 stays unflagged: readers that honour the
+    // flag would reject it, while without it they show it in their default set.
+    return !ascii && isValidUtf8(name);
+}
+
+ZipWriter::ZipWriter(ZipLimits limits) : limits_(limits), inBuf_(chunkSize), outBuf_(chunkSize) {}
+
+ZipWriter::~ZipWriter() {
+    if (out_) std::fclose(out_);
+    if (zsReady_) deflateEnd(&zs_);
+}
+
+bool ZipWriter::open(const std::string& archivePath, std::string* err) {
+    if (out_) {
+        *err = path_ + ": archive already open";
+        return false;
+    }
+    if (!zsReady_) {
+        // Raw deflate (negative window bits): ZIP stores neither the zlib header nor the Adler-32 trailer.
+        if (deflateInit2(&zs_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+            *err = std::string("zlib: ") + (zs_.msg ? zs_.msg : "deflate initialisation failed");
+            return false;
+        }
+        zsReady_ = true;
+    }
+    out_ = std::fopen(archivePath.c_str(), "wb");
+    if (!out_) {
+        *err = errnoText(archivePath);
+        return false;
+    }
+    path_ = archivePath;
+    offset_ = 0;
+    members_.clear();
+    return true;
+}
+
+bool ZipWriter::writeRaw(const void* data, size_t size, std::string* err) {
+    if (size && std::fwrite(data, 1, size, out_) != size) {
+        *err = errnoText(path_);
+        return false;
+    }
+    offset_ += size;
+    return true;
+}
+
+bool ZipWriter::write(const std::string& bytes, std::string* err) { return writeRaw(bytes.data(), bytes.size(), err); }
+
+bool ZipWriter::writeAt(uint64_t offset, const std::string& bytes, std::string* err) {
+    if (fseeko(out_, static_cast<off_t>(offset), SEEK_SET) != 0 ||
+        std::fwrite(bytes.data(), 1, bytes.size(), out_) != bytes.size() ||
+        fseeko(out_, static_cast<off_t>(offset_), SEEK_SET) != 0) {
+        *err = errnoText(path_);
+        return false;
+    }
+    return true;
+}
+
+bool ZipWriter::addFile(const std::string& sourcePath, const std::string& entryName, std::string* err) {
+    if (!out_) {
+        *err = "no archive open";
+        return false;
+    }
+    if (entryName.empty() || entryName.size() > marker16) {
+        *err = sourcePath + ": entry name empty or too long";
+        return false;
+    }
+    std::error_code ec;
+    auto status = fs::status(sourcePath, ec);
+    if (ec) {
+        *err = sourcePath + ": " + ec.message();
+        return false;
+    }
+    if (fs::is_directory(status)) {
+        *err = sourcePath + ": " + std::strerror(EISDIR);
+        return false;
+    }
+    if (fs::equivalent(sourcePath, path_, ec)) {  // would read its own growing output
+        *err = sourcePath + ": is the archive being written";
+        return false;
+    }
+    std::FILE* source = std::fopen(sourcePath.c_str(), "rb");
+    if (!source) {
+        *err = errnoText(sourcePath);
+        return false;
+    }
+
+    uint64_t expectedSize = 0;  // pipes and devices tell nothing up front
+    if (fs::is_regular_file(status)) {
+        uint64_t size = fs::file_size(sourcePath, ec);
+        if (!ec) expectedSize = size;
+    }
+    deflateReset(&zs_);
+    DosDateTime stamp = toDosDateTime(modificationSeconds(sourcePath));
+    Member member{
+        .name = entryName,
+        .flags = needsUtf8Flag(entryName) ? flagUtf8Name : uint16_t{0},
+        .dosTime = stamp.time,
+        .dosDate = stamp.date,
+        .crc = 0,
+        .compressedSize = 0,
+        .size = 0,
+        .headerOffset = offset_,
+        // The local header is written before the sizes are known, so the ZIP64
+        // record is reserved whenever the deflated data might not fit.
+        .zip64Sizes = expectedSize >= limits_.field32 || deflateBound(&zs_, expectedSize) >= limits_.field32,
+    };
+
+    std::string header;
+    put32(header, localHeaderSignature);
+    put16(header, member.zip64Sizes ? versionZip64 : versionClassic);
+    put16(header, member.flags);
+    put16(header, methodDeflate);
+    put16(header, member.dosTime);
+    put16(header, member.dosDate);
+    put32(header, 0);  // CRC and sizes are patched after streaming
+    put32(header, member.zip64Sizes ? marker32 : 0);
+    put32(header, member.zip64Sizes ? marker32 : 0);
+    put16(header, entryName.size());
+    put16(header, member.zip64Sizes ? 20 : 0);
+    header += entryName;
+    if (member.zip64Sizes) {
+        put16(header, zip64ExtraId);
+        put16(header, 16);
+        put64(header, 0);
+        put64(header, 0);
+    }
+
+    bool ok = write(header, err) && streamDeflated(source, sourcePath, member, err);
+    std::fclose(source);
+    if (!ok) return false;
+
+    if (!member.zip64Sizes && (member.size >= limits_.field32 || member.compressedSize >= limits_.field32)) {
+        *err = sourcePath + ": file grew too large for its archive header while being packed";
+        return false;
+    }
+    std::string patch;
+    put32(patch, member.crc);
+    put32(patch, member.zip64Sizes ? marker32 : member.compressedSize);
+    put32(patch, member.zip64Sizes ? marker32 : member.size);
+    if (!writeAt(member.headerOffset + localCrcOffset, patch, err)) return false;
+    if (member.zip64Sizes) {
+        std::string sizes;
+        put64(sizes, member.size);
+        put64(sizes, member.compressedSize);
+        if (!writeAt(member.headerOffset + localHeaderSize + entryName.size() + 4, sizes, err)) return false;
+    }
+    members_.push_back(std::move(member));
+    return true;
+}
+
+bool ZipWriter::streamDeflated(std::FILE* source, const std::string& sourcePath, Member& member,
+                               std::string* err) {
+    uLong crc = crc32(0, nullptr, 0);
+    int flush = Z_NO_FLUSH;
+    while (flush != Z_FINISH) {
+        size_t got = std::fread(inBuf_.data(), 1, inBuf_.size(), source);
+        if (got < inBuf_.size()) {
+            if (std::ferror(source)) {
+                *err = errnoText(sourcePath);
+                return false;
+            }
+            flush = Z_FINISH;
+        }
+        crc = crc32_z(crc, inBuf_.data(), got);
+        member.size += got;
+        zs_.next_in = inBuf_.data();
+        zs_.avail_in = static_cast<uInt>(got);
+        do {
+            zs_.next_out = outBuf_.data();
+            zs_.avail_out = static_cast<uInt>(outBuf_.size());
+            if (deflate(&zs_, flush) == Z_STREAM_ERROR) {
+                *err = sourcePath + ": zlib deflate failed";
+                return false;
+            }
+            size_t produced = outBuf_.size() - zs_.avail_out;
+            if (!writeRaw(outBuf_.data(), produced, err)) return false;
+            member.compressedSize += produced;
+        } while (zs_.avail_out == 0);
+    }
+    member.crc = static_cast<uint32_t>(crc);
+    return true;
+}
+
+std::string ZipWriter::centralHeader(const Member& member) const {
+    bool zip64Offset = member.headerOffset >= limits_.field32;
+    std::string extra;
+    if (member.zip64Sizes) {
+        put64(extra, member.size);
+        put64(extra, member.compressedSize);
+    }
+    if (zip64Offset) put64(extra, member.headerOffset);
+    if (!extra.empty()) {
+        std::string record;
+        put16(record, zip64ExtraId);
+        put16(record, extra.size());
+        extra = record + extra;
+    }
+    uint16_t version = extra.empty() ? versionClassic : versionZip64;
+
+    std::string header;
+    put32(header, centralHeaderSignature);
+    put16(header, version);  // made by: MS-DOS attribute conventions, hence external attributes 0
+    put16(header, version);
+    put16(header, member.flags);
+    put16(header, methodDeflate);
+    put16(header, member.dosTime);
+    put16(header, member.dosDate);
+    put32(header, member.crc);
+    put32(header, member.zip64Sizes ? marker32 : member.compressedSize);
+    put32(header, member.zip64Sizes ? marker32 : member.size);
+    put16(header, member.name.size());
+    put16(header, extra.size());
+    put16(header, 0);  // comment length
+    put16(header, 0);  // disk number
+    put16(header, 0);  // internal attributes
+    put32(header, 0);  // external attributes
+    put32(header, zip64Offset ? marker32 : member.headerOffset);
+    header += member.name;
+    header += extra;
+    return header;
+}
+
+std::string ZipWriter::endRecords(uint64_t directoryOffset, uint64_t directorySize) const {
+    uint64_t count = members_.size();
+    bool countOverflow = count >= limits_.field16;
+    bool sizeOverflow = directorySize >= limits_.field32;
+    bool offsetOverflow = directoryOffset >= limits_.field32;
+
+    std::string records;
+    if (countOverflow || sizeOverflow || offsetOverflow) {
+        uint64_t zip64EndOffset = directoryOffset + directorySize;
+        put32(records, zip64EndSignature);
+        put64(records, zip64EndRecordSize - 12);  // size of the rest of the record
+        put16(records, versionZip64);
+        put16(records, versionZip64);
+        put32(records, 0);  // this disk
+        put32(records, 0);  // disk holding the central directory
+        put64(records, count);
+        put64(records, count);
+        put64(records, directorySize);
+        put64(records, directoryOffset);
+        put32(records, zip64LocatorSignature);
+        put32(records, 0);  // disk holding the ZIP64 end record
+        put64(records, zip64EndOffset);
+        put32(records, 1);  // total disks
+    }
+    put32(records, endSignature);
+    put16(records, 0);
+    put16(records, 0);
+    put16(records, countOverflow ? marker16 : count);
+    put16(records, countOverflow ? marker16 : count);
+    put32(records, sizeOverflow ? marker32 : directorySize);
+    put32(records, offsetOverflow ? marker32 : directoryOffset);
+    put16(records, 0);  // comment length
+    return records;
+}
+
+bool ZipWriter::finish(std::string* err) {
+    if (!out_) {
+        *err = "no archive open";
+        return false;
+    }
+    uint64_t directoryOffset = offset_;
+    for (const Member& member : members_) {
+        if (!write(centralHeader(member), err)) return false;
+    }
+    if (!write(endRecords(directoryOffset, offset_ - directoryOffset), err)) return false;
+    std::FILE* out = out_;
+    out_ = nullptr;
+    if (std::fclose(out) != 0) {
+        *err = errnoText(path_);
+        return false;
+    }
+    members_.clear();
+    return true;
+}
+
+}  // namespace dorvan

@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/paths.h"
+#include "settings/settings.h"
+#include "zip/archive.h"
+
+namespace dorvan {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string quoted(const std::string& arg) {
+    std::string out = "'";
+    for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+// "name=content" lines of every member, in archive order, read by Python's
+// zipfile after its own CRC check; "bad archive" when either reader objects.
+std::string membersOf(const std::string& archive) {
+    std::string command = "unzip -tq " + quoted(archive) + " >/dev/null 2>&1 && /usr/bin/python3 -c " +
+                          quoted("import sys, zipfile\n"
+                                 "z = zipfile.ZipFile(sys.argv[1])\n"
+                                 "assert z.testzip() is None\n"
+                                 "for i in z.infolist(): print('%s%s=%s' % (i.filename, "
+                                 "' (utf-8)' if i.flag_bits & 0x800 else '', z.read(i).decode()))\n") +
+                          " " + quoted(archive) + " 2>/dev/null";
+    std::string out;
+    if (std::FILE* pipe = popen(command.c_str(), "r")) {
+        char buf[4096];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
+        if (pclose(pipe) != 0) return "bad archive";
+    }
+    return out;
+}
+
+class ZipArchiveTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/ziparchiveXXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        base = dir + "/local/";
+    }
+    void TearDown() override {
+        fs::remove_all(dir);
+        resetSettings();
+        uploadList().clear();
+    }
+
+    std::string file(const std::string& path, const std::string& content) {
+        fs::create_directories(fs::path(path).parent_path());
+        std::ofstream(path, std::ios::binary) << content;
+        return path;
+    }
+
+    std::string dir, base;
+};
+
+TEST_F(ZipArchiveTest, EntryNamesDropTheBaseFolderAndStayInside) {
+    struct {
+        std::string path, base, name;
+    } cases[] = {
+        {"/home/u/site/index.htm", "/home/u/", "site/index.htm"},
+        {"/home/u/a/home/u/b", "/home/u/", "ab"},  // every occurrence goes
+        {"/srv/other/a.txt", "/home/u/", "srv/other/a.txt"},  // outside the base: made relative
+        {"/home/u/a.txt", "", "home/u/a.txt"},
+        {"/home/u/x\\y.txt", "/home/u/", "x\\y.txt"},  // a backslash is part of the name
+        {"/home/u/./a//b/../c.txt", "/home/u/", "a/c.txt"},
+        {"../../etc/passwd", "/home/u/", "etc/passwd"},
+        {"/home/u/", "/home/u/", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(entryNameOf(c.path, c.base), c.name) << c.path;
+}
+
+TEST_F(ZipArchiveTest, PacksOneMemberPerNameInFirstAppearanceOrder) {
+    // Removing every occurrence of the base makes the second and fourth files both "subx".
+    std::vector<std::string> files = {
+        file(base + "a.txt", "A"),
+        file(base + "subx", "first"),
+        file(base + "d/caf\xc3\xa9.txt", "C"),
+        file(base + "sub" + base + "x", "second"),
+        file(base + "empty", ""),
+    };
+    std::string archive = dir + "/out.zip";
+    ASSERT_TRUE(createArchive(files, base, archive));
+    EXPECT_EQ(membersOf(archive), "a.txt=A\nsubx=second\nd/caf\xc3\xa9.txt (utf-8)=C\nempty=\n");
+}
+
+TEST_F(ZipArchiveTest, FailuresAreReportedAndLeaveNoPartialArchive) {
+    std::string good = file(base + "good.txt", "g");
+    std::string archive = dir + "/out.zip";
+    struct {
+        std::vector<std::string> files;
+        std::string archive, reason;
+    } cases[] = {
+        {{good, base + "missing.txt"}, archive, base + "missing.txt: No such file or directory"},
+        {{good, dir}, archive, dir + ": Is a directory"},
+        {{good}, good + "/out.zip", good + "/out.zip: Not a directory"},
+        {{good, archive}, archive, archive + ": is the archive being written"},
+    };
+    for (const auto& c : cases) {
+        ::testing::internal::CaptureStdout();
+        EXPECT_FALSE(createArchive(c.files, base, c.archive));
+        EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+                  "createArchive " + c.archive + " failed: " + c.reason + "\r\n");
+        EXPECT_FALSE(platform::pathExists(c.archive)) << c.archive;
+    }
+}
+
+TEST_F(ZipArchiveTest, MakeArchiveResolvesTheArchivePath) {
+    const char* saved = std::getenv("XDG_DATA_HOME");
+    std::string savedValue = saved ? saved : "";
+    setenv("XDG_DATA_HOME", (dir + "/data").c_str(), 1);
+    std::string dataFolder = dir + "/data/Tolvane/Dorvan/";
+
+    settings().local = base;
+    uploadList() = {file(base + "f.txt", "F")};
+
+    // The data folder does not exist yet: packing fails like any unwritable path.
+    settings().compress = "files.zip";
+    ::testing::internal::CaptureStdout();
+    EXPECT_FALSE(makeArchive());
+    EXPECT_NE(::testing::internal::GetCapturedStdout().find("createArchive " + dataFolder + "files.zip failed: "),
+              std::string::npos);
+
+    struct {
+        std::string value, path;
+    } cases[] = {
+        {"files.zip", dataFolder + "files.zip"},
+        {"sub.zip", dataFolder + "sub.zip"},
+        {dir + "/abs.zip", dir + "/abs.zip"},
+    };
+    ASSERT_TRUE(platform::createFolders(dataFolder));
+    file(dataFolder + "files.zip", "stale content that must be replaced");
+    for (const auto& c : cases) {
+        settings().compress = c.value;
+        EXPECT_TRUE(makeArchive()) << c.value;
+        EXPECT_EQ(settings().compress, c.path);
+        EXPECT_EQ(membersOf(c.path), "f.txt=F\n") << c.path;
+    }
+
+    if (saved) {
+        setenv("XDG_DATA_HOME", savedValue.c_str(), 1);
+    } else {
+        unsetenv("XDG_DATA_HOME");
+    }
+}
+
+}  // namespace
+}  // namespace dorvan
