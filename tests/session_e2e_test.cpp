@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <thread>
 
 #include "settings/command_help.h"
@@ -154,4 +155,22 @@ TEST(SessionEndToEnd, DebugTracesOnStandardError) {
     r = runDorvan({.input = useServer(server, "--debug 2") + "login\nquit\n"});
     EXPECT_TRUE(contains(r.err, "230 ")) << r.err;
     EXPECT_FALSE(contains(r.err, "USER ")) << r.err;
+}
+
+TEST(SessionEndToEnd, InterruptDuringATransferClosesTheSessionAndStops) {
+    TestServer server({.faults = {"stall-data"}});
+    writeFile(server.path("f.bin"), std::string(100'000, 'x'));
+    TempDir local;
+    writeFile(local.file("cmds.txt"), useServer(server, "--local " + local.path()) + "get --src f.bin\nstatus\n");
+    DorvanProcess process(RunOptions{.args = {"@" + local.file("cmds.txt")}});
+    ASSERT_TRUE(process.waitForOutput(" dowloading f.bin", 10s));
+    auto started = std::chrono::steady_clock::now();
+    process.sendSignal(SIGINT);
+    RunResult r = process.wait(10s);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+    EXPECT_EQ(r.exitStatus, 0);
+    std::string out = consoleLines(r.out);
+    EXPECT_TRUE(contains(out, "get f.bin failure: Aborted\n FTP closed\n")) << out;
+    EXPECT_FALSE(contains(out, "isConnected")) << "the file stops after the interrupt";
+    EXPECT_FALSE(fileExists(local.file("f.bin")));
 }

@@ -408,12 +408,16 @@ bool FtpLib::mkdir(const std::string& remotePath) {
 }
 
 bool FtpLib::sysType(std::string& type) {
+    {
+        // Answered from the cache: nothing is exchanged, the last reply stays.
+        std::lock_guard<std::recursive_mutex> hold(lock_);
+        if (!systemType_.empty()) {
+            type = systemType_;
+            return true;
+        }
+    }
     Operation op(*this);
     type.clear();
-    if (!systemType_.empty()) {
-        type = systemType_;
-        return true;
-    }
     if (!command("SYST", '2')) return false;
     type = replyWord(reply());
     return true;

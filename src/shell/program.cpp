@@ -20,6 +20,7 @@ bool consoleControlHandler(unsigned event) {
     bool handled = event == 0 || event == 1 || event == 2 || event == 5 || event == 6;
     if (!handled) return false;
     settings().quitRequested = true;
+    interruptCommands();
     abortSession();  // a transfer in progress gives up at once
     platform::wakeConsoleReader();
     {

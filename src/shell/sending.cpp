@@ -1,5 +1,6 @@
 #include "shell/sending.h"
 
+#include <atomic>
 #include <exception>
 
 #include "platform/console.h"
@@ -21,11 +22,30 @@ bool stopsFileOnFailure(const ArgumentList& args) {
     return verb == "connect" || verb == "open" || verb == "login";
 }
 
+std::atomic<bool> interrupted{false};
+
+// Runs one step of the shell while holding the command lock.
+template <typename Step>
+auto locked(Step step) {
+    std::lock_guard<std::recursive_mutex> guard(commandLock());
+    return step();
+}
+
 }  // namespace
 
 std::recursive_mutex& commandLock() {
     static std::recursive_mutex lock;
     return lock;
+}
+
+void interruptCommands() { interrupted = true; }
+
+CommandList Sending::readCommandFile(const std::string& token, const ArgumentList& args) {
+    return locked([&] {
+        CommandList list = parstAt(token);
+        applyArguments(args);
+        return list;
+    });
 }
 
 void Sending::run() {
@@ -35,14 +55,9 @@ void Sending::run() {
         return;
     }
     if (args_.size() > 1 && isCommandFileToken(args_[1])) {
-        CommandList list;
-        {
-            std::lock_guard<std::recursive_mutex> guard(commandLock());
-            list = parstAt(args_[1]);
-            applyArguments(args_);
-            execute(list);
-        }
-        if (!settings().quitRequested) keepWindow();
+        CommandList list = readCommandFile(args_[1], args_);
+        execute(list);
+        if (!settings().quitRequested && !interrupted) keepWindow();
     }
 }
 
@@ -53,21 +68,19 @@ void Sending::keepWindow() {
             std::string line;
             platform::consoleWrite(" Dorvan>");
             more = platform::readConsoleLine(line);
-            if (settings().quitRequested) break;  // a control event closed everything meanwhile
-            std::lock_guard<std::recursive_mutex> guard(commandLock());
+            if (interrupted) break;
             ArgumentList args = splitCommandLine(line);
             if (!line.empty() && line[0] == '#') {
                 // a comment
             } else if (!args.empty() && isCommandFileToken(args[0])) {
                 if (!isHelpRequest(args)) {
-                    CommandList list = parstAt(args[0]);
-                    applyArguments(args);
+                    CommandList list = readCommandFile(args[0], args);
                     execute(list);
                 }
             } else {
-                executeLine(line, args);
+                locked([&] { return executeLine(line, args); });
             }
-        } while (more && !settings().quitRequested);
+        } while (more && !settings().quitRequested && !interrupted);
     } catch (const std::exception& e) {
         printMessage(Level::Error, format("keepWindow catch {}", e.what()));
     }
@@ -97,9 +110,10 @@ CommandList Sending::parstAt(const std::string& token) {
 
 void Sending::execute(CommandList& list) {
     for (CommandEntry& entry : list) {
+        if (interrupted) return;
         bool ok = false;
         try {
-            ok = executeLine(entry.line, entry.args);
+            ok = locked([&] { return executeLine(entry.line, entry.args); });
         } catch (const std::exception& e) {
             printMessage(Level::Error, format("execute {} catch {}", entry.line, e.what()));
         }

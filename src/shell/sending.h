@@ -19,11 +19,15 @@ public:
     void execute(CommandList& list);
 
 private:
+    CommandList readCommandFile(const std::string& token, const ArgumentList& args);
+
     const ArgumentList args_;
 };
 
 // Held by the main thread while a command runs, so that the console control
 // handler's clean-up never runs in the middle of one.
 std::recursive_mutex& commandLock();
+// After a console control event: no further command starts.
+void interruptCommands();
 
 }  // namespace dorvan
