@@ -3,14 +3,13 @@
 
 #include "settings/command_help.h"
 #include "support/run_dorvan.h"
+#include "support/shell_command.h"
 #include "support/session_script.h"
 #include "support/test_server.h"
 
 using namespace dorvan::test;
 
 namespace {
-
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 std::string help(const char* command) {
     std::string lf;

@@ -7,6 +7,7 @@
 
 #include "settings/command_help.h"
 #include "support/run_dorvan.h"
+#include "support/shell_command.h"
 #include "support/session_script.h"
 #include "support/test_server.h"
 
@@ -14,8 +15,6 @@ using namespace dorvan::test;
 using namespace std::chrono_literals;
 
 namespace {
-
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 std::string help(const char* command) {
     std::string text = dorvan::commandHelp(command) + "\n";

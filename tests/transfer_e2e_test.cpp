@@ -5,14 +5,13 @@
 #include <random>
 
 #include "support/run_dorvan.h"
+#include "support/shell_command.h"
 #include "support/session_script.h"
 #include "support/test_server.h"
 
 using namespace dorvan::test;
 
 namespace {
-
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 std::string randomBytes(size_t size) {
     std::mt19937 generator(42);

@@ -6,6 +6,7 @@
 
 #include "platform/paths.h"
 #include "settings/settings.h"
+#include "support/shell_command.h"
 #include "zip/archive.h"
 
 namespace dorvan {
@@ -13,22 +14,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string quoted(const std::string& arg) {
-    std::string out = "'";
-    for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
+using test::shellQuoted;
 
 // "name=content" lines of every member, in archive order, read by Python's
 // zipfile after its own CRC check; "bad archive" when either reader objects.
 std::string membersOf(const std::string& archive) {
-    std::string command = "unzip -tq " + quoted(archive) + " >/dev/null 2>&1 && /usr/bin/python3 -c " +
-                          quoted("import sys, zipfile\n"
+    std::string command = "unzip -tq " + shellQuoted(archive) + " >/dev/null 2>&1 && /usr/bin/python3 -c " +
+                          shellQuoted("import sys, zipfile\n"
                                  "z = zipfile.ZipFile(sys.argv[1])\n"
                                  "assert z.testzip() is None\n"
                                  "for i in z.infolist(): print('%s%s=%s' % (i.filename, "
                                  "' (utf-8)' if i.flag_bits & 0x800 else '', z.read(i).decode()))\n") +
-                          " " + quoted(archive) + " 2>/dev/null";
+                          " " + shellQuoted(archive) + " 2>/dev/null";
     std::string out;
     if (std::FILE* pipe = popen(command.c_str(), "r")) {
         char buf[4096];

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include "platform/paths.h"
+#include "support/shell_command.h"
 #include "zip/zip_writer.h"
 
 namespace dorvan {
@@ -16,21 +17,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string quoted(const std::string& arg) {
-    std::string out = "'";
-    for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-std::string commandOutput(const std::string& command) {
-    std::string out;
-    if (std::FILE* pipe = popen((command + " 2>&1").c_str(), "r")) {
-        char buf[4096];
-        for (size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
-        pclose(pipe);
-    }
-    return out;
-}
+using test::commandOutput;
+using test::shellQuoted;
 
 // Checks with two independent readers: unzip's own test and Python's zipfile
 // (member order and names, content, UTF-8 flag, time stamp within the DOS 2 s).
@@ -52,11 +40,11 @@ print('\n'.join(problems) or 'ok')
 )";
 
 std::string checkArchive(const std::string& archive, const std::vector<std::pair<std::string, std::string>>& members) {
-    if (std::system(("unzip -tq " + quoted(archive) + " >/dev/null 2>&1").c_str()) != 0) {
-        return "unzip -t: " + commandOutput("unzip -t " + quoted(archive));
+    if (std::system(("unzip -tq " + shellQuoted(archive) + " >/dev/null 2>&1").c_str()) != 0) {
+        return "unzip -t: " + commandOutput("unzip -t " + shellQuoted(archive));
     }
-    std::string command = "/usr/bin/python3 -c " + quoted(pythonCheck) + " " + quoted(archive);
-    for (const auto& [name, source] : members) command += " " + quoted(name) + " " + quoted(source);
+    std::string command = "/usr/bin/python3 -c " + shellQuoted(pythonCheck) + " " + shellQuoted(archive);
+    for (const auto& [name, source] : members) command += " " + shellQuoted(name) + " " + shellQuoted(source);
     std::string out = commandOutput(command);
     return out == "ok\n" ? "ok" : out;
 }
