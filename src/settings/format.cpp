@@ -6,16 +6,16 @@
 namespace dorvan {
 namespace {
 
-std::string render(const FormatArg& arg, std::string_view spec) {
-    if (arg.kind == FormatArg::Kind::real || (spec.size() >= 2 && (spec[0] == 'f' || spec[0] == 'F'))) {
+std::string render(const FormatArg& arg, std::string_view style) {
+    if (arg.kind == FormatArg::Kind::real || (style.size() >= 2 && (style[0] == 'f' || style[0] == 'F'))) {
         double value = arg.kind == FormatArg::Kind::real              ? arg.real
                        : arg.kind == FormatArg::Kind::integer         ? static_cast<double>(arg.integer)
                        : arg.kind == FormatArg::Kind::unsignedInteger ? static_cast<double>(arg.unsignedInteger)
                                                                       : 0.0;
         int decimals = 2;
-        if (!spec.empty() && (spec[0] == 'f' || spec[0] == 'F'))
-            std::from_chars(spec.data() + 1, spec.data() + spec.size(), decimals);
-        else if (spec.empty())
+        if (!style.empty() && (style[0] == 'f' || style[0] == 'F'))
+            std::from_chars(style.data() + 1, style.data() + style.size(), decimals);
+        else if (style.empty())
             decimals = -1;
         char buf[64];
         if (decimals < 0)
@@ -49,9 +49,9 @@ std::string formatTemplate(std::string_view tmpl, const std::vector<FormatArg>& 
             break;
         }
         std::string_view body = tmpl.substr(i + 1, close - i - 1);
-        std::string_view indexText = body, alignText, spec;
+        std::string_view indexText = body, alignText, style;
         if (size_t colon = indexText.find(':'); colon != std::string_view::npos) {
-            spec = indexText.substr(colon + 1);
+            style = indexText.substr(colon + 1);
             indexText = indexText.substr(0, colon);
         }
         if (size_t comma = indexText.find(','); comma != std::string_view::npos) {
@@ -73,7 +73,7 @@ std::string formatTemplate(std::string_view tmpl, const std::vector<FormatArg>& 
             continue;
         }
         next = index + 1;
-        std::string value = render(args[index], spec);
+        std::string value = render(args[index], style);
         int width = 0;
         if (!alignText.empty()) std::from_chars(alignText.data(), alignText.data() + alignText.size(), width);
         size_t pad = static_cast<size_t>(width < 0 ? -width : width);
