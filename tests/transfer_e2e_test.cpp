@@ -120,12 +120,12 @@ TEST(TransferEndToEnd, CompressedUploads) {
     TestServer server;
     TempDir local, data;
     writeFile(local.file("report.txt"), "quarterly figures\n");
-    writeFile(local.file("caf\xC3\xA9.txt"), "accent");
+    writeFile(local.file("caf\xC3\xA9.txt"), randomBytes(4000));
     setModificationTime(local.file("report.txt"), 1'600'000'000);
     std::string setup = useServer(server, "--local " + local.path());
     RunResult r = runDorvan({.input = setup + "put --src report.txt --compress files.zip\nstatus\n"
                                               "put --src caf\xC3\xA9.txt --compress " + local.file("out.zip") +
-                                              " --dst named.zip\nquit\n",
+                                              " --dst named.zip --image false\nquit\n",
                              .dataHome = data.path()});
     std::string archive = data.path() + "/Tolvane/Dorvan/files.zip";
     std::string out = consoleLines(r.out);
@@ -135,6 +135,7 @@ TEST(TransferEndToEnd, CompressedUploads) {
     EXPECT_EQ(readFile(server.path("files.zip")), readFile(archive));
     EXPECT_EQ(run("unzip -t " + server.path("files.zip")), 0);
     EXPECT_EQ(run("unzip -t " + server.path("named.zip")), 0);
+    EXPECT_EQ(readFile(server.path("named.zip")), readFile(local.file("out.zip"))) << "archives travel as binary";
     std::string check = "/usr/bin/python3 -c \"import zipfile,sys,time;z=zipfile.ZipFile(sys.argv[1]);"
                         "i=z.infolist();assert [x.filename for x in i]==['report.txt'],i;"
                         "assert z.read('report.txt')==b'quarterly figures\\n';"

@@ -22,10 +22,10 @@ bool missing(std::string_view message, std::string_view command) {
 
 // Same-size check of an overwrite-by-size transfer: true when the remote
 // file's size equals the local file's.
-bool sameSize(const std::string& remoteName, const std::string& localPath) {
+bool sameSize(const std::string& remoteName, const std::string& localPath, char transferType) {
     Settings& s = settings();
     uint64_t remoteSize = 0;
-    if (!s.session->size(toServer(remoteName), remoteSize, s.transferType)) return false;
+    if (!s.session->size(toServer(remoteName), remoteSize, transferType)) return false;
     auto localSize = platform::fileSize(localPath);
     return localSize && *localSize == remoteSize;
 }
@@ -44,7 +44,7 @@ bool get() {
     ClearOnExit oneShot{&s.src, &s.dst};
 
     std::string localPath = s.local + (s.dst.empty() ? s.src : s.dst);
-    if (!s.overwrite && platform::isRegularFile(localPath) && sameSize(s.src, localPath))
+    if (!s.overwrite && platform::isRegularFile(localPath) && sameSize(s.src, localPath, s.transferType))
         return printMessage(Level::Error, format(" skiped, same size '{}'", s.src));
     printMessage(Level::Info, format(" dowloading {} to {} ...", s.src, localPath));
     bool ok = s.session->get(localPath, toServer(s.src), s.transferType);
@@ -62,7 +62,9 @@ bool put() {
     ClearOnExit oneShot{&s.src, &s.dst, &s.compress};
 
     std::string localFile, remoteName;
+    char transferType = s.transferType;
     if (!s.compress.empty()) {
+        transferType = 'I';  // an archive is binary whatever the type of its contents
         uploadList() = {s.local + s.src};
         if (!makeArchive())
             return printMessage(Level::Error, format("add files to ZIP archive failure: {}", s.compress));
@@ -74,10 +76,10 @@ bool put() {
     }
     if (!platform::isRegularFile(localFile))
         return printMessage(Level::Error, format("{} failure: specified file '{}' does not exists", "put", localFile));
-    if (!s.overwrite && sameSize(remoteName, localFile))
+    if (!s.overwrite && sameSize(remoteName, localFile, transferType))
         return printMessage(Level::Error, format(" skiped, same size '{}'", localFile));
     printMessage(Level::Info, format(" uploading {} to {}", localFile, remoteName));
-    bool ok = s.session->put(localFile, toServer(remoteName), s.transferType);
+    bool ok = s.session->put(localFile, toServer(remoteName), transferType);
     if (!ok)
         printMessage(Level::Error, format(" put {} to {} failure: {}", localFile, remoteName, lastResponseText()));
     return ok;
