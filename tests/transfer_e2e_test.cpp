@@ -135,7 +135,11 @@ TEST(TransferEndToEnd, CompressedUploads) {
     EXPECT_EQ(readFile(server.path("files.zip")), readFile(archive));
     EXPECT_EQ(run("unzip -t " + server.path("files.zip")), 0);
     EXPECT_EQ(run("unzip -t " + server.path("named.zip")), 0);
-    EXPECT_EQ(readFile(server.path("named.zip")), readFile(local.file("out.zip"))) << "archives travel as binary";
+    EXPECT_EQ(readFile(server.path("named.zip")), readFile(local.file("out.zip")));
+    std::string serverLog = server.log();
+    size_t store = serverLog.find("<- STOR named.zip");
+    ASSERT_NE(store, std::string::npos) << serverLog;
+    EXPECT_EQ(serverLog.substr(serverLog.rfind("<- TYPE ", store), 9), "<- TYPE I") << "archives travel as binary";
     std::string check = "/usr/bin/python3 -c \"import zipfile,sys,time;z=zipfile.ZipFile(sys.argv[1]);"
                         "i=z.infolist();assert [x.filename for x in i]==['report.txt'],i;"
                         "assert z.read('report.txt')==b'quarterly figures\\n';"
