@@ -1,6 +1,5 @@
 #include "commands/session_support.h"
 
-#include "commands/handlers.h"
 #include "ftp/ftp_lib.h"
 #include "platform/codepage.h"
 #include "platform/console.h"
@@ -34,11 +33,6 @@ std::string currentDir() {
 bool changeToRemote(const std::string& folder) {
     if (!settings().isLoggedin) return false;
     return changeWorkingDirectory(folder);
-}
-
-bool sessionAlive() {
-    const Settings& s = settings();
-    return !s.quitRequested && s.session && s.isConnected && s.isLoggedin;
 }
 
 void printCommandHelp(std::string_view command) {

@@ -11,7 +11,6 @@ std::string fromServer(std::string_view text);
 std::string lastResponseText();
 std::string currentDir();
 bool changeToRemote(const std::string& folder);
-bool sessionAlive();
 // The cwd command's work for a given folder (the remote argument uses it
 // without consuming the one-shot name).
 bool changeWorkingDirectory(const std::string& folder);

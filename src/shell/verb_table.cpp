@@ -68,6 +68,4 @@ VerbAction findVerb(std::string_view lowerCaseVerb) {
     return nullptr;
 }
 
-int verbCount() { return static_cast<int>(std::size(verbs)); }
-
 }  // namespace dorvan

@@ -12,6 +12,5 @@ struct Verb {
 
 // The action bound to a lower-case verb, or nullptr.
 VerbAction findVerb(std::string_view lowerCaseVerb);
-int verbCount();
 
 }  // namespace dorvan
