@@ -117,7 +117,7 @@ TEST(SessionEndToEnd, KeepAliveSendsSystWhileIdle) {
     std::string log = server.log();
     size_t syst = 0, at = 0;
     while ((at = log.find("SYST", at)) != std::string::npos) ++syst, ++at;
-    EXPECT_GE(syst, 3u) << log;  // the login's own SYST and at least two keep-alive ones
+    EXPECT_GE(syst, 2u) << log;  // the login's own SYST and at least one keep-alive SYST
 
     // Sessions closed while the keep-alive thread runs, many times over.
     std::string cycles = useServer(server, "--keepalive 1");
