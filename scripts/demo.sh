@@ -6,28 +6,13 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh build
 
-work=$(mktemp -d /tmp/dorvan-demo-XXXXXX)
-server_pid=
-cleanup() {
-    [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source scripts/local-ftp-server.sh
+start_local_ftp_server dorvan-demo demo demo
 
-mkdir -p "$work/server/pub" "$work/local" "$work/data"
+mkdir -p "$work/server/pub"
 printf 'Quarterly figures\nline two\n' > "$work/local/report.txt"
 head -c 300000 /dev/urandom > "$work/local/photo.jpg"
 printf 'hello from the server\n' > "$work/server/pub/welcome.txt"
-
-# The server ends when its standard input closes or on SIGTERM.
-mkfifo "$work/hold"
-exec 3<>"$work/hold"
-/usr/bin/python3 tests/support/ftp_server.py --root "$work/server" --user demo --password demo \
-    < "$work/hold" > "$work/server.out" 2> "$work/server.err" &
-server_pid=$!
-for _ in $(seq 100); do grep -q '^PORT ' "$work/server.out" 2>/dev/null && break; sleep 0.1; done
-port=$(sed -n 's/^PORT //p' "$work/server.out")
-[ -n "$port" ] || { echo "the demo FTP server did not start:"; cat "$work/server.err"; exit 1; }
 
 cat > "$work/demo.txt" <<CMDS
 # A batch session: connect, upload (also as a ZIP archive), list, size, download.

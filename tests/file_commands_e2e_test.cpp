@@ -1,24 +1,12 @@
 // dele, mkd, rename, size, mdtm, list and nlst against a real server.
 #include <gtest/gtest.h>
 
-#include "settings/command_help.h"
 #include "support/run_dorvan.h"
 #include "support/shell_command.h"
 #include "support/session_script.h"
 #include "support/test_server.h"
 
 using namespace dorvan::test;
-
-namespace {
-
-std::string help(const char* command) {
-    std::string lf;
-    for (char c : dorvan::commandHelp(command) + "\n")
-        if (c != '\r') lf += c;
-    return lf;
-}
-
-}  // namespace
 
 TEST(FileCommandsEndToEnd, SizesAndModificationTimes) {
     TestServer server;

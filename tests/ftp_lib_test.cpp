@@ -15,9 +15,11 @@
 #include "ftp/ftp_lib.h"
 #include "ftp/ftp_text.h"
 #include "platform/clock.h"
+#include "support/shell_command.h"
 #include "support/test_server.h"
 
 using namespace dorvan;
+using test::contains;
 using test::TempDir;
 using test::TestServer;
 using test::TestServerOptions;
@@ -26,7 +28,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool contains(const std::string& text, std::string_view part) { return text.find(part) != std::string::npos; }
 
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();

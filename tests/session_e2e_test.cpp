@@ -5,7 +5,6 @@
 #include <csignal>
 #include <thread>
 
-#include "settings/command_help.h"
 #include "support/run_dorvan.h"
 #include "support/shell_command.h"
 #include "support/session_script.h"
@@ -13,18 +12,6 @@
 
 using namespace dorvan::test;
 using namespace std::chrono_literals;
-
-namespace {
-
-std::string help(const char* command) {
-    std::string text = dorvan::commandHelp(command) + "\n";
-    std::string lf;
-    for (char c : text)
-        if (c != '\r') lf += c;
-    return lf;
-}
-
-}  // namespace
 
 TEST(SessionEndToEnd, SessionCommandsInPassiveAndActiveMode) {
     TestServer server;

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
-#include <random>
 
 #include "support/run_dorvan.h"
 #include "support/shell_command.h"
@@ -12,13 +11,6 @@
 using namespace dorvan::test;
 
 namespace {
-
-std::string randomBytes(size_t size) {
-    std::mt19937 generator(42);
-    std::string bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>(generator());
-    return bytes;
-}
 
 std::vector<std::string> folderEntries(const std::string& path) {
     std::vector<std::string> names;

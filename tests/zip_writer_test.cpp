@@ -4,11 +4,11 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <thread>
 #include <sys/stat.h>
 
 #include "platform/paths.h"
+#include "support/files.h"
 #include "support/shell_command.h"
 #include "zip/zip_writer.h"
 
@@ -55,12 +55,17 @@ uint64_t le(const std::string& bytes, size_t at, int width) {
     return value;
 }
 
-std::string randomBytes(size_t size, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::string out(size, '\0');
-    for (char& c : out) c = static_cast<char>(gen());
-    return out;
+// Packs (entry name, source path) pairs in order; any failure fails the test.
+void writeArchive(const std::string& archive, const std::vector<std::pair<std::string, std::string>>& members,
+                  ZipLimits limits) {
+    ZipWriter writer(limits);
+    std::string err;
+    ASSERT_TRUE(writer.open(archive, &err)) << err;
+    for (const auto& [name, source] : members) ASSERT_TRUE(writer.addFile(source, name, &err)) << err;
+    ASSERT_TRUE(writer.finish(&err)) << err;
 }
+
+using test::randomBytes;
 
 std::time_t localSeconds(int year, int month, int day, int hour, int minute, int second) {
     std::tm when{};
@@ -107,11 +112,7 @@ TEST_F(ZipWriterTest, StreamsMembersThatStandardReadersAccept) {
         {"back\\slash.txt", file("backslash.txt", "kept as a name character")},
     };
     std::string archive = dir + "/out.zip";
-    ZipWriter writer;
-    std::string err;
-    ASSERT_TRUE(writer.open(archive, &err)) << err;
-    for (const auto& [name, source] : members) ASSERT_TRUE(writer.addFile(source, name, &err)) << err;
-    ASSERT_TRUE(writer.finish(&err)) << err;
+    writeArchive(archive, members, ZipLimits{});
     EXPECT_EQ(checkArchive(archive, members), "ok");
 
     // Classic layout: no ZIP64 anywhere, the local header patched with the real sizes.
@@ -134,11 +135,7 @@ TEST_F(ZipWriterTest, UsesZip64RecordsForValuesPastTheLimits) {
         {"d.txt", file("d.txt", "d")},  // 4 members: count past the 16-bit limit
     };
     std::string archive = dir + "/small64.zip";
-    ZipWriter writer(ZipLimits{.field32 = 1000, .field16 = 3});
-    std::string err;
-    ASSERT_TRUE(writer.open(archive, &err)) << err;
-    for (const auto& [name, source] : members) ASSERT_TRUE(writer.addFile(source, name, &err)) << err;
-    ASSERT_TRUE(writer.finish(&err)) << err;
+    writeArchive(archive, members, ZipLimits{.field32 = 1000, .field16 = 3});
     EXPECT_EQ(checkArchive(archive, members), "ok");
 
     std::string bytes = readAll(archive);

@@ -8,22 +8,11 @@
 #include "settings/settings.h"
 
 namespace dorvan::handlers {
-namespace {
-
-enum class HelpAfterMissing { always, atDebugOne };
-
-bool missing(std::string_view message, std::string_view command, HelpAfterMissing help) {
-    printMessage(Level::Error, format(message, command));
-    if (help == HelpAfterMissing::always || settings().debug == 1) printCommandHelp(command);
-    return false;
-}
-
-}  // namespace
-
 bool dele() {
     if (!login()) return false;
     Settings& s = settings();
-    if (s.name.empty()) return missing(" {} failure: file name not specified", "dele", HelpAfterMissing::atDebugOne);
+    if (s.name.empty())
+        return reportMissing(" {} failure: file name not specified", "dele", HelpAfterMissing::atDebugOne);
     ClearOnExit oneShot{&s.name};
     printMessage(Level::Info, format(" deleting {} ...", s.name));
     bool ok = s.session->deleteFile(toServer(s.name));
@@ -34,7 +23,8 @@ bool dele() {
 bool mkd() {
     if (!login()) return false;
     Settings& s = settings();
-    if (s.name.empty()) return missing("{} failure: diretory name not specified", "mkd", HelpAfterMissing::atDebugOne);
+    if (s.name.empty())
+        return reportMissing("{} failure: diretory name not specified", "mkd", HelpAfterMissing::atDebugOne);
     ClearOnExit oneShot{&s.name};
     if (s.session->mkdir(toServer(s.name))) return printMessage(Level::Info, format(" made dir {}", s.name));
     return printMessage(Level::Error, format("{} failure: dir {}, {}", "mkd", s.name, lastResponseText()));
@@ -44,9 +34,10 @@ bool rename() {
     if (!login()) return false;
     Settings& s = settings();
     if (s.src.empty())
-        return missing(" {} failure: source file for rename not specified", "rename", HelpAfterMissing::always);
+        return reportMissing(" {} failure: source file for rename not specified", "rename", HelpAfterMissing::always);
     if (s.dst.empty())
-        return missing(" {} failure: destination file for rename not specified", "rename", HelpAfterMissing::always);
+        return reportMissing(" {} failure: destination file for rename not specified", "rename",
+                             HelpAfterMissing::always);
     ClearOnExit oneShot{&s.src, &s.dst};
     if (s.session->rename(toServer(s.src), toServer(s.dst)))
         return printMessage(Level::Info, format(" {} renamed to {}", s.src, s.dst));
@@ -57,7 +48,8 @@ bool size() {
     if (!login()) return false;
     Settings& s = settings();
     if (s.name.empty())
-        return missing(" {} failure: file name for determine the size not specified", "size", HelpAfterMissing::always);
+        return reportMissing(" {} failure: file name for determine the size not specified", "size",
+                             HelpAfterMissing::always);
     ClearOnExit oneShot{&s.name};
     uint64_t bytes = 0;
     if (!s.session->size(toServer(s.name), bytes, s.transferType))
@@ -72,8 +64,8 @@ bool mdtm() {
     if (!login()) return false;
     Settings& s = settings();
     if (s.name.empty())
-        return missing("{} failure: file name for determine the modification date not specified", "mdtm",
-                       HelpAfterMissing::always);
+        return reportMissing("{} failure: file name for determine the modification date not specified", "mdtm",
+                             HelpAfterMissing::always);
     ClearOnExit oneShot{&s.name};
     std::string date;
     if (s.session->modDate(toServer(s.name), date)) return printMessage(Level::Info, format(" {}: {}", s.name, date));

@@ -7,6 +7,7 @@
 #include "commands/session_support.h"
 #include "ftp/ftp_lib.h"
 #include "platform/console.h"
+#include "settings/command_help.h"
 #include "settings/format.h"
 #include "settings/log.h"
 #include "settings/settings.h"
@@ -15,11 +16,8 @@ namespace dorvan {
 
 bool changeWorkingDirectory(const std::string& folder) {
     Settings& s = settings();
-    if (folder.empty()) {
-        printMessage(Level::Error, format(" {} failure: directory name not specified", "cwd"));
-        printCommandHelp("cwd");
-        return false;
-    }
+    if (folder.empty())
+        return reportMissing(" {} failure: directory name not specified", "cwd", HelpAfterMissing::always);
     if (s.session->chdir(toServer(folder)))
         return printMessage(Level::Info, format(" working directory changed to '{}'", folder));
     return printMessage(Level::Error,
@@ -32,11 +30,7 @@ bool connect() {
     Settings& s = settings();
     if (s.isConnected) return true;
     try {
-        if (s.host.empty()) {
-            printMessage(Level::Error, " Host name not specified");
-            printCommandHelp("connect");
-            return false;
-        }
+        if (s.host.empty()) return reportMissing(" Host name not specified", "connect", HelpAfterMissing::always);
         bool created = !s.session;
         std::shared_ptr<FtpLib> session = ensureSession();
         if (created && s.debug == 1) printMessage(Level::Info, " FTP initialized");
@@ -62,7 +56,7 @@ bool login() {
     for (auto [value, label] : {std::pair{&s.username, "username"}, std::pair{&s.password, "password"}}) {
         if (value->empty()) {
             printMessage(Level::Error, format(" {} not specified", label));
-            if (s.debug == 1) printCommandHelp("login");
+            if (s.debug == 1) platform::consoleWrite(commandHelp("login") + "\r\n");
             return false;
         }
     }
@@ -97,11 +91,8 @@ bool syst() {
 bool literal() {
     if (!login()) return false;
     Settings& s = settings();
-    if (s.name.empty()) {
-        printMessage(Level::Error, format("{} failure: command name not specified", "literal"));
-        printCommandHelp("literal");
-        return false;
-    }
+    if (s.name.empty())
+        return reportMissing("{} failure: command name not specified", "literal", HelpAfterMissing::always);
     ClearOnExit oneShot{&s.name};
     return s.session->sendCmd(toServer(s.name), s.expresp);
 }

@@ -4,6 +4,8 @@
 #include "platform/codepage.h"
 #include "platform/console.h"
 #include "settings/command_help.h"
+#include "settings/format.h"
+#include "settings/log.h"
 #include "settings/settings.h"
 
 namespace dorvan {
@@ -35,8 +37,11 @@ bool changeToRemote(const std::string& folder) {
     return changeWorkingDirectory(folder);
 }
 
-void printCommandHelp(std::string_view command) {
-    platform::consoleWrite(commandHelp(command) + "\r\n");
+bool reportMissing(std::string_view message, std::string_view command, HelpAfterMissing help) {
+    printMessage(Level::Error, format(message, command));
+    if (help == HelpAfterMissing::always || settings().debug == 1)
+        platform::consoleWrite(commandHelp(command) + "\r\n");
+    return false;
 }
 
 }  // namespace dorvan

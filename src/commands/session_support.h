@@ -15,7 +15,11 @@ bool changeToRemote(const std::string& folder);
 // without consuming the one-shot name).
 bool changeWorkingDirectory(const std::string& folder);
 
-// Prints a handler's help text (console only) after a missing setting.
-void printCommandHelp(std::string_view command);
+enum class HelpAfterMissing { always, atDebugOne };
+
+// A setting the command needs is empty: reports the message (its "{}" filled
+// with the command's name), prints the command's help text on the console
+// (always, or only at debug level 1) and returns false.
+bool reportMissing(std::string_view message, std::string_view command, HelpAfterMissing help);
 
 }  // namespace dorvan

@@ -14,12 +14,6 @@ namespace {
 
 bool hasSeparator(const std::string& name) { return name.find_first_of("/\\") != std::string::npos; }
 
-bool missing(std::string_view message, std::string_view command) {
-    printMessage(Level::Error, format(message, command));
-    if (settings().debug == 1) printCommandHelp(command);
-    return false;
-}
-
 // Same-size check of an overwrite-by-size transfer: true when the remote
 // file's size equals the local file's.
 bool sameSize(const std::string& remoteName, const std::string& localPath, char transferType) {
@@ -37,8 +31,12 @@ std::string lastPathComponent(const std::string& path) { return path.substr(path
 bool get() {
     if (!login()) return false;
     Settings& s = settings();
-    if (s.local.empty()) return missing("{} failure: local folder for FTP transfer not specified", "get");
-    if (s.src.empty()) return missing("{} failure: source file for FTP transfer not specified", "get");
+    if (s.local.empty())
+        return reportMissing("{} failure: local folder for FTP transfer not specified", "get",
+                             HelpAfterMissing::atDebugOne);
+    if (s.src.empty())
+        return reportMissing("{} failure: source file for FTP transfer not specified", "get",
+                             HelpAfterMissing::atDebugOne);
     if (hasSeparator(s.src)) return printMessage(Level::Error, format("Invalid {} format", s.src));
     if (!s.dst.empty() && hasSeparator(s.dst)) return printMessage(Level::Error, format("Invalid {} format", s.dst));
     ClearOnExit oneShot{&s.src, &s.dst};
@@ -55,10 +53,10 @@ bool get() {
 bool put() {
     if (!login()) return false;
     Settings& s = settings();
-    if (s.src.empty()) return missing(" {} failure: source file to transfer not specified", "put");
+    if (s.src.empty())
+        return reportMissing(" {} failure: source file to transfer not specified", "put", HelpAfterMissing::atDebugOne);
     if (hasSeparator(s.src)) return printMessage(Level::Error, format("Invalid format: '{}'", s.src));
-    if (!s.dst.empty() && hasSeparator(s.dst))
-        return printMessage(Level::Error, format("Invalid format '{}'", s.dst));
+    if (!s.dst.empty() && hasSeparator(s.dst)) return printMessage(Level::Error, format("Invalid format '{}'", s.dst));
     ClearOnExit oneShot{&s.src, &s.dst, &s.compress};
 
     std::string localFile, remoteName;
@@ -80,8 +78,7 @@ bool put() {
         return printMessage(Level::Error, format(" skiped, same size '{}'", localFile));
     printMessage(Level::Info, format(" uploading {} to {}", localFile, remoteName));
     bool ok = s.session->put(localFile, toServer(remoteName), transferType);
-    if (!ok)
-        printMessage(Level::Error, format(" put {} to {} failure: {}", localFile, remoteName, lastResponseText()));
+    if (!ok) printMessage(Level::Error, format(" put {} to {} failure: {}", localFile, remoteName, lastResponseText()));
     return ok;
 }
 

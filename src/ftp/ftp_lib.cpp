@@ -462,16 +462,18 @@ std::string FtpLib::pwd() {
     return folder;
 }
 
-bool FtpLib::nlst(const std::string& localPath, const std::string& remotePath) {
+bool FtpLib::listingText(const char* verb, const std::string& localPath, const std::string& remotePath) {
     Operation op(*this);
-    std::string command = withPath("NLST", remotePath);
+    std::string command = withPath(verb, remotePath);
     return localPath.empty() ? downloadToConsole(command) : downloadToFile(localPath, command, FTPLIB_ASCII);
 }
 
+bool FtpLib::nlst(const std::string& localPath, const std::string& remotePath) {
+    return listingText("NLST", localPath, remotePath);
+}
+
 bool FtpLib::listToFile(const std::string& localPath, const std::string& remotePath) {
-    Operation op(*this);
-    std::string command = withPath("LIST", remotePath);
-    return localPath.empty() ? downloadToConsole(command) : downloadToFile(localPath, command, FTPLIB_ASCII);
+    return listingText("LIST", localPath, remotePath);
 }
 
 bool FtpLib::list(const std::string& remotePath, std::vector<FtpFileInfo>& entries) {

@@ -86,6 +86,8 @@ private:
     bool upload(const std::string& command, char type, const Producer& produce);
     bool downloadToFile(const std::string& localPath, const std::string& command, char type);
     bool downloadToConsole(const std::string& command);
+    // A listing's text (LIST or NLST) to a file, or to the console when localPath is empty.
+    bool listingText(const char* verb, const std::string& localPath, const std::string& remotePath);
 
     std::recursive_mutex lock_;
     NetBuf* control_ = nullptr;

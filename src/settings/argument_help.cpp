@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "settings/format.h"
 
 namespace dorvan {
 namespace {
@@ -224,21 +223,10 @@ const std::vector<HelpSource> argumentSources = {
                  "    --{0} 120"},
 };
 
-HelpTable buildArgumentHelp() {
-    HelpTable table;
-    for (const HelpSource& source : argumentSources) {
-        std::vector<FormatArg> args;
-        if (source.fills.empty()) args.emplace_back(source.key);
-        for (std::string_view fill : source.fills) args.emplace_back(fill);
-        table.add(std::string(source.key), formatTemplate(helpTemplate(source), args));
-    }
-    return table;
-}
-
 }  // namespace
 
 const HelpTable& argumentHelpTable() {
-    static const HelpTable table = buildArgumentHelp();
+    static const HelpTable table = formatHelpTable(argumentSources, NameFill::unlessFilled);
     return table;
 }
 

@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "settings/format.h"
 
 namespace dorvan {
 namespace {
@@ -206,20 +205,10 @@ const std::vector<HelpSource> commandSources = {
     {.key = "help", .summary = " print local help information", .syntax = "{0}"},
 };
 
-HelpTable buildCommandHelp() {
-    HelpTable table;
-    for (const HelpSource& source : commandSources) {
-        std::vector<FormatArg> args{FormatArg(source.key)};
-        for (std::string_view fill : source.fills) args.emplace_back(fill);
-        table.add(std::string(source.key), formatTemplate(helpTemplate(source), args));
-    }
-    return table;
-}
-
 }  // namespace
 
 const HelpTable& commandHelpTable() {
-    static const HelpTable table = buildCommandHelp();
+    static const HelpTable table = formatHelpTable(commandSources, NameFill::always);
     return table;
 }
 

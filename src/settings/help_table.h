@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "settings/format.h"
+
 namespace dorvan {
 
 // One help text as declared. The text reads: the summary line, "syntax:",
@@ -62,5 +64,20 @@ public:
 private:
     std::vector<Entry> entries_;
 };
+
+// Whether "{0}" of a template is the entry's own name.
+enum class NameFill { always, unlessFilled };
+
+// Formats every template once: "{0}" the entry's name (see NameFill), then its fills.
+inline HelpTable formatHelpTable(const std::vector<HelpSource>& sources, NameFill nameFill) {
+    HelpTable table;
+    for (const HelpSource& source : sources) {
+        std::vector<FormatArg> args;
+        if (nameFill == NameFill::always || source.fills.empty()) args.emplace_back(source.key);
+        for (std::string_view fill : source.fills) args.emplace_back(fill);
+        table.add(std::string(source.key), formatTemplate(helpTemplate(source), args));
+    }
+    return table;
+}
 
 }  // namespace dorvan

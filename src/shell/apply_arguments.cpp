@@ -52,32 +52,37 @@ bool storeRemote(const std::string& value) {
     return true;
 }
 
-template <typename T, auto Parse>
-bool storeParsed(const std::string& value, T& field) {
+// Parses the value and hands the result to `apply`; false when it does not parse.
+template <auto Parse, typename Apply>
+bool parseThen(const std::string& value, Apply apply) {
     auto parsed = Parse(value);
     if (!parsed) return false;
-    field = *parsed;
+    apply(*parsed);
     return true;
 }
 
+template <auto Parse, typename Field>
+bool storeParsed(const std::string& value, Field& field) {
+    return parseThen<Parse>(value, [&field](auto parsed) { field = parsed; });
+}
+
+// The products are taken in 64 bits without an overflow check.
 bool storeMinutes(const std::string& value, int64_t& field) {
-    auto minutes = parseInt64(value);
-    if (!minutes) return false;
-    field = static_cast<int64_t>(static_cast<uint64_t>(*minutes) * static_cast<uint64_t>(ticksPerMinute));
-    return true;
+    return parseThen<parseInt64>(value, [&field](int64_t minutes) {
+        field = static_cast<int64_t>(static_cast<uint64_t>(minutes) * static_cast<uint64_t>(ticksPerMinute));
+    });
 }
 
 bool storeKilobytes(const std::string& value, int64_t& field) {
-    auto kb = parseKilobytes(value);
-    if (!kb) return false;
-    field = static_cast<int64_t>(static_cast<uint64_t>(*kb) * 1024u);
-    return true;
+    return parseThen<parseKilobytes>(value, [&field](int64_t kb) {
+        field = static_cast<int64_t>(static_cast<uint64_t>(kb) * 1024u);
+    });
 }
 
 const ArgumentRow argumentRows[] = {
     {.name = "host", .store = [](const std::string& v) { s().host = v; return true; }},
     {.name = "port",
-     .store = [](const std::string& v) { return storeParsed<int32_t, parseInt32>(v, s().port); },
+     .store = [](const std::string& v) { return storeParsed<parseInt32>(v, s().port); },
      .rejection = "Invalid {} number '{}'"},
     {.name = "username", .store = [](const std::string& v) { s().username = v; return true; }},
     {.name = "password", .store = [](const std::string& v) { s().password = v; return true; }},
@@ -85,26 +90,20 @@ const ArgumentRow argumentRows[] = {
     {.name = "local", .store = storeLocal},
     {.name = "passive",
      .store = [](const std::string& v) {
-         auto b = parseBoolean(v);
-         if (!b) return false;
-         s().passive = *b;
-         applyPassive(*b);
-         return true;
+         return parseThen<parseBoolean>(v, [](bool passive) {
+             s().passive = passive;
+             applyPassive(passive);
+         });
      },
      .rejection = "Invalid {} parameter '{}'"},
     {.name = "overwrite",
-     .store = [](const std::string& v) { return storeParsed<bool, parseBoolean>(v, s().overwrite); },
+     .store = [](const std::string& v) { return storeParsed<parseBoolean>(v, s().overwrite); },
      .rejection = "Invalid {} parameter {}"},
     {.name = "image",
-     .store = [](const std::string& v) {
-         auto b = parseBoolean(v);
-         if (!b) return false;
-         applyTransferType(*b);
-         return true;
-     },
+     .store = [](const std::string& v) { return parseThen<parseBoolean>(v, applyTransferType); },
      .rejection = "Invalid {} parameter '{}'"},
     {.name = "recurse",
-     .store = [](const std::string& v) { return storeParsed<bool, parseBoolean>(v, s().recurse); },
+     .store = [](const std::string& v) { return storeParsed<parseBoolean>(v, s().recurse); },
      .rejection = "Invalid {} parameter '{}'"},
     // An empty value has no first character: the old value stays.
     {.name = "expresp",
@@ -114,7 +113,7 @@ const ArgumentRow argumentRows[] = {
      },
      .rejection = "Invalid {} parameter '{}'"},
     {.name = "encoding",
-     .store = [](const std::string& v) { return storeParsed<uint32_t, parseUInt32>(v, s().encoding); },
+     .store = [](const std::string& v) { return storeParsed<parseUInt32>(v, s().encoding); },
      .rejection = "Invalid {} parameter '{}'"},
     {.name = "include", .store = [](const std::string& v) { s().include = v; return true; },
      .clear = [] { s().include.clear(); }},
@@ -129,32 +128,22 @@ const ArgumentRow argumentRows[] = {
     {.name = "gmodified", .store = [](const std::string& v) { return storeMinutes(v, s().gmodified); },
      .rejection = "Invalid {} number: '{}'", .clear = [] { s().gmodified = unsetLimit; }},
     {.name = "maxfiles",
-     .store = [](const std::string& v) { return storeParsed<int64_t, parseInt64>(v, s().maxfiles); },
+     .store = [](const std::string& v) { return storeParsed<parseInt64>(v, s().maxfiles); },
      .rejection = "Invalid {} number: '{}'", .clear = [] { s().maxfiles = unsetLimit; }},
     {.name = "maxfolders",
-     .store = [](const std::string& v) { return storeParsed<int64_t, parseInt64>(v, s().maxfolders); },
+     .store = [](const std::string& v) { return storeParsed<parseInt64>(v, s().maxfolders); },
      .rejection = "Invalid {} number: '{}'", .clear = [] { s().maxfolders = unsetLimit; }},
     {.name = "name", .store = [](const std::string& v) { s().name = v; return true; }},
     {.name = "src", .store = [](const std::string& v) { s().src = v; return true; }},
     {.name = "dst", .store = [](const std::string& v) { s().dst = v; return true; }},
     {.name = "debug",
-     .store = [](const std::string& v) {
-         auto level = parseInt32(v);
-         if (!level) return false;
-         setDebug(*level);
-         return true;
-     },
+     .store = [](const std::string& v) { return parseThen<parseInt32>(v, setDebug); },
      .rejection = "Invalid {} parameter: {}"},
     {.name = "justprint",
-     .store = [](const std::string& v) { return storeParsed<bool, parseBoolean>(v, s().justprint); },
+     .store = [](const std::string& v) { return storeParsed<parseBoolean>(v, s().justprint); },
      .rejection = "Invalid {} parameter: '{}'"},
     {.name = "keepalive",
-     .store = [](const std::string& v) {
-         auto seconds = parseInt32(v);
-         if (!seconds) return false;
-         s().keepalive = *seconds;
-         return true;
-     },
+     .store = [](const std::string& v) { return storeParsed<parseInt32>(v, s().keepalive); },
      .rejection = "Invalid {} parameter: {}"},
     {.name = "compress", .store = [](const std::string& v) { s().compress = v; return true; }},
     {.name = "timeout",

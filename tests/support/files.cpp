@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -72,6 +73,13 @@ void setModificationTime(const std::string& path, int64_t secondsSinceEpoch) {
 std::string logText(const std::string& dataHome) {
     std::string path = dataHome + "/Tolvane/Dorvan/dorvan-log.txt";
     return fileExists(path) ? readFile(path) : std::string();
+}
+
+std::string randomBytes(size_t size, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(generator());
+    return bytes;
 }
 
 }  // namespace dorvan::test

@@ -27,6 +27,8 @@ void writeFile(const std::string& path, const std::string& content);
 // A file of `size` bytes that takes no disk space (a hole), parents created.
 void createSparseFile(const std::string& path, uint64_t size);
 bool fileExists(const std::string& path);
+// The same bytes for the same seed.
+std::string randomBytes(size_t size, unsigned seed = 42);
 // Sets the modification (and access) time, in seconds since 1970 UTC.
 void setModificationTime(const std::string& path, int64_t secondsSinceEpoch);
 

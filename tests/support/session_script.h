@@ -2,6 +2,7 @@
 // Command lines that point the program at a test server.
 #include <string>
 
+#include "settings/command_help.h"
 #include "support/test_server.h"
 
 namespace dorvan::test {
@@ -25,6 +26,14 @@ inline std::string consoleLines(const std::string& out) {
     }
     size_t bannerEnd = text.find('\n', text.find('\n') + 1);  // the banner has two lines
     return bannerEnd == std::string::npos ? text : text.substr(bannerEnd + 1);
+}
+
+// A command's help text as consoleLines shows it after a missing setting.
+inline std::string help(const char* command) {
+    std::string lf;
+    for (char c : dorvan::commandHelp(command) + "\n")
+        if (c != '\r') lf += c;
+    return lf;
 }
 
 }  // namespace dorvan::test
