@@ -81,8 +81,7 @@ bool run(const std::string& command) {
     return std::system(command.c_str()) == 0;
 }
 
-bool pack(const std::vector<std::string>& files, const std::string& base, const std::string& archive,
-          uint64_t input) {
+bool pack(const std::vector<std::string>& files, const std::string& base, const std::string& archive, uint64_t input) {
     resetPeakMemory();
     auto start = std::chrono::steady_clock::now();
     bool ok = createArchive(files, base, archive);

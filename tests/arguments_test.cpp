@@ -59,8 +59,7 @@ TEST(ValueSyntax, NumbersAndBooleans) {
     EXPECT_EQ(parseInt32("007"), 7);
     EXPECT_EQ(parseInt32("2147483647"), 2147483647);
     EXPECT_EQ(parseInt32("-2147483648"), INT32_MIN);
-    for (const char* bad : {"2147483648", "0x10", "12 ", "", "-", "1.5", "abc"})
-        EXPECT_FALSE(parseInt32(bad)) << bad;
+    for (const char* bad : {"2147483648", "0x10", "12 ", "", "-", "1.5", "abc"}) EXPECT_FALSE(parseInt32(bad)) << bad;
     EXPECT_EQ(parseInt64("-9223372036854775808"), INT64_MIN);
     EXPECT_FALSE(parseInt64("9223372036854775808"));
     EXPECT_EQ(parseUInt32("4294967295"), 4294967295u);

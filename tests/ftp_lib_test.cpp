@@ -2,15 +2,15 @@
 // helpers it relies on.
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 #include "ftp/ftp_lib.h"
 #include "ftp/ftp_text.h"
@@ -28,10 +28,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-
-double secondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 int64_t ticksAt(int64_t unixSeconds) { return platform::unixEpochTicks + unixSeconds * platform::ticksPerSecond; }
 

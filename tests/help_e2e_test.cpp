@@ -73,9 +73,9 @@ TEST(HelpEndToEnd, UsageScreenListsTheThirtyCommands) {
     EXPECT_EQ(run.log(), "");
 
     const std::vector<std::string> expected = {
-        "set",  "connect", "login", "disconnect", "quit", "get", "put", "dele",     "mget",   "mput",
-        "mdele", "literal", "list", "nlst",       "mkd",  "pwd", "rename", "rmd",   "size",   "mdtm",
-        "syst", "cwd",     "cdup",  "response",   "home", "man", "log",  "@cmdfile", "status", "help"};
+        "set",   "connect", "login", "disconnect", "quit", "get", "put",    "dele",     "mget",   "mput",
+        "mdele", "literal", "list",  "nlst",       "mkd",  "pwd", "rename", "rmd",      "size",   "mdtm",
+        "syst",  "cwd",     "cdup",  "response",   "home", "man", "log",    "@cmdfile", "status", "help"};
     const std::string& usage = dorvan::usageText();
     size_t start = usage.find(" Commands: \r\n");
     size_t end = usage.find("\r\n\r\n Arguments: \r\n");
@@ -87,7 +87,8 @@ TEST(HelpEndToEnd, UsageScreenListsTheThirtyCommands) {
         std::string line = usage.substr(at, lineEnd - at);
         std::string name = line.substr(2, line.find(' ', 2) - 2);
         listed.push_back(name);
-        EXPECT_EQ(line, "  " + name + std::string(12 - name.size(), ' ') + dorvan::firstLine(dorvan::commandHelp(name)));
+        EXPECT_EQ(line,
+                  "  " + name + std::string(12 - name.size(), ' ') + dorvan::firstLine(dorvan::commandHelp(name)));
         at = lineEnd + 2;
     }
     EXPECT_EQ(listed, expected);

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "settings/argument_help.h"
@@ -15,15 +15,15 @@ using namespace dorvan;
 namespace {
 
 const std::vector<std::string> commandOrder = {
-    "set",  "connect", "login", "disconnect", "quit", "get",  "put",      "dele",     "mget", "mput",
-    "mdele", "literal", "list",  "nlst",       "mkd",  "pwd",  "rename",   "rmd",      "size", "mdtm",
-    "syst", "cwd",     "cdup",  "response",   "home", "man",  "log",      "@cmdfile", "status", "help"};
+    "set",   "connect", "login", "disconnect", "quit", "get", "put",    "dele",     "mget",   "mput",
+    "mdele", "literal", "list",  "nlst",       "mkd",  "pwd", "rename", "rmd",      "size",   "mdtm",
+    "syst",  "cwd",     "cdup",  "response",   "home", "man", "log",    "@cmdfile", "status", "help"};
 
 const std::vector<std::string> argumentOrder = {
-    "host",      "port",      "username", "password",   "remote", "local", "passive",   "overwrite",
-    "image",     "expresp",   "recurse",  "include",    "exclude", "lsize", "gsize",     "lmodified",
-    "gmodified", "maxfiles",  "maxfolders", "name",     "src",    "dst",   "justprint", "keepalive",
-    "debug",     "encoding",  "compress", "timeout"};
+    "host",      "port",      "username",  "password", "remote",     "local",    "passive",
+    "overwrite", "image",     "expresp",   "recurse",  "include",    "exclude",  "lsize",
+    "gsize",     "lmodified", "gmodified", "maxfiles", "maxfolders", "name",     "src",
+    "dst",       "justprint", "keepalive", "debug",    "encoding",   "compress", "timeout"};
 
 std::vector<std::string> splitLines(const std::string& text, const std::string& separator) {
     std::vector<std::string> lines;
@@ -59,8 +59,8 @@ TEST(Usage, ListsCommandsThenArgumentsWithExactLayout) {
     EXPECT_EQ(&usage, &usageText());
     EXPECT_EQ(usage, usageText());
 
-    std::string head = config().banner() +
-                       "\r\n Usage:        Dorvan <command> [--<argument> <parameters>]\n Commands: \r\n";
+    std::string head =
+        config().banner() + "\r\n Usage:        Dorvan <command> [--<argument> <parameters>]\n Commands: \r\n";
     ASSERT_EQ(usage.substr(0, head.size()), head);
     std::string tail =
         "\r\n Please Note: Parameters that include spaces must be enclosed in quotes\r\n"
@@ -86,12 +86,12 @@ TEST(Usage, ListsCommandsThenArgumentsWithExactLayout) {
     EXPECT_EQ(arguments, argumentOrder);
     EXPECT_EQ(usage.find("generate"), std::string::npos);
 
-    for (const char* line : {"\n  connect      connect to remote server \r\n",
-                             "\n  @cmdfile     read commands from @textfile\r\n",
-                             "\n  disconnect   terminate ftp session\r\n",
-                             "\n  --maxfolders   Specifies the maximum number of folders to find. \r\n",
-                             "\n  --encoding    choose the encoding of ftp server\r\n",
-                             "\n  --timeout      seconds to wait for the server before a command fails (default 60)\r\n"})
+    for (const char* line :
+         {"\n  connect      connect to remote server \r\n", "\n  @cmdfile     read commands from @textfile\r\n",
+          "\n  disconnect   terminate ftp session\r\n",
+          "\n  --maxfolders   Specifies the maximum number of folders to find. \r\n",
+          "\n  --encoding    choose the encoding of ftp server\r\n",
+          "\n  --timeout      seconds to wait for the server before a command fails (default 60)\r\n"})
         EXPECT_NE(usage.find(line), std::string::npos) << line;
 }
 
@@ -118,15 +118,17 @@ TEST(CommandHelp, FilledTextsAndLookup) {
               "list contents of current directory:\n    nlst\n    \n"
               "list contents of specified direstory:\n    nlst --name /home/dirname");
 
-    EXPECT_NE(commandHelp("mdele").find(
-                  "syntax:\n"
-                  "    mdele [--justprint <true or false>] [--include wildcard|wildcard] [--exclude wildcard|wildcard] \n"
-                  "    [--lsize KBs] [--gsize KBs] [--lmodified minutes] [--gmodified minutes] \n"
-                  "    [--maxfiles number] [--maxfolders number] [--recurse <false or true>]...\n"),
-              std::string::npos);
+    EXPECT_NE(
+        commandHelp("mdele").find(
+            "syntax:\n"
+            "    mdele [--justprint <true or false>] [--include wildcard|wildcard] [--exclude wildcard|wildcard] \n"
+            "    [--lsize KBs] [--gsize KBs] [--lmodified minutes] [--gmodified minutes] \n"
+            "    [--maxfiles number] [--maxfolders number] [--recurse <false or true>]...\n"),
+        std::string::npos);
 
     EXPECT_EQ(commandHelpTable().size(), 30u);
-    for (const char* absent : {"GET", "Get", "ls", "generate", "", "get "}) EXPECT_EQ(commandHelp(absent), "") << absent;
+    for (const char* absent : {"GET", "Get", "ls", "generate", "", "get "})
+        EXPECT_EQ(commandHelp(absent), "") << absent;
 
     EXPECT_EQ(firstLine("a\r\nb"), "a");
     EXPECT_EQ(firstLine("a\nb\rc"), "a");

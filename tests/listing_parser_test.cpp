@@ -89,27 +89,29 @@ const std::vector<Case> documentedExamples = {
     {"lrwxrwxrwx 1 u g 7 Jan 25 00:17 bin -> usr/bin", "bin", 1, 1, 7, 2, utc(2024, 1, 25, 0, 17)},
     {"04-27-00  09:09PM       <DIR>          docs", "docs", 1, 0, unknown, 2, utc(2000, 4, 27, 21, 9)},
     {"12-31-99  12:05AM                  589 notes.htm", "notes.htm", 0, 1, 589, 2, utc(1999, 12, 31, 0, 5)},
-    {"DATA.DIR;1      1  8-SEP-1996 16:09 [SYSTEM] (RWE,RWE,RE,RE)", "DATA", 1, 0, unknown, 2,
-     utc(1996, 9, 8, 16, 9)},
+    {"DATA.DIR;1      1  8-SEP-1996 16:09 [SYSTEM] (RWE,RWE,RE,RE)", "DATA", 1, 0, unknown, 2, utc(1996, 9, 8, 16, 9)},
     {"total 12", nullptr},
     {"", nullptr},
 };
 
 const std::vector<Case> serverLines = {
-    {"drwxr-xr-x   2 owner    group        4096 Mar 05 09:07 sub dir", "sub dir", 1, 0, 4096, 2,
-     utc(2024, 3, 5, 9, 7)},
+    {"drwxr-xr-x   2 owner    group        4096 Mar 05 09:07 sub dir", "sub dir", 1, 0, 4096, 2, utc(2024, 3, 5, 9, 7)},
     {"-rw-r--r--   1 owner    group    5368709120 Jan 01  2020 big.bin", "big.bin", 0, 1, 5368709120, 3,
      utc(2020, 1, 1)},
     {"lrwxrwxrwx   1 owner    group           7 Jan 25 00:17 bin -> usr/bin", "bin", 1, 1, 7, 2,
      utc(2024, 1, 25, 0, 17)},
     {"lrwxrwxrwx   1 owner    group          12 Mar 05 09:07 my link -> a -> b", "my link", 1, 1, 12, 2,
      utc(2024, 3, 5, 9, 7)},
-    {"-rw-r--r--    1 1000     1000         1234 Mar 05 09:07 Gr\xC3\xBC\xC3\x9F" "e \xC3\xBC" "ber.txt",
-     "Gr\xC3\xBC\xC3\x9F" "e \xC3\xBC" "ber.txt", 0, 1, 1234, 2, utc(2024, 3, 5, 9, 7)},
-    {"-rw-r--r--   1 ftp      ftp           120 Dec  9  2023  leading blank.txt", " leading blank.txt", 0, 1,
-     120, 3, utc(2023, 12, 9)},
-    {"drwxr-xr-x    3 1000       1000             4096 Dec 31 23:59 .", ".", 1, 0, 4096, 2,
-     utc(2023, 12, 31, 23, 59)},
+    {"-rw-r--r--    1 1000     1000         1234 Mar 05 09:07 Gr\xC3\xBC\xC3\x9F"
+     "e \xC3\xBC"
+     "ber.txt",
+     "Gr\xC3\xBC\xC3\x9F"
+     "e \xC3\xBC"
+     "ber.txt",
+     0, 1, 1234, 2, utc(2024, 3, 5, 9, 7)},
+    {"-rw-r--r--   1 ftp      ftp           120 Dec  9  2023  leading blank.txt", " leading blank.txt", 0, 1, 120, 3,
+     utc(2023, 12, 9)},
+    {"drwxr-xr-x    3 1000       1000             4096 Dec 31 23:59 .", ".", 1, 0, 4096, 2, utc(2023, 12, 31, 23, 59)},
     {"-rw-r--r--    1 1000       1000               0 mar  5 9:07 lower.txt", "lower.txt", 0, 1, 0, 2,
      utc(2024, 3, 5, 9, 7)},
     {"crw-rw-rw-   1 root     root       1,   3 Mar 05 09:07 null", "null", 0, 0, 3, 2, utc(2024, 3, 5, 9, 7)},
@@ -120,8 +122,8 @@ const std::vector<Case> serverLines = {
      utc(2023, 10, 20, 15, 27)},
     {"+/,m824255907,\t514", "514", 1, 0, unknown, 1, 824255907},
     {"+r,s10\tunended size", "unended size", 0, 1},
-    {"CII-MANUAL.TEX;1  213/216  29-JAN-1996 03:33:12  [ANONYMOU,ANONYMOUS]   (RWED,RWED,,)", "CII-MANUAL.TEX",
-     0, 1, unknown, 2, utc(1996, 1, 29, 3, 33)},
+    {"CII-MANUAL.TEX;1  213/216  29-JAN-1996 03:33:12  [ANONYMOU,ANONYMOUS]   (RWED,RWED,,)", "CII-MANUAL.TEX", 0, 1,
+     unknown, 2, utc(1996, 1, 29, 3, 33)},
     {"03-05-2024  21:09       1234 twenty four hours.txt", "twenty four hours.txt", 0, 1, 1234, 2,
      utc(2024, 3, 5, 21, 9)},
 };
@@ -191,12 +193,9 @@ TEST(ListingParser, YearGuessTurnsAt350DaysBeforeNow) {
     };
     const YearCase cases[] = {
         {"Mar 21", utc(2024, 3, 5) - 1, 2023},  // 2023-03-21 is 350 days before 2024-03-05
-        {"Mar 21", utc(2024, 3, 5), 2024},
-        {"Mar 06", utc(2024, 3, 5, 12), 2024},  // tomorrow
-        {"Feb 29", utc(2024, 3, 5, 12), 2024},
-        {"Dec 31", utc(2024, 1, 2, 12), 2023},
-        {"Jul 01", utc(2024, 1, 2, 12), 2023},
-        {"Jan 03", utc(2024, 1, 2, 12), 2024},
+        {"Mar 21", utc(2024, 3, 5), 2024},     {"Mar 06", utc(2024, 3, 5, 12), 2024},  // tomorrow
+        {"Feb 29", utc(2024, 3, 5, 12), 2024}, {"Dec 31", utc(2024, 1, 2, 12), 2023},
+        {"Jul 01", utc(2024, 1, 2, 12), 2023}, {"Jan 03", utc(2024, 1, 2, 12), 2024},
         {"Jan 01", utc(2000, 1, 1), 2000},
     };
     for (const YearCase& c : cases) {
@@ -231,8 +230,7 @@ TEST(ListingParser, EveryPrefixOfAValidLineStaysInsideIt) {
 TEST(ListingParser, RandomBytesStayInsideTheLine) {
     std::mt19937 random(20240305);
     const std::string_view seeds[] = {documentedExamples[0].line, documentedExamples[1].line,
-                                      documentedExamples[3].line, documentedExamples[5].line,
-                                      serverLines[10].line};
+                                      documentedExamples[3].line, documentedExamples[5].line, serverLines[10].line};
     const std::string_view alphabet = " \t;:-+<>,/0123456789JanDECrimsd[]\xC3\xFF";
     for (int round = 0; round < 20000; ++round) {
         std::string line(seeds[round % std::size(seeds)]);

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <stdexcept>
+#include <string>
 
 #include "platform/paths.h"
 #include "settings/argument_help.h"

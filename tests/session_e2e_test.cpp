@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "support/run_dorvan.h"
-#include "support/shell_command.h"
 #include "support/session_script.h"
+#include "support/shell_command.h"
 #include "support/test_server.h"
 
 using namespace dorvan::test;
@@ -58,8 +58,9 @@ TEST(SessionEndToEnd, ConnectAndLoginFailures) {
     TempDir dir;
     writeFile(dir.file("cmds.txt"), "set --host 127.0.0.1 --port 1\nconnect\nstatus\n");
     r = runDorvan({.args = {"@" + dir.file("cmds.txt")}, .input = "login --username u --password p\nquit\n"});
-    EXPECT_EQ(consoleLines(r.out), " Unable to connect to 127.0.0.1 \n \n Unable to connect to 127.0.0.1 \n \n"
-                                   " login failure: connect first, please\n");
+    EXPECT_EQ(consoleLines(r.out),
+              " Unable to connect to 127.0.0.1 \n \n Unable to connect to 127.0.0.1 \n \n"
+              " login failure: connect first, please\n");
 
     // A host the library cannot take fails like an unreachable one.
     r = runDorvan({.input = "connect --host ::1\nquit\n"});
@@ -80,8 +81,9 @@ TEST(SessionEndToEnd, WindowsServerAndUtf8Switch) {
     TestServer server({.mode = "windows"});
     RunResult r = runDorvan({.input = useServer(server, "--debug 1") + "syst\nstatus\nquit\n"});
     std::string out = consoleLines(r.out);
-    EXPECT_TRUE(contains(out, " FTP initialized\n connected to 127.0.0.1\n the encoding of ftp server is UTF8\n"
-                              " Loggedin\n remote system type is: Windows_NT\n"))
+    EXPECT_TRUE(contains(out,
+                         " FTP initialized\n connected to 127.0.0.1\n the encoding of ftp server is UTF8\n"
+                         " Loggedin\n remote system type is: Windows_NT\n"))
         << out;
     EXPECT_TRUE(contains(out, " encoding    : 65001\n")) << out;
 

@@ -1,8 +1,8 @@
 // The built program driven end to end through standard input and command files.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <unistd.h>
+#include <csignal>
 
 #include "settings/product.h"
 #include "support/files.h"
@@ -95,7 +95,8 @@ TEST(ShellEndToEnd, ProcessCommandLine) {
     EXPECT_EQ(r.out, banner());
 
     r = runDorvan({.args = {"@nofile-for-test"}, .input = "quit\n"});
-    EXPECT_EQ(r.out, banner() + "Specified path does not exists: '" + programFolder() + "nofile-for-test'\r\n" + prompt);
+    EXPECT_EQ(r.out,
+              banner() + "Specified path does not exists: '" + programFolder() + "nofile-for-test'\r\n" + prompt);
 
     // Arguments after the @ token are stored before the first line of the file runs.
     ProgramFolderFile file("cmds-args.txt", "status\nquit\n");
@@ -156,8 +157,8 @@ TEST(ShellEndToEnd, CommandFilesEncodingsAndLineRules) {
 
     writeFile(path, "status\n");
     r = runDorvan({.input = "@" + path + " --host h4\n@" + path + " ?\nquit\n"});
-    EXPECT_EQ(r.out, banner() + prompt + withHost(defaultStatus, "h4") + prompt + withHost(defaultStatus, "h4") +
-                         prompt);
+    EXPECT_EQ(r.out,
+              banner() + prompt + withHost(defaultStatus, "h4") + prompt + withHost(defaultStatus, "h4") + prompt);
 }
 
 TEST(ShellEndToEnd, LogFileCapAndAppend) {

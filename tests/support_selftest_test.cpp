@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <csignal>
-#include <filesystem>
 #include <netinet/in.h>
 #include <poll.h>
-#include <regex>
-#include <sstream>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <csignal>
+#include <filesystem>
+#include <regex>
+#include <sstream>
 
 #include "support/run_dorvan.h"
 #include "support/test_server.h"
@@ -44,8 +44,8 @@ public:
                 buffer_.erase(0, end + 2);
                 if (line.size() >= 4 && line[3] == ' ') return line;
             }
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             pollfd p{fd_, POLLIN, 0};
             if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return "";
             char chunk[4096];
@@ -147,14 +147,22 @@ TEST(FixtureServer, ModesShapeSystOptsAndListing) {
         std::string dirLine{}, fileLine{};  // patterns of one LIST line each
     };
     const Case cases[] = {
-        {.mode = "plain", .syst = "215 UNIX Type: L8", .utf8Reply = "501",
-         .dirLine = R"(^drwx\S* +\d+ .* sub$)", .fileLine = R"(^-rw\S* +\d+ .* 589 \w{3} .* notes\.htm$)"},
+        {.mode = "plain",
+         .syst = "215 UNIX Type: L8",
+         .utf8Reply = "501",
+         .dirLine = R"(^drwx\S* +\d+ .* sub$)",
+         .fileLine = R"(^-rw\S* +\d+ .* 589 \w{3} .* notes\.htm$)"},
         {.mode = "plain", .faults = {"utf8"}, .syst = "215 UNIX Type: L8", .utf8Reply = "200 UTF8 set to on"},
-        {.mode = "windows", .syst = "215 Windows_NT", .utf8Reply = "200 UTF8 set to on",
+        {.mode = "windows",
+         .syst = "215 Windows_NT",
+         .utf8Reply = "200 UTF8 set to on",
          .dirLine = R"(^\d\d-\d\d-\d\d  \d\d:\d\d[AP]M       <DIR>          sub$)",
          .fileLine = R"(^12-31-99  12:05AM                  589 notes\.htm$)"},
-        {.mode = "eplf", .syst = "215 UNIX Type: L8", .utf8Reply = "501",
-         .dirLine = R"(^\+/,m\d+,\tsub$)", .fileLine = R"(^\+i\d+\.\d+,m946598700,r,s589,\tnotes\.htm$)"},
+        {.mode = "eplf",
+         .syst = "215 UNIX Type: L8",
+         .utf8Reply = "501",
+         .dirLine = R"(^\+/,m\d+,\tsub$)",
+         .fileLine = R"(^\+i\d+\.\d+,m946598700,r,s589,\tnotes\.htm$)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode + (c.faults.empty() ? "" : " + " + c.faults[0]));
@@ -278,8 +286,8 @@ TEST(FixtureServer, FailsLoudlyWhenItCannotStart) {
 }
 
 TEST(FixtureRunner, CapturesStreamsStatusEnvironmentAndTimeouts) {
-    RunResult echo = runDorvan({.args = {"-c", "cat; echo to-err >&2; exit 7"},
-                                .input = "typed\n", .binary = "/bin/sh"});
+    RunResult echo =
+        runDorvan({.args = {"-c", "cat; echo to-err >&2; exit 7"}, .input = "typed\n", .binary = "/bin/sh"});
     EXPECT_EQ(echo.out, "typed\n");
     EXPECT_EQ(echo.err, "to-err\n");
     EXPECT_EQ(echo.exitStatus, 7);
@@ -287,8 +295,8 @@ TEST(FixtureRunner, CapturesStreamsStatusEnvironmentAndTimeouts) {
 
     // Much more than a pipe holds in both directions at once: no deadlock.
     std::string big(3 << 20, 'z');
-    RunResult copy = runDorvan({.args = {"-c", "cat; head -c 200000 /dev/zero >&2"}, .input = big,
-                                .binary = "/bin/sh"});
+    RunResult copy =
+        runDorvan({.args = {"-c", "cat; head -c 200000 /dev/zero >&2"}, .input = big, .binary = "/bin/sh"});
     EXPECT_EQ(copy.out.size(), big.size());
     EXPECT_EQ(copy.err.size(), 200000u);
 
@@ -296,15 +304,16 @@ TEST(FixtureRunner, CapturesStreamsStatusEnvironmentAndTimeouts) {
     writeFile(tools.file("hello"), "#!/bin/sh\necho from-path\n");
     std::filesystem::permissions(tools.file("hello"), std::filesystem::perms::owner_all);
     RunResult env = runDorvan({.args = {"-c", "echo $XDG_DATA_HOME $EXTRA; hello"},
-                               .env = {"EXTRA=given"}, .pathFirst = tools.path(), .binary = "/bin/sh"});
+                               .env = {"EXTRA=given"},
+                               .pathFirst = tools.path(),
+                               .binary = "/bin/sh"});
     EXPECT_EQ(env.out, env.dataHome + " given\nfrom-path\n");
     EXPECT_TRUE(std::filesystem::is_directory(env.dataHome));
     writeFile(env.dataHome + "/Tolvane/Dorvan/dorvan-log.txt", "logged\n");
     EXPECT_EQ(env.log(), "logged\n");
 
     auto started = std::chrono::steady_clock::now();
-    RunResult slow = runDorvan({.args = {"-c", "echo begun; exec sleep 30"}, .timeout = 500ms,
-                                .binary = "/bin/sh"});
+    RunResult slow = runDorvan({.args = {"-c", "echo begun; exec sleep 30"}, .timeout = 500ms, .binary = "/bin/sh"});
     EXPECT_TRUE(slow.timedOut);
     EXPECT_EQ(slow.termSignal, SIGKILL);
     EXPECT_EQ(slow.out, "begun\n");
@@ -316,8 +325,9 @@ TEST(FixtureRunner, CapturesStreamsStatusEnvironmentAndTimeouts) {
 }
 
 TEST(FixtureRunner, AsynchronousProcessTakesInputAndSignals) {
-    DorvanProcess process({.args = {"-c", "trap 'echo interrupted; exit 3' INT; echo ready; "
-                                          "read line; echo got $line; while :; do sleep 0.05; done"},
+    DorvanProcess process({.args = {"-c",
+                                    "trap 'echo interrupted; exit 3' INT; echo ready; "
+                                    "read line; echo got $line; while :; do sleep 0.05; done"},
                            .binary = "/bin/sh"});
     ASSERT_TRUE(process.waitForOutput("ready", 10s)) << process.out();
     process.writeInput("hello\n");

@@ -4,8 +4,8 @@
 #include <dirent.h>
 
 #include "support/run_dorvan.h"
-#include "support/shell_command.h"
 #include "support/session_script.h"
+#include "support/shell_command.h"
 #include "support/test_server.h"
 
 using namespace dorvan::test;
@@ -36,10 +36,9 @@ TEST(TransferEndToEnd, RoundTripsInImageAndAsciiTypes) {
     writeFile(local.file("text.txt"), text);
     for (const char* passive : {"true", "false"}) {
         std::string setup = useServer(server, std::string("--passive ") + passive + " --local " + local.path());
-        RunResult r = runDorvan({.input = setup +
-                                          "put --src bin.dat\nget --src bin.dat --dst copy.dat\n"
-                                          "put --src text.txt --image false --dst text-up.txt\n"
-                                          "get --src text-up.txt --dst text-down.txt\nstatus\nquit\n"});
+        RunResult r = runDorvan({.input = setup + "put --src bin.dat\nget --src bin.dat --dst copy.dat\n"
+                                                  "put --src text.txt --image false --dst text-up.txt\n"
+                                                  "get --src text-up.txt --dst text-down.txt\nstatus\nquit\n"});
         std::string out = consoleLines(r.out);
         EXPECT_TRUE(contains(out, " uploading " + local.file("bin.dat") + " to bin.dat\n dowloading bin.dat to " +
                                       local.file("copy.dat") + " ...\n"))
@@ -54,8 +53,8 @@ TEST(TransferEndToEnd, RoundTripsInImageAndAsciiTypes) {
     }
     // ASCII type puts CR LF on the wire whatever the server stores.
     writeFile(server.path("crlf.txt"), "a\r\nb\n");
-    RunResult r = runDorvan({.input = useServer(server, "--local " + local.path()) +
-                                      "get --src crlf.txt --image false\nquit\n"});
+    RunResult r =
+        runDorvan({.input = useServer(server, "--local " + local.path()) + "get --src crlf.txt --image false\nquit\n"});
     EXPECT_EQ(readFile(local.file("crlf.txt")), "a\nb\n");
 }
 
@@ -73,16 +72,21 @@ TEST(TransferEndToEnd, ChecksOneShotSettingsAndOverwriteBySize) {
                   "put --src nofile --dst nofile\nput\nset --overwrite false\nget --src same.txt\n"
                   "get --src other.txt\nput --src same.txt\nset --debug 1\nget\nquit\n"});
     std::string out = consoleLines(r.out);
-    EXPECT_TRUE(contains(out, " Loggedin\nget failure: local folder for FTP transfer not specified\n"
-                              "Invalid a/b.txt format\n"))
+    EXPECT_TRUE(contains(out,
+                         " Loggedin\nget failure: local folder for FTP transfer not specified\n"
+                         "Invalid a/b.txt format\n"))
         << out;
     EXPECT_TRUE(contains(out, " src         : a/b.txt\n")) << out;
-    EXPECT_TRUE(contains(out, "Invalid c\\d format\nInvalid format: 'a/b'\nInvalid format 'a\\b'\n"
-                              "put failure: specified file '" + local.file("nofile") + "' does not exists\n"
-                              " put failure: source file to transfer not specified\n"
-                              " skiped, same size 'same.txt'\n dowloading other.txt to " + local.file("other.txt") +
-                              " ...\n skiped, same size '" + local.file("same.txt") + "'\n"
-                              "get failure: source file for FTP transfer not specified\n receive one file\n"))
+    EXPECT_TRUE(contains(out,
+                         "Invalid c\\d format\nInvalid format: 'a/b'\nInvalid format 'a\\b'\n"
+                         "put failure: specified file '" +
+                             local.file("nofile") +
+                             "' does not exists\n"
+                             " put failure: source file to transfer not specified\n"
+                             " skiped, same size 'same.txt'\n dowloading other.txt to " +
+                             local.file("other.txt") + " ...\n skiped, same size '" + local.file("same.txt") +
+                             "'\n"
+                             "get failure: source file for FTP transfer not specified\n receive one file\n"))
         << out;
     EXPECT_EQ(readFile(local.file("same.txt")), "abcde");
     EXPECT_EQ(readFile(local.file("other.txt")), "server copy");
@@ -115,9 +119,10 @@ TEST(TransferEndToEnd, CompressedUploads) {
     writeFile(local.file("caf\xC3\xA9.txt"), randomBytes(4000));
     setModificationTime(local.file("report.txt"), 1'600'000'000);
     std::string setup = useServer(server, "--local " + local.path());
-    RunResult r = runDorvan({.input = setup + "put --src report.txt --compress files.zip\nstatus\n"
-                                              "put --src caf\xC3\xA9.txt --compress " + local.file("out.zip") +
-                                              " --dst named.zip --image false\nquit\n",
+    RunResult r = runDorvan({.input = setup +
+                                      "put --src report.txt --compress files.zip\nstatus\n"
+                                      "put --src caf\xC3\xA9.txt --compress " +
+                                      local.file("out.zip") + " --dst named.zip --image false\nquit\n",
                              .dataHome = data.path()});
     std::string archive = data.path() + "/Tolvane/Dorvan/files.zip";
     std::string out = consoleLines(r.out);
@@ -132,15 +137,17 @@ TEST(TransferEndToEnd, CompressedUploads) {
     size_t store = serverLog.find("<- STOR named.zip");
     ASSERT_NE(store, std::string::npos) << serverLog;
     EXPECT_EQ(serverLog.substr(serverLog.rfind("<- TYPE ", store), 9), "<- TYPE I") << "archives travel as binary";
-    std::string check = "/usr/bin/python3 -c \"import zipfile,sys,time;z=zipfile.ZipFile(sys.argv[1]);"
-                        "i=z.infolist();assert [x.filename for x in i]==['report.txt'],i;"
-                        "assert z.read('report.txt')==b'quarterly figures\\n';"
-                        "assert abs(time.mktime(i[0].date_time+(0,0,-1))-1600000000)<=2,i[0].date_time\" ";
+    std::string check =
+        "/usr/bin/python3 -c \"import zipfile,sys,time;z=zipfile.ZipFile(sys.argv[1]);"
+        "i=z.infolist();assert [x.filename for x in i]==['report.txt'],i;"
+        "assert z.read('report.txt')==b'quarterly figures\\n';"
+        "assert abs(time.mktime(i[0].date_time+(0,0,-1))-1600000000)<=2,i[0].date_time\" ";
     EXPECT_EQ(run(check + server.path("files.zip")), 0);
 
     // A source that cannot be packed: a folder where the file should be.
     writeFile(local.file("folder.txt/inside"), "x");
-    r = runDorvan({.input = setup + "put --src folder.txt --compress bad.zip\nstatus\nquit\n", .dataHome = data.path()});
+    r = runDorvan(
+        {.input = setup + "put --src folder.txt --compress bad.zip\nstatus\nquit\n", .dataHome = data.path()});
     out = consoleLines(r.out);
     std::string badArchive = data.path() + "/Tolvane/Dorvan/bad.zip";
     EXPECT_TRUE(contains(out, "createArchive " + badArchive + " failed: ")) << out;

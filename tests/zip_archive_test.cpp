@@ -20,11 +20,12 @@ using test::shellQuoted;
 // zipfile after its own CRC check; "bad archive" when either reader objects.
 std::string membersOf(const std::string& archive) {
     std::string command = "unzip -tq " + shellQuoted(archive) + " >/dev/null 2>&1 && /usr/bin/python3 -c " +
-                          shellQuoted("import sys, zipfile\n"
-                                 "z = zipfile.ZipFile(sys.argv[1])\n"
-                                 "assert z.testzip() is None\n"
-                                 "for i in z.infolist(): print('%s%s=%s' % (i.filename, "
-                                 "' (utf-8)' if i.flag_bits & 0x800 else '', z.read(i).decode()))\n") +
+                          shellQuoted(
+                              "import sys, zipfile\n"
+                              "z = zipfile.ZipFile(sys.argv[1])\n"
+                              "assert z.testzip() is None\n"
+                              "for i in z.infolist(): print('%s%s=%s' % (i.filename, "
+                              "' (utf-8)' if i.flag_bits & 0x800 else '', z.read(i).decode()))\n") +
                           " " + shellQuoted(archive) + " 2>/dev/null";
     std::string out;
     if (std::FILE* pipe = popen(command.c_str(), "r")) {
@@ -63,7 +64,7 @@ TEST_F(ZipArchiveTest, EntryNamesDropTheBaseFolderAndStayInside) {
         std::string path, base, name;
     } cases[] = {
         {"/home/u/site/index.htm", "/home/u/", "site/index.htm"},
-        {"/home/u/a/home/u/b", "/home/u/", "ab"},  // every occurrence goes
+        {"/home/u/a/home/u/b", "/home/u/", "ab"},             // every occurrence goes
         {"/srv/other/a.txt", "/home/u/", "srv/other/a.txt"},  // outside the base: made relative
         {"/home/u/a.txt", "", "home/u/a.txt"},
         {"/home/u/x\\y.txt", "/home/u/", "x\\y.txt"},  // a backslash is part of the name

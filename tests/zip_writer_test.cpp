@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <thread>
-#include <sys/stat.h>
 
 #include "platform/paths.h"
 #include "support/files.h"
@@ -87,8 +87,9 @@ protected:
         std::string path = dir + "/" + name;
         fs::create_directories(fs::path(path).parent_path());
         std::ofstream(path, std::ios::binary) << content;
-        if (mtime) fs::last_write_time(
-                path, fs::file_time_type::clock::from_sys(std::chrono::system_clock::from_time_t(mtime)));
+        if (mtime)
+            fs::last_write_time(path,
+                                fs::file_time_type::clock::from_sys(std::chrono::system_clock::from_time_t(mtime)));
         return path;
     }
 
@@ -208,7 +209,7 @@ TEST(ZipFormat, DosTimesAndUtf8Names) {
         uint16_t time, date;
     } times[] = {
         {localSeconds(1999, 12, 31, 23, 30, 59), (23 << 11) | (30 << 5) | 29, (19 << 9) | (12 << 5) | 31},
-        {0, 0, (1 << 5) | 1},                                           // before 1980: the earliest DOS date
+        {0, 0, (1 << 5) | 1},  // before 1980: the earliest DOS date
         {7'500'000'000, (23 << 11) | (59 << 5) | 29, (127 << 9) | (12 << 5) | 31},  // after 2107: the latest
     };
     for (const auto& t : times) {
@@ -223,7 +224,7 @@ TEST(ZipFormat, DosTimesAndUtf8Names) {
         {"plain/name.txt", false},
         {"caf\xc3\xa9", true},
         {"\xf0\x9f\x93\xa6.zip", true},
-        {"latin1-\xe9t\xe9", false},   // not UTF-8: left unflagged
+        {"latin1-\xe9t\xe9", false},  // not UTF-8: left unflagged
         {"overlong-\xc0\xaf", false},
         {"surrogate-\xed\xa0\x80", false},
         {"cut-\xc3", false},

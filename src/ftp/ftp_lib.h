@@ -72,7 +72,7 @@ public:
 private:
     class Operation;
     using Consumer = std::function<bool(std::string_view data)>;  // false: local failure, note_ set
-    using Producer = std::function<bool(std::string& chunk)>;      // empty chunk at the end
+    using Producer = std::function<bool(std::string& chunk)>;     // empty chunk at the end
 
     platform::WaitLimit limit() const;
     bool fail(std::string note);

@@ -15,7 +15,7 @@ namespace dorvan {
 class AsciiDecoder {
 public:
     void decode(std::string_view in, std::string& out);  // appends to out
-    void finish(std::string& out);                      // a CR held back at the very end
+    void finish(std::string& out);                       // a CR held back at the very end
 
 private:
     bool heldCr_ = false;

@@ -91,8 +91,7 @@ int64_t guessYear(int64_t month, int64_t day, int64_t nowSeconds) {
     const int64_t now = std::clamp(nowSeconds, earliestTime, latestTime);
     const int64_t currentYear = yearOf(now);
     int64_t year = currentYear - 1;
-    while (year < currentYear + 100 && now >= daysFromCivil(year, month, day) * secondsPerDay + yearGuessWindow)
-        ++year;
+    while (year < currentYear + 100 && now >= daysFromCivil(year, month, day) * secondsPerDay + yearGuessWindow) ++year;
     return year;
 }
 
@@ -104,8 +103,8 @@ void setTime(ListingReport& report, int32_t kind, int64_t seconds) {
 
 // A listed date that cannot exist (month 13, day 0, hour 25, year 0) leaves the time unknown.
 void setTime(ListingReport& report, int32_t kind, const ListedTime& t) {
-    const bool valid = t.year >= 1 && t.year <= 9999 && t.month >= 1 && t.month <= 12 && t.day >= 1 &&
-                       t.day <= 31 && t.hour >= 0 && t.hour <= 23 && t.minute >= 0 && t.minute <= 59;
+    const bool valid = t.year >= 1 && t.year <= 9999 && t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31 &&
+                       t.hour >= 0 && t.hour <= 23 && t.minute >= 0 && t.minute <= 59;
     if (!valid) return;
     setTime(report, kind, daysFromCivil(t.year, t.month, t.day) * secondsPerDay + t.hour * 3600 + t.minute * 60);
 }
@@ -346,8 +345,7 @@ bool parseLine(ListingReport& report, string_view line, int64_t nowSeconds) {
 
 int parseListing(ListingReport& report, const char* line, size_t length, int64_t nowSeconds) {
     report = {};
-    if (line == nullptr || length < 2 || length > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
-        return 0;
+    if (line == nullptr || length < 2 || length > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return 0;
     // An entry without a name cannot be used for anything and is not reported.
     if (!parseLine(report, string_view(line, length), nowSeconds) || report.nameLength == 0) {
         report = {};

@@ -8,17 +8,17 @@
 namespace dorvan {
 
 struct ListingReport {
-    int32_t name = 0;        // offset of the name in the line
+    int32_t name = 0;  // offset of the name in the line
     int32_t nameLength = 0;
-    int32_t folder = 0;      // 1 when changing into the entry may work
-    int32_t retrieval = 0;   // 1 when retrieving the entry may work
-    int32_t sizeKind = 0;    // 0 unknown, 1 bytes
-    int64_t size = 0;        // sizes beyond the int64 range saturate at its maximum
-    int32_t timeKind = 0;    // 0 unknown, 1 exact local, 2 remote to the minute, 3 remote to the day
-    int64_t time = 0;        // seconds since 1970-01-01, the listed date taken as UTC; a known time
-                             // always lies within the years 1 to 9999
-    int32_t idKind = 0;      // 0 none, 1 unique identifier given
-    int32_t id = 0;          // offset of the identifier in the line
+    int32_t folder = 0;     // 1 when changing into the entry may work
+    int32_t retrieval = 0;  // 1 when retrieving the entry may work
+    int32_t sizeKind = 0;   // 0 unknown, 1 bytes
+    int64_t size = 0;       // sizes beyond the int64 range saturate at its maximum
+    int32_t timeKind = 0;   // 0 unknown, 1 exact local, 2 remote to the minute, 3 remote to the day
+    int64_t time = 0;       // seconds since 1970-01-01, the listed date taken as UTC; a known time
+                            // always lies within the years 1 to 9999
+    int32_t idKind = 0;     // 0 none, 1 unique identifier given
+    int32_t id = 0;         // offset of the identifier in the line
     int32_t idLength = 0;
 };
 

@@ -7,8 +7,8 @@ namespace dorvan::platform {
 constexpr int64_t ticksPerSecond = 10'000'000;
 constexpr int64_t unixEpochTicks = 621'355'968'000'000'000;
 
-int64_t nowTicks();              // UTC, 100-ns ticks since 0001-01-01
+int64_t nowTicks();  // UTC, 100-ns ticks since 0001-01-01
 int64_t nowUnixSeconds();
-std::string localTimestamp();    // "2024-03-05 09:07:02,045"
+std::string localTimestamp();  // "2024-03-05 09:07:02,045"
 
 }  // namespace dorvan::platform

@@ -1,10 +1,10 @@
 #include "platform/codepage.h"
 
+#include <iconv.h>
+#include <langinfo.h>
 #include <cerrno>
 #include <clocale>
 #include <cstring>
-#include <iconv.h>
-#include <langinfo.h>
 #include <vector>
 
 namespace dorvan::platform {
@@ -24,7 +24,8 @@ class Iconv {
 public:
     Iconv(const std::string& to, const std::string& from) : cd_(iconv_open(to.c_str(), from.c_str())) {
         if (cd_ == reinterpret_cast<iconv_t>(-1))
-            throw CodePageError("CodePage.convert :: " + std::string(std::strerror(errno)) + " (" + from + " to " + to + ")");
+            throw CodePageError("CodePage.convert :: " + std::string(std::strerror(errno)) + " (" + from + " to " + to +
+                                ")");
     }
     ~Iconv() { iconv_close(cd_); }
     Iconv(const Iconv&) = delete;
@@ -98,8 +99,14 @@ std::optional<std::string> iconvNameOf(unsigned cp) {
         case 65001: return "UTF-8";
         case 1200: return "UTF-16LE";
         case 1201: return "UTF-16BE";
-        case 437: case 850: case 852: case 855: case 857: case 862: case 866: case 874:
-            return "CP" + std::to_string(cp);
+        case 437:
+        case 850:
+        case 852:
+        case 855:
+        case 857:
+        case 862:
+        case 866:
+        case 874: return "CP" + std::to_string(cp);
         case 932: return "CP932";
         case 936: return "CP936";
         case 949: return "CP949";

@@ -1,11 +1,11 @@
 #include "platform/console.h"
 
-#include <atomic>
-#include <cerrno>
 #include <fcntl.h>
-#include <mutex>
 #include <poll.h>
 #include <unistd.h>
+#include <atomic>
+#include <cerrno>
+#include <mutex>
 
 namespace dorvan::platform {
 namespace {

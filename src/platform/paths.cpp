@@ -1,12 +1,12 @@
 #include "platform/paths.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace dorvan::platform {
 namespace {
@@ -83,9 +83,7 @@ std::optional<uint64_t> fileSize(const std::string& path) {
 
 bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
-bool renameFile(const std::string& from, const std::string& to) {
-    return ::rename(from.c_str(), to.c_str()) == 0;
-}
+bool renameFile(const std::string& from, const std::string& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
 
 bool readWholeFile(const std::string& path, std::string& content, std::string& error) {
     content.clear();

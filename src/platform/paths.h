@@ -6,9 +6,9 @@
 
 namespace dorvan::platform {
 
-std::string programFolder();    // folder of the running binary, ending with '/'
-std::string programBaseName();  // file name of the running binary without extension
-std::string dataFolder();       // per-user data folder, ending with '/'; not created here
+std::string programFolder();                  // folder of the running binary, ending with '/'
+std::string programBaseName();                // file name of the running binary without extension
+std::string dataFolder();                     // per-user data folder, ending with '/'; not created here
 bool createFolders(const std::string& path);  // with parents; true when the folder exists afterwards
 
 bool isAbsolutePath(const std::string& path);  // begins with '/'

@@ -1,11 +1,11 @@
 #include "platform/process.h"
 
-#include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cerrno>
+#include <csignal>
 
 extern char** environ;
 

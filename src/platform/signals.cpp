@@ -1,7 +1,7 @@
 #include "platform/signals.h"
 
-#include <csignal>
 #include <pthread.h>
+#include <csignal>
 #include <thread>
 
 namespace dorvan::platform {

@@ -1,10 +1,10 @@
 #include "platform/wrapped_sockets.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace dorvan::platform {
 namespace {
@@ -15,8 +15,7 @@ int errnoFor(SocketStatus status) { return status == SocketStatus::aborted ? ECA
 
 }  // namespace
 
-GuardedSocket::GuardedSocket(int fd, const WaitLimit& limit)
-    : fd_(fd), limit_(limit), previous_(current) {
+GuardedSocket::GuardedSocket(int fd, const WaitLimit& limit) : fd_(fd), limit_(limit), previous_(current) {
     current = this;
 }
 

@@ -23,11 +23,11 @@ struct FormatArg {
     FormatArg(bool v) : kind(Kind::text), text(v ? "true" : "false") {}
     FormatArg(double v) : kind(Kind::real), real(v) {}
     template <typename T>
-        requires(std::is_integral_v<T> && std::is_signed_v<T> && !std::is_same_v<T, char>)
-    FormatArg(T v) : kind(Kind::integer), integer(v) {}
+    requires(std::is_integral_v<T>&& std::is_signed_v<T> && !std::is_same_v<T, char>) FormatArg(T v)
+        : kind(Kind::integer), integer(v) {}
     template <typename T>
-        requires(std::is_integral_v<T> && std::is_unsigned_v<T> && !std::is_same_v<T, bool>)
-    FormatArg(T v) : kind(Kind::unsignedInteger), unsignedInteger(v) {}
+    requires(std::is_integral_v<T>&& std::is_unsigned_v<T> && !std::is_same_v<T, bool>) FormatArg(T v)
+        : kind(Kind::unsignedInteger), unsignedInteger(v) {}
 };
 
 // Fills a template; a placeholder without a matching argument stays as written.

@@ -36,7 +36,9 @@ std::string shortcutContent(const std::string& address) {
     return "[DEFAULT]\r\n"
            "BASEURL=\r\n"
            "[InternetShortcut]\r\n"
-           "URL=" + address + "\r\n"
+           "URL=" +
+           address +
+           "\r\n"
            "WorkingDirectory=\r\n"
            "ShowCommand=3\r\n"
            "IconFile=\r\n"

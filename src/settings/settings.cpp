@@ -1,9 +1,9 @@
 #include "settings/settings.h"
 
 #include "ftp/ftp_lib.h"
+#include "platform/console.h"
 #include "settings/format.h"
 #include "settings/log.h"
-#include "platform/console.h"
 
 namespace dorvan {
 

@@ -14,8 +14,7 @@ std::string buildUsage() {
     text += " Usage:        Dorvan <command> [--<argument> <parameters>]\n Commands: \r\n";
     for (const auto& [name, help] : commandHelpTable()) text += format("  {0,-12}", name) + firstLine(help) + "\r\n";
     text += "\r\n Arguments: \r\n";
-    for (const auto& [name, help] : argumentHelpTable())
-        text += format("  --{0,-12}", name) + firstLine(help) + "\r\n";
+    for (const auto& [name, help] : argumentHelpTable()) text += format("  --{0,-12}", name) + firstLine(help) + "\r\n";
     text += "\r\n Please Note: Parameters that include spaces must be enclosed in quotes\r\n";
     text +=
         "\r\n To get a short description af a particular command or argument, type that command or argument followed "

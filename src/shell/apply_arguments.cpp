@@ -22,7 +22,7 @@ struct ArgumentRow {
     std::string_view name;
     StoreRule store;
     std::string_view rejection = {};  // template filled with the name and the value
-    ClearRule clear = nullptr;   // for arguments an empty value list resets
+    ClearRule clear = nullptr;        // for arguments an empty value list resets
 };
 
 Settings& s() { return settings(); }
@@ -74,27 +74,42 @@ bool storeMinutes(const std::string& value, int64_t& field) {
 }
 
 bool storeKilobytes(const std::string& value, int64_t& field) {
-    return parseThen<parseKilobytes>(value, [&field](int64_t kb) {
-        field = static_cast<int64_t>(static_cast<uint64_t>(kb) * 1024u);
-    });
+    return parseThen<parseKilobytes>(
+        value, [&field](int64_t kb) { field = static_cast<int64_t>(static_cast<uint64_t>(kb) * 1024u); });
 }
 
 const ArgumentRow argumentRows[] = {
-    {.name = "host", .store = [](const std::string& v) { s().host = v; return true; }},
+    {.name = "host",
+     .store =
+         [](const std::string& v) {
+             s().host = v;
+             return true;
+         }},
     {.name = "port",
      .store = [](const std::string& v) { return storeParsed<parseInt32>(v, s().port); },
      .rejection = "Invalid {} number '{}'"},
-    {.name = "username", .store = [](const std::string& v) { s().username = v; return true; }},
-    {.name = "password", .store = [](const std::string& v) { s().password = v; return true; }},
+    {.name = "username",
+     .store =
+         [](const std::string& v) {
+             s().username = v;
+             return true;
+         }},
+    {.name = "password",
+     .store =
+         [](const std::string& v) {
+             s().password = v;
+             return true;
+         }},
     {.name = "remote", .store = storeRemote, .clear = [] { s().remote.clear(); }},
     {.name = "local", .store = storeLocal},
     {.name = "passive",
-     .store = [](const std::string& v) {
-         return parseThen<parseBoolean>(v, [](bool passive) {
-             s().passive = passive;
-             applyPassive(passive);
-         });
-     },
+     .store =
+         [](const std::string& v) {
+             return parseThen<parseBoolean>(v, [](bool passive) {
+                 s().passive = passive;
+                 applyPassive(passive);
+             });
+         },
      .rejection = "Invalid {} parameter '{}'"},
     {.name = "overwrite",
      .store = [](const std::string& v) { return storeParsed<parseBoolean>(v, s().overwrite); },
@@ -107,35 +122,71 @@ const ArgumentRow argumentRows[] = {
      .rejection = "Invalid {} parameter '{}'"},
     // An empty value has no first character: the old value stays.
     {.name = "expresp",
-     .store = [](const std::string& v) {
-         if (!v.empty()) s().expresp = v.front();
-         return true;
-     },
+     .store =
+         [](const std::string& v) {
+             if (!v.empty()) s().expresp = v.front();
+             return true;
+         },
      .rejection = "Invalid {} parameter '{}'"},
     {.name = "encoding",
      .store = [](const std::string& v) { return storeParsed<parseUInt32>(v, s().encoding); },
      .rejection = "Invalid {} parameter '{}'"},
-    {.name = "include", .store = [](const std::string& v) { s().include = v; return true; },
+    {.name = "include",
+     .store =
+         [](const std::string& v) {
+             s().include = v;
+             return true;
+         },
      .clear = [] { s().include.clear(); }},
-    {.name = "exclude", .store = [](const std::string& v) { s().exclude = v; return true; },
+    {.name = "exclude",
+     .store =
+         [](const std::string& v) {
+             s().exclude = v;
+             return true;
+         },
      .clear = [] { s().exclude.clear(); }},
-    {.name = "lsize", .store = [](const std::string& v) { return storeKilobytes(v, s().lsize); },
-     .rejection = "Invalid {} parameter '{}'", .clear = [] { s().lsize = unsetSize; }},
-    {.name = "gsize", .store = [](const std::string& v) { return storeKilobytes(v, s().gsize); },
-     .rejection = "Invalid {} parameter '{}'", .clear = [] { s().gsize = unsetSize; }},
-    {.name = "lmodified", .store = [](const std::string& v) { return storeMinutes(v, s().lmodified); },
-     .rejection = "Invalid {} number: '{}'", .clear = [] { s().lmodified = unsetLimit; }},
-    {.name = "gmodified", .store = [](const std::string& v) { return storeMinutes(v, s().gmodified); },
-     .rejection = "Invalid {} number: '{}'", .clear = [] { s().gmodified = unsetLimit; }},
+    {.name = "lsize",
+     .store = [](const std::string& v) { return storeKilobytes(v, s().lsize); },
+     .rejection = "Invalid {} parameter '{}'",
+     .clear = [] { s().lsize = unsetSize; }},
+    {.name = "gsize",
+     .store = [](const std::string& v) { return storeKilobytes(v, s().gsize); },
+     .rejection = "Invalid {} parameter '{}'",
+     .clear = [] { s().gsize = unsetSize; }},
+    {.name = "lmodified",
+     .store = [](const std::string& v) { return storeMinutes(v, s().lmodified); },
+     .rejection = "Invalid {} number: '{}'",
+     .clear = [] { s().lmodified = unsetLimit; }},
+    {.name = "gmodified",
+     .store = [](const std::string& v) { return storeMinutes(v, s().gmodified); },
+     .rejection = "Invalid {} number: '{}'",
+     .clear = [] { s().gmodified = unsetLimit; }},
     {.name = "maxfiles",
      .store = [](const std::string& v) { return storeParsed<parseInt64>(v, s().maxfiles); },
-     .rejection = "Invalid {} number: '{}'", .clear = [] { s().maxfiles = unsetLimit; }},
+     .rejection = "Invalid {} number: '{}'",
+     .clear = [] { s().maxfiles = unsetLimit; }},
     {.name = "maxfolders",
      .store = [](const std::string& v) { return storeParsed<parseInt64>(v, s().maxfolders); },
-     .rejection = "Invalid {} number: '{}'", .clear = [] { s().maxfolders = unsetLimit; }},
-    {.name = "name", .store = [](const std::string& v) { s().name = v; return true; }},
-    {.name = "src", .store = [](const std::string& v) { s().src = v; return true; }},
-    {.name = "dst", .store = [](const std::string& v) { s().dst = v; return true; }},
+     .rejection = "Invalid {} number: '{}'",
+     .clear = [] { s().maxfolders = unsetLimit; }},
+    {.name = "name",
+     .store =
+         [](const std::string& v) {
+             s().name = v;
+             return true;
+         }},
+    {.name = "src",
+     .store =
+         [](const std::string& v) {
+             s().src = v;
+             return true;
+         }},
+    {.name = "dst",
+     .store =
+         [](const std::string& v) {
+             s().dst = v;
+             return true;
+         }},
     {.name = "debug",
      .store = [](const std::string& v) { return parseThen<parseInt32>(v, setDebug); },
      .rejection = "Invalid {} parameter: {}"},
@@ -145,14 +196,20 @@ const ArgumentRow argumentRows[] = {
     {.name = "keepalive",
      .store = [](const std::string& v) { return storeParsed<parseInt32>(v, s().keepalive); },
      .rejection = "Invalid {} parameter: {}"},
-    {.name = "compress", .store = [](const std::string& v) { s().compress = v; return true; }},
+    {.name = "compress",
+     .store =
+         [](const std::string& v) {
+             s().compress = v;
+             return true;
+         }},
     {.name = "timeout",
-     .store = [](const std::string& v) {
-         auto seconds = parseInt32(v);
-         if (!seconds || *seconds < 1) return false;
-         s().timeout = *seconds;
-         return true;
-     },
+     .store =
+         [](const std::string& v) {
+             auto seconds = parseInt32(v);
+             if (!seconds || *seconds < 1) return false;
+             s().timeout = *seconds;
+             return true;
+         },
      .rejection = "Invalid {} parameter: {}"},
 };
 

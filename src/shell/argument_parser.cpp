@@ -11,10 +11,8 @@ struct Alias {
 };
 
 constexpr Alias aliases[] = {
-    {.typed = "lcd", .name = "local"},
-    {.typed = "justPrint", .name = "justprint"},
-    {.typed = "JUSTPRINT", .name = "justprint"},
-    {.typed = "1size", .name = "lsize"},
+    {.typed = "lcd", .name = "local"},           {.typed = "justPrint", .name = "justprint"},
+    {.typed = "JUSTPRINT", .name = "justprint"}, {.typed = "1size", .name = "lsize"},
     {.typed = "1modified", .name = "lmodified"},
 };
 
@@ -45,8 +43,7 @@ ParsedArguments parseArguments(const ArgumentList& tokens) {
         body = std::string_view(token).substr(isLong ? 2 : 1);
         size_t separator = body.find_first_of(":=");
         std::string_view names = body.substr(0, separator);
-        std::string_view value =
-            separator == std::string_view::npos ? std::string_view() : body.substr(separator + 1);
+        std::string_view value = separator == std::string_view::npos ? std::string_view() : body.substr(separator + 1);
         if (isLong) {
             current = resolveAlias(names);
             result[current];

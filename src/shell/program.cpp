@@ -1,7 +1,7 @@
 #include "shell/program.h"
 
-#include <exception>
 #include <unistd.h>
+#include <exception>
 
 #include "platform/console.h"
 #include "platform/signals.h"

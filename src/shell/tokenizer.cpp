@@ -2,9 +2,7 @@
 
 namespace dorvan {
 
-bool isWhiteSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
-}
+bool isWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
 
 std::string_view trimWhiteSpace(std::string_view text) {
     while (!text.empty() && isWhiteSpace(text.front())) text.remove_prefix(1);

@@ -20,8 +20,8 @@ struct PlannedMember {
 
 // One member per entry name in first-appearance order; a later file with the
 // same name replaces the earlier one.
-bool planMembers(const std::vector<std::string>& files, const std::string& base,
-                 std::vector<PlannedMember>& members, std::string* err) {
+bool planMembers(const std::vector<std::string>& files, const std::string& base, std::vector<PlannedMember>& members,
+                 std::string* err) {
     std::unordered_map<std::string, size_t> indexByName;
     for (const std::string& path : files) {
         std::string name = entryNameOf(path, base);

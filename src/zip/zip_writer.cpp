@@ -240,8 +240,7 @@ bool ZipWriter::addFile(const std::string& sourcePath, const std::string& entryN
     return true;
 }
 
-bool ZipWriter::streamDeflated(std::FILE* source, const std::string& sourcePath, Member& member,
-                               std::string* err) {
+bool ZipWriter::streamDeflated(std::FILE* source, const std::string& sourcePath, Member& member, std::string* err) {
     uLong crc = crc32(0, nullptr, 0);
     int flush = Z_NO_FLUSH;
     while (flush != Z_FINISH) {

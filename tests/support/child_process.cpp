@@ -1,15 +1,15 @@
 #include "support/child_process.h"
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
-#include <spawn.h>
 #include <stdexcept>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <utility>
 
 extern char** environ;
@@ -18,8 +18,7 @@ namespace dorvan::test {
 
 Pipe::Pipe() {
     int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0)
-        throw std::runtime_error(std::string("pipe2 failed: ") + std::strerror(errno));
+    if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error(std::string("pipe2 failed: ") + std::strerror(errno));
     readEnd = fds[0];
     writeEnd = fds[1];
 }

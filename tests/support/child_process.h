@@ -1,7 +1,7 @@
 #pragma once
 // Starting and ending child processes for the end-to-end tests.
-#include <string>
 #include <sys/types.h>
+#include <string>
 #include <vector>
 
 namespace dorvan::test {

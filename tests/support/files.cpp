@@ -1,5 +1,7 @@
 #include "support/files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -8,8 +10,6 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <fcntl.h>
 
 namespace dorvan::test {
 namespace fs = std::filesystem;
@@ -26,8 +26,7 @@ void createParents(const std::string& path) {
 
 TempDir::TempDir(const std::string& prefix) {
     std::string pattern = "/tmp/" + prefix + "XXXXXX";
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp " + pattern + " failed: " + std::strerror(errno));
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp " + pattern + " failed: " + std::strerror(errno));
     path_ = pattern;
 }
 

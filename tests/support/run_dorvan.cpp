@@ -1,14 +1,14 @@
 #include "support/run_dorvan.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
-#include <poll.h>
 #include <stdexcept>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "support/child_process.h"
 
@@ -59,14 +59,13 @@ void DorvanProcess::start(const RunOptions& options) {
     }
     std::vector<std::string> overrides = {"XDG_DATA_HOME=" + result_.dataHome};
     for (const auto& e : options.env) setEntry(overrides, e);
-    if (!options.pathFirst.empty())
-        setEntry(overrides, "PATH=" + options.pathFirst + ":" + valueOf(overrides, "PATH"));
+    if (!options.pathFirst.empty()) setEntry(overrides, "PATH=" + options.pathFirst + ":" + valueOf(overrides, "PATH"));
 
     Pipe input, output, error;
     std::vector<std::string> argv = {options.binary};
     argv.insert(argv.end(), options.args.begin(), options.args.end());
-    pid_ = spawnChild(argv, environmentWith(overrides),
-                      {input.readEnd, output.writeEnd, error.writeEnd}, options.workDir);
+    pid_ =
+        spawnChild(argv, environmentWith(overrides), {input.readEnd, output.writeEnd, error.writeEnd}, options.workDir);
     in_ = input.takeWrite();
     out_ = output.takeRead();
     err_ = error.takeRead();
@@ -149,7 +148,8 @@ bool DorvanProcess::pump(Clock::time_point deadline, Done done) {
             int fd = fds[i].fd;
             if (fd == in_) {
                 ssize_t n = write(in_, pendingInput_.data(), pendingInput_.size());
-                if (n > 0) pendingInput_.erase(0, static_cast<size_t>(n));
+                if (n > 0)
+                    pendingInput_.erase(0, static_cast<size_t>(n));
                 else if (n < 0 && errno != EAGAIN && errno != EINTR) {  // the child stopped reading
                     pendingInput_.clear();
                     closeFd(in_);
@@ -158,8 +158,10 @@ bool DorvanProcess::pump(Clock::time_point deadline, Done done) {
             }
             char buf[65536];
             ssize_t n = read(fd, buf, sizeof buf);
-            if (n > 0) (fd == out_ ? result_.out : result_.err).append(buf, static_cast<size_t>(n));
-            else if (n == 0 || (errno != EAGAIN && errno != EINTR)) closeFd(fd == out_ ? out_ : err_);
+            if (n > 0)
+                (fd == out_ ? result_.out : result_.err).append(buf, static_cast<size_t>(n));
+            else if (n == 0 || (errno != EAGAIN && errno != EINTR))
+                closeFd(fd == out_ ? out_ : err_);
         }
         if (Clock::now() >= deadline) return done();
     }

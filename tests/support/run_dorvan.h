@@ -1,10 +1,10 @@
 #pragma once
 // Running the built dorvan binary (or any program) as a child process with
 // its standard streams captured separately.
+#include <sys/types.h>
 #include <chrono>
 #include <memory>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 #include "support/files.h"
@@ -25,10 +25,10 @@ struct RunOptions {
 struct RunResult {
     std::string out;
     std::string err;
-    int exitStatus = -1;  // the exit code, or 128 + the signal number that ended it
-    int termSignal = 0;   // the signal that ended it, 0 when it exited
-    bool timedOut = false;  // it was killed when the time limit ran out
-    std::string dataHome;   // the XDG_DATA_HOME it ran with
+    int exitStatus = -1;                     // the exit code, or 128 + the signal number that ended it
+    int termSignal = 0;                      // the signal that ended it, 0 when it exited
+    bool timedOut = false;                   // it was killed when the time limit ran out
+    std::string dataHome;                    // the XDG_DATA_HOME it ran with
     std::shared_ptr<TempDir> ownedDataHome;  // keeps a created data folder until the result goes
 
     std::string log() const { return logText(dataHome); }
@@ -66,7 +66,8 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
-    template <class Done> bool pump(Clock::time_point deadline, Done done);
+    template <class Done>
+    bool pump(Clock::time_point deadline, Done done);
     void reap(int options);
     void closeAll();
 

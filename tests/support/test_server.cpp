@@ -1,14 +1,14 @@
 #include "support/test_server.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
-#include <poll.h>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "support/child_process.h"
 
@@ -23,8 +23,8 @@ std::string readFirstLine(int fd, int limitMs) {
     std::string text;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
     while (text.find('\n') == std::string::npos) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now()).count();
+        auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
         if (left <= 0) return {};
         pollfd p{fd, POLLIN, 0};
         int ready = poll(&p, 1, static_cast<int>(left));
@@ -46,9 +46,11 @@ TestServer::TestServer(TestServerOptions options) : options_(std::move(options))
     logPath_ = base_.file("server.log");
     mkdir(root_.c_str(), 0755);
 
-    std::vector<std::string> argv = {kPython, DORVAN_SOURCE_DIR "/tests/support/ftp_server.py",
-                                     "--root", root_, "--user", options_.user,
-                                     "--password", options_.password, "--mode", options_.mode};
+    std::vector<std::string> argv = {kPython,      DORVAN_SOURCE_DIR "/tests/support/ftp_server.py",
+                                     "--root",     root_,
+                                     "--user",     options_.user,
+                                     "--password", options_.password,
+                                     "--mode",     options_.mode};
     for (const auto& fault : options_.faults) {
         argv.push_back("--fault");
         argv.push_back(fault);
@@ -86,8 +88,6 @@ void TestServer::stop() {
     closeFd(input_);
 }
 
-std::string TestServer::log() const {
-    return fileExists(logPath_) ? readFile(logPath_) : std::string();
-}
+std::string TestServer::log() const { return fileExists(logPath_) ? readFile(logPath_) : std::string(); }
 
 }  // namespace dorvan::test

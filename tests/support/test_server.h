@@ -1,9 +1,9 @@
 #pragma once
 // A real FTP server (tests/support/ftp_server.py on pyftpdlib) on 127.0.0.1,
 // serving a fresh temporary folder for as long as the object lives.
+#include <sys/types.h>
 #include <memory>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 #include "support/files.h"
@@ -11,7 +11,7 @@
 namespace dorvan::test {
 
 struct TestServerOptions {
-    std::string mode = "plain";       // "plain", "windows" or "eplf"
+    std::string mode = "plain";         // "plain", "windows" or "eplf"
     std::vector<std::string> faults{};  // e.g. {"utf8", "silent-command=CWD"}
     std::string user = "tester";
     std::string password = "secret";
