@@ -36,8 +36,39 @@ void ensureWakePipe() {
     });
 }
 
-std::string pending;  // bytes read past the last returned line
+// Standard input read so far: bytes before `head` are consumed, and no LF
+// lies in [head, scanned). Keeping both offsets makes reading linear however
+// long a line is.
+std::string pending;
+size_t head = 0;
+size_t scanned = 0;
+bool discarding = false;  // inside a line that grew past the cap
 bool inputEnded = false;
+
+void consume(size_t upTo) {
+    head = upTo;
+    scanned = upTo;
+    if (head == pending.size()) {
+        pending.clear();
+        head = scanned = 0;
+    } else if (head >= 65536 && head >= pending.size() / 2) {
+        pending.erase(0, head);
+        scanned -= head;
+        head = 0;
+    }
+}
+
+// The line ending at `end` (exclusive), without a CR before the LF.
+LineRead takeLine(std::string& line, size_t end, size_t cap) {
+    size_t length = end - head;
+    if (length > 0 && pending[end - 1] == '\r') --length;
+    if (discarding || length > cap) {
+        discarding = false;
+        return LineRead::overlong;
+    }
+    line.assign(pending, head, length);
+    return LineRead::line;
+}
 
 }  // namespace
 
@@ -57,24 +88,28 @@ void setConsoleTitle(const std::string& title) {
     if (stdoutIsTerminal()) consoleWrite("\x1b]0;" + title + "\x07");
 }
 
-bool readConsoleLine(std::string& line) {
+LineRead readConsoleLine(std::string& line, size_t cap) {
     ensureWakePipe();
     line.clear();
     for (;;) {
-        if (woken.load()) return false;
-        size_t lf = pending.find('\n');
+        if (woken.load()) return LineRead::ended;
+        size_t lf = pending.find('\n', scanned);
         if (lf != std::string::npos) {
-            line = pending.substr(0, lf);
-            pending.erase(0, lf + 1);
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            return true;
+            LineRead read = takeLine(line, lf, cap);
+            consume(lf + 1);
+            return read;
+        }
+        scanned = pending.size();
+        if (scanned - head > cap + 1) {
+            // Too long whatever follows: keep nothing more of it.
+            discarding = true;
+            consume(pending.size());
         }
         if (inputEnded) {
-            if (pending.empty()) return false;
-            line.swap(pending);
-            pending.clear();
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            return true;
+            if (pending.empty() && !discarding) return LineRead::ended;
+            LineRead read = takeLine(line, pending.size(), cap);
+            consume(pending.size());
+            return read;
         }
         pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {wakePipe[0], POLLIN, 0}};
         int ready = ::poll(fds, wakePipe[0] >= 0 ? 2 : 1, -1);
@@ -83,9 +118,9 @@ bool readConsoleLine(std::string& line) {
             inputEnded = true;
             continue;
         }
-        if (fds[1].revents) return false;
+        if (fds[1].revents) return LineRead::ended;
         if (fds[0].revents) {
-            char buf[4096];
+            char buf[65536];
             ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
             if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
             if (n <= 0)

@@ -37,15 +37,26 @@ FileReader::~FileReader() {
 
 bool FileReader::open(const std::string& path) {
     path_ = path;
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that opening a FIFO cannot hang; only a plain file is kept.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    std::string reason;
     struct stat st;
-    if (fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd_);
-        fd_ = -1;
-        errno = EISDIR;
+    if (fd_ < 0) {
+        reason = std::strerror(errno);
+    } else if (::fstat(fd_, &st) != 0) {
+        reason = std::strerror(errno);
+    } else if (S_ISDIR(st.st_mode)) {
+        reason = std::strerror(EISDIR);
+    } else if (!S_ISREG(st.st_mode)) {
+        reason = "not a regular file";
+    } else {
+        ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+        return true;
     }
-    if (fd_ < 0) error_ = "cannot open " + path + ": " + std::strerror(errno);
-    return fd_ >= 0;
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    error_ = "cannot open " + path + ": " + reason;
+    return false;
 }
 
 long FileReader::read(char* buffer, size_t size) {

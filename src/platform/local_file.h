@@ -14,7 +14,7 @@ public:
     FileReader(const FileReader&) = delete;
     FileReader& operator=(const FileReader&) = delete;
 
-    bool open(const std::string& path);
+    bool open(const std::string& path);  // refuses anything but a plain file
     long read(char* buffer, size_t size);  // 0 at the end, -1 on error
     const std::string& error() const { return error_; }
 

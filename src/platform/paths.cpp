@@ -75,6 +75,11 @@ bool isRegularFile(const std::string& path) {
     return !path.empty() && stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+bool isSpecialFile(const std::string& path) {
+    struct stat st;
+    return !path.empty() && stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode);
+}
+
 std::optional<uint64_t> fileSize(const std::string& path) {
     struct stat st;
     if (path.empty() || stat(path.c_str(), &st) != 0) return std::nullopt;

@@ -15,6 +15,9 @@ bool isAbsolutePath(const std::string& path);  // begins with '/'
 bool pathExists(const std::string& path);
 bool isFolder(const std::string& path);
 bool isRegularFile(const std::string& path);  // exists and is not a folder
+// Exists and is neither a plain file nor a folder: a FIFO, a device or a
+// socket, which a read could block on or never finish.
+bool isSpecialFile(const std::string& path);
 std::optional<uint64_t> fileSize(const std::string& path);
 bool removeFile(const std::string& path);
 bool renameFile(const std::string& from, const std::string& to);  // replaces the target
