@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <csignal>
 
+#include "platform/console.h"
 #include "support/run_dorvan.h"
 #include "support/session_script.h"
 #include "support/shell_command.h"
@@ -107,4 +108,46 @@ TEST(ShellHardening, ControlEventAsTheProgramEndsIsHarmless) {
         ASSERT_EQ(r.exitStatus, 0) << "run " << run;
         ASSERT_EQ(r.err, "") << "run " << run;
     }
+}
+
+TEST(ShellHardening, PasswordsMaskedAndFilesPrivate) {
+    TestServer server;
+    TempDir local, dir;
+    writeFile(local.file("a.txt"), "content");
+    ::chmod(local.file("a.txt").c_str(), 0644);
+    // An unknown code page makes the command throw, so its line is echoed.
+    writeFile(dir.file("cmds.txt"), useServer(server, "--local " + local.path()) +
+                                        "login\nput --src a.txt --compress a.zip\n"
+                                        "literal --name NOOP --password=" + server.password() +
+                                        " --encoding 99 --password \"" + server.password() + "\"\nquit\n");
+    RunResult r = runDorvan({.args = {"@" + dir.file("cmds.txt")}});
+    const std::string echoed =
+        "execute literal --name NOOP --password=**** --encoding 99 --password \"****\" catch CodePage.convert :: ";
+    EXPECT_TRUE(contains(r.out, "\r\n" + echoed)) << r.out;
+    EXPECT_TRUE(contains(r.log(), "Error  Dorvan - " + echoed)) << r.log();
+    EXPECT_FALSE(contains(r.out + r.log(), server.password()));
+
+    auto mode = [](const std::string& path) {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 01000;
+    };
+    const std::string data = r.dataHome + "/Tolvane/Dorvan/";
+    EXPECT_EQ(mode(r.dataHome + "/Tolvane"), 0700u);
+    EXPECT_EQ(mode(data), 0700u);
+    EXPECT_EQ(mode(data + "dorvan-log.txt"), 0600u);
+    EXPECT_EQ(mode(data + "a.zip"), 0600u);
+    EXPECT_TRUE(fileExists(server.path("a.zip")));
+}
+
+TEST(ShellHardening, TerminalSeesNoControlCharacters) {
+    struct Case {
+        std::string text, shown;
+    } cases[] = {
+        {"a\tb\r\n", "a\tb\r\n"},
+        {"x\ny\n", "x\ny\n"},
+        {"\x1b]0;owned\x07\x1b[2J", "?]0;owned??[2J"},
+        {"a\rb\r\r\nc\r", "a?b?\r\nc?"},
+        {std::string("\0\x7f\x80\xC3\xA4", 5), "??\x80\xC3\xA4"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(dorvan::platform::terminalSafe(c.text), c.shown) << c.text;
 }

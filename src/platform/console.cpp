@@ -72,7 +72,23 @@ LineRead takeLine(std::string& line, size_t end, size_t cap) {
 
 }  // namespace
 
+std::string terminalSafe(std::string_view text) {
+    std::string out(text);
+    for (size_t i = 0; i < out.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(out[i]);
+        bool lineEnd = c == '\n' || (c == '\r' && i + 1 < out.size() && out[i + 1] == '\n');
+        if ((c < 0x20 && c != '\t' && !lineEnd) || c == 0x7F) out[i] = '?';
+    }
+    return out;
+}
+
 void consoleWrite(std::string_view text) {
+    if (stdoutIsTerminal()) {
+        std::string safe = terminalSafe(text);
+        std::lock_guard<std::mutex> guard(outputLock());
+        writeAll(STDOUT_FILENO, safe);
+        return;
+    }
     std::lock_guard<std::mutex> guard(outputLock());
     writeAll(STDOUT_FILENO, text);
 }
@@ -82,10 +98,15 @@ void consoleWriteError(std::string_view text) {
     writeAll(STDERR_FILENO, text);
 }
 
-bool stdoutIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
+bool stdoutIsTerminal() {
+    static const bool terminal = ::isatty(STDOUT_FILENO) == 1;
+    return terminal;
+}
 
 void setConsoleTitle(const std::string& title) {
-    if (stdoutIsTerminal()) consoleWrite("\x1b]0;" + title + "\x07");
+    if (!stdoutIsTerminal()) return;
+    std::lock_guard<std::mutex> guard(outputLock());
+    writeAll(STDOUT_FILENO, "\x1b]0;" + terminalSafe(title) + "\x07");
 }
 
 LineRead readConsoleLine(std::string& line, size_t cap) {

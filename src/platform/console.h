@@ -6,9 +6,14 @@
 
 namespace dorvan::platform {
 
+// On a terminal, control characters are shown as '?' (see terminalSafe), so
+// that text from a server cannot drive the terminal; piped output keeps every byte.
 void consoleWrite(std::string_view text);       // stdout, flushed
 void consoleWriteError(std::string_view text);  // stderr, flushed
 bool stdoutIsTerminal();
+// `text` with every C0 control character except TAB, LF and a CR right
+// before an LF, and DEL, turned into '?'.
+std::string terminalSafe(std::string_view text);
 void setConsoleTitle(const std::string& title);  // only on a terminal
 
 enum class LineRead {

@@ -31,6 +31,20 @@ std::string temporaryNameBeside(const std::string& destination) {
 
 }  // namespace
 
+std::FILE* openPrivateFile(const std::string& path, bool append) {
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
+    int fd = ::open(path.c_str(), flags, 0600);
+    if (fd < 0) return nullptr;
+    ::fchmod(fd, 0600);
+    std::FILE* file = ::fdopen(fd, append ? "ab" : "wb");
+    if (!file) {
+        int saved = errno;
+        ::close(fd);
+        errno = saved;
+    }
+    return file;
+}
+
 FileReader::~FileReader() {
     if (fd_ >= 0) ::close(fd_);
 }

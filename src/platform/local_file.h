@@ -2,10 +2,16 @@
 // Local files for transfers: a reader, and a writer that fills a temporary
 // file beside its destination and puts it in place only on commit, so a
 // failed download never touches an existing file.
+#include <cstdio>
 #include <string>
 #include <string_view>
 
 namespace dorvan::platform {
+
+// Opens `path` for writing, readable and writable by its owner only (an
+// existing file is narrowed to that too): emptied, or with `append` written
+// at its end. Null on failure, with errno set.
+std::FILE* openPrivateFile(const std::string& path, bool append);
 
 class FileReader {
 public:

@@ -47,11 +47,11 @@ std::string dataFolder() {
     return base + "Tolvane/Dorvan/";
 }
 
-bool createFolders(const std::string& path) {
+bool createFolders(const std::string& path, unsigned mode) {
     std::string partial;
     for (size_t i = 0; i <= path.size(); ++i) {
         if (i == path.size() || path[i] == '/') {
-            if (!partial.empty() && !isFolder(partial)) mkdir(partial.c_str(), 0777);
+            if (!partial.empty() && !isFolder(partial)) mkdir(partial.c_str(), static_cast<mode_t>(mode));
         }
         if (i < path.size()) partial += path[i];
     }

@@ -9,7 +9,9 @@ namespace dorvan::platform {
 std::string programFolder();                  // folder of the running binary, ending with '/'
 std::string programBaseName();                // file name of the running binary without extension
 std::string dataFolder();                     // per-user data folder, ending with '/'; not created here
-bool createFolders(const std::string& path);  // with parents; true when the folder exists afterwards
+// With parents, each new folder made with `mode` (less the umask); true when
+// the folder exists afterwards.
+bool createFolders(const std::string& path, unsigned mode = 0777);
 
 bool isAbsolutePath(const std::string& path);  // begins with '/'
 bool pathExists(const std::string& path);

@@ -5,6 +5,7 @@
 
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "platform/local_file.h"
 #include "platform/paths.h"
 
 namespace dorvan {
@@ -33,10 +34,11 @@ std::string logPath() { return dataFolder() + platform::programBaseName() + "-lo
 void openLogging() {
     std::lock_guard<std::mutex> guard(logLock);
     if (logFile) return;
-    if (!platform::createFolders(dataFolder())) return;  // run without a log file
+    // Private to the user, as the data folders of the desktop conventions are.
+    if (!platform::createFolders(dataFolder(), 0700)) return;  // run without a log file
     std::string path = logPath();
     if (auto size = platform::fileSize(path); size && *size > logSizeCap) platform::removeFile(path);
-    logFile = std::fopen(path.c_str(), "ab");
+    logFile = platform::openPrivateFile(path, true);
 }
 
 void closeLogging() {

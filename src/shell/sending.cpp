@@ -10,6 +10,7 @@
 #include "settings/product.h"
 #include "settings/settings.h"
 #include "shell/apply_arguments.h"
+#include "shell/argument_parser.h"
 #include "shell/dispatch.h"
 
 namespace dorvan {
@@ -133,7 +134,8 @@ void Sending::execute(CommandList& list) {
         try {
             ok = locked([&] { return executeLine(entry.line, entry.args); });
         } catch (const std::exception& e) {
-            printMessage(Level::Error, format("execute {} catch {}", entry.line, e.what()));
+            printMessage(Level::Error,
+                         format("execute {} catch {}", maskArgumentValues(entry.line, "password"), e.what()));
         }
         if (!ok && stopsFileOnFailure(entry.args)) return;
     }

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <string_view>
 
+#include "platform/local_file.h"
+
 namespace dorvan {
 namespace {
 
@@ -115,7 +117,7 @@ bool ZipWriter::open(const std::string& archivePath, std::string* err) {
         }
         zsReady_ = true;
     }
-    out_ = std::fopen(archivePath.c_str(), "wb");
+    out_ = platform::openPrivateFile(archivePath, false);  // its members may be private files
     if (!out_) {
         *err = errnoText(archivePath);
         return false;
