@@ -145,8 +145,12 @@ TEST(FtpReplyParser, RepliesWhereverTheStreamIsSplit) {
             }
             SCOPED_TRACE(c.stream.substr(0, 40) + " in pieces of " + std::to_string(piece));
             EXPECT_EQ(parser.state(), c.state);
-            if (c.last) EXPECT_EQ(parser.line(), c.last);
-            if (c.used) EXPECT_EQ(used, c.used);
+            if (c.last) {
+                EXPECT_EQ(parser.line(), c.last);
+            }
+            if (c.used) {
+                EXPECT_EQ(used, c.used);
+            }
         }
     }
     ReplyParser parser;
