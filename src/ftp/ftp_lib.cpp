@@ -287,10 +287,13 @@ bool FtpLib::openData(const std::string& command, char type, int& dataFd) {
     std::optional<platform::Ipv4Endpoint> ipv4 = bound.ipv4();
     std::string announce = ipv4 ? portCommand(*ipv4) : eprtCommand(bound.hostText(), true, bound.port());
     if (this->command(announce, '2') && this->command(command, '1')) {
-        if (!received_.empty()) {
-            readReply('2');  // the server's reason, such as 425, came with its 1xx
+        // A reply that came with the 1xx is either the server's reason (such
+        // as 425) or, for a small transfer, already its end (226).
+        bool finalReplyWaiting = !received_.empty();
+        if (finalReplyWaiting && received_[0] != '2') {
+            readReply('2');
         } else {
-            dataFd = platform::acceptFrom(listener, peer_, controlFd_, limit(), outcome);
+            dataFd = platform::acceptFrom(listener, peer_, finalReplyWaiting ? -1 : controlFd_, limit(), outcome);
             if (dataFd < 0 && outcome.status == SocketStatus::otherReady)
                 readReply('2');  // the server's reason, such as 425
             else if (dataFd < 0)
