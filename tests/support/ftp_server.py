@@ -213,6 +213,26 @@ class LongListingLineFS:
         return (fmt(name, st, self.timefunc()) + "\r\n").encode("utf8")
 
 
+class HostileListingFS:
+    """Every LIST also names entries that lead outside the listed folder."""
+    hostile = (("..", True), (".", True), ("..\\outside.txt", False), ("/outside.txt", False),
+               ("x\\..\\..\\outdir", True))
+
+    def format_list(self, basedir, listing, ignore_err=True):
+        yield from super().format_list(basedir, listing, ignore_err)
+        for name, is_dir in self.hostile:
+            mode = (stat.S_IFDIR | 0o755) if is_dir else (stat.S_IFREG | 0o644)
+            st = os.stat_result((mode, 1, 1, 1, 0, 0, 10, 1000000000, 1000000000, 1000000000))
+            yield (unix_line(name, st, self.timefunc()) + "\r\n").encode("utf8")
+
+
+class EndlessTreeFS:
+    """A folder named "loop" shows the folder holding it, as a link to "." would, at any depth."""
+
+    def ftp2fs(self, ftppath):
+        parts = [part for part in self.ftpnorm(ftppath).split("/") if part != "loop"]
+        return super().ftp2fs("/".join(parts) or "/")
+
 FAULTS = {
     "utf8": {"handler": [Utf8Opts]},
     "no-greeting": {"handler": [NoGreeting]},
@@ -223,6 +243,8 @@ FAULTS = {
     "stall-data": {"dtp": [StallDataDTP]},
     "long-listing-line": {"fs": [LongListingLineFS]},
     "refuse-dele": {"handler": [RefuseDele]},
+    "hostile-listing": {"fs": [HostileListingFS]},
+    "endless-tree": {"fs": [EndlessTreeFS]},
 }
 
 
