@@ -129,7 +129,12 @@ class SilentCommands:
 
 
 class RefuseDele:
+    """Refuses DELE; with refuse-dele=NAME only for files of that name."""
+    refused_names = frozenset()
+
     def ftp_DELE(self, path):
+        if self.refused_names and os.path.basename(path) not in self.refused_names:
+            return super().ftp_DELE(path)
         self.respond("550 Access is denied.")
 
 
@@ -259,6 +264,7 @@ def build_handler(args):
     mode = MODES[args.mode]
     parts = {"handler": list(mode["handler"]), "dtp": [], "fs": []}
     silent_verbs = set()
+    refused_names = set()
     for fault in args.fault:
         name, _, value = fault.partition("=")
         if name not in FAULTS:
@@ -267,6 +273,8 @@ def build_handler(args):
             if not value:
                 raise SystemExit("silent-command needs =VERB")
             silent_verbs.add(value.upper())
+        if name == "refuse-dele" and value:
+            refused_names.add(value)
         for kind, mixins in FAULTS[name].items():
             parts[kind] += mixins
 
@@ -281,6 +289,7 @@ def build_handler(args):
         "abstracted_fs": fs,
         "dtp_handler": dtp,
         "silent_verbs": frozenset(silent_verbs),
+        "refused_names": frozenset(refused_names),
         "banner": "Test server ready.",
     })
 
@@ -298,7 +307,7 @@ def main():
     parser.add_argument("--password", default="secret")
     parser.add_argument("--mode", choices=sorted(MODES), default="plain")
     parser.add_argument("--fault", action="append", default=[],
-                        help="NAME or silent-command=VERB; repeatable")
+                        help="NAME, silent-command=VERB or refuse-dele=FILE; repeatable")
     args = parser.parse_args()
 
     logging.basicConfig(stream=sys.stderr, level=logging.DEBUG,
