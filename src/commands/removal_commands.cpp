@@ -14,7 +14,6 @@
 namespace dorvan::handlers {
 
 bool rmd() {
-    if (!login()) return false;
     Settings& s = settings();
     if (s.name.empty())
         return reportMissing(" {} failure, directory name for remove not specified", "rmd", HelpAfterMissing::always);
