@@ -2,16 +2,11 @@
 // Local files for transfers: a reader, and a writer that fills a temporary
 // file beside its destination and puts it in place only on commit, so a
 // failed download never touches an existing file.
-#include <cstdio>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace dorvan::platform {
-
-// Opens `path` for writing, readable and writable by its owner only (an
-// existing file is narrowed to that too): emptied, or with `append` written
-// at its end. Null on failure, with errno set.
-std::FILE* openPrivateFile(const std::string& path, bool append);
 
 class FileReader {
 public:
@@ -20,14 +15,22 @@ public:
     FileReader(const FileReader&) = delete;
     FileReader& operator=(const FileReader&) = delete;
 
-    bool open(const std::string& path);  // refuses anything but a plain file
-    long read(char* buffer, size_t size);  // 0 at the end, -1 on error
-    const std::string& error() const { return error_; }
+    // Refuses a folder. Failures read "<path>: <reason>".
+    bool open(const std::string& path, std::string* error);
+    // Refuses anything but a plain file, without waiting on a FIFO or a
+    // device; failures read "<path>: <reason>".
+    bool openPlainFile(const std::string& path, std::string* error);
+    long read(char* buffer, size_t size, std::string* error);  // 0 at the end, -1 on error
+
+    // Facts of the open file.
+    bool isRegular() const;
+    uint64_t size() const;
+    int64_t modifiedUnixSeconds() const;
+    bool isSameFileAs(const std::string& path) const;
 
 private:
     int fd_ = -1;
     std::string path_;
-    std::string error_;
 };
 
 class ReplacingFileWriter {
@@ -39,19 +42,18 @@ public:
 
     // Creates the temporary file in the destination's folder; an existing
     // destination lends it its permissions.
-    bool open(const std::string& destination);
-    bool write(std::string_view data);
-    bool commit();  // closes and renames the temporary file over the destination
-    const std::string& error() const { return error_; }
+    // Failures read "<what failed> <path>: <reason>".
+    bool open(const std::string& destination, std::string* error);
+    bool write(std::string_view data, std::string* error);
+    bool commit(std::string* error);  // closes and renames the temporary file over the destination
 
 private:
-    bool fail(const std::string& what, const std::string& path);
+    bool fail(const std::string& what, const std::string& path, std::string* error);
     void discard();
 
     int fd_ = -1;
     std::string destination_;
     std::string temporary_;
-    std::string error_;
 };
 
 }  // namespace dorvan::platform

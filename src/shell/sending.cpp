@@ -107,7 +107,10 @@ CommandList Sending::parstAt(const std::string& token) {
             return {};
         }
         std::string bytes, error;
-        if (!platform::readWholeFile(path, bytes, error)) throw std::runtime_error(error);
+        if (!platform::readWholeFile(path, bytes, &error)) {
+            logRecord(Level::Error, format("parstAt catch {}", error));
+            return {};
+        }
         size_t replaced = 0;
         std::string text = decodeCommandFileText(bytes, &replaced);
         bytes = std::string();
