@@ -373,8 +373,9 @@ bool FtpLib::downloadToFile(const std::string& localPath, const std::string& com
     if (!validType(type)) return fail(invalidType(type));
     if (controlFd_ < 0) return fail(notConnected);
     platform::ReplacingFileWriter file;
-    if (!file.open(localPath)) return fail(file.error());
-    auto write = [&](std::string_view data) { return file.write(data) || fail(file.error()); };
+    std::string error;
+    if (!file.open(localPath, &error)) return fail(error);
+    auto write = [&](std::string_view data) { return file.write(data, &error) || fail(error); };
     AsciiDecoder decoder;
     std::string text;
     bool ok = download(
@@ -391,7 +392,7 @@ bool FtpLib::downloadToFile(const std::string& localPath, const std::string& com
         decoder.finish(text);
         ok = write(text);
     }
-    return ok && (file.commit() || fail(file.error()));
+    return ok && (file.commit(&error) || fail(error));
 }
 
 bool FtpLib::downloadToConsole(const std::string& command) {
@@ -419,12 +420,13 @@ bool FtpLib::put(const std::string& localPath, const std::string& remotePath, ch
     if (!validType(mode)) return fail(invalidType(mode));
     if (controlFd_ < 0) return fail(notConnected);
     platform::FileReader file;
-    if (!file.open(localPath)) return fail(file.error());
+    std::string error;
+    if (!file.open(localPath, &error)) return fail("cannot open " + error);
     AsciiEncoder encoder;
     std::vector<char> buffer(dataChunk);
     return upload("STOR " + remotePath, mode, [&](std::string& chunk) {
-        long n = file.read(buffer.data(), buffer.size());
-        if (n < 0) return fail(file.error());
+        long n = file.read(buffer.data(), buffer.size(), &error);
+        if (n < 0) return fail("cannot read " + error);
         std::string_view data(buffer.data(), static_cast<size_t>(n));
         if (mode == asciiType)
             encoder.encode(data, chunk);
