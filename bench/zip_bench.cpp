@@ -3,8 +3,11 @@
 // the same file. With --zip64 it also builds
 // archives that really need ZIP64 (a member over 4 GiB, an archive over 4 GiB,
 // more than 65,535 members) and has unzip and Python's zipfile check them.
+// With --mixed it packs 200 MB of mixed files (--mib sets the total) on one
+// worker and on two, checks that both archives are the same bytes, and runs
+// `zip -6 -r` on the same folder.
 //
-//   zip_bench [--mib N] [--zip64] [work-folder]      (default work folder: /tmp)
+//   zip_bench [--mib N] [--zip64 | --mixed] [work-folder]      (default work folder: /tmp)
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +20,7 @@
 #include <zlib.h>
 
 #include "zip/archive.h"
+#include "zip/parallel_pack.h"
 
 namespace fs = std::filesystem;
 using dorvan::createArchive;
@@ -173,16 +177,67 @@ bool zip64(const std::string& work) {
     return ok;
 }
 
+// Text-like files of many sizes with some incompressible ones among them.
+bool packMixed(const std::string& work, uint64_t total) {
+    std::string folder = work + "/mixed";
+    std::vector<dorvan::PackItem> items;
+    std::vector<std::string> files;
+    Random random{7};
+    uint64_t written = 0;
+    for (int i = 0; written < total; ++i) {
+        uint64_t r = random.next();
+        uint64_t size = std::min<uint64_t>(total - written, r % 4 == 0 ? 8 * MiB + r % (8 * MiB) : 1 + r % (512 * 1024));
+        std::string name = "d" + std::to_string(i % 7) + "/f" + std::to_string(i) + (r % 5 == 0 ? ".bin" : ".txt");
+        fs::create_directories(folder + "/d" + std::to_string(i % 7));
+        writeFile(folder + "/" + name, size, r % 5 != 0);
+        files.push_back(folder + "/" + name);
+        items.push_back({.path = files.back(), .name = name});
+        written += size;
+    }
+    run("sync");
+    std::printf("source: %zu files, %.0f MiB, a fifth incompressible\n", files.size(), static_cast<double>(total) / MiB);
+
+    double took[2];
+    for (unsigned threads : {1u, 2u}) {
+        resetPeakMemory();
+        auto start = std::chrono::steady_clock::now();
+        dorvan::ZipWriter writer;
+        std::string error;
+        std::string archive = work + "/workers" + std::to_string(threads) + ".zip";
+        bool ok = writer.open(archive, &error) &&
+                  dorvan::packMembers(writer, items, {.threads = threads}, &error) && writer.finish(&error);
+        took[threads - 1] = seconds(start);
+        std::printf("dorvan, %u worker(s): %s  %.1f s  %.1f MiB/s  archive %.1f MiB  peak RSS (VmHWM) %.1f MiB\n", threads,
+                    ok ? "ok" : error.c_str(), took[threads - 1], static_cast<double>(total) / MiB / took[threads - 1],
+                    ok ? static_cast<double>(fs::file_size(archive)) / MiB : 0.0,
+                    static_cast<double>(statusKiB("VmHWM:")) / 1024.0);
+        if (!ok) return false;
+    }
+    bool same = run("cmp -s '" + work + "/workers1.zip' '" + work + "/workers2.zip'");
+    std::printf("two-worker archive %s the one-worker archive\n", same ? "is byte-identical to" : "DIFFERS from");
+
+    auto start = std::chrono::steady_clock::now();
+    bool ok = run("cd '" + folder + "' && zip -6 -q -r ../zip6.zip .");
+    double zipTook = seconds(start);
+    std::printf("zip -6: %.1f s  %.1f MiB/s  archive %.1f MiB\n", zipTook, static_cast<double>(total) / MiB / zipTook,
+                static_cast<double>(fs::file_size(work + "/zip6.zip")) / MiB);
+    std::printf("two workers: %.2fx one worker, %.2fx zip -6\n", took[0] / took[1], zipTook / took[1]);
+    return ok && same && run("unzip -tq '" + work + "/workers2.zip'");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     bool withZip64 = false;
-    uint64_t size = GiB;
+    bool mixed = false;
+    uint64_t size = 0;
     std::string parent = "/tmp";
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--zip64") {
             withZip64 = true;
+        } else if (arg == "--mixed") {
+            mixed = true;
         } else if (arg == "--mib" && i + 1 < argc) {
             size = std::stoull(argv[++i]) * MiB;
         } else {
@@ -192,7 +247,13 @@ int main(int argc, char** argv) {
     std::string work = parent + "/zip_bench";
     fs::remove_all(work);
     fs::create_directories(work);
-    bool ok = packOneFile(work, size);
+    if (mixed) {
+        bool ok = packMixed(work, size ? size : 200 * 1000 * 1000);
+        fs::remove_all(work);
+        std::printf("%s\n", ok ? "PASS" : "FAIL");
+        return ok ? 0 : 1;
+    }
+    bool ok = packOneFile(work, size ? size : GiB);
     if (withZip64) ok = zip64(work) && ok;
     fs::remove_all(work);
     std::printf("%s\n", ok ? "PASS" : "FAIL");

@@ -58,6 +58,23 @@ TEST(TransferEndToEnd, RoundTripsInImageAndAsciiTypes) {
     EXPECT_EQ(readFile(local.file("crlf.txt")), "a\nb\n");
 }
 
+TEST(TransferEndToEnd, ImageFilesLargerThanAnyBufferArriveByteExact) {
+    TestServer server;
+    TempDir local;
+    const std::string content = randomBytes(5 * 1024 * 1024 + 12'345, 7);
+    writeFile(local.file("large.bin"), content);
+    writeFile(local.file("old.bin"), "an older, shorter copy");
+    for (const char* passive : {"true", "false"}) {
+        RunResult r = runDorvan({.input = useServer(server, std::string("--passive ") + passive + " --local " +
+                                                                local.path()) +
+                                          "put --src large.bin\nget --src large.bin --dst old.bin\nquit\n"});
+        EXPECT_FALSE(contains(consoleLines(r.out), "failure")) << r.out;
+        EXPECT_TRUE(readFile(server.path("large.bin")) == content) << passive;
+        EXPECT_TRUE(readFile(local.file("old.bin")) == content) << passive;
+        writeFile(local.file("old.bin"), "an older, shorter copy");
+    }
+}
+
 TEST(TransferEndToEnd, ChecksOneShotSettingsAndOverwriteBySize) {
     TestServer server;
     TempDir local;

@@ -10,7 +10,8 @@
 // Data. Transfers and listings open their data connections here: passive
 // mode connects to the control connection's peer whatever address the PASV
 // reply names, active mode accepts a connection from that peer only. The
-// data is moved raw, ASCII type is converted by AsciiDecoder/AsciiEncoder,
+// data of image-type file transfers moves between socket and file inside the
+// kernel (data_move.h), ASCII type is converted by AsciiDecoder/AsciiEncoder,
 // and a transfer succeeds only on the server's final 2xx reply.
 //
 // A connection that missed a deadline, was aborted or got out of step is shut
@@ -26,6 +27,7 @@
 
 #include "ftp/ftp_text.h"
 #include "platform/console.h"
+#include "platform/data_move.h"
 #include "platform/local_file.h"
 
 namespace dorvan {
@@ -320,25 +322,34 @@ bool FtpLib::finishData(int dataFd, const platform::IoOutcome& moved, bool local
     return confirmed;
 }
 
-bool FtpLib::download(const std::string& command, char type, const Consumer& consume, uint64_t expectedSize) {
+bool FtpLib::download(const std::string& command, char type, const Consumer& consume, uint64_t expectedSize,
+                      platform::ReplacingFileWriter* file) {
     int fd;
     if (!openData(command, type, fd)) return false;
     if (expectedSize == unknownSize) expectedSize = parseAnnouncedSize(reply_).value_or(unknownSize);
-    std::vector<char> buffer(dataChunk);
     platform::IoOutcome moved;
     bool localFailure = false;
     uint64_t received = 0;
-    for (;;) {
-        moved = platform::receiveSome(fd, buffer.data(), buffer.size(), limit());
-        if (moved.status == SocketStatus::closed) {
-            moved = {};
-            break;
-        }
-        if (!moved.ok()) break;
-        received += moved.count;
-        if (!consume(std::string_view(buffer.data(), moved.count))) {
-            localFailure = true;
-            break;
+    if (file) {
+        platform::FileMove move = platform::receiveToFile(fd, *file, limit());
+        moved = move.net;
+        received = move.bytes;
+        localFailure = move.localFailed;
+        if (localFailure) fail(move.localError);
+    } else {
+        std::vector<char> buffer(dataChunk);
+        for (;;) {
+            moved = platform::receiveSome(fd, buffer.data(), buffer.size(), limit());
+            if (moved.status == SocketStatus::closed) {
+                moved = {};
+                break;
+            }
+            if (!moved.ok()) break;
+            received += moved.count;
+            if (!consume(std::string_view(buffer.data(), moved.count))) {
+                localFailure = true;
+                break;
+            }
         }
     }
     if (!finishData(fd, moved, localFailure)) return false;
@@ -349,21 +360,28 @@ bool FtpLib::download(const std::string& command, char type, const Consumer& con
     return true;
 }
 
-bool FtpLib::upload(const std::string& command, char type, const Producer& produce) {
+bool FtpLib::upload(const std::string& command, char type, const Producer& produce, platform::FileReader* file) {
     int fd;
     if (!openData(command, type, fd)) return false;
     platform::IoOutcome moved;
     bool localFailure = false;
-    std::string chunk;
-    for (;;) {
-        chunk.clear();
-        if (!produce(chunk)) {
-            localFailure = true;
-            break;
+    if (file) {
+        platform::FileMove move = platform::sendFile(fd, *file, limit());
+        moved = move.net;
+        localFailure = move.localFailed;
+        if (localFailure) fail("cannot read " + move.localError);
+    } else {
+        std::string chunk;
+        for (;;) {
+            chunk.clear();
+            if (!produce(chunk)) {
+                localFailure = true;
+                break;
+            }
+            if (chunk.empty()) break;
+            moved = platform::sendAll(fd, chunk.data(), chunk.size(), limit());
+            if (!moved.ok()) break;
         }
-        if (chunk.empty()) break;
-        moved = platform::sendAll(fd, chunk.data(), chunk.size(), limit());
-        if (!moved.ok()) break;
     }
     return finishData(fd, moved, localFailure);
 }
@@ -381,12 +399,11 @@ bool FtpLib::downloadToFile(const std::string& localPath, const std::string& com
     bool ok = download(
         command, type,
         [&](std::string_view data) {
-            if (type == imageType) return write(data);
             text.clear();
             decoder.decode(data, text);
             return write(text);
         },
-        expectedSize);
+        expectedSize, type == imageType ? &file : nullptr);
     if (ok && type == asciiType) {
         text.clear();
         decoder.finish(text);
@@ -422,16 +439,13 @@ bool FtpLib::put(const std::string& localPath, const std::string& remotePath, ch
     platform::FileReader file;
     std::string error;
     if (!file.openPlainFile(localPath, &error)) return fail("cannot open " + error);
+    if (mode == imageType) return upload("STOR " + remotePath, mode, {}, &file);
     AsciiEncoder encoder;
     std::vector<char> buffer(dataChunk);
     return upload("STOR " + remotePath, mode, [&](std::string& chunk) {
         long n = file.read(buffer.data(), buffer.size(), &error);
         if (n < 0) return fail("cannot read " + error);
-        std::string_view data(buffer.data(), static_cast<size_t>(n));
-        if (mode == asciiType)
-            encoder.encode(data, chunk);
-        else
-            chunk.assign(data);
+        encoder.encode(std::string_view(buffer.data(), static_cast<size_t>(n)), chunk);
         return true;
     });
 }

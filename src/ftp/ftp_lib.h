@@ -14,6 +14,7 @@
 
 #include "ftp/ftp_file_info.h"
 #include "ftp/reply_parser.h"
+#include "platform/local_file.h"
 #include "platform/sockets.h"
 
 namespace dorvan {
@@ -87,8 +88,11 @@ private:
     bool openData(const std::string& command, char type, int& dataFd);
     bool openPassive(int& dataFd);
     bool finishData(int dataFd, const platform::IoOutcome& moved, bool localFailure);
-    bool download(const std::string& command, char type, const Consumer& consume, uint64_t expectedSize = unknownSize);
-    bool upload(const std::string& command, char type, const Producer& produce);
+    // The data goes to `consume`, or with `file` given, unchanged into that file.
+    bool download(const std::string& command, char type, const Consumer& consume, uint64_t expectedSize = unknownSize,
+                  platform::ReplacingFileWriter* file = nullptr);
+    // The data comes from `produce`, or with `file` given, unchanged from that file.
+    bool upload(const std::string& command, char type, const Producer& produce, platform::FileReader* file = nullptr);
     bool downloadToFile(const std::string& localPath, const std::string& command, char type, uint64_t expectedSize);
     bool downloadToConsole(const std::string& command);
     // A listing's text (LIST or NLST) to a file, or to the console when localPath is empty.

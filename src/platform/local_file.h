@@ -28,6 +28,9 @@ public:
     int64_t modifiedUnixSeconds() const;
     bool isSameFileAs(const std::string& path) const;
 
+    int descriptor() const { return fd_; }  // for the kernel-side moves of data_move.h
+    const std::string& path() const { return path_; }
+
 private:
     int fd_ = -1;
     std::string path_;
@@ -46,6 +49,11 @@ public:
     bool open(const std::string& destination, std::string* error);
     bool write(std::string_view data, std::string* error);
     bool commit(std::string* error);  // closes and renames the temporary file over the destination
+
+    // For the kernel-side moves of data_move.h: the temporary file, and its
+    // failure report for errno, which discards it like a failed write.
+    int descriptor() const { return fd_; }
+    bool writeFailed(std::string* error) { return fail("cannot write", temporary_, error); }
 
 private:
     bool fail(const std::string& what, const std::string& path, std::string* error);

@@ -5,19 +5,14 @@
 #include <unordered_map>
 
 #include "platform/paths.h"
-#include "zip/zip_writer.h"
+#include "zip/parallel_pack.h"
 
 namespace dorvan {
 namespace {
 
-struct PlannedMember {
-    std::string name;
-    std::string path;
-};
-
 // One member per entry name in first-appearance order; a later file with the
 // same name replaces the earlier one.
-bool planMembers(const std::vector<std::string>& files, const std::string& base, std::vector<PlannedMember>& members,
+bool planMembers(const std::vector<std::string>& files, const std::string& base, std::vector<PackItem>& members,
                  std::string* err) {
     std::unordered_map<std::string, size_t> indexByName;
     for (const std::string& path : files) {
@@ -32,7 +27,7 @@ bool planMembers(const std::vector<std::string>& files, const std::string& base,
         }
         auto [found, added] = indexByName.try_emplace(name, members.size());
         if (added) {
-            members.push_back({std::move(name), path});
+            members.push_back({.path = path, .name = std::move(name)});
         } else {
             members[found->second].path = path;
         }
@@ -40,16 +35,10 @@ bool planMembers(const std::vector<std::string>& files, const std::string& base,
     return true;
 }
 
-bool pack(const std::vector<PlannedMember>& members, const std::string& archivePath, std::string* err) {
+bool pack(const std::vector<PackItem>& members, const std::string& archivePath, std::string* err) {
     ZipWriter writer;
     if (!writer.open(archivePath, err)) return false;
-    for (const PlannedMember& member : members) {
-        if (!writer.addFile(member.path, member.name, err)) {
-            platform::removeFile(archivePath);
-            return false;
-        }
-    }
-    if (!writer.finish(err)) {
+    if (!packMembers(writer, members, PackOptions{.threads = packingThreads()}, err) || !writer.finish(err)) {
         platform::removeFile(archivePath);
         return false;
     }
@@ -89,7 +78,7 @@ std::string entryNameOf(const std::string& path, const std::string& base) {
 
 bool createArchive(const std::vector<std::string>& files, const std::string& base, const std::string& archivePath,
                    std::string* error) {
-    std::vector<PlannedMember> members;
+    std::vector<PackItem> members;
     std::string reason;
     if (planMembers(files, base, members, &reason) && pack(members, archivePath, &reason)) return true;
     *error = "createArchive " + archivePath + " failed: " + reason;

@@ -22,7 +22,6 @@ constexpr uint16_t marker16 = 0xFFFF;
 constexpr size_t localHeaderSize = 30;
 constexpr size_t localCrcOffset = 14;
 constexpr size_t zip64EndRecordSize = 56;
-constexpr size_t chunkSize = 256 * 1024;
 
 void put(std::string& out, uint64_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
@@ -79,25 +78,16 @@ bool needsUtf8Flag(const std::string& name) {
     return !ascii && isValidUtf8(name);
 }
 
-ZipWriter::ZipWriter(ZipLimits limits) : limits_(limits), inBuf_(chunkSize), outBuf_(chunkSize) {}
+ZipWriter::ZipWriter(ZipLimits limits) : limits_(limits) {}
 
-ZipWriter::~ZipWriter() {
-    if (zsReady_) deflateEnd(&zs_);
-}
+ZipWriter::~ZipWriter() = default;
 
 bool ZipWriter::open(const std::string& archivePath, std::string* err) {
     if (out_.isOpen()) {
         *err = path_ + ": archive already open";
         return false;
     }
-    if (!zsReady_) {
-        // Raw deflate (negative window bits): ZIP stores neither the zlib header nor the Adler-32 trailer.
-        if (deflateInit2(&zs_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-            *err = std::string("zlib: ") + (zs_.msg ? zs_.msg : "deflate initialisation failed");
-            return false;
-        }
-        zsReady_ = true;
-    }
+    if (!deflater_.init(err)) return false;
     // Its members may be private files.
     if (!out_.open(archivePath, platform::OpenMode::replace, err, platform::Access::ownerOnly)) return false;
     path_ = archivePath;
@@ -112,26 +102,42 @@ bool ZipWriter::write(std::string_view bytes, std::string* err) {
     return true;
 }
 
-bool ZipWriter::addFile(const std::string& sourcePath, const std::string& entryName, std::string* err) {
-    if (!out_.isOpen()) {
-        *err = "no archive open";
-        return false;
-    }
+bool ZipWriter::openSource(platform::FileReader& source, const std::string& sourcePath, const std::string& entryName,
+                           std::string* err) const {
     if (entryName.empty() || entryName.size() > marker16) {
         *err = sourcePath + ": entry name empty or too long";
         return false;
     }
-    platform::FileReader source;
     if (!source.open(sourcePath, err)) return false;
     if (source.isSameFileAs(path_)) {  // would read its own growing output
         *err = sourcePath + ": is the archive being written";
         return false;
     }
+    return true;
+}
 
+bool ZipWriter::addFile(const std::string& sourcePath, const std::string& entryName, std::string* err) {
+    if (!out_.isOpen()) {
+        *err = "no archive open";
+        return false;
+    }
+    platform::FileReader source;
+    if (!openSource(source, sourcePath, entryName, err)) return false;
     uint64_t expectedSize = source.isRegular() ? source.size() : 0;  // pipes and devices tell nothing up front
-    deflateReset(&zs_);
-    DosDateTime stamp = toDosDateTime(source.modifiedUnixSeconds());
-    Member member{
+    if (!beginMember(entryName, expectedSize, source.modifiedUnixSeconds(), err)) return false;
+    Deflater::Result result;
+    auto sink = [this](std::string_view bytes, std::string* e) { return write(bytes, e); };
+    return deflater_.run(source, sourcePath, sink, &result, err) && endMember(result, sourcePath, err);
+}
+
+bool ZipWriter::beginMember(const std::string& entryName, uint64_t expectedSize, int64_t modifiedUnixSeconds,
+                            std::string* err) {
+    if (!out_.isOpen()) {
+        *err = "no archive open";
+        return false;
+    }
+    DosDateTime stamp = toDosDateTime(modifiedUnixSeconds);
+    current_ = Member{
         .name = entryName,
         .flags = needsUtf8Flag(entryName) ? flagUtf8Name : uint16_t{0},
         .dosTime = stamp.time,
@@ -142,31 +148,36 @@ bool ZipWriter::addFile(const std::string& sourcePath, const std::string& entryN
         .headerOffset = offset_,
         // The local header is written before the sizes are known, so the ZIP64
         // record is reserved whenever the deflated data might not fit.
-        .zip64Sizes = expectedSize >= limits_.field32 || deflateBound(&zs_, expectedSize) >= limits_.field32,
+        .zip64Sizes = expectedSize >= limits_.field32 || deflater_.bound(expectedSize) >= limits_.field32,
     };
 
     std::string header;
     put32(header, localHeaderSignature);
-    put16(header, member.zip64Sizes ? versionZip64 : versionClassic);
-    put16(header, member.flags);
+    put16(header, current_.zip64Sizes ? versionZip64 : versionClassic);
+    put16(header, current_.flags);
     put16(header, methodDeflate);
-    put16(header, member.dosTime);
-    put16(header, member.dosDate);
+    put16(header, current_.dosTime);
+    put16(header, current_.dosDate);
     put32(header, 0);  // CRC and sizes are patched after streaming
-    put32(header, member.zip64Sizes ? marker32 : 0);
-    put32(header, member.zip64Sizes ? marker32 : 0);
+    put32(header, current_.zip64Sizes ? marker32 : 0);
+    put32(header, current_.zip64Sizes ? marker32 : 0);
     put16(header, entryName.size());
-    put16(header, member.zip64Sizes ? 20 : 0);
+    put16(header, current_.zip64Sizes ? 20 : 0);
     header += entryName;
-    if (member.zip64Sizes) {
+    if (current_.zip64Sizes) {
         put16(header, zip64ExtraId);
         put16(header, 16);
         put64(header, 0);
         put64(header, 0);
     }
+    return write(header, err);
+}
 
-    if (!write(header, err) || !streamDeflated(source, sourcePath, member, err)) return false;
-
+bool ZipWriter::endMember(const Deflater::Result& result, const std::string& sourcePath, std::string* err) {
+    Member& member = current_;
+    member.crc = result.crc;
+    member.size = result.size;
+    member.compressedSize = result.compressedSize;
     if (!member.zip64Sizes && (member.size >= limits_.field32 || member.compressedSize >= limits_.field32)) {
         *err = sourcePath + ": file grew too large for its archive header while being packed";
         return false;
@@ -180,42 +191,9 @@ bool ZipWriter::addFile(const std::string& sourcePath, const std::string& entryN
         std::string sizes;
         put64(sizes, member.size);
         put64(sizes, member.compressedSize);
-        if (!out_.writeAt(member.headerOffset + localHeaderSize + entryName.size() + 4, sizes, err)) return false;
+        if (!out_.writeAt(member.headerOffset + localHeaderSize + member.name.size() + 4, sizes, err)) return false;
     }
     members_.push_back(std::move(member));
-    return true;
-}
-
-bool ZipWriter::streamDeflated(platform::FileReader& source, const std::string& sourcePath, Member& member,
-                               std::string* err) {
-    uLong crc = crc32(0, nullptr, 0);
-    int flush = Z_NO_FLUSH;
-    while (flush != Z_FINISH) {
-        size_t got = 0;
-        while (got < inBuf_.size()) {
-            long n = source.read(reinterpret_cast<char*>(inBuf_.data()) + got, inBuf_.size() - got, err);
-            if (n < 0) return false;
-            if (n == 0) break;
-            got += static_cast<size_t>(n);
-        }
-        if (got < inBuf_.size()) flush = Z_FINISH;
-        crc = crc32_z(crc, inBuf_.data(), got);
-        member.size += got;
-        zs_.next_in = inBuf_.data();
-        zs_.avail_in = static_cast<uInt>(got);
-        do {
-            zs_.next_out = outBuf_.data();
-            zs_.avail_out = static_cast<uInt>(outBuf_.size());
-            if (deflate(&zs_, flush) == Z_STREAM_ERROR) {
-                *err = sourcePath + ": zlib deflate failed";
-                return false;
-            }
-            size_t produced = outBuf_.size() - zs_.avail_out;
-            if (!write(std::string_view(reinterpret_cast<const char*>(outBuf_.data()), produced), err)) return false;
-            member.compressedSize += produced;
-        } while (zs_.avail_out == 0);
-    }
-    member.crc = static_cast<uint32_t>(crc);
     return true;
 }
 

@@ -9,10 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include <zlib.h>
-
 #include "platform/local_file.h"
 #include "platform/output_file.h"
+#include "zip/deflater.h"
 
 namespace dorvan {
 
@@ -38,6 +37,16 @@ public:
     // Writes the central directory and the end records and closes the file.
     bool finish(std::string* err);
 
+    // addFile in steps, for members deflated elsewhere: openSource checks and
+    // opens a source (safe from any thread while the archive is open), then
+    // beginMember, the compressed bytes through writeData, and endMember.
+    bool openSource(platform::FileReader& source, const std::string& sourcePath, const std::string& entryName,
+                    std::string* err) const;
+    bool beginMember(const std::string& entryName, uint64_t expectedSize, int64_t modifiedUnixSeconds,
+                     std::string* err);
+    bool writeData(std::string_view bytes, std::string* err) { return write(bytes, err); }
+    bool endMember(const Deflater::Result& result, const std::string& sourcePath, std::string* err);
+
 private:
     struct Member {
         std::string name;
@@ -52,8 +61,6 @@ private:
     };
 
     bool write(std::string_view bytes, std::string* err);
-    bool streamDeflated(platform::FileReader& source, const std::string& sourcePath, Member& member,
-                        std::string* err);
     std::string centralHeader(const Member& member) const;
     std::string endRecords(uint64_t directoryOffset, uint64_t directorySize) const;
 
@@ -61,10 +68,8 @@ private:
     platform::OutputFile out_;
     std::string path_;
     uint64_t offset_ = 0;  // bytes written so far = end of the archive
-    z_stream zs_{};
-    bool zsReady_ = false;
-    std::vector<unsigned char> inBuf_;
-    std::vector<unsigned char> outBuf_;
+    Deflater deflater_;
+    Member current_{};  // between beginMember and endMember
     std::vector<Member> members_;
 };
 

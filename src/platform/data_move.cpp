@@ -1,0 +1,164 @@
+#include "platform/data_move.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/sendfile.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+namespace dorvan::platform {
+namespace {
+
+constexpr size_t piece = 1024 * 1024;
+
+class Pipe {
+public:
+    Pipe() {
+        if (::pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0) return;
+        ::fcntl(fds_[1], F_SETPIPE_SZ, static_cast<int>(piece));  // a smaller pipe only costs more calls
+        int size = ::fcntl(fds_[1], F_GETPIPE_SZ);
+        capacity_ = size > 0 ? static_cast<size_t>(size) : 0;
+    }
+    ~Pipe() {
+        if (fds_[0] >= 0) ::close(fds_[0]);
+        if (fds_[1] >= 0) ::close(fds_[1]);
+    }
+    Pipe(const Pipe&) = delete;
+    Pipe& operator=(const Pipe&) = delete;
+
+    bool usable() const { return capacity_ > 0; }
+    size_t capacity() const { return capacity_; }
+    int readEnd() const { return fds_[0]; }
+    int writeEnd() const { return fds_[1]; }
+
+private:
+    int fds_[2] = {-1, -1};
+    size_t capacity_ = 0;
+};
+
+// Errors that say the kernel cannot splice or sendfile these descriptors,
+// not that either side failed.
+bool unsupported(int error) { return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP; }
+
+// Moves `size` bytes waiting in the pipe into the file. A file that takes no
+// splice gets them through read/write, and *spliceToFile turns false.
+bool drainPipe(const Pipe& pipe, size_t size, ReplacingFileWriter& file, bool* spliceToFile, FileMove& move) {
+    while (size > 0 && *spliceToFile) {
+        ssize_t n = ::splice(pipe.readEnd(), nullptr, file.descriptor(), nullptr, size, SPLICE_F_MOVE);
+        if (n > 0) {
+            size -= static_cast<size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && unsupported(errno)) {
+            *spliceToFile = false;
+        } else {
+            if (n == 0) errno = EIO;
+            file.writeFailed(&move.localError);
+            move.localFailed = true;
+            return false;
+        }
+    }
+    std::vector<char> buffer(size);
+    for (size_t got = 0; got < size;) {
+        ssize_t n = ::read(pipe.readEnd(), buffer.data() + got, size - got);
+        if (n > 0) {
+            got += static_cast<size_t>(n);
+        } else if (n == 0 || errno != EINTR) {  // the bytes are known to be waiting
+            if (n == 0) errno = EIO;
+            file.writeFailed(&move.localError);
+            move.localFailed = true;
+            return false;
+        }
+    }
+    if (size > 0 && !file.write(std::string_view(buffer.data(), size), &move.localError)) {
+        move.localFailed = true;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+FileMove sendFile(int socketFd, FileReader& file, const WaitLimit& limit) {
+    FileMove move;
+    bool kernelCopy = true;
+    while (kernelCopy) {
+        SocketStatus waited = waitFor(socketFd, POLLOUT, limit);
+        if (waited != SocketStatus::ok) {
+            move.net = {waited, move.bytes};
+            return move;
+        }
+        ssize_t n = ::sendfile(socketFd, file.descriptor(), nullptr, 1u << 30);
+        if (n > 0) {
+            move.bytes += static_cast<uint64_t>(n);
+        } else if (n == 0) {
+            return move;  // end of file
+        } else if (errno != EAGAIN && errno != EINTR) {
+            // Either side may have failed, or the file takes no sendfile: the
+            // plain loop from the same position tells which.
+            kernelCopy = false;
+        }
+    }
+    std::vector<char> buffer(piece);
+    for (;;) {
+        long n = file.read(buffer.data(), buffer.size(), &move.localError);
+        if (n < 0) {
+            move.localFailed = true;
+            return move;
+        }
+        if (n == 0) return move;
+        IoOutcome sent = sendAll(socketFd, buffer.data(), static_cast<size_t>(n), limit);
+        move.bytes += sent.count;
+        if (!sent.ok()) {
+            move.net = {sent.status, move.bytes, sent.error};
+            return move;
+        }
+    }
+}
+
+FileMove receiveToFile(int socketFd, ReplacingFileWriter& file, const WaitLimit& limit) {
+    FileMove move;
+    Pipe pipe;
+    bool splicing = pipe.usable();
+    bool spliceToFile = true;
+    while (splicing) {
+        SocketStatus waited = waitFor(socketFd, POLLIN, limit);
+        if (waited != SocketStatus::ok) {
+            move.net = {waited, move.bytes};
+            return move;
+        }
+        ssize_t n = ::splice(socketFd, nullptr, pipe.writeEnd(), nullptr, pipe.capacity(),
+                             SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+        if (n == 0) return move;  // the peer closed: the end of the data
+        if (n < 0) {
+            if (errno == EAGAIN || errno == EINTR) continue;
+            if (unsupported(errno)) {
+                splicing = false;  // nothing is in the pipe
+                continue;
+            }
+            move.net = {SocketStatus::failed, move.bytes, errno};
+            return move;
+        }
+        if (!drainPipe(pipe, static_cast<size_t>(n), file, &spliceToFile, move)) return move;
+        move.bytes += static_cast<uint64_t>(n);
+        if (!spliceToFile) splicing = false;
+    }
+    std::vector<char> buffer(piece);
+    for (;;) {
+        IoOutcome got = receiveSome(socketFd, buffer.data(), buffer.size(), limit);
+        if (got.status == SocketStatus::closed) return move;
+        if (!got.ok()) {
+            move.net = {got.status, move.bytes, got.error};
+            return move;
+        }
+        if (!file.write(std::string_view(buffer.data(), got.count), &move.localError)) {
+            move.localFailed = true;
+            return move;
+        }
+        move.bytes += got.count;
+    }
+}
+
+}  // namespace dorvan::platform
