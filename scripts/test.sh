@@ -9,3 +9,4 @@ ctest --test-dir build --output-on-failure -j2
 scripts/build.sh build-asan -DDORVAN_SANITIZE=ON
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j2
+scripts/fuzz.sh

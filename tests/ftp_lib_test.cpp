@@ -470,7 +470,7 @@ TEST(FtpLibDeadlines, SilentServersClosedPortsAndBadHosts) {
         EXPECT_FALSE(ftp.connect("127.0.0.1", server.port()));
         EXPECT_GE(secondsSince(start), 1.5);
         EXPECT_LT(secondsSince(start), 5);
-        EXPECT_EQ(ftp.lastResponse(), "Timeout: nothing happened for 2 seconds while waiting for the greeting");
+        EXPECT_EQ(ftp.lastResponse(), "Timeout: no complete reply within 2 seconds while waiting for the greeting");
     }
     {
         TestServer server({.faults = {"silent-command=CWD"}});
