@@ -96,6 +96,8 @@ bool readConsoleLine(std::string& line) {
     }
 }
 
+void prepareConsoleWake() { ensureWakePipe(); }
+
 void wakeConsoleReader() {
     woken.store(true);
     if (wakePipe[1] >= 0) {

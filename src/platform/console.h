@@ -14,6 +14,8 @@ void setConsoleTitle(const std::string& title);  // only on a terminal
 // Reads one line from standard input without its LF or CR LF.
 // Returns false at end of input, or once wakeConsoleReader() was called.
 bool readConsoleLine(std::string& line);
+// Creates what wakeConsoleReader() uses; call before any other thread may call it.
+void prepareConsoleWake();
 void wakeConsoleReader();  // async-signal-safe
 
 }  // namespace dorvan::platform

@@ -46,6 +46,8 @@ int programMain(int argc, char** argv) {
     openLogging();
     config();
     try {
+        // The control handler's thread wakes the prompt through it.
+        platform::prepareConsoleWake();
         platform::installControlHandler([](unsigned event) { consoleControlHandler(event); });
         platform::setConsoleTitle(config().displayName());
         auto lockedCleanUp = [] {

@@ -15,6 +15,4 @@ std::string_view trimWhiteSpace(std::string_view text);
 // unclosed quote stays part of its token.
 ArgumentList splitCommandLine(std::string_view line);
 
-std::string asciiLower(std::string_view text);
-
 }  // namespace dorvan
