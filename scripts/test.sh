@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what is missing, builds, runs every test,
 # then runs it again under AddressSanitizer and UndefinedBehaviorSanitizer,
-# and the tests where threads meet under ThreadSanitizer.
+# the tests where threads meet under ThreadSanitizer, and each fuzz target briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
