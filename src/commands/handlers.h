@@ -22,6 +22,8 @@ bool size();
 bool mdtm();
 bool list();
 bool nlst();
+bool mget();
+bool mput();
 // Commands whose handlers are not built yet: they do nothing and fail.
 bool notAvailable();
 

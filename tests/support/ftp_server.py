@@ -213,6 +213,39 @@ class LongListingLineFS:
         return (fmt(name, st, self.timefunc()) + "\r\n").encode("utf8")
 
 
+class RefuseMarkedTransfers:
+    """RETR and STOR of a file whose name holds "refused" end with 550."""
+
+    def ftp_RETR(self, file):
+        if "refused" in os.path.basename(file):
+            return self.respond("550 Transfer refused.")
+        return super().ftp_RETR(file)
+
+    def ftp_STOR(self, file, mode="w"):
+        if "refused" in os.path.basename(file):
+            return self.respond("550 Transfer refused.")
+        return super().ftp_STOR(file, mode)
+
+
+class LinksAsFoldersFS:
+    """Lists a symbolic link as what it leads to, as some servers do."""
+
+    def lstat(self, path):
+        return os.stat(path)
+
+
+class HostileNamesFS:
+    """LIST adds files whose names climb out of the listed folder."""
+    hostile_names = ("../escape.txt", "/abs.txt", "sub\\..\\..\\up.txt", "a//b.txt")
+
+    def format_list(self, basedir, listing, ignore_err=True):
+        yield from super().format_list(basedir, listing, ignore_err)
+        st = os.stat_result((stat.S_IFREG | 0o644, 1, 1, 1, 0, 0, 5,
+                             1000000000, 1000000000, 1000000000))
+        for name in self.hostile_names:
+            yield ((self.line_format or unix_line)(name, st, self.timefunc()) + "\r\n").encode("utf8")
+
+
 FAULTS = {
     "utf8": {"handler": [Utf8Opts]},
     "no-greeting": {"handler": [NoGreeting]},
@@ -223,6 +256,9 @@ FAULTS = {
     "stall-data": {"dtp": [StallDataDTP]},
     "long-listing-line": {"fs": [LongListingLineFS]},
     "refuse-dele": {"handler": [RefuseDele]},
+    "refuse-marked-transfers": {"handler": [RefuseMarkedTransfers]},
+    "links-as-folders": {"fs": [LinksAsFoldersFS]},
+    "hostile-names": {"fs": [HostileNamesFS]},
 }
 
 
