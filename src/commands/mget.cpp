@@ -43,7 +43,7 @@ bool download(const FtpFileInfo& file, size_t position, size_t count) {
     }
     printMessage(Level::Info, format(" {}/{} Downloading {} to {}... ", position, count, shown, localPath));
     // The listed size makes a download that ends short fail.
-    if (s.session->get(localPath, file.name, 'I')) return true;
+    if (s.session->get(localPath, file.name, 'I', file.size)) return true;
     printMessage(Level::Error, format("Download {} failed, {}", shown, lastResponseText()));
     return false;
 }
@@ -51,7 +51,6 @@ bool download(const FtpFileInfo& file, size_t position, size_t count) {
 }  // namespace
 
 bool mget() {
-    if (!login()) return false;
     Settings& s = settings();
     if (s.local.empty())
         return reportMissing("{} failure: local folder for FTP transfer not specified", "mget",

@@ -65,7 +65,6 @@ bool upload(const Upload& file, size_t position, size_t count, char transferType
 }  // namespace
 
 bool mput() {
-    if (!login()) return false;
     Settings& s = settings();
     if (s.local.empty())
         return reportMissing("{} failure: local folder for FTP transfer not specified", "mput",
@@ -77,10 +76,12 @@ bool mput() {
     std::vector<Upload> uploads;
     char transferType = s.transferType;
     if (s.compress.size() > 3) {
-        uploadList() = std::move(found);
-        const bool packed = makeArchive();
-        uploadList().clear();
-        if (!packed) return printMessage(Level::Error, format("add files to ZIP archive failure: {}", s.compress));
+        s.compress = archivePathFor(s.compress, dataFolder());
+        std::string error;
+        if (!packUpload(found, s.local, s.compress, &error)) {
+            printMessage(Level::Error, error);
+            return printMessage(Level::Error, format("add files to ZIP archive failure: {}", s.compress));
+        }
         transferType = 'I';  // an archive is binary whatever the type of its contents
         uploads.push_back({s.compress, s.compress.substr(s.compress.rfind('/') + 1)});
     } else {

@@ -42,24 +42,24 @@ FtpScan::FtpScan(FtpLib& session) : session_(session) { filter.now = platform::n
 
 FtpScan& FtpScan::scan() { return scan(path, nullptr, recurse); }
 
-FtpScan& FtpScan::scan(const std::string& start, bool recurse) { return scan(start, nullptr, recurse); }
+FtpScan& FtpScan::scan(const std::string& start, bool descend) { return scan(start, nullptr, descend); }
 
-FtpScan& FtpScan::scanFor(const std::string& start, const std::string& name, bool recurse) {
+FtpScan& FtpScan::scanFor(const std::string& start, const std::string& name, bool descend) {
     return scan(
-        start, [name](const FtpFileInfo& file) { return pathAfterDrive(file.name) == name; }, recurse);
+        start, [name](const FtpFileInfo& file) { return pathAfterDrive(file.name) == name; }, descend);
 }
 
-FtpScan& FtpScan::scan(const std::string& start, Predicate callerFilter, bool recurse) {
+FtpScan& FtpScan::scan(const std::string& start, Predicate callerFilter, bool descend) {
     files_.clear();
     errors_.clear();
     folders_.clear();
     callerFilter_ = std::move(callerFilter);
     std::vector<size_t> listingsAbove;
-    walk(start, recurse, listingsAbove);
+    walk(start, descend, listingsAbove);
     return *this;
 }
 
-void FtpScan::walk(const std::string& folder, bool recurse, std::vector<size_t>& listingsAbove) {
+void FtpScan::walk(const std::string& folder, bool descend, std::vector<size_t>& listingsAbove) {
     try {
         if (static_cast<int>(listingsAbove.size()) > maxTreeDepth) {
             errors_.push_back("folders nested deeper than " + std::to_string(maxTreeDepth) + " levels: " + folder);
@@ -73,14 +73,14 @@ void FtpScan::walk(const std::string& folder, bool recurse, std::vector<size_t>&
             return;
         }
         listingsAbove.push_back(hash);
-        walkEntries(folder, recurse, entries, listingsAbove);
+        walkEntries(folder, descend, entries, listingsAbove);
         listingsAbove.pop_back();
     } catch (const std::exception& e) {
         errors_.push_back(e.what());
     }
 }
 
-void FtpScan::walkEntries(const std::string& folder, bool recurse, std::vector<FtpFileInfo>& entries,
+void FtpScan::walkEntries(const std::string& folder, bool descend, std::vector<FtpFileInfo>& entries,
                           std::vector<size_t>& listingsAbove) {
     const size_t depth = listingsAbove.size();
     for (FtpFileInfo& entry : entries) {
@@ -94,8 +94,8 @@ void FtpScan::walkEntries(const std::string& folder, bool recurse, std::vector<F
                 continue;
             }
             folders_.push_back(entry);
-            if (recurse) {
-                walk(entry.name, recurse, listingsAbove);
+            if (descend) {
+                walk(entry.name, descend, listingsAbove);
                 listingsAbove.resize(depth);
             }
         } else if (accept(filter, entry) && (!callerFilter_ || callerFilter_(entry))) {

@@ -29,14 +29,14 @@ public:
     const std::vector<FtpFileInfo>& folders() const { return folders_; }
 
     FtpScan& scan();
-    FtpScan& scan(const std::string& start, bool recurse);
+    FtpScan& scan(const std::string& start, bool descend);
     // Keeps only the files whose path (after a drive colon, if any) is `name`.
-    FtpScan& scanFor(const std::string& start, const std::string& name, bool recurse);
-    FtpScan& scan(const std::string& start, Predicate callerFilter, bool recurse);
+    FtpScan& scanFor(const std::string& start, const std::string& name, bool descend);
+    FtpScan& scan(const std::string& start, Predicate callerFilter, bool descend);
 
 private:
-    void walk(const std::string& folder, bool recurse, std::vector<size_t>& listingsAbove);
-    void walkEntries(const std::string& folder, bool recurse, std::vector<FtpFileInfo>& entries,
+    void walk(const std::string& folder, bool descend, std::vector<size_t>& listingsAbove);
+    void walkEntries(const std::string& folder, bool descend, std::vector<FtpFileInfo>& entries,
                      std::vector<size_t>& listingsAbove);
 
     FtpLib& session_;

@@ -13,23 +13,23 @@ PathScan::PathScan() { filter.now = platform::nowTicks(); }
 
 PathScan& PathScan::scan() { return scan(path, nullptr, recurse); }
 
-PathScan& PathScan::scan(const std::string& start, bool recurse) { return scan(start, nullptr, recurse); }
+PathScan& PathScan::scan(const std::string& start, bool descend) { return scan(start, nullptr, descend); }
 
-PathScan& PathScan::scanFor(const std::string& start, const std::string& name, bool recurse) {
+PathScan& PathScan::scanFor(const std::string& start, const std::string& name, bool descend) {
     return scan(
-        start, [name](const std::string& path, bool isFolder) { return isFolder || path == name; }, recurse);
+        start, [name](const std::string& candidate, bool isFolder) { return isFolder || candidate == name; }, descend);
 }
 
-PathScan& PathScan::scan(const std::string& start, Predicate callerFilter, bool recurse) {
+PathScan& PathScan::scan(const std::string& start, Predicate callerFilter, bool descend) {
     files_.clear();
     errors_.clear();
     folders_.clear();
     callerFilter_ = std::move(callerFilter);
-    walk(start, recurse, 0);
+    walk(start, descend, 0);
     return *this;
 }
 
-void PathScan::walk(const std::string& folder, bool recurse, int depth) {
+void PathScan::walk(const std::string& folder, bool descend, int depth) {
     try {
         if (depth > maxTreeDepth) {
             errors_.push_back("folders nested deeper than " + std::to_string(maxTreeDepth) + " levels: " + folder);
@@ -62,21 +62,21 @@ void PathScan::walk(const std::string& folder, bool recurse, int depth) {
                 continue;
             }
             folders_.push_back(entry.path);
-            if (recurse) walk(entry.path, recurse, depth + 1);
+            if (descend) walk(entry.path, descend, depth + 1);
         }
     } catch (const std::exception& e) {
         errors_.push_back(e.what());
     }
 }
 
-bool PathScan::accept(const std::string& path, bool isFolder) {
+bool PathScan::accept(const std::string& file, bool isFolder) {
     if (isFolder) return true;
-    if (!filter.namePasses(path)) return false;
+    if (!filter.namePasses(file)) return false;
     const bool sizes = filter.minSize != unsetSizeBound || filter.maxSize != unsetSizeBound;
     if (sizes || filter.modified.isSet() || filter.created.isSet() || filter.accessed.isSet()) {
         platform::FileFacts facts;
         std::string error;
-        if (!platform::fileFacts(path, facts, &error)) {
+        if (!platform::fileFacts(file, facts, &error)) {
             errors_.push_back(error);
             return false;
         }
@@ -85,7 +85,7 @@ bool PathScan::accept(const std::string& path, bool isFolder) {
         if (!filter.created.accepts(filter.now, facts.created)) return false;
         if (!filter.accessed.accepts(filter.now, facts.accessed)) return false;
     }
-    return !callerFilter_ || callerFilter_(path, false);
+    return !callerFilter_ || callerFilter_(file, false);
 }
 
 }  // namespace dorvan

@@ -25,14 +25,14 @@ public:
     const std::vector<std::string>& folders() const { return folders_; }
 
     PathScan& scan();
-    PathScan& scan(const std::string& start, bool recurse);
+    PathScan& scan(const std::string& start, bool descend);
     // Keeps folders, and the files whose path is exactly `name`.
-    PathScan& scanFor(const std::string& start, const std::string& name, bool recurse);
-    PathScan& scan(const std::string& start, Predicate callerFilter, bool recurse);
+    PathScan& scanFor(const std::string& start, const std::string& name, bool descend);
+    PathScan& scan(const std::string& start, Predicate callerFilter, bool descend);
 
 private:
-    void walk(const std::string& folder, bool recurse, int depth);
-    bool accept(const std::string& path, bool isFolder);
+    void walk(const std::string& folder, bool descend, int depth);
+    bool accept(const std::string& file, bool isFolder);
 
     Predicate callerFilter_;
     std::vector<std::string> files_;
