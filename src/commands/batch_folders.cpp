@@ -6,6 +6,7 @@
 #include "commands/session_support.h"
 #include "ftp/ftp_lib.h"
 #include "ftp/listed_name.h"
+#include "platform/folder_listing.h"
 #include "platform/paths.h"
 #include "settings/format.h"
 #include "settings/log.h"
@@ -34,10 +35,7 @@ bool ensureLocalFolders(const std::string& localFilePath, std::string* error) {
         if (prefix.empty()) continue;
         if (createdLocalFolders().count(prefix) && platform::isFolder(prefix)) continue;
         if (!platform::pathExists(prefix)) {
-            if (!platform::createFolders(prefix)) {
-                *error = prefix + ": " + platform::lastErrorText();
-                return false;
-            }
+            if (!platform::makeFolder(prefix, error)) return false;
         } else if (!platform::isFolder(prefix)) {
             *error = "Path.createPath :: file/folder conflict: " + prefix;
             return false;

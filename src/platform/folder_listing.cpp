@@ -48,4 +48,10 @@ bool listFolder(const std::string& folder, std::vector<FolderEntry>& entries, st
     return true;
 }
 
+bool makeFolder(const std::string& folder, std::string* error) {
+    if (::mkdir(folder.c_str(), 0777) == 0) return true;
+    *error = folder + ": " + std::strerror(errno);
+    return false;
+}
+
 }  // namespace dorvan::platform

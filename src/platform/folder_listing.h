@@ -1,5 +1,6 @@
 #pragma once
-// Enumerating a local folder, in the order the file system returns entries.
+// Local folders: enumerating one in the order the file system returns its
+// entries, and making one.
 #include <string>
 #include <vector>
 
@@ -14,5 +15,8 @@ struct FolderEntry {
 // The entries of `folder` without "." and "..". False with a reason when the
 // folder cannot be read.
 bool listFolder(const std::string& folder, std::vector<FolderEntry>& entries, std::string* error);
+
+// Makes one folder (its parent must exist); false with the reason when it cannot.
+bool makeFolder(const std::string& folder, std::string* error);
 
 }  // namespace dorvan::platform
