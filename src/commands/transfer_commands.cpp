@@ -63,9 +63,12 @@ bool put() {
     char transferType = s.transferType;
     if (!s.compress.empty()) {
         transferType = 'I';  // an archive is binary whatever the type of its contents
-        uploadList() = {s.local + s.src};
-        if (!makeArchive())
+        s.compress = archivePathFor(s.compress, dataFolder());
+        std::string error;
+        if (!packUpload({s.local + s.src}, s.local, s.compress, &error)) {
+            printMessage(Level::Error, error);
             return printMessage(Level::Error, format("add files to ZIP archive failure: {}", s.compress));
+        }
         localFile = s.compress;
         remoteName = s.dst.empty() ? lastPathComponent(s.compress) : s.dst;
     } else {
