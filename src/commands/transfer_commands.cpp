@@ -29,7 +29,6 @@ std::string lastPathComponent(const std::string& path) { return path.substr(path
 }  // namespace
 
 bool get() {
-    if (!login()) return false;
     Settings& s = settings();
     if (s.local.empty())
         return reportMissing("{} failure: local folder for FTP transfer not specified", "get",
@@ -51,7 +50,6 @@ bool get() {
 }
 
 bool put() {
-    if (!login()) return false;
     Settings& s = settings();
     if (s.src.empty())
         return reportMissing(" {} failure: source file to transfer not specified", "put", HelpAfterMissing::atDebugOne);

@@ -1,6 +1,8 @@
 #pragma once
 #include <string_view>
 
+#include "commands/handlers.h"
+
 namespace dorvan {
 
 using VerbAction = bool (*)();
@@ -8,9 +10,10 @@ using VerbAction = bool (*)();
 struct Verb {
     std::string_view name;  // lower case
     VerbAction action;
+    handlers::Needs needs = handlers::Needs::nothing;  // met before the action runs
 };
 
-// The action bound to a lower-case verb, or nullptr.
-VerbAction findVerb(std::string_view lowerCaseVerb);
+// The row of a lower-case verb, or nullptr.
+const Verb* findVerb(std::string_view lowerCaseVerb);
 
 }  // namespace dorvan
