@@ -32,18 +32,26 @@ std::optional<int64_t> parseSigned(std::string_view text, int64_t min, int64_t m
 
 }  // namespace
 
+// `word` is in lower case.
+bool equalsIgnoringCase(std::string_view text, std::string_view word) {
+    if (text.size() != word.size()) return false;
+    for (size_t i = 0; i < word.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != word[i]) return false;
+    }
+    return true;
+}
+
 std::optional<bool> parseBoolean(std::string_view text) {
-    auto equalsIgnoringCase = [text](std::string_view word) {
-        if (text.size() != word.size()) return false;
-        for (size_t i = 0; i < word.size(); ++i) {
-            char c = text[i];
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-            if (c != word[i]) return false;
-        }
-        return true;
-    };
-    if (equalsIgnoringCase("true")) return true;
-    if (equalsIgnoringCase("false")) return false;
+    if (equalsIgnoringCase(text, "true")) return true;
+    if (equalsIgnoringCase(text, "false")) return false;
+    return std::nullopt;
+}
+
+std::optional<std::string> parseTlsMode(std::string_view text) {
+    for (std::string_view mode : {"none", "explicit", "implicit"})
+        if (equalsIgnoringCase(text, mode)) return std::string(mode);
     return std::nullopt;
 }
 
