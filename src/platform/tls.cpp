@@ -74,12 +74,13 @@ int TlsClient::keepSession(ssl_st* ssl, ssl_session_st* session) {
     return 1;  // the reference is ours now
 }
 
-TlsConnection::~TlsConnection() { free(); }
+TlsConnection::~TlsConnection() { release(); }
 
-void TlsConnection::free() {
+void TlsConnection::release() {
     if (ssl_) SSL_free(ssl_);
     ssl_ = nullptr;
     fd_ = -1;
+    error_.clear();
 }
 
 // Turns the result of one OpenSSL call into the next step; waits when it
@@ -124,13 +125,13 @@ TlsConnection::Step TlsConnection::step(int result, const WaitLimit& limit, IoOu
 
 IoOutcome TlsConnection::handshake(TlsClient& client, TlsRole role, int fd, const std::string& host,
                                    const WaitLimit& limit) {
-    free();
-    error_.clear();
+    release();
     ERR_clear_error();
     IoOutcome outcome;
     if (!client.context_ || !(ssl_ = SSL_new(client.context_)) || SSL_set_fd(ssl_, fd) != 1) {
-        error_ = "TLS is not available: " + queuedReason();
-        free();
+        std::string reason = queuedReason();
+        release();
+        error_ = "TLS is not available: " + reason;
         return {SocketStatus::failed, 0, EPROTO};
     }
     fd_ = fd;
@@ -190,6 +191,10 @@ IoOutcome TlsConnection::sendAll(const char* data, size_t size, const WaitLimit&
 bool TlsConnection::pending() const { return ssl_ && SSL_has_pending(ssl_); }
 
 IoOutcome TlsConnection::close(const WaitLimit& limit, bool awaitPeer) {
+    if (SSL_get_shutdown(ssl_) & SSL_RECEIVED_SHUTDOWN) {
+        closeQuietly();  // the peer has closed: ours is a courtesy it may no longer read
+        return {};
+    }
     IoOutcome outcome;
     int result;
     for (;;) {
@@ -227,6 +232,18 @@ std::string TlsConnection::certificateProblem() const {
     if (!ssl_) return {};
     long result = SSL_get_verify_result(ssl_);
     return result == X509_V_OK ? std::string() : X509_verify_cert_error_string(result);
+}
+
+IoOutcome receiveSome(int fd, TlsConnection& tls, char* buffer, size_t size, const WaitLimit& limit) {
+    return tls.active() ? tls.receiveSome(buffer, size, limit) : receiveSome(fd, buffer, size, limit);
+}
+
+IoOutcome sendAll(int fd, TlsConnection& tls, const char* data, size_t size, const WaitLimit& limit) {
+    return tls.active() ? tls.sendAll(data, size, limit) : sendAll(fd, data, size, limit);
+}
+
+std::string failureText(const IoOutcome& outcome, const TlsConnection& tls) {
+    return outcome.status == SocketStatus::failed && !tls.error().empty() ? tls.error() : outcome.text();
 }
 
 }  // namespace dorvan::platform

@@ -60,6 +60,7 @@ public:
     // saved session for resumption.
     IoOutcome handshake(TlsClient& client, TlsRole role, int fd, const std::string& host, const WaitLimit& limit);
     bool active() const { return ssl_ != nullptr; }
+    void release();  // forgets the TLS state and error() without a word to the peer
 
     // As the plain socket calls. receiveSome reports closed only after the
     // peer's close_notify; a connection that ends without it fails (a cut
@@ -84,12 +85,18 @@ public:
 private:
     enum class Step { done, again, closed, failed };
     Step step(int result, const WaitLimit& limit, IoOutcome& outcome);
-    void free();
 
     ssl_st* ssl_ = nullptr;
     int fd_ = -1;
     std::string host_;
     std::string error_;
 };
+
+// Reads and writes on a connection through its TLS when that runs, else
+// straight on the socket.
+IoOutcome receiveSome(int fd, TlsConnection& tls, char* buffer, size_t size, const WaitLimit& limit);
+IoOutcome sendAll(int fd, TlsConnection& tls, const char* data, size_t size, const WaitLimit& limit);
+// What went wrong, for messages: the TLS layer's own account when it has one.
+std::string failureText(const IoOutcome& outcome, const TlsConnection& tls);
 
 }  // namespace dorvan::platform

@@ -67,4 +67,9 @@ bool printMessage(Level level, std::string_view text) {
     return info;
 }
 
+void printWarning(std::string_view text) {
+    platform::consoleWrite(std::string(text) + "\r\n");
+    logRecord(Level::Warn, text);
+}
+
 }  // namespace dorvan

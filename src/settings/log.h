@@ -19,5 +19,7 @@ void logRecord(Level level, std::string_view text);  // log file only
 // Console line (text + CR LF), then a log record at Info, or at Error for any
 // other level. Returns true for Info, false otherwise.
 bool printMessage(Level level, std::string_view text);
+// Console line (text + CR LF), then a log record at Warn.
+void printWarning(std::string_view text);
 
 }  // namespace dorvan
