@@ -246,8 +246,8 @@ bool FtpLib::connect(const std::string& host, int port) {
     platform::peerAddress(fd, peer_);
     host_ = host;
     connectionTls_ = tlsMode_;
-    if ((connectionTls_ != TlsMode::implicitTls || startControlTls()) &&
-        readReply('2', "waiting for the greeting") && (connectionTls_ != TlsMode::explicitTls || requestTls()))
+    if ((connectionTls_ != TlsMode::implicitTls || startControlTls()) && readReply('2', "waiting for the greeting") &&
+        (connectionTls_ != TlsMode::explicitTls || requestTls()))
         return true;
     close();  // refused (such as 421), no greeting or no TLS: lastResponse says which
     return false;
@@ -320,7 +320,7 @@ bool FtpLib::openData(const std::string& command, char type, int& dataFd) {
         traceTls("data connection", dataTls_);
         return true;
     }
-    std::string reason = platform::failureText(shaken, dataTls_);
+    std::string reason = shaken.status == SocketStatus::failed ? dataTls_.error() : shaken.text();
     dataTls_.release();
     platform::resetSocket(dataFd);
     dataFd = -1;
@@ -584,8 +584,7 @@ std::string FtpLib::pwd() {
 bool FtpLib::listingText(const char* verb, const std::string& localPath, const std::string& remotePath) {
     Operation op(*this);
     std::string command = withPath(verb, remotePath);
-    return localPath.empty() ? downloadToConsole(command)
-                             : downloadToFile(localPath, command, asciiType, unknownSize);
+    return localPath.empty() ? downloadToConsole(command) : downloadToFile(localPath, command, asciiType, unknownSize);
 }
 
 bool FtpLib::nlst(const std::string& localPath, const std::string& remotePath) {

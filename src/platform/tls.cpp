@@ -108,16 +108,16 @@ TlsConnection::Step TlsConnection::step(int result, const WaitLimit& limit, IoOu
             outcome = {SocketStatus::failed, 0, savedErrno};
             return Step::failed;
         }
-        error_ = "the connection ended without the TLS close";
+        error_ = "the connection ended without its TLS close (cut short)";
     } else if (ERR_GET_REASON(queued) == SSL_R_UNEXPECTED_EOF_WHILE_READING) {
         ERR_clear_error();
-        error_ = "the connection ended without the TLS close";
+        error_ = "the connection ended without its TLS close (cut short)";
     } else if (ERR_GET_REASON(queued) == SSL_R_CERTIFICATE_VERIFY_FAILED) {
         ERR_clear_error();
         error_ = std::string("the server's certificate is not trusted: ") +
                  X509_verify_cert_error_string(SSL_get_verify_result(ssl_));
     } else {
-        error_ = "TLS failure: " + queuedReason();
+        error_ = queuedReason();
     }
     outcome = {SocketStatus::failed, 0, EPROTO};
     return Step::failed;
@@ -243,7 +243,7 @@ IoOutcome sendAll(int fd, TlsConnection& tls, const char* data, size_t size, con
 }
 
 std::string failureText(const IoOutcome& outcome, const TlsConnection& tls) {
-    return outcome.status == SocketStatus::failed && !tls.error().empty() ? tls.error() : outcome.text();
+    return outcome.status == SocketStatus::failed && !tls.error().empty() ? "TLS: " + tls.error() : outcome.text();
 }
 
 }  // namespace dorvan::platform

@@ -96,7 +96,7 @@ private:
 // straight on the socket.
 IoOutcome receiveSome(int fd, TlsConnection& tls, char* buffer, size_t size, const WaitLimit& limit);
 IoOutcome sendAll(int fd, TlsConnection& tls, const char* data, size_t size, const WaitLimit& limit);
-// What went wrong, for messages: the TLS layer's own account when it has one.
+// What went wrong, for messages: "TLS: " and the TLS layer's own account when it has one.
 std::string failureText(const IoOutcome& outcome, const TlsConnection& tls);
 
 }  // namespace dorvan::platform

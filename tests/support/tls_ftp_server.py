@@ -58,7 +58,7 @@ def serve(control, context, root):
                 reply("550 No such file.")
                 continue
             content = open(path, "rb").read()
-            reply("150 Opening BINARY mode data connection (%d bytes)." % len(content))
+            reply("150 Opening BINARY mode data connection.")  # no size: only the TLS close tells
             data, _ = data_listener.accept()
             data_listener.close()
             data_listener = None

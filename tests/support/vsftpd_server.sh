@@ -56,7 +56,7 @@ if [ ! -f "$dir/cert.pem" ]; then
 fi
 
 # A control port and 16 passive ports after it, all free right now.
-read -r port < <(python3 - <<'PY'
+read -r port < <(/usr/bin/python3 - <<'PY'
 import socket
 def free(p):
     s = socket.socket()
