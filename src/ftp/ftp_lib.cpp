@@ -38,6 +38,8 @@ constexpr char asciiType = 'A';
 constexpr char imageType = 'I';
 constexpr size_t dataChunk = 64 * 1024;
 constexpr size_t controlChunk = 4096;
+// A listing line longer than this is no entry (no name is that long); it is never parsed.
+constexpr size_t maxListingLine = 64 * 1024;
 const std::string notConnected = "Not connected";
 
 std::atomic<int>& debugLevel() {
@@ -440,8 +442,9 @@ bool FtpLib::downloadToFile(const std::string& localPath, const std::string& com
     if (!validType(type)) return fail(invalidType(type));
     if (controlFd_ < 0) return fail(notConnected);
     platform::ReplacingFileWriter file;
-    if (!file.open(localPath)) return fail(file.error());
-    auto write = [&](std::string_view data) { return file.write(data) || fail(file.error()); };
+    std::string error;
+    if (!file.open(localPath, &error)) return fail(error);
+    auto write = [&](std::string_view data) { return file.write(data, &error) || fail(error); };
     AsciiDecoder decoder;
     std::string text;
     bool ok = download(
@@ -458,16 +461,19 @@ bool FtpLib::downloadToFile(const std::string& localPath, const std::string& com
         decoder.finish(text);
         ok = write(text);
     }
-    return ok && (file.commit() || fail(file.error()));
+    return ok && (file.commit(&error) || fail(error));
 }
 
 bool FtpLib::downloadToConsole(const std::string& command) {
     AsciiDecoder decoder;
     std::string pending;
     bool ok = download(command, asciiType, [&](std::string_view data) {
+        size_t before = pending.size();
         decoder.decode(data, pending);
-        size_t end = pending.rfind('\n');
+        // Only the new text is searched: a line without an end is not rescanned.
+        size_t end = std::string_view(pending).substr(before).rfind('\n');
         if (end != std::string::npos) {
+            end += before;
             platform::consoleWrite(std::string_view(pending).substr(0, end + 1));
             pending.erase(0, end + 1);
         }
@@ -483,12 +489,13 @@ bool FtpLib::put(const std::string& localPath, const std::string& remotePath, ch
     if (!validType(mode)) return fail(invalidType(mode));
     if (controlFd_ < 0) return fail(notConnected);
     platform::FileReader file;
-    if (!file.open(localPath)) return fail(file.error());
+    std::string error;
+    if (!file.open(localPath, &error)) return fail("cannot open " + error);
     AsciiEncoder encoder;
     std::vector<char> buffer(dataChunk);
     return upload("STOR " + remotePath, mode, [&](std::string& chunk) {
-        long n = file.read(buffer.data(), buffer.size());
-        if (n < 0) return fail(file.error());
+        long n = file.read(buffer.data(), buffer.size(), &error);
+        if (n < 0) return fail("cannot read " + error);
         std::string_view data(buffer.data(), static_cast<size_t>(n));
         if (mode == asciiType)
             encoder.encode(data, chunk);
@@ -599,7 +606,7 @@ bool FtpLib::list(const std::string& remotePath, std::vector<FtpFileInfo>& entri
     Operation op(*this);
     entries.clear();
     AsciiDecoder decoder;
-    LineCutter cutter;
+    LineCutter cutter(maxListingLine);
     std::string text;
     auto add = [&](std::string_view line) {
         FtpFileInfo info = parseLine(line, systemType_);
