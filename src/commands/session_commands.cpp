@@ -58,8 +58,8 @@ bool connect() {
             return printMessage(Level::Error, format(" Unable to connect to {} \n {}", s.host, lastResponseText()));
         if (tlsModeOf(s.tls) != TlsMode::none && !s.verify) {
             std::string problem = session->certificateProblem();
-            printWarning(format(" warning: the TLS certificate of {} is not checked{}", s.host,
-                                problem.empty() ? "" : " (" + problem + ")"));
+            printMessage(Level::Warn, format(" warning: the TLS certificate of {} is not checked{}", s.host,
+                                             problem.empty() ? "" : " (" + problem + ")"));
         }
         return printMessage(Level::Info, format(" connected to {}", s.host));
     } catch (const std::exception& e) {

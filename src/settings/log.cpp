@@ -62,7 +62,8 @@ void openLogging() {
 void closeLogging() { logFile().close(); }
 
 void logRecord(Level level, std::string_view text) {
-    std::string record = platform::localTimestamp() + (level == Level::Info ? " Info   " : " Error  ") + "Dorvan - ";
+    const char* name = level == Level::Info ? " Info   " : level == Level::Warn ? " Warn   " : " Error  ";
+    std::string record = platform::localTimestamp() + name + "Dorvan - ";
     record.append(text);
     record += "\r\n";
     logFile().write(record);
@@ -76,9 +77,5 @@ bool printMessage(Level level, std::string_view text) {
     return level == Level::Info;
 }
 
-void printWarning(std::string_view text) {
-    platform::consoleWrite(std::string(text) + "\r\n");
-    logRecord(Level::Warn, text);
-}
 
 }  // namespace dorvan
