@@ -490,7 +490,7 @@ bool FtpLib::put(const std::string& localPath, const std::string& remotePath, ch
     if (controlFd_ < 0) return fail(notConnected);
     platform::FileReader file;
     std::string error;
-    if (!file.open(localPath, &error)) return fail("cannot open " + error);
+    if (!file.openPlainFile(localPath, &error)) return fail("cannot open " + error);
     AsciiEncoder encoder;
     std::vector<char> buffer(dataChunk);
     return upload("STOR " + remotePath, mode, [&](std::string& chunk) {

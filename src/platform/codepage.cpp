@@ -52,19 +52,74 @@ private:
     iconv_t cd_;
 };
 
-// Source bytes to UTF-32LE code points, an invalid byte giving U+FFFD.
-std::u32string decode(std::string_view bytes, const std::string& charset) {
-    Iconv cv("UTF-32LE", charset);
-    std::string raw;
+// Bytes per code unit: a bad unit is skipped whole, so the rest stays aligned.
+size_t codeUnitSize(const std::string& charset) {
+    if (charset.starts_with("UTF-16") || charset.starts_with("UCS-2")) return 2;
+    if (charset.starts_with("UTF-32") || charset.starts_with("UCS-4")) return 4;
+    return 1;
+}
+
+// Converts `bytes`, putting `replacement` (already in the target set) in place
+// of each code unit that does not decode.
+std::string convertReplacing(std::string_view bytes, const std::string& from, const std::string& to,
+                             std::string_view replacement, size_t* replaced) {
+    Iconv cv(to, from);
+    const size_t unit = codeUnitSize(from);
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 2);
     const char* in = bytes.data();
     size_t left = bytes.size();
     while (left > 0) {
-        int err = cv.run(in, left, raw);
+        int err = cv.run(in, left, out);
         if (err == 0) break;
-        raw.append("\xFD\xFF\x00\x00", 4);
-        ++in;
-        --left;
+        out.append(replacement);
+        if (replaced) ++*replaced;
+        size_t skip = left < unit ? left : unit;
+        in += skip;
+        left -= skip;
     }
+    return out;
+}
+
+// The length of the well-formed UTF-8 sequence at the start of `text`
+// (shortest form, no surrogates, at most U+10FFFF); 0 when there is none.
+size_t utf8SequenceLength(std::string_view text) {
+    auto byte = [&text](size_t i) { return static_cast<unsigned char>(text[i]); };
+    unsigned char lead = byte(0);
+    if (lead < 0x80) return 1;
+    size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+    if (length == 0 || text.size() < length) return 0;
+    for (size_t i = 1; i < length; ++i)
+        if ((byte(i) & 0xC0) != 0x80) return 0;
+    unsigned char second = byte(1);
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90) ||
+        (lead == 0xF4 && second > 0x8F))
+        return 0;
+    return length;
+}
+
+// UTF-8 to UTF-8 without iconv, whose UTF-8 reader lets through sequences
+// past U+10FFFF: each byte that starts no well-formed sequence becomes U+FFFD.
+std::string cleanUtf8(std::string_view bytes, size_t* replaced) {
+    std::string out;
+    out.reserve(bytes.size());
+    while (!bytes.empty()) {
+        size_t length = utf8SequenceLength(bytes);
+        if (length == 0) {
+            out += "\xEF\xBF\xBD";
+            if (replaced) ++*replaced;
+            length = 1;
+        } else {
+            out.append(bytes.substr(0, length));
+        }
+        bytes.remove_prefix(length);
+    }
+    return out;
+}
+
+// Source bytes to UTF-32LE code points, an invalid code unit giving U+FFFD.
+std::u32string decode(std::string_view bytes, const std::string& charset) {
+    std::string raw = convertReplacing(bytes, charset, "UTF-32LE", std::string_view("\xFD\xFF\x00\x00", 4), nullptr);
     std::u32string out(raw.size() / 4, U'\0');
     std::memcpy(out.data(), raw.data(), out.size() * 4);
     return out;
@@ -123,12 +178,13 @@ std::optional<std::string> iconvNameOf(unsigned cp) {
     return std::nullopt;
 }
 
-std::string charsetToUtf8(std::string_view bytes, const std::string& charset) {
-    return encode(decode(bytes, charset), "UTF-8");
+std::string charsetToUtf8(std::string_view bytes, const std::string& charset, size_t* replaced) {
+    if (charset == "UTF-8") return cleanUtf8(bytes, replaced);
+    return convertReplacing(bytes, charset, "UTF-8", "\xEF\xBF\xBD", replaced);
 }
 
-std::string codePageToUtf8(std::string_view bytes, unsigned codePage) {
-    return charsetToUtf8(bytes, nameOrThrow(codePage));
+std::string codePageToUtf8(std::string_view bytes, unsigned codePage, size_t* replaced) {
+    return charsetToUtf8(bytes, nameOrThrow(codePage), replaced);
 }
 
 std::string utf8ToCodePage(std::string_view utf8, unsigned codePage) {
