@@ -591,7 +591,8 @@ std::string FtpLib::pwd() {
 bool FtpLib::listingText(const char* verb, const std::string& localPath, const std::string& remotePath) {
     Operation op(*this);
     std::string command = withPath(verb, remotePath);
-    return localPath.empty() ? downloadToConsole(command) : downloadToFile(localPath, command, asciiType, unknownSize);
+    return localPath.empty() ? downloadToConsole(command)
+                             : downloadToFile(localPath, command, asciiType, unknownSize);
 }
 
 bool FtpLib::nlst(const std::string& localPath, const std::string& remotePath) {
