@@ -152,6 +152,8 @@ LineRead readConsoleLine(std::string& line, size_t cap) {
     }
 }
 
+void prepareConsoleWake() { ensureWakePipe(); }
+
 void wakeConsoleReader() {
     woken.store(true);
     if (wakePipe[1] >= 0) {
