@@ -10,7 +10,7 @@
 // Data. Transfers and listings open their data connections here: passive
 // mode connects to the control connection's peer whatever address the PASV
 // reply names, active mode accepts a connection from that peer only. The
-// data of image-type file transfers moves between socket and file inside the
+// data of image-type file transfers on plain connections moves between socket and file inside the
 // kernel (data_move.h), ASCII type is converted by AsciiDecoder/AsciiEncoder,
 // and a transfer succeeds only on the server's final 2xx reply.
 //
@@ -55,6 +55,10 @@ void traceCommand(std::string_view command) {
 
 void traceReply(std::string_view line) {
     if (debugLevel() > 1) platform::consoleWriteError(line);
+}
+
+void traceTls(std::string_view connection, const platform::TlsConnection& tls) {
+    if (debugLevel() > 1) platform::consoleWriteError("TLS " + std::string(connection) + ": " + tls.summary() + "\n");
 }
 
 bool validType(char type) { return type == asciiType || type == imageType; }
@@ -119,7 +123,8 @@ bool FtpLib::lose(const platform::IoOutcome& outcome, std::string_view during) {
     if (outcome.status == SocketStatus::timedOut)
         return fail("Timeout: nothing happened for " + std::to_string(limit().timeoutMs / 1000) + " seconds while " +
                     std::string(during));
-    return fail("Connection to the server lost while " + std::string(during) + ": " + outcome.text());
+    return fail("Connection to the server lost while " + std::string(during) + ": " +
+                platform::failureText(outcome, controlTls_));
 }
 
 void FtpLib::discardWaitingReplies() {
@@ -127,7 +132,7 @@ void FtpLib::discardWaitingReplies() {
     for (;;) {
         if (!received_.empty()) traceReply(received_);
         received_.clear();
-        platform::IoOutcome got = platform::receiveSome(controlFd_, buffer, sizeof buffer, {0, -1});
+        platform::IoOutcome got = platform::receiveSome(controlFd_, controlTls_, buffer, sizeof buffer, {0, -1});
         if (!got.ok()) return;  // nothing waiting; a closed connection shows when the command is sent
         received_.assign(buffer, got.count);
     }
@@ -142,7 +147,7 @@ bool FtpLib::command(std::string_view text, char expected, std::string_view show
     traceCommand(shown.empty() ? text : shown);
     std::string line(text);
     line += "\r\n";
-    platform::IoOutcome sent = platform::sendAll(controlFd_, line.data(), line.size(), limit());
+    platform::IoOutcome sent = platform::sendAll(controlFd_, controlTls_, line.data(), line.size(), limit());
     if (!sent.ok()) return lose(sent, "sending a command");
     return readReply(expected);
 }
@@ -166,8 +171,8 @@ bool FtpLib::readOneReply(Clock::time_point deadline, std::string_view during) {
         }
         received_.erase(0, used);
         if (parser_.finished()) break;
-        platform::IoOutcome got =
-            platform::receiveSome(controlFd_, buffer, sizeof buffer, {remainingMs(deadline), abortSignal_.fd()});
+        platform::IoOutcome got = platform::receiveSome(controlFd_, controlTls_, buffer, sizeof buffer,
+                                                        {remainingMs(deadline), abortSignal_.fd()});
         if (got.status == SocketStatus::timedOut) {
             lose(got, during);
             return fail("Timeout: no complete reply within " + std::to_string(limit().timeoutMs / 1000) +
@@ -188,6 +193,38 @@ bool FtpLib::readOneReply(Clock::time_point deadline, std::string_view during) {
     return fail("Unexpected reply from the server: " + std::string(parser_.line().substr(0, 200)));
 }
 
+void FtpLib::setTls(TlsMode mode, const platform::TlsTrust& trust) {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    tlsMode_ = mode;
+    tlsTrust_ = trust;
+}
+
+std::string FtpLib::certificateProblem() {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    return controlTls_.active() && !tlsClient_.verifies() ? controlTls_.certificateProblem() : std::string();
+}
+
+bool FtpLib::startControlTls() {
+    platform::IoOutcome shaken =
+        controlTls_.handshake(tlsClient_, platform::TlsRole::control, controlFd_, host_, limit());
+    if (shaken.status == SocketStatus::failed) return fail("TLS handshake failed: " + controlTls_.error());
+    if (!shaken.ok()) return lose(shaken, "starting TLS");
+    traceTls("control connection", controlTls_);
+    return true;
+}
+
+// Nothing goes out in clear after a refusal: the connection is dropped.
+bool FtpLib::requestTls() {
+    if (!command("AUTH TLS", '2')) return note_.empty() ? fail("The server refuses TLS: " + reply_) : false;
+    received_.clear();  // bytes sent in clear after the go-ahead belong to no reply
+    return startControlTls();
+}
+
+bool FtpLib::protectData() {
+    dataProtected_ = command("PBSZ 0", '2') && command("PROT P", '2');
+    return dataProtected_;
+}
+
 bool FtpLib::connect(const std::string& host, int port) {
     Operation op(*this);
     close();
@@ -198,6 +235,7 @@ bool FtpLib::connect(const std::string& host, int port) {
     std::vector<platform::SocketAddress> addresses;
     std::string error;
     if (host.empty()) return fail("No host name");
+    if (tlsMode_ != TlsMode::none && !tlsClient_.configure(tlsTrust_, &error)) return fail("TLS: " + error);
     if (!platform::resolveHost(host, static_cast<uint16_t>(port), addresses, &error))
         return fail("Cannot find the host " + host + ": " + error);
     platform::IoOutcome outcome;
@@ -215,8 +253,12 @@ bool FtpLib::connect(const std::string& host, int port) {
     }
     controlFd_ = fd;
     platform::peerAddress(fd, peer_);
-    if (readReply('2', "waiting for the greeting")) return true;
-    close();  // refused (such as 421) or no greeting: lastResponse says which
+    host_ = host;
+    connectionTls_ = tlsMode_;
+    if ((connectionTls_ != TlsMode::implicitTls || startControlTls()) && readReply('2', "waiting for the greeting") &&
+        (connectionTls_ != TlsMode::explicitTls || requestTls()))
+        return true;
+    close();  // refused (such as 421), no greeting or no TLS: lastResponse says which
     return false;
 }
 
@@ -227,6 +269,7 @@ bool FtpLib::login(const std::string& user, const std::string& password) {
     } else if (!command("PASS " + password, '2', "PASS ****")) {
         return false;
     }
+    if (connectionTls_ != TlsMode::none) protectData();  // a refusal fails the transfers, with its reply
     systemType_.clear();
     std::string type;
     if (sysType(type)) systemType_ = type;
@@ -276,7 +319,27 @@ bool FtpLib::openPassive(int& dataFd) {
     return true;
 }
 
+// With TLS the data connection runs it too, resuming the control
+// connection's session; its handshake follows the 1xx reply.
 bool FtpLib::openData(const std::string& command, char type, int& dataFd) {
+    if (connectionTls_ != TlsMode::none && !dataProtected_ && !protectData()) return false;
+    if (!openDataConnection(command, type, dataFd) || !dataProtected_) return dataFd >= 0;
+    platform::IoOutcome shaken = dataTls_.handshake(tlsClient_, platform::TlsRole::data, dataFd, host_, limit());
+    if (shaken.ok()) {
+        traceTls("data connection", dataTls_);
+        return true;
+    }
+    std::string reason = shaken.status == SocketStatus::failed ? dataTls_.error() : shaken.text();
+    dataTls_.release();
+    platform::resetSocket(dataFd);
+    dataFd = -1;
+    if (shaken.status == SocketStatus::timedOut || shaken.status == SocketStatus::aborted)
+        return lose(shaken, "starting TLS on the data connection");
+    readReply('2');
+    return fail("TLS handshake on the data connection failed: " + reason);
+}
+
+bool FtpLib::openDataConnection(const std::string& command, char type, int& dataFd) {
     dataFd = -1;
     if (!setType(type)) return false;
     if (passive_) {
@@ -313,7 +376,13 @@ bool FtpLib::openData(const std::string& command, char type, int& dataFd) {
     return dataFd >= 0;
 }
 
-bool FtpLib::finishData(int dataFd, const platform::IoOutcome& moved, bool localFailure) {
+// With TLS, the data is complete only when the TLS close came (the download
+// stops at it) and ours went out and was answered (uploads wait for that).
+bool FtpLib::finishData(int dataFd, const platform::IoOutcome& movedData, bool localFailure) {
+    platform::IoOutcome moved = movedData;
+    if (moved.ok() && !localFailure && dataTls_.active()) moved = dataTls_.close(limit(), true);
+    std::string movedText = platform::failureText(moved, dataTls_);
+    dataTls_.release();
     if (moved.ok() && !localFailure)
         platform::closeSocket(dataFd);
     else
@@ -323,7 +392,7 @@ bool FtpLib::finishData(int dataFd, const platform::IoOutcome& moved, bool local
     std::string localNote = localFailure ? note_ : std::string();
     bool confirmed = readReply('2');
     if (localFailure) return fail(localNote);
-    if (!moved.ok()) return confirmed ? fail("Data connection failed: " + moved.text()) : false;
+    if (!moved.ok()) return confirmed ? fail("Data connection failed: " + movedText) : false;
     return confirmed;
 }
 
@@ -335,7 +404,8 @@ bool FtpLib::download(const std::string& command, char type, const Consumer& con
     platform::IoOutcome moved;
     bool localFailure = false;
     uint64_t received = 0;
-    if (file) {
+    // The kernel moves plain data; TLS records pass through the loop.
+    if (file && !dataTls_.active()) {
         platform::FileMove move = platform::receiveToFile(fd, *file, limit());
         moved = move.net;
         received = move.bytes;
@@ -344,7 +414,7 @@ bool FtpLib::download(const std::string& command, char type, const Consumer& con
     } else {
         std::vector<char> buffer(dataChunk);
         for (;;) {
-            moved = platform::receiveSome(fd, buffer.data(), buffer.size(), limit());
+            moved = platform::receiveSome(fd, dataTls_, buffer.data(), buffer.size(), limit());
             if (moved.status == SocketStatus::closed) {
                 moved = {};
                 break;
@@ -370,7 +440,8 @@ bool FtpLib::upload(const std::string& command, char type, const Producer& produ
     if (!openData(command, type, fd)) return false;
     platform::IoOutcome moved;
     bool localFailure = false;
-    if (file) {
+    // The kernel moves plain data; TLS records pass through the loop.
+    if (file && !dataTls_.active()) {
         platform::FileMove move = platform::sendFile(fd, *file, limit());
         moved = move.net;
         localFailure = move.localFailed;
@@ -384,7 +455,7 @@ bool FtpLib::upload(const std::string& command, char type, const Producer& produ
                 break;
             }
             if (chunk.empty()) break;
-            moved = platform::sendAll(fd, chunk.data(), chunk.size(), limit());
+            moved = platform::sendAll(fd, dataTls_, chunk.data(), chunk.size(), limit());
             if (!moved.ok()) break;
         }
     }
@@ -404,6 +475,7 @@ bool FtpLib::downloadToFile(const std::string& localPath, const std::string& com
     bool ok = download(
         command, type,
         [&](std::string_view data) {
+            if (type == imageType) return write(data);
             text.clear();
             decoder.decode(data, text);
             return write(text);
@@ -444,15 +516,19 @@ bool FtpLib::put(const std::string& localPath, const std::string& remotePath, ch
     platform::FileReader file;
     std::string error;
     if (!file.openPlainFile(localPath, &error)) return fail("cannot open " + error);
-    if (mode == imageType) return upload("STOR " + remotePath, mode, {}, &file);
     AsciiEncoder encoder;
     std::vector<char> buffer(dataChunk);
-    return upload("STOR " + remotePath, mode, [&](std::string& chunk) {
+    auto produce = [&](std::string& chunk) {
         long n = file.read(buffer.data(), buffer.size(), &error);
         if (n < 0) return fail("cannot read " + error);
-        encoder.encode(std::string_view(buffer.data(), static_cast<size_t>(n)), chunk);
+        std::string_view data(buffer.data(), static_cast<size_t>(n));
+        if (mode == asciiType)
+            encoder.encode(data, chunk);
+        else
+            chunk.assign(data);
         return true;
-    });
+    };
+    return upload("STOR " + remotePath, mode, produce, mode == imageType ? &file : nullptr);
 }
 
 bool FtpLib::get(const std::string& localPath, const std::string& remotePath, char mode, uint64_t expectedSize) {
@@ -608,6 +684,11 @@ void FtpLib::quit() {
 void FtpLib::close() {
     std::lock_guard<std::recursive_mutex> hold(lock_);
     if (controlFd_ < 0) return;
+    controlTls_.closeQuietly();
+    controlTls_.release();
+    dataTls_.release();
+    dataProtected_ = false;
+    connectionTls_ = TlsMode::none;
     platform::shutdownSocket(controlFd_);
     platform::closeSocket(controlFd_);
     controlFd_ = -1;
