@@ -300,6 +300,21 @@ TEST(FtpLibSession, CommandsRepliesAndNoStaleReply) {
     EXPECT_TRUE(contains(server.log(), "QUIT"));
 }
 
+TEST(FtpLibSession, SurplusRepliesAreDroppedAndTraced) {
+    TestServer server({.script = R"({"connections": [{"commands": {
+        "SITE DOUBLE": [{"send": "200 One.\r\n200 Two.\r\n"}], "DELE": [{"send": "550 Denied.\r\n"}]}}]})"});
+    FtpLib ftp;
+    openSession(ftp, server);
+    FtpLib::setDebugLevel(2);
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(ftp.sendCmd("SITE DOUBLE", '2'));
+    EXPECT_EQ(ftp.lastResponse(), "200 One.");
+    EXPECT_FALSE(ftp.deleteFile("x"));
+    FtpLib::setDebugLevel(0);
+    EXPECT_EQ(ftp.lastResponse(), "550 Denied.");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "200 One.\r\n200 Two.\r\n550 Denied.\r\n");
+}
+
 TEST(FtpLibSession, WindowsServerLongCredentialsAndMaskedTrace) {
     const std::string user(70, 'u'), password(70, 'p');
     TestServer server({.mode = "windows", .user = user, .password = password});
