@@ -442,8 +442,10 @@ TEST(FtpLibTransfer, FailedDownloadsLeaveTheLocalFileAlone) {
         std::vector<std::string> faults;
         const char* remote;
         const char* reply;
+        uint64_t expectedSize = unknownSize;
     };
     const Case cases[] = {
+        {{}, "data.bin", "Download incomplete: ", 1'000'000'000},
         {{"fail-after-transfer"}, "data.bin", "451"},
         {{"drop-mid-transfer"}, "data.bin", "closed"},
         {{"stall-data"}, "data.bin", "Timeout"},
@@ -460,7 +462,7 @@ TEST(FtpLibTransfer, FailedDownloadsLeaveTheLocalFileAlone) {
             ftp.setTimeout(2);
             openSession(ftp, server);
             auto start = Clock::now();
-            EXPECT_FALSE(ftp.get(local.file("keep"), c.remote, type));
+            EXPECT_FALSE(ftp.get(local.file("keep"), c.remote, type, c.expectedSize));
             EXPECT_LT(secondsSince(start), 10);
             EXPECT_TRUE(contains(ftp.lastResponse(), c.reply)) << ftp.lastResponse();
             EXPECT_EQ(test::readFile(local.file("keep")), "precious");
