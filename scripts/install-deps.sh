@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libftp-dev libfmt-dev zlib1g-dev
-          python3 python3-pyftpdlib zip unzip curl)
+          python3 python3-pyftpdlib zip unzip curl pkg-config libedit-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

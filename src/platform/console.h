@@ -15,5 +15,8 @@ void setConsoleTitle(const std::string& title);  // only on a terminal
 // Returns false at end of input, or once wakeConsoleReader() was called.
 bool readConsoleLine(std::string& line);
 void wakeConsoleReader();  // async-signal-safe
+// Waits until standard input has bytes (or its end) to read; false once
+// wakeConsoleReader() was called. For readers that take the bytes themselves.
+bool waitForConsoleInput();
 
 }  // namespace dorvan::platform

@@ -60,4 +60,10 @@ ParsedArguments parseArguments(const ArgumentList& tokens) {
     return result;
 }
 
+std::vector<std::pair<std::string, std::string>> argumentAliases() {
+    std::vector<std::pair<std::string, std::string>> result;
+    for (const Alias& alias : aliases) result.emplace_back(alias.typed, alias.name);
+    return result;
+}
+
 }  // namespace dorvan

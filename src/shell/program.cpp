@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "platform/console.h"
+#include "platform/line_editor.h"
 #include "platform/signals.h"
 #include "settings/format.h"
 #include "settings/log.h"
@@ -30,6 +31,7 @@ bool consoleControlHandler(unsigned event) {
     if (event >= 2) {
         // The window, the session or the system goes away: end once cleaned up.
         closeLogging();
+        platform::restoreTerminal();  // the line editor may have it in raw mode
         ::_exit(0);
     }
     return true;

@@ -11,6 +11,7 @@
 #include "settings/settings.h"
 #include "shell/apply_arguments.h"
 #include "shell/dispatch.h"
+#include "shell/prompt_reader.h"
 
 namespace dorvan {
 namespace {
@@ -63,11 +64,11 @@ void Sending::run() {
 
 void Sending::keepWindow() {
     try {
+        PromptReader reader;
         bool more = true;
         do {
             std::string line;
-            platform::consoleWrite(" Dorvan>");
-            more = platform::readConsoleLine(line);
+            more = reader.read(line);
             if (interrupted) break;
             ArgumentList args = splitCommandLine(line);
             if (!line.empty() && line[0] == '#') {

@@ -1,5 +1,6 @@
 #pragma once
 #include <string_view>
+#include <vector>
 
 namespace dorvan {
 
@@ -12,5 +13,8 @@ struct Verb {
 
 // The action bound to a lower-case verb, or nullptr.
 VerbAction findVerb(std::string_view lowerCaseVerb);
+
+// Every verb and alias, in table order.
+std::vector<std::string_view> verbNames();
 
 }  // namespace dorvan
