@@ -84,11 +84,13 @@ bool run(const std::string& command) {
 bool pack(const std::vector<std::string>& files, const std::string& base, const std::string& archive, uint64_t input) {
     resetPeakMemory();
     auto start = std::chrono::steady_clock::now();
-    bool ok = createArchive(files, base, archive);
+    std::string error;
+    bool ok = createArchive(files, base, archive, &error);
+    if (!ok) std::printf("%s\n", error.c_str());
     double took = seconds(start);
     std::printf("dorvan: %s  %zu files  %.1f s  %.1f MiB/s  archive %.1f MiB  peak RSS (VmHWM) %.1f MiB\n",
                 ok ? "ok" : "FAILED", files.size(), took, static_cast<double>(input) / MiB / took,
-                ok ? static_cast<double>(fs::file_size(archive)) / MiB : 0.0, statusKiB("VmHWM:") / 1024.0);
+                ok ? static_cast<double>(fs::file_size(archive)) / MiB : 0.0, static_cast<double>(statusKiB("VmHWM:")) / 1024.0);
     return ok && run("unzip -tq '" + archive + "'");
 }
 

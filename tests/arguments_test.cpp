@@ -2,10 +2,13 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 
+#include "settings/argument_help.h"
 #include "settings/settings.h"
 #include "shell/apply_arguments.h"
 #include "shell/argument_parser.h"
+#include "shell/argument_table.h"
 #include "shell/tokenizer.h"
 #include "shell/value_syntax.h"
 
@@ -157,4 +160,24 @@ TEST_F(StoringTest, RemoteAndLocalFolders) {
     EXPECT_EQ(s.name, "after");
     EXPECT_TRUE(apply("set --local /etc/hostname"));
     EXPECT_EQ(s.local, folder + "/");
+}
+
+// Each argument is one row: it has a help text under its name, and no two rows
+// share a status line or a typed name.
+TEST(ArgumentTable, RowsMatchTheHelpTableAndNeverCollide) {
+    std::set<std::string_view> typed, helped;
+    std::set<int> statusLines;
+    for (const ArgumentRow& row : argumentRows()) {
+        EXPECT_TRUE(argumentHelp(row.name)) << row.name;
+        EXPECT_TRUE(typed.insert(row.name).second) << row.name;
+        for (std::string_view alias : row.aliases) {
+            if (!alias.empty()) {
+                EXPECT_TRUE(typed.insert(alias).second) << alias;
+            }
+        }
+        if (row.status != StatusShape::hidden) {
+            EXPECT_TRUE(statusLines.insert(row.statusLine).second) << row.name;
+        }
+    }
+    for (const auto& entry : argumentHelpTable()) EXPECT_TRUE(typed.count(entry.name)) << entry.name;
 }

@@ -234,7 +234,7 @@ TEST(ListingParser, RandomBytesStayInsideTheLine) {
     const std::string_view alphabet = " \t;:-+<>,/0123456789JanDECrimsd[]\xC3\xFF";
     for (int round = 0; round < 20000; ++round) {
         std::string line(seeds[round % std::size(seeds)]);
-        const int mutations = 1 + random() % 6;
+        const auto mutations = static_cast<int>(1 + random() % 6);
         for (int i = 0; i < mutations; ++i) {
             const size_t at = random() % line.size();
             line[at] = (random() % 4 == 0) ? char(random()) : alphabet[random() % alphabet.size()];

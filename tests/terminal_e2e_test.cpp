@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "support/files.h"
+#include "support/shell_command.h"
 #include "support/terminal_session.h"
 
 using namespace dorvan::test;
@@ -18,6 +19,16 @@ TerminalOptions atTerminal(const TempDir& data, const TempDir& work) {
 
 std::string historyPath(const TempDir& data) { return data.path() + "/Tolvane/Dorvan/dorvan-history"; }
 
+// Types one line's keys once the prompt is up (keys typed ahead meet the
+// terminal's own line editing, which takes Ctrl+R, Ctrl+D and others for
+// itself) and waits for the next prompt. Returns what was shown meanwhile.
+std::string enter(TerminalSession& terminal, const std::string& keys) {
+    size_t from = terminal.mark();
+    terminal.type(keys);
+    EXPECT_TRUE(terminal.waitFor(prompt, from)) << keys;
+    return terminal.output().substr(from);
+}
+
 TEST(TerminalE2E, EditsCompletesAndRecallsHistoryFromAnEarlierRun) {
     TempDir data, work;
     writeFile(work.file("docsfolder/alpha-report.txt"), "x");
@@ -26,18 +37,18 @@ TEST(TerminalE2E, EditsCompletesAndRecallsHistoryFromAnEarlierRun) {
         ASSERT_TRUE(terminal.waitFor(prompt));
 
         // Editing: the missing first letter is put in after Home.
-        size_t from = terminal.mark();
-        terminal.type("elp\x1b[Hh\r");
-        EXPECT_TRUE(terminal.waitFor(" Usage:", from));
+        EXPECT_TRUE(contains(enter(terminal, "elp\x1b[Hh\r"), " Usage:"));
 
-        // Completion of an argument, a local folder, a switch's value, a verb and
-        // put's local file; Home and Delete turn the put line into a harmless set.
-        from = terminal.mark();
-        terminal.type("set --loc\tdocs\t\rset --passw\tsecret-word\rset --passive f\t\r");
-        terminal.type("put --src alp\t\x01\x1b[3~\x1b[3~\x1b[3~set\rsta\t\r");
+        // Completion of an argument, a local folder, a switch's value, put's
+        // local file (Home and Delete then make it a harmless set) and a verb.
+        enter(terminal, "set --loc\tdocs\t\r");
+        enter(terminal, "set --passw\tsecret-word\r");
+        enter(terminal, "set --passive f\t\r");
+        enter(terminal, "put --src alp\t\x01\x1b[3~\x1b[3~\x1b[3~set\r");
+        std::string status = enter(terminal, "sta\t\r");
         for (const char* line : {" local       : docsfolder/\r", " passive     : false\r",
                                  " src         : alpha-report.txt\r", " password    : secret-word\r"})
-            EXPECT_TRUE(terminal.waitFor(line, from)) << line;
+            EXPECT_TRUE(contains(status, line)) << line;
         terminal.type("\x04");  // Ctrl+D on an empty line: end of input
         EXPECT_EQ(terminal.wait(), 0);
     }
@@ -51,12 +62,10 @@ TEST(TerminalE2E, EditsCompletesAndRecallsHistoryFromAnEarlierRun) {
 
     TerminalSession again(atTerminal(data, work));
     ASSERT_TRUE(again.waitFor(prompt));
-    size_t from = again.mark();
-    again.type("\x1b[A\r");  // Up: the last line of the earlier run
-    EXPECT_TRUE(again.waitFor(" isConnected : false", from));
-    again.type("\x12passive\r");  // Ctrl+R finds the line that set passive
-    again.type("status\r");
-    EXPECT_TRUE(again.waitFor("passive     : false", from));
+    // Up brings back the last line of the earlier run, Ctrl+R the line that set passive.
+    EXPECT_TRUE(contains(enter(again, "\x1b[A\r"), " isConnected : false"));
+    enter(again, "\x12passive\r");
+    EXPECT_TRUE(contains(enter(again, "status\r"), " passive     : false\r"));
     again.type("quit\r");
     EXPECT_EQ(again.wait(), 0);
 }

@@ -5,7 +5,6 @@
 #include <fstream>
 
 #include "platform/paths.h"
-#include "settings/settings.h"
 #include "support/shell_command.h"
 #include "zip/archive.h"
 
@@ -46,8 +45,6 @@ protected:
     }
     void TearDown() override {
         fs::remove_all(dir);
-        resetSettings();
-        uploadList().clear();
     }
 
     std::string file(const std::string& path, const std::string& content) {
@@ -85,7 +82,8 @@ TEST_F(ZipArchiveTest, PacksOneMemberPerNameInFirstAppearanceOrder) {
         file(base + "empty", ""),
     };
     std::string archive = dir + "/out.zip";
-    ASSERT_TRUE(createArchive(files, base, archive));
+    std::string error;
+    ASSERT_TRUE(createArchive(files, base, archive, &error)) << error;
     EXPECT_EQ(membersOf(archive), "a.txt=A\nsubx=second\nd/caf\xc3\xa9.txt (utf-8)=C\nempty=\n");
 }
 
@@ -102,29 +100,21 @@ TEST_F(ZipArchiveTest, FailuresAreReportedAndLeaveNoPartialArchive) {
         {{good, archive}, archive, archive + ": is the archive being written"},
     };
     for (const auto& c : cases) {
-        ::testing::internal::CaptureStdout();
-        EXPECT_FALSE(createArchive(c.files, base, c.archive));
-        EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-                  "createArchive " + c.archive + " failed: " + c.reason + "\r\n");
+        std::string error;
+        EXPECT_FALSE(createArchive(c.files, base, c.archive, &error));
+        EXPECT_EQ(error, "createArchive " + c.archive + " failed: " + c.reason);
         EXPECT_FALSE(platform::pathExists(c.archive)) << c.archive;
     }
 }
 
-TEST_F(ZipArchiveTest, MakeArchiveResolvesTheArchivePath) {
-    const char* saved = std::getenv("XDG_DATA_HOME");
-    std::string savedValue = saved ? saved : "";
-    setenv("XDG_DATA_HOME", (dir + "/data").c_str(), 1);
-    std::string dataFolder = dir + "/data/Tolvane/Dorvan/";
-
-    settings().local = base;
-    uploadList() = {file(base + "f.txt", "F")};
+TEST_F(ZipArchiveTest, UploadArchivesGoToTheDataFolderAndReplaceOldOnes) {
+    std::string dataFolder = dir + "/data/";
+    std::vector<std::string> files = {file(base + "f.txt", "F")};
 
     // The data folder does not exist yet: packing fails like any unwritable path.
-    settings().compress = "files.zip";
-    ::testing::internal::CaptureStdout();
-    EXPECT_FALSE(makeArchive());
-    EXPECT_NE(::testing::internal::GetCapturedStdout().find("createArchive " + dataFolder + "files.zip failed: "),
-              std::string::npos);
+    std::string error;
+    EXPECT_FALSE(packUpload(files, base, archivePathFor("files.zip", dataFolder), &error));
+    EXPECT_TRUE(error.starts_with("createArchive " + dataFolder + "files.zip failed: ")) << error;
 
     struct {
         std::string value, path;
@@ -133,19 +123,12 @@ TEST_F(ZipArchiveTest, MakeArchiveResolvesTheArchivePath) {
         {"sub.zip", dataFolder + "sub.zip"},
         {dir + "/abs.zip", dir + "/abs.zip"},
     };
-    ASSERT_TRUE(platform::createFolders(dataFolder));
     file(dataFolder + "files.zip", "stale content that must be replaced");
     for (const auto& c : cases) {
-        settings().compress = c.value;
-        EXPECT_TRUE(makeArchive()) << c.value;
-        EXPECT_EQ(settings().compress, c.path);
+        std::string path = archivePathFor(c.value, dataFolder);
+        EXPECT_EQ(path, c.path);
+        EXPECT_TRUE(packUpload(files, base, path, &error)) << error;
         EXPECT_EQ(membersOf(c.path), "f.txt=F\n") << c.path;
-    }
-
-    if (saved) {
-        setenv("XDG_DATA_HOME", savedValue.c_str(), 1);
-    } else {
-        unsetenv("XDG_DATA_HOME");
     }
 }
 

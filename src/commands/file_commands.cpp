@@ -9,7 +9,6 @@
 
 namespace dorvan::handlers {
 bool dele() {
-    if (!login()) return false;
     Settings& s = settings();
     if (s.name.empty())
         return reportMissing(" {} failure: file name not specified", "dele", HelpAfterMissing::atDebugOne);
@@ -21,7 +20,6 @@ bool dele() {
 }
 
 bool mkd() {
-    if (!login()) return false;
     Settings& s = settings();
     if (s.name.empty())
         return reportMissing("{} failure: diretory name not specified", "mkd", HelpAfterMissing::atDebugOne);
@@ -31,7 +29,6 @@ bool mkd() {
 }
 
 bool rename() {
-    if (!login()) return false;
     Settings& s = settings();
     if (s.src.empty())
         return reportMissing(" {} failure: source file for rename not specified", "rename", HelpAfterMissing::always);
@@ -45,7 +42,6 @@ bool rename() {
 }
 
 bool size() {
-    if (!login()) return false;
     Settings& s = settings();
     if (s.name.empty())
         return reportMissing(" {} failure: file name for determine the size not specified", "size",
@@ -61,7 +57,6 @@ bool size() {
 }
 
 bool mdtm() {
-    if (!login()) return false;
     Settings& s = settings();
     if (s.name.empty())
         return reportMissing("{} failure: file name for determine the modification date not specified", "mdtm",
@@ -74,14 +69,12 @@ bool mdtm() {
 }
 
 bool list() {
-    if (!login()) return false;
     Settings& s = settings();
     ClearOnExit oneShot{&s.name};
     return s.session->listToFile("", s.name.empty() ? std::string() : toServer(s.name));
 }
 
 bool nlst() {
-    if (!login()) return false;
     Settings& s = settings();
     ClearOnExit oneShot{&s.name};
     return s.session->nlst("", s.name.empty() ? std::string() : toServer(s.name));

@@ -1,10 +1,18 @@
 #pragma once
 // Command handlers: each reads the Settings record and returns its success.
+// A handler whose verb needs a login (see the verb table) runs only once the
+// login precondition holds.
 
 namespace dorvan::handlers {
 
+// The precondition a verb needs before its handler runs.
+enum class Needs { nothing, login };
+// Connects and logs in with the current settings as far as `needs` asks;
+// false after reporting why not.
+bool meet(Needs needs);
+
 bool connect();
-bool login();
+bool login();  // connects first when needed; true when already logged in
 bool close();
 bool quit();
 bool syst();

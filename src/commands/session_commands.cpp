@@ -77,19 +77,19 @@ bool login() {
     return printMessage(Level::Info, " Loggedin");
 }
 
+bool meet(Needs needs) { return needs == Needs::nothing || login(); }
+
 bool close() { return closeSession(false); }
 
 bool quit() { return closeSession(true); }
 
 bool syst() {
-    if (!login()) return false;
     std::string type;
     if (settings().session->sysType(type)) return printMessage(Level::Info, format(" remote system type is: {}", type));
     return printMessage(Level::Error, "send SYST command failure");
 }
 
 bool literal() {
-    if (!login()) return false;
     Settings& s = settings();
     if (s.name.empty())
         return reportMissing("{} failure: command name not specified", "literal", HelpAfterMissing::always);
@@ -98,14 +98,12 @@ bool literal() {
 }
 
 bool response() {
-    if (!login()) return false;
     std::string text = lastResponseText();
     if (!text.empty()) platform::consoleWrite(text + "\r\n");
     return !text.empty();
 }
 
 bool cwd() {
-    if (!login()) return false;
     Settings& s = settings();
     if (s.name.empty()) return changeWorkingDirectory(s.name);
     ClearOnExit oneShot{&s.name};
@@ -113,14 +111,12 @@ bool cwd() {
 }
 
 bool cdup() {
-    if (!login()) return false;
     if (settings().session->cdup())
         return printMessage(Level::Info, format(" changed to parent directory '{}'", currentDir()));
     return printMessage(Level::Error, format("{} failure, {}", "cdup", lastResponseText()));
 }
 
 bool pwd() {
-    if (!login()) return false;
     std::string folder;
     if (!settings().session->pwd(folder))
         return printMessage(Level::Error, format("{} failure: {}", "pwd", lastResponseText()));

@@ -29,7 +29,6 @@ std::string lastPathComponent(const std::string& path) { return path.substr(path
 }  // namespace
 
 bool get() {
-    if (!login()) return false;
     Settings& s = settings();
     if (s.local.empty())
         return reportMissing("{} failure: local folder for FTP transfer not specified", "get",
@@ -51,7 +50,6 @@ bool get() {
 }
 
 bool put() {
-    if (!login()) return false;
     Settings& s = settings();
     if (s.src.empty())
         return reportMissing(" {} failure: source file to transfer not specified", "put", HelpAfterMissing::atDebugOne);
@@ -63,9 +61,12 @@ bool put() {
     char transferType = s.transferType;
     if (!s.compress.empty()) {
         transferType = 'I';  // an archive is binary whatever the type of its contents
-        uploadList() = {s.local + s.src};
-        if (!makeArchive())
+        s.compress = archivePathFor(s.compress, dataFolder());
+        std::string error;
+        if (!packUpload({s.local + s.src}, s.local, s.compress, &error)) {
+            printMessage(Level::Error, error);
             return printMessage(Level::Error, format("add files to ZIP archive failure: {}", s.compress));
+        }
         localFile = s.compress;
         remoteName = s.dst.empty() ? lastPathComponent(s.compress) : s.dst;
     } else {

@@ -16,15 +16,8 @@ constexpr int64_t unsetSize = -1;
 constexpr int64_t unsetLimit = std::numeric_limits<int64_t>::max();
 constexpr int64_t ticksPerMinute = 600'000'000;
 
-struct Settings {
-    // Session state. The flags are read by the keep-alive thread.
-    std::shared_ptr<FtpLib> session;  // replaced or released only under sessionPointerLock
-    std::mutex sessionPointerLock;
-    std::atomic<bool> isConnected{false};
-    std::atomic<bool> isLoggedin{false};
-    std::atomic<bool> quitRequested{false};
-
-    // Argument values, in the order status prints them.
+// The argument values that closing the session puts back to their defaults.
+struct ResettableArguments {
     std::string host;
     int32_t port = 21;
     std::string username;
@@ -35,11 +28,6 @@ struct Settings {
     bool justprint = false;
     bool overwrite = true;
     char transferType = 'I';
-    int32_t debug = 0;
-    uint32_t encoding = 0;
-    std::string name;
-    std::string src;
-    std::string dst;
     char expresp = '2';
     bool recurse = false;
     std::string include;
@@ -50,12 +38,32 @@ struct Settings {
     int64_t gmodified = unsetLimit;
     int64_t maxfiles = unsetLimit;
     int64_t maxfolders = unsetLimit;
+};
+
+// Which arguments exist, how they are read and how status shows them is the
+// argument table's business (src/shell/argument_table.cpp).
+struct Settings : ResettableArguments {
+    // Session state. The flags are read by the keep-alive thread.
+    std::shared_ptr<FtpLib> session;  // replaced or released only under sessionPointerLock
+    std::mutex sessionPointerLock;
+    std::atomic<bool> isConnected{false};
+    std::atomic<bool> isLoggedin{false};
+    std::atomic<bool> quitRequested{false};
+
+    // Argument values that stay when the session closes.
+    int32_t debug = 0;
+    uint32_t encoding = 0;
+    std::string name;  // name, src, dst and compress are one-shot: the command that uses them clears them
+    std::string src;
+    std::string dst;
     std::string compress;
-    std::atomic<int32_t> keepalive{30};
-    int32_t timeout = 60;  // seconds any wait on the server may take
+    std::atomic<int32_t> keepalive{30};  // read by the keep-alive thread
+    int32_t timeout = 60;                // seconds any wait on the server may take
 };
 
 Settings& settings();
+// A record as it is at program start, never changed.
+const Settings& settingsDefaults();
 
 // Creates the session object when there is none; returns it.
 std::shared_ptr<FtpLib> ensureSession();
@@ -64,9 +72,10 @@ void abortSession();
 
 void resetSettings();
 bool closeSession(bool quit);
-bool applyTransferType(bool image);
-bool applyPassive(bool passive);
-bool setDebug(int32_t level);
-bool printStatus();
+
+// What a newly stored value changes at once.
+void applyPassive(Settings& s);          // switches an open session's data connections
+void announceTransferType(Settings& s);  // at debug level 1
+void applyDebugLevel(Settings& s);       // ftplib's tracing
 
 }  // namespace dorvan

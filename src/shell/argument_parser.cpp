@@ -2,25 +2,10 @@
 
 #include <string_view>
 
+#include "shell/argument_table.h"
+
 namespace dorvan {
 namespace {
-
-struct Alias {
-    std::string_view typed;
-    std::string_view name;
-};
-
-constexpr Alias aliases[] = {
-    {.typed = "lcd", .name = "local"},           {.typed = "justPrint", .name = "justprint"},
-    {.typed = "JUSTPRINT", .name = "justprint"}, {.typed = "1size", .name = "lsize"},
-    {.typed = "1modified", .name = "lmodified"},
-};
-
-std::string resolveAlias(std::string_view name) {
-    for (const Alias& alias : aliases)
-        if (alias.typed == name) return std::string(alias.name);
-    return std::string(name);
-}
 
 // Values that follow no name, and values of one-character names, are kept
 // under keys no storing rule reads.
@@ -45,7 +30,7 @@ ParsedArguments parseArguments(const ArgumentList& tokens) {
         std::string_view names = body.substr(0, separator);
         std::string_view value = separator == std::string_view::npos ? std::string_view() : body.substr(separator + 1);
         if (isLong) {
-            current = resolveAlias(names);
+            current = std::string(argumentNameFor(names));
             result[current];
         } else {
             current = "-";
@@ -57,12 +42,6 @@ ParsedArguments parseArguments(const ArgumentList& tokens) {
         if (!value.empty()) result[current].values.emplace_back(value);
     }
     result.erase(unnamed);
-    return result;
-}
-
-std::vector<std::pair<std::string, std::string>> argumentAliases() {
-    std::vector<std::pair<std::string, std::string>> result;
-    for (const Alias& alias : aliases) result.emplace_back(alias.typed, alias.name);
     return result;
 }
 

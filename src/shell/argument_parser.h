@@ -3,7 +3,6 @@
 // "--name:value"; "-xyz" names one-character arguments; values accumulate.
 #include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "shell/tokenizer.h"
@@ -17,8 +16,5 @@ struct ParsedArgument {
 using ParsedArguments = std::map<std::string, ParsedArgument>;
 
 ParsedArguments parseArguments(const ArgumentList& tokens);
-
-// The other spellings accepted for argument names: {typed, name}.
-std::vector<std::pair<std::string, std::string>> argumentAliases();
 
 }  // namespace dorvan

@@ -1,10 +1,10 @@
 #include "shell/prompt_reader.h"
 
 #include "platform/console.h"
-#include "settings/argument_help.h"
 #include "settings/log.h"
 #include "settings/settings.h"
 #include "shell/argument_parser.h"
+#include "shell/argument_table.h"
 #include "shell/tokenizer.h"
 #include "shell/verb_table.h"
 
@@ -14,39 +14,25 @@ namespace {
 constexpr std::string_view prompt = " Dorvan>";
 constexpr size_t historyCap = 1000;
 
-// An argument takes true or false when its help's syntax line offers them.
-bool takesBoolean(const std::string& helpText) {
-    size_t syntax = helpText.find("\nsyntax:\n");
-    if (syntax == std::string::npos) return false;
-    std::string_view line = std::string_view(helpText).substr(syntax + 9);
-    line = line.substr(0, line.find('\n'));
-    return line.find("true") != std::string_view::npos && line.find("false") != std::string_view::npos;
-}
-
 }  // namespace
 
 platform::CompletionTables completionTables() {
     platform::CompletionTables tables;
     for (std::string_view verb : verbNames()) tables.verbs.emplace_back(verb);
-    std::vector<std::pair<std::string, std::string>> aliases = argumentAliases();
-    for (const HelpTable::Entry& entry : argumentHelpTable()) {
-        tables.arguments.push_back(entry.name);
-        if (takesBoolean(entry.text)) tables.booleanArguments.push_back(entry.name);
+    for (const ArgumentRow& row : argumentRows()) {
+        for (std::string_view name : {row.name, row.aliases[0], row.aliases[1]}) {
+            if (name.empty()) continue;
+            tables.arguments.emplace_back(name);
+            if (row.syntax == ValueSyntax::boolean || row.syntax == ValueSyntax::imageFlag)
+                tables.booleanArguments.emplace_back(name);
+            if (row.syntax == ValueSyntax::localFolder)
+                tables.localPaths.push_back({.argument = std::string(name), .verb = "", .foldersOnly = true});
+        }
     }
-    for (const auto& [typed, name] : aliases) {
-        tables.arguments.push_back(typed);
-        for (const std::string& boolean : std::vector(tables.booleanArguments))
-            if (boolean == name) tables.booleanArguments.push_back(typed);
-    }
-    // put and send take the name of a file in the local folder.
-    auto localFolder = [] { return settings().local; };
-    tables.localPaths = {
-        {.argument = "local", .verb = "", .foldersOnly = true},
-        {.argument = "src", .verb = "put", .foldersOnly = false, .baseFolder = localFolder},
-        {.argument = "src", .verb = "send", .foldersOnly = false, .baseFolder = localFolder},
-    };
-    for (const auto& [typed, name] : aliases)
-        if (name == "local") tables.localPaths.push_back({.argument = typed, .verb = "", .foldersOnly = true});
+    // put and its alias take the name of a file in the local folder.
+    for (const char* verb : {"put", "send"})
+        tables.localPaths.push_back(
+            {.argument = "src", .verb = verb, .foldersOnly = false, .baseFolder = [] { return settings().local; }});
     return tables;
 }
 

@@ -5,11 +5,13 @@
 #include "settings/product.h"
 #include "settings/settings.h"
 #include "settings/usage.h"
+#include "shell/status.h"
 
 namespace dorvan {
 namespace {
 
 namespace h = handlers;
+constexpr handlers::Needs login = handlers::Needs::login;
 
 constexpr Verb verbs[] = {
     {.name = "connect", .action = h::connect},
@@ -20,30 +22,30 @@ constexpr Verb verbs[] = {
     {.name = "quit", .action = h::quit},
     {.name = "bye", .action = h::quit},
     {.name = "exit", .action = h::quit},
-    {.name = "syst", .action = h::syst},
-    {.name = "systype", .action = h::syst},
-    {.name = "literal", .action = h::literal},
-    {.name = "quote", .action = h::literal},
-    {.name = "response", .action = h::response},
-    {.name = "cwd", .action = h::cwd},
-    {.name = "cd", .action = h::cwd},
-    {.name = "cdup", .action = h::cdup},
-    {.name = "pwd", .action = h::pwd},
-    {.name = "get", .action = h::get},
-    {.name = "recv", .action = h::get},
-    {.name = "put", .action = h::put},
-    {.name = "send", .action = h::put},
-    {.name = "dele", .action = h::dele},
-    {.name = "delete", .action = h::dele},
-    {.name = "mkd", .action = h::mkd},
-    {.name = "mkdir", .action = h::mkd},
-    {.name = "rename", .action = h::rename},
-    {.name = "size", .action = h::size},
-    {.name = "mdtm", .action = h::mdtm},
-    {.name = "list", .action = h::list},
-    {.name = "ls", .action = h::list},
-    {.name = "dir", .action = h::list},
-    {.name = "nlst", .action = h::nlst},
+    {.name = "syst", .action = h::syst, .needs = login},
+    {.name = "systype", .action = h::syst, .needs = login},
+    {.name = "literal", .action = h::literal, .needs = login},
+    {.name = "quote", .action = h::literal, .needs = login},
+    {.name = "response", .action = h::response, .needs = login},
+    {.name = "cwd", .action = h::cwd, .needs = login},
+    {.name = "cd", .action = h::cwd, .needs = login},
+    {.name = "cdup", .action = h::cdup, .needs = login},
+    {.name = "pwd", .action = h::pwd, .needs = login},
+    {.name = "get", .action = h::get, .needs = login},
+    {.name = "recv", .action = h::get, .needs = login},
+    {.name = "put", .action = h::put, .needs = login},
+    {.name = "send", .action = h::put, .needs = login},
+    {.name = "dele", .action = h::dele, .needs = login},
+    {.name = "delete", .action = h::dele, .needs = login},
+    {.name = "mkd", .action = h::mkd, .needs = login},
+    {.name = "mkdir", .action = h::mkd, .needs = login},
+    {.name = "rename", .action = h::rename, .needs = login},
+    {.name = "size", .action = h::size, .needs = login},
+    {.name = "mdtm", .action = h::mdtm, .needs = login},
+    {.name = "list", .action = h::list, .needs = login},
+    {.name = "ls", .action = h::list, .needs = login},
+    {.name = "dir", .action = h::list, .needs = login},
+    {.name = "nlst", .action = h::nlst, .needs = login},
     {.name = "rmd", .action = h::notAvailable},
     {.name = "rmdir", .action = h::notAvailable},
     {.name = "mdele", .action = h::notAvailable},
@@ -62,9 +64,9 @@ constexpr Verb verbs[] = {
 
 }  // namespace
 
-VerbAction findVerb(std::string_view lowerCaseVerb) {
+const Verb* findVerb(std::string_view lowerCaseVerb) {
     for (const Verb& verb : verbs)
-        if (verb.name == lowerCaseVerb) return verb.action;
+        if (verb.name == lowerCaseVerb) return &verb;
     return nullptr;
 }
 

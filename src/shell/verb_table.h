@@ -2,6 +2,8 @@
 #include <string_view>
 #include <vector>
 
+#include "commands/handlers.h"
+
 namespace dorvan {
 
 using VerbAction = bool (*)();
@@ -9,10 +11,11 @@ using VerbAction = bool (*)();
 struct Verb {
     std::string_view name;  // lower case
     VerbAction action;
+    handlers::Needs needs = handlers::Needs::nothing;  // met before the action runs
 };
 
-// The action bound to a lower-case verb, or nullptr.
-VerbAction findVerb(std::string_view lowerCaseVerb);
+// The row of a lower-case verb, or nullptr.
+const Verb* findVerb(std::string_view lowerCaseVerb);
 
 // Every verb and alias, in table order.
 std::vector<std::string_view> verbNames();

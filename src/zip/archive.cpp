@@ -5,9 +5,6 @@
 #include <unordered_map>
 
 #include "platform/paths.h"
-#include "settings/format.h"
-#include "settings/log.h"
-#include "settings/settings.h"
 #include "zip/zip_writer.h"
 
 namespace dorvan {
@@ -57,11 +54,6 @@ bool pack(const std::vector<PlannedMember>& members, const std::string& archiveP
 
 }  // namespace
 
-std::vector<std::string>& uploadList() {
-    static std::vector<std::string> list;
-    return list;
-}
-
 std::string entryNameOf(const std::string& path, const std::string& base) {
     std::string stripped;
     size_t from = 0;
@@ -91,21 +83,27 @@ std::string entryNameOf(const std::string& path, const std::string& base) {
     return name;
 }
 
-bool createArchive(const std::vector<std::string>& files, const std::string& base, const std::string& archivePath) {
+bool createArchive(const std::vector<std::string>& files, const std::string& base, const std::string& archivePath,
+                   std::string* error) {
     std::vector<PlannedMember> members;
-    std::string err;
-    if (planMembers(files, base, members, &err) && pack(members, archivePath, &err)) return true;
-    printMessage(Level::Error, format("createArchive {} failed: {}", archivePath, err));
+    std::string reason;
+    if (planMembers(files, base, members, &reason) && pack(members, archivePath, &reason)) return true;
+    *error = "createArchive " + archivePath + " failed: " + reason;
     return false;
 }
 
-bool makeArchive() {
-    std::string& path = settings().compress;
-    if (!platform::isAbsolutePath(path)) path = dataFolder() + path;
-    if (platform::pathExists(path)) platform::removeFile(path);
-    if (!createArchive(uploadList(), settings().local, path)) return false;
-    auto size = platform::fileSize(path);
-    return platform::isRegularFile(path) && size && *size > 0;
+std::string archivePathFor(const std::string& name, const std::string& dataFolder) {
+    return platform::isAbsolutePath(name) ? name : dataFolder + name;
+}
+
+bool packUpload(const std::vector<std::string>& files, const std::string& base, const std::string& archivePath,
+                std::string* error) {
+    if (platform::pathExists(archivePath)) platform::removeFile(archivePath);
+    if (!createArchive(files, base, archivePath, error)) return false;
+    auto size = platform::fileSize(archivePath);
+    if (platform::isRegularFile(archivePath) && size && *size > 0) return true;
+    *error = "createArchive " + archivePath + " failed: the archive is empty";
+    return false;
 }
 
 }  // namespace dorvan

@@ -5,18 +5,19 @@
 
 namespace dorvan {
 
-// The local files (full paths) the next packing reads, in order.
-std::vector<std::string>& uploadList();
+// Where an upload's archive goes: `name` as is when absolute, else inside dataFolder.
+std::string archivePathFor(const std::string& name, const std::string& dataFolder);
 
-// Resolves `compress` (an absolute path as is, anything else inside the data
-// folder) and stores the result back, replaces any file there with an archive
-// of uploadList() named relative to `local`. True only when a non-empty
-// archive file exists afterwards.
-bool makeArchive();
+// Replaces any file at archivePath with an archive of `files` named relative
+// to `base`. True only when a non-empty archive file exists afterwards.
+bool packUpload(const std::vector<std::string>& files, const std::string& base, const std::string& archivePath,
+                std::string* error);
 
 // Packs `files` into archivePath, one member per entry name (the later file
-// wins). Reports a failure itself and removes the partial archive.
-bool createArchive(const std::vector<std::string>& files, const std::string& base, const std::string& archivePath);
+// wins). On failure *error reads "createArchive <path> failed: <reason>" and
+// no partial archive is left.
+bool createArchive(const std::vector<std::string>& files, const std::string& base, const std::string& archivePath,
+                   std::string* error);
 
 // The member name of `path`: every occurrence of `base` removed (when base is
 // non-empty), then the path made relative and tidy: empty and "." components
