@@ -28,7 +28,7 @@ size_t count(const std::string& text, std::string_view part) {
 
 std::string readFile(const std::string& path) {
     std::string content, error;
-    EXPECT_TRUE(platform::readWholeFile(path, content, error)) << error;
+    EXPECT_TRUE(platform::readWholeFile(path, content, &error)) << error;
     return content;
 }
 

@@ -54,15 +54,16 @@ TEST(SessionEndToEnd, ConnectAndLoginFailures) {
     EXPECT_EQ(consoleLines(r.out), " Host name not specified\n" + help("connect") + " Host name not specified\n" +
                                        help("connect") + " login failure: connect first, please\n");
 
-    // A closed port: no server reply to quote; a command file stops after the failed connect.
+    // A closed port: the reason follows; a command file stops after the failed connect.
     TempDir dir;
     writeFile(dir.file("cmds.txt"), "set --host 127.0.0.1 --port 1\nconnect\nstatus\n");
     r = runDorvan({.args = {"@" + dir.file("cmds.txt")}, .input = "login --username u --password p\nquit\n"});
     EXPECT_EQ(consoleLines(r.out),
-              " Unable to connect to 127.0.0.1 \n \n Unable to connect to 127.0.0.1 \n \n"
+              " Unable to connect to 127.0.0.1 \n Cannot connect to 127.0.0.1 port 1: Connection refused\n"
+              " Unable to connect to 127.0.0.1 \n Cannot connect to 127.0.0.1 port 1: Connection refused\n"
               " login failure: connect first, please\n");
 
-    // A host the library cannot take fails like an unreachable one.
+    // An IPv6 literal is a host like any other.
     r = runDorvan({.input = "connect --host ::1\nquit\n"});
     EXPECT_TRUE(consoleLines(r.out).starts_with(" Unable to connect to ::1 \n")) << r.out;
 

@@ -95,7 +95,7 @@ protected:
 
     std::string readAll(const std::string& path) {
         std::string content, err;
-        EXPECT_TRUE(platform::readWholeFile(path, content, err)) << err;
+        EXPECT_TRUE(platform::readWholeFile(path, content, &err)) << err;
         return content;
     }
 

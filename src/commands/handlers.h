@@ -30,6 +30,7 @@ bool size();
 bool mdtm();
 bool list();
 bool nlst();
+bool rmd();
 // Commands whose handlers are not built yet: they do nothing and fail.
 bool notAvailable();
 

@@ -1,6 +1,5 @@
 #pragma once
 #include <cstdint>
-#include <map>
 #include <string>
 
 namespace dorvan {
@@ -16,8 +15,6 @@ struct FtpFileInfo {
     uint64_t size = unknownSize;
     int64_t modify = unknownTime;  // 100-ns ticks since 0001-01-01
     int64_t create = unknownTime;
-    std::string mime;
-    std::map<std::string, std::string> facts;
 };
 
 }  // namespace dorvan

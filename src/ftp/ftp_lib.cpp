@@ -1,66 +1,59 @@
-// The session over ftplib's control connection.
+// The session over its own control connection.
 //
-// Commands. ftplib buffers what it reads from the control connection, so
-// every reply has to be read by the library itself. Its reply reader
-// `readresp` is private; the build publishes it from a copy of libftp.a as
-// `ftplib_readresp` (cmake/ftplib.cmake). This class writes each command
-// itself (so PASS can be traced masked) and reads the reply with that reader.
-// Each use checks that this is the reader it was built for: the reference is
-// weak, so an ftplib without it makes commands fail with a clear text instead
-// of calling into the void; a reader that returns with nothing in the
-// library's reply buffer while the connection is alive, or with a reply that
-// does not begin with a three-digit code, ends the connection with a clear
-// text too.
+// Replies. Every byte the server sends on the control connection goes through
+// ReplyParser, which bounds each line and each reply. Bytes read past the end
+// of a reply stay in received_ for the next one; before a command is sent,
+// whatever is already waiting is dropped (a reply can only answer the command
+// that caused it). A reply read waits past 1xx replies for the final one, and
+// the whole read, not each piece of it, ends within the limit of setTimeout.
 //
-// Data. Transfers and listings open their data connections here
-// (platform/sockets) instead of through FtpAccess/FtpGet/FtpPut: the data is
-// moved raw, ASCII type is converted by AsciiDecoder/AsciiEncoder, and a
-// transfer succeeds only on the server's final 2xx reply.
+// Data. Transfers and listings open their data connections here: passive
+// mode connects to the control connection's peer whatever address the PASV
+// reply names, active mode accepts a connection from that peer only. The
+// data is moved raw, ASCII type is converted by AsciiDecoder/AsciiEncoder,
+// and a transfer succeeds only on the server's final 2xx reply.
 //
-// Deadlines. Our own socket calls poll with the limit of setTimeout and the
-// abort signal. The library's blocking calls on the control connection
-// (connect, greeting and reply reads, the QUIT write) are held to the same
-// limit by the link-time wrappers of platform/wrapped_sockets. A connection
-// that missed a deadline, or was aborted, is shut down: a late reply could
-// otherwise be taken for the answer to a later command.
+// A connection that missed a deadline, was aborted or got out of step is shut
+// down and stays given up (isOpen false) until the next connect: a late reply
+// could otherwise be taken for the answer to a later command.
 #include "ftp/ftp_lib.h"
 
-#include <ftplib.h>
-
 #include <algorithm>
+#include <chrono>
 #include <climits>
-#include <cstring>
 #include <optional>
 #include <utility>
 
 #include "ftp/ftp_text.h"
 #include "platform/console.h"
 #include "platform/local_file.h"
-#include "platform/wrapped_sockets.h"
-
-extern "C" int ftplib_readresp(char expected, netbuf* control) __attribute__((weak));
 
 namespace dorvan {
 namespace {
 
 using platform::SocketStatus;
+using Clock = std::chrono::steady_clock;
 
-constexpr size_t responseSize = 1024;  // ftplib's reply buffer: longer lines arrive in pieces
+constexpr char asciiType = 'A';
+constexpr char imageType = 'I';
 constexpr size_t dataChunk = 64 * 1024;
+constexpr size_t controlChunk = 4096;
 const std::string notConnected = "Not connected";
-const std::string readerMissing = "Commands cannot be sent: the linked ftplib does not provide its reply reader";
-const std::string readerBroken = "Commands cannot be sent: the reply reader of the linked ftplib delivered no reply";
 
-std::mutex& debugLock() {
-    static std::mutex lock;
-    return lock;
+std::atomic<int>& debugLevel() {
+    static std::atomic<int> level{0};
+    return level;
 }
 
-void trace(std::string_view command) {
-    if (ftplib_debug > 2) platform::consoleWriteError(std::string(command) + "\n");
+void traceCommand(std::string_view command) {
+    if (debugLevel() > 2) platform::consoleWriteError(std::string(command) + "\n");
 }
 
-bool validType(char type) { return type == FTPLIB_ASCII || type == FTPLIB_IMAGE; }
+void traceReply(std::string_view line) {
+    if (debugLevel() > 1) platform::consoleWriteError(line);
+}
+
+bool validType(char type) { return type == asciiType || type == imageType; }
 
 std::string invalidType(char type) { return std::string("Invalid transfer type '") + type + "'"; }
 
@@ -68,52 +61,41 @@ std::string withPath(const char* verb, const std::string& path) {
     return path.empty() ? std::string(verb) : std::string(verb) + " " + path;
 }
 
-bool isReplyCode(const char* text) {
-    auto digit = [](char c) { return c >= '0' && c <= '9'; };
-    return digit(text[0]) && digit(text[1]) && digit(text[2]);
+int remainingMs(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(std::min<int64_t>(left, INT_MAX)) : 0;
 }
 
 }  // namespace
 
 // Holds the session lock for one operation. The outermost one also starts a
-// fresh account of failure and guards the library's waits on the control
-// socket.
+// fresh account of failure.
 class FtpLib::Operation {
 public:
     explicit Operation(FtpLib& session) : session_(session), hold_(session.lock_) {
         if (session_.depth_++ > 0) return;
         session_.note_.clear();
-        if (session_.control_) FtpLastResponse(session_.control_)[0] = '\0';
-        if (session_.controlFd_ >= 0) {
-            guard_.emplace(session_.controlFd_, session_.limit());
-            session_.guard_ = &*guard_;
-        }
+        session_.reply_.clear();
     }
-    ~Operation() {
-        if (--session_.depth_ == 0) session_.guard_ = nullptr;
-    }
+    ~Operation() { --session_.depth_; }
     Operation(const Operation&) = delete;
     Operation& operator=(const Operation&) = delete;
 
 private:
     FtpLib& session_;
     std::lock_guard<std::recursive_mutex> hold_;
-    std::optional<platform::GuardedSocket> guard_;
 };
 
-FtpLib::FtpLib() { FtpInit(); }
+FtpLib::FtpLib() = default;
 
-FtpLib::~FtpLib() { close(); }
+FtpLib::~FtpLib() { platform::closeSocket(controlFd_); }
 
 void FtpLib::setTimeout(int seconds) {
     std::lock_guard<std::recursive_mutex> hold(lock_);
     timeoutSeconds_ = seconds;
 }
 
-void FtpLib::setDebugLevel(int level) {
-    std::lock_guard<std::mutex> hold(debugLock());
-    ftplib_debug = level;
-}
+void FtpLib::setDebugLevel(int level) { debugLevel() = level; }
 
 platform::WaitLimit FtpLib::limit() const {
     int seconds = timeoutSeconds_ > 0 ? std::min(timeoutSeconds_, INT_MAX / 1000) : 60;
@@ -125,14 +107,10 @@ bool FtpLib::fail(std::string note) {
     return false;
 }
 
-std::string FtpLib::reply() const {
-    const char* response = control_ ? FtpLastResponse(control_) : nullptr;
-    return response ? std::string(trimLineEnd(response)) : std::string();
-}
-
 // The control connection is out of step or gone: nothing more is read from it.
 bool FtpLib::lose(const platform::IoOutcome& outcome, std::string_view during) {
     platform::shutdownSocket(controlFd_);
+    lost_ = true;
     if (outcome.status == SocketStatus::aborted) return fail("Aborted");
     if (outcome.status == SocketStatus::timedOut)
         return fail("Timeout: nothing happened for " + std::to_string(limit().timeoutMs / 1000) + " seconds while " +
@@ -140,13 +118,24 @@ bool FtpLib::lose(const platform::IoOutcome& outcome, std::string_view during) {
     return fail("Connection to the server lost while " + std::string(during) + ": " + outcome.text());
 }
 
+void FtpLib::discardWaitingReplies() {
+    char buffer[controlChunk];
+    for (;;) {
+        if (!received_.empty()) traceReply(received_);
+        received_.clear();
+        platform::IoOutcome got = platform::receiveSome(controlFd_, buffer, sizeof buffer, {0, -1});
+        if (!got.ok()) return;  // nothing waiting; a closed connection shows when the command is sent
+        received_.assign(buffer, got.count);
+    }
+}
+
 bool FtpLib::command(std::string_view text, char expected, std::string_view shown) {
-    if (!control_) return fail(notConnected);
-    if (!ftplib_readresp) return fail(readerMissing);
+    if (controlFd_ < 0) return fail(notConnected);
     if (aborted_) return lose({SocketStatus::aborted}, "sending a command");
     if (text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
         return fail("Refused to send a command containing a line break");
-    trace(shown.empty() ? text : shown);
+    if (!lost_) discardWaitingReplies();
+    traceCommand(shown.empty() ? text : shown);
     std::string line(text);
     line += "\r\n";
     platform::IoOutcome sent = platform::sendAll(controlFd_, line.data(), line.size(), limit());
@@ -154,63 +143,78 @@ bool FtpLib::command(std::string_view text, char expected, std::string_view show
     return readReply(expected);
 }
 
-bool FtpLib::readReply(char expected) {
-    char* response = FtpLastResponse(control_);
-    response[0] = '\0';
-    bool matched = ftplib_readresp(expected, control_) == 1;
-    // A reply line longer than the library's buffer arrives in pieces; the
-    // rest is read now, so it is never taken for the next reply.
-    auto cut = [response] {
-        size_t length = std::strlen(response);
-        return length == responseSize - 1 && response[length - 1] != '\n';
-    };
-    if (cut()) {
-        std::string first = response;
-        for (int piece = 0; piece < 64 && cut(); ++piece) {
-            response[0] = '\0';
-            ftplib_readresp(' ', control_);
-        }
-        if (cut()) return lose({SocketStatus::failed, 0, EMSGSIZE}, "reading a reply");
-        std::memcpy(response, first.c_str(), first.size() + 1);
-    }
-    if (response[0] != '\0') {
-        if (isReplyCode(response)) return matched;
-        platform::shutdownSocket(controlFd_);
-        return fail("Unexpected reply from the server: " + reply());
-    }
-    SocketStatus failure = guard_ ? guard_->failure() : SocketStatus::ok;
-    if (failure != SocketStatus::ok) return lose({failure}, "waiting for a reply");
-    if (platform::connectionGone(controlFd_)) return lose({SocketStatus::closed}, "waiting for a reply");
-    // The connection is fine, yet the reader delivered nothing: not the ftplib it was built for.
-    platform::shutdownSocket(controlFd_);
-    return fail(readerBroken);
+bool FtpLib::readReply(char expected, std::string_view during) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(limit().timeoutMs);
+    do {
+        if (!readOneReply(deadline, during)) return false;
+    } while (reply_[0] == '1' && expected != '1');  // preliminary: the final reply follows
+    return reply_[0] == expected;
 }
 
-// A failed connect leaves no server reply to quote, so lastResponse is empty
-// then; at debug levels ftplib's own diagnostics name the cause.
+bool FtpLib::readOneReply(Clock::time_point deadline, std::string_view during) {
+    parser_.reset();
+    char buffer[controlChunk];
+    for (;;) {
+        size_t used = 0;
+        while (used < received_.size() && !parser_.finished()) {
+            used += parser_.feed(std::string_view(received_).substr(used));
+            if (parser_.state() != ReplyParser::State::partial) traceReply(parser_.rawLine());
+        }
+        received_.erase(0, used);
+        if (parser_.finished()) break;
+        platform::IoOutcome got =
+            platform::receiveSome(controlFd_, buffer, sizeof buffer, {remainingMs(deadline), abortSignal_.fd()});
+        if (!got.ok()) return lose(got, during);
+        received_.assign(buffer, got.count);
+    }
+    if (parser_.state() == ReplyParser::State::complete) {
+        reply_ = parser_.line();
+        return true;
+    }
+    platform::shutdownSocket(controlFd_);
+    lost_ = true;
+    if (parser_.state() == ReplyParser::State::tooLong)
+        return fail("Reply from the server too long (a line over " + std::to_string(ReplyParser::lineCap) +
+                    " bytes or a reply over " + std::to_string(ReplyParser::replyCap) + " bytes)");
+    return fail("Unexpected reply from the server: " + std::string(parser_.line().substr(0, 200)));
+}
+
 bool FtpLib::connect(const std::string& host, int port) {
     Operation op(*this);
     close();
     aborted_ = false;
     abortSignal_.clear();
-    // ftplib takes IPv4 only and would split "::1" at its first colon.
-    if (host.empty() || host.find(':') != std::string::npos || port < 1 || port > 65535) return false;
-    std::string address = host + ":" + std::to_string(port);
-    platform::GuardedSocket guard(-1, limit());
-    platform::GuardedSocket* outer = std::exchange(guard_, &guard);
-    netbuf* control = nullptr;
-    bool connected = FtpConnect(address.c_str(), &control) == 1 && control;
-    guard_ = outer;
-    if (!connected) return false;
-    control_ = control;
-    controlFd_ = guard.fd();
-    return true;
+    if (port < 1 || port > 65535)
+        return fail("Invalid port " + std::to_string(port) + ": a port is a number from 1 to 65535");
+    std::vector<platform::SocketAddress> addresses;
+    std::string error;
+    if (host.empty()) return fail("No host name");
+    if (!platform::resolveHost(host, static_cast<uint16_t>(port), addresses, &error))
+        return fail("Cannot find the host " + host + ": " + error);
+    platform::IoOutcome outcome;
+    int fd = -1;
+    for (const platform::SocketAddress& address : addresses) {
+        fd = platform::connectTcp(address, limit(), outcome);
+        if (fd >= 0 || outcome.status == SocketStatus::aborted || outcome.status == SocketStatus::timedOut) break;
+    }
+    if (fd < 0) {
+        if (outcome.status == SocketStatus::aborted) return fail("Aborted");
+        if (outcome.status == SocketStatus::timedOut)
+            return fail("Timeout: no connection to " + host + " within " + std::to_string(limit().timeoutMs / 1000) +
+                        " seconds");
+        return fail("Cannot connect to " + host + " port " + std::to_string(port) + ": " + outcome.text());
+    }
+    controlFd_ = fd;
+    platform::peerAddress(fd, peer_);
+    if (readReply('2', "waiting for the greeting")) return true;
+    close();  // refused (such as 421) or no greeting: lastResponse says which
+    return false;
 }
 
 bool FtpLib::login(const std::string& user, const std::string& password) {
     Operation op(*this);
     if (!command("USER " + user, '3')) {
-        if (!note_.empty() || reply().empty() || reply()[0] != '2') return false;  // 2xx: no password needed
+        if (!note_.empty() || reply_.empty() || reply_[0] != '2') return false;  // 2xx: no password needed
     } else if (!command("PASS " + password, '2', "PASS ****")) {
         return false;
     }
@@ -222,29 +226,53 @@ bool FtpLib::login(const std::string& user, const std::string& password) {
 
 bool FtpLib::setActive() {
     Operation op(*this);
-    if (!control_) return fail(notConnected);
+    if (controlFd_ < 0) return fail(notConnected);
     passive_ = false;
     return true;
 }
 
 bool FtpLib::setPassive() {
     Operation op(*this);
-    if (!control_) return fail(notConnected);
+    if (controlFd_ < 0) return fail(notConnected);
     passive_ = true;
+    return true;
+}
+
+bool FtpLib::setType(char type) {
+    if (type_ == type && !lost_) return true;
+    type_ = 0;
+    if (!command(std::string("TYPE ") + type, '2')) return false;
+    type_ = type;
+    return true;
+}
+
+// Passive mode: the data connection goes to the control connection's peer,
+// with the port from the reply; an address the reply names is ignored.
+bool FtpLib::openPassive(int& dataFd) {
+    std::optional<uint16_t> port;
+    if (peer_.isIpv6()) {
+        if (!command("EPSV", '2')) return false;
+        port = parseExtendedPassiveReply(reply_);
+        if (!port) return fail("Unexpected reply to EPSV: " + reply_);
+    } else {
+        if (!command("PASV", '2')) return false;
+        std::optional<platform::Ipv4Endpoint> endpoint = parsePassiveReply(reply_);
+        if (!endpoint || endpoint->port == 0) return fail("Unexpected reply to PASV: " + reply_);
+        port = endpoint->port;
+    }
+    platform::IoOutcome outcome;
+    dataFd = platform::connectTcp(peer_.withPort(*port), limit(), outcome);
+    if (dataFd < 0 && outcome.status == SocketStatus::aborted) return lose(outcome, "opening the data connection");
+    if (dataFd < 0) return fail("Cannot open the data connection: " + outcome.text());
     return true;
 }
 
 bool FtpLib::openData(const std::string& command, char type, int& dataFd) {
     dataFd = -1;
-    if (!this->command(std::string("TYPE ") + type, '2')) return false;
-    platform::IoOutcome outcome;
+    if (!setType(type)) return false;
     if (passive_) {
-        if (!this->command("PASV", '2')) return false;
-        std::optional<platform::Ipv4Endpoint> endpoint = parsePassiveReply(reply());
-        if (!endpoint) return fail("Unexpected reply to PASV: " + reply());
-        int fd = platform::connectTcp(*endpoint, limit(), outcome);
-        if (fd < 0 && outcome.status == SocketStatus::aborted) return lose(outcome, "opening the data connection");
-        if (fd < 0) return fail("Cannot open the data connection: " + outcome.text());
+        int fd;
+        if (!openPassive(fd)) return false;
         if (!this->command(command, '1')) {
             platform::closeSocket(fd);
             return false;
@@ -252,15 +280,25 @@ bool FtpLib::openData(const std::string& command, char type, int& dataFd) {
         dataFd = fd;
         return true;
     }
-    platform::Ipv4Endpoint bound;
+    platform::IoOutcome outcome;
+    platform::SocketAddress bound;
     int listener = platform::listenBeside(controlFd_, bound, outcome);
     if (listener < 0) return fail("Cannot open the data connection: " + outcome.text());
-    if (this->command(portCommand(bound), '2') && this->command(command, '1')) {
-        dataFd = platform::acceptWithin(listener, controlFd_, limit(), outcome);
-        if (dataFd < 0 && outcome.status == SocketStatus::otherReady)
-            readReply('2');  // the server's reason, such as 425
-        else if (dataFd < 0)
-            lose(outcome, "waiting for the data connection");
+    std::optional<platform::Ipv4Endpoint> ipv4 = bound.ipv4();
+    std::string announce = ipv4 ? portCommand(*ipv4) : eprtCommand(bound.hostText(), true, bound.port());
+    if (this->command(announce, '2') && this->command(command, '1')) {
+        // A reply that came with the 1xx is either the server's reason (such
+        // as 425) or, for a small transfer, already its end (226).
+        bool finalReplyWaiting = !received_.empty();
+        if (finalReplyWaiting && received_[0] != '2') {
+            readReply('2');
+        } else {
+            dataFd = platform::acceptFrom(listener, peer_, finalReplyWaiting ? -1 : controlFd_, limit(), outcome);
+            if (dataFd < 0 && outcome.status == SocketStatus::otherReady)
+                readReply('2');  // the server's reason, such as 425
+            else if (dataFd < 0)
+                lose(outcome, "waiting for the data connection");
+        }
     }
     platform::closeSocket(listener);
     return dataFd >= 0;
@@ -280,12 +318,14 @@ bool FtpLib::finishData(int dataFd, const platform::IoOutcome& moved, bool local
     return confirmed;
 }
 
-bool FtpLib::download(const std::string& command, char type, const Consumer& consume) {
+bool FtpLib::download(const std::string& command, char type, const Consumer& consume, uint64_t expectedSize) {
     int fd;
     if (!openData(command, type, fd)) return false;
+    if (expectedSize == unknownSize) expectedSize = parseAnnouncedSize(reply_).value_or(unknownSize);
     std::vector<char> buffer(dataChunk);
     platform::IoOutcome moved;
     bool localFailure = false;
+    uint64_t received = 0;
     for (;;) {
         moved = platform::receiveSome(fd, buffer.data(), buffer.size(), limit());
         if (moved.status == SocketStatus::closed) {
@@ -293,12 +333,18 @@ bool FtpLib::download(const std::string& command, char type, const Consumer& con
             break;
         }
         if (!moved.ok()) break;
+        received += moved.count;
         if (!consume(std::string_view(buffer.data(), moved.count))) {
             localFailure = true;
             break;
         }
     }
-    return finishData(fd, moved, localFailure);
+    if (!finishData(fd, moved, localFailure)) return false;
+    // The data connection closed early, whatever the server then says.
+    if (expectedSize != unknownSize && received < expectedSize)
+        return fail("Download incomplete: " + std::to_string(received) + " of " + std::to_string(expectedSize) +
+                    " bytes received");
+    return true;
 }
 
 bool FtpLib::upload(const std::string& command, char type, const Producer& produce) {
@@ -320,32 +366,37 @@ bool FtpLib::upload(const std::string& command, char type, const Producer& produ
     return finishData(fd, moved, localFailure);
 }
 
-bool FtpLib::downloadToFile(const std::string& localPath, const std::string& command, char type) {
+bool FtpLib::downloadToFile(const std::string& localPath, const std::string& command, char type,
+                            uint64_t expectedSize) {
     if (!validType(type)) return fail(invalidType(type));
-    if (!control_) return fail(notConnected);
+    if (controlFd_ < 0) return fail(notConnected);
     platform::ReplacingFileWriter file;
-    if (!file.open(localPath)) return fail(file.error());
-    auto write = [&](std::string_view data) { return file.write(data) || fail(file.error()); };
+    std::string error;
+    if (!file.open(localPath, &error)) return fail(error);
+    auto write = [&](std::string_view data) { return file.write(data, &error) || fail(error); };
     AsciiDecoder decoder;
     std::string text;
-    bool ok = download(command, type, [&](std::string_view data) {
-        if (type == FTPLIB_IMAGE) return write(data);
-        text.clear();
-        decoder.decode(data, text);
-        return write(text);
-    });
-    if (ok && type == FTPLIB_ASCII) {
+    bool ok = download(
+        command, type,
+        [&](std::string_view data) {
+            if (type == imageType) return write(data);
+            text.clear();
+            decoder.decode(data, text);
+            return write(text);
+        },
+        expectedSize);
+    if (ok && type == asciiType) {
         text.clear();
         decoder.finish(text);
         ok = write(text);
     }
-    return ok && (file.commit() || fail(file.error()));
+    return ok && (file.commit(&error) || fail(error));
 }
 
 bool FtpLib::downloadToConsole(const std::string& command) {
     AsciiDecoder decoder;
     std::string pending;
-    bool ok = download(command, FTPLIB_ASCII, [&](std::string_view data) {
+    bool ok = download(command, asciiType, [&](std::string_view data) {
         decoder.decode(data, pending);
         size_t end = pending.rfind('\n');
         if (end != std::string::npos) {
@@ -362,16 +413,17 @@ bool FtpLib::downloadToConsole(const std::string& command) {
 bool FtpLib::put(const std::string& localPath, const std::string& remotePath, char mode) {
     Operation op(*this);
     if (!validType(mode)) return fail(invalidType(mode));
-    if (!control_) return fail(notConnected);
+    if (controlFd_ < 0) return fail(notConnected);
     platform::FileReader file;
-    if (!file.open(localPath)) return fail(file.error());
+    std::string error;
+    if (!file.open(localPath, &error)) return fail("cannot open " + error);
     AsciiEncoder encoder;
     std::vector<char> buffer(dataChunk);
     return upload("STOR " + remotePath, mode, [&](std::string& chunk) {
-        long n = file.read(buffer.data(), buffer.size());
-        if (n < 0) return fail(file.error());
+        long n = file.read(buffer.data(), buffer.size(), &error);
+        if (n < 0) return fail("cannot read " + error);
         std::string_view data(buffer.data(), static_cast<size_t>(n));
-        if (mode == FTPLIB_ASCII)
+        if (mode == asciiType)
             encoder.encode(data, chunk);
         else
             chunk.assign(data);
@@ -379,17 +431,17 @@ bool FtpLib::put(const std::string& localPath, const std::string& remotePath, ch
     });
 }
 
-bool FtpLib::get(const std::string& localPath, const std::string& remotePath, char mode) {
+bool FtpLib::get(const std::string& localPath, const std::string& remotePath, char mode, uint64_t expectedSize) {
     Operation op(*this);
-    return downloadToFile(localPath, "RETR " + remotePath, mode);
+    return downloadToFile(localPath, "RETR " + remotePath, mode, expectedSize);
 }
 
 bool FtpLib::size(const std::string& remotePath, uint64_t& size, char mode) {
     Operation op(*this);
     if (!validType(mode)) return fail(invalidType(mode));
-    if (!command(std::string("TYPE ") + mode, '2') || !command("SIZE " + remotePath, '2')) return false;
-    std::optional<uint64_t> value = parseSizeReply(reply());
-    if (!value) return fail("Unexpected reply to SIZE: " + reply());
+    if (!setType(mode) || !command("SIZE " + remotePath, '2')) return false;
+    std::optional<uint64_t> value = parseSizeReply(reply_);
+    if (!value) return fail("Unexpected reply to SIZE: " + reply_);
     size = *value;
     return true;
 }
@@ -398,7 +450,7 @@ bool FtpLib::modDate(const std::string& remotePath, std::string& date) {
     Operation op(*this);
     date.clear();
     if (!command("MDTM " + remotePath, '2')) return false;
-    date = replyText(reply());
+    date = replyText(reply_);
     return true;
 }
 
@@ -419,7 +471,7 @@ bool FtpLib::sysType(std::string& type) {
     Operation op(*this);
     type.clear();
     if (!command("SYST", '2')) return false;
-    type = replyWord(reply());
+    type = replyWord(reply_);
     return true;
 }
 
@@ -449,7 +501,7 @@ bool FtpLib::pwd(std::string& folder) {
     Operation op(*this);
     folder.clear();
     if (!command("PWD", '2')) return false;
-    std::optional<std::string> path = parseQuotedPath(reply());
+    std::optional<std::string> path = parseQuotedPath(reply_);
     if (!path) return false;  // lastResponse shows the reply without a quoted folder
     folder = *path;
     return true;
@@ -465,7 +517,8 @@ std::string FtpLib::pwd() {
 bool FtpLib::listingText(const char* verb, const std::string& localPath, const std::string& remotePath) {
     Operation op(*this);
     std::string command = withPath(verb, remotePath);
-    return localPath.empty() ? downloadToConsole(command) : downloadToFile(localPath, command, FTPLIB_ASCII);
+    return localPath.empty() ? downloadToConsole(command)
+                             : downloadToFile(localPath, command, asciiType, unknownSize);
 }
 
 bool FtpLib::nlst(const std::string& localPath, const std::string& remotePath) {
@@ -486,7 +539,7 @@ bool FtpLib::list(const std::string& remotePath, std::vector<FtpFileInfo>& entri
         FtpFileInfo info = parseLine(line, systemType_);
         if (!info.name.empty()) entries.push_back(std::move(info));
     };
-    bool ok = download(withPath("LIST", remotePath), FTPLIB_ASCII, [&](std::string_view data) {
+    bool ok = download(withPath("LIST", remotePath), asciiType, [&](std::string_view data) {
         text.clear();
         decoder.decode(data, text);
         cutter.feed(text, add);
@@ -507,7 +560,7 @@ bool FtpLib::rename(const std::string& from, const std::string& to) {
 
 std::string FtpLib::lastResponse() {
     std::lock_guard<std::recursive_mutex> hold(lock_);
-    return note_.empty() ? reply() : note_;
+    return note_.empty() ? reply_ : note_;
 }
 
 bool FtpLib::sendCmd(const std::string& command, char expected) {
@@ -523,29 +576,28 @@ bool FtpLib::utf8On() { return sendCmd("OPTS UTF8 ON", '2'); }
 
 void FtpLib::quit() {
     Operation op(*this);
-    if (!control_) return;
-    command("QUIT", '2');
+    if (controlFd_ < 0) return;
+    if (!lost_) command("QUIT", '2');
     close();
 }
 
+// Leaves note_ and reply_ alone: a failed connect reports through them.
 void FtpLib::close() {
-    Operation op(*this);
-    if (!control_) return;
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    if (controlFd_ < 0) return;
     platform::shutdownSocket(controlFd_);
-    {
-        // FtpQuit is ftplib's only call that frees a connection together with
-        // its buffer (FtpClose leaves the buffer behind). On the shut-down
-        // socket its QUIT is never sent; its trace, which would show one, is
-        // silenced meanwhile.
-        std::lock_guard<std::mutex> hold(debugLock());
-        int level = ftplib_debug;
-        ftplib_debug = 0;
-        FtpQuit(control_);
-        ftplib_debug = level;
-    }
-    control_ = nullptr;
+    platform::closeSocket(controlFd_);
     controlFd_ = -1;
+    peer_ = {};
+    lost_ = false;
+    received_.clear();
     systemType_.clear();
+    type_ = 0;
+}
+
+bool FtpLib::isOpen() {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    return controlFd_ >= 0 && !lost_;
 }
 
 void FtpLib::abort() {

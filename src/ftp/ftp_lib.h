@@ -1,9 +1,10 @@
 #pragma once
-// The one FTP session object: a control connection of ftplib behind a
-// re-entrant lock. Every operation returns true only when the server's final
-// reply says so; none throws for an FTP failure and none blocks past the
-// deadline set with setTimeout. This is the only code that includes ftplib.h.
+// The one FTP session object: a control connection behind a re-entrant lock.
+// Every operation returns true only when the server's final reply says so;
+// none throws for an FTP failure and none blocks past the deadline set with
+// setTimeout.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -12,58 +13,57 @@
 #include <vector>
 
 #include "ftp/ftp_file_info.h"
+#include "ftp/reply_parser.h"
 #include "platform/sockets.h"
-
-struct NetBuf;
-
-namespace dorvan::platform {
-class GuardedSocket;
-}
 
 namespace dorvan {
 
 class FtpLib {
 public:
     FtpLib();
-    virtual ~FtpLib();
+    ~FtpLib();
     FtpLib(const FtpLib&) = delete;
     FtpLib& operator=(const FtpLib&) = delete;
 
-    // Seconds any single wait (connect, greeting, reply, data) may take; <= 0 means 60.
+    // Seconds a wait may take (connecting, a whole reply, each read or write of data); <= 0 means 60.
     void setTimeout(int seconds);
     // 2 traces replies on stderr, 3 also commands (PASS shown as "PASS ****").
     static void setDebugLevel(int level);
 
-    virtual bool connect(const std::string& host, int port);
-    virtual bool login(const std::string& user, const std::string& password);
-    virtual bool setActive();
-    virtual bool setPassive();
+    bool connect(const std::string& host, int port);
+    bool login(const std::string& user, const std::string& password);
+    bool setActive();
+    bool setPassive();
     // mode is 'I' (image) or 'A' (ASCII). get writes a temporary file beside
-    // localPath and renames it into place only after the server confirmed.
-    virtual bool put(const std::string& localPath, const std::string& remotePath, char mode);
-    virtual bool get(const std::string& localPath, const std::string& remotePath, char mode);
-    virtual bool size(const std::string& remotePath, uint64_t& size, char mode);
-    virtual bool modDate(const std::string& remotePath, std::string& date);
-    virtual bool mkdir(const std::string& remotePath);
-    virtual bool sysType(std::string& type);
-    virtual bool isWindows();
-    virtual bool chdir(const std::string& remotePath);
-    virtual bool cdup();
-    virtual bool deleteFile(const std::string& remotePath);
-    virtual bool rmdir(const std::string& remotePath);
-    virtual bool pwd(std::string& folder);
-    virtual std::string pwd();
+    // localPath and renames it into place only after the server confirmed and
+    // at least the expected size (or the size the server announced) arrived.
+    bool put(const std::string& localPath, const std::string& remotePath, char mode);
+    bool get(const std::string& localPath, const std::string& remotePath, char mode,
+             uint64_t expectedSize = unknownSize);
+    bool size(const std::string& remotePath, uint64_t& size, char mode);
+    bool modDate(const std::string& remotePath, std::string& date);
+    bool mkdir(const std::string& remotePath);
+    bool sysType(std::string& type);
+    bool isWindows();
+    bool chdir(const std::string& remotePath);
+    bool cdup();
+    bool deleteFile(const std::string& remotePath);
+    bool rmdir(const std::string& remotePath);
+    bool pwd(std::string& folder);
+    std::string pwd();
     // An empty localPath writes the listing text to the console (stdout).
-    virtual bool nlst(const std::string& localPath, const std::string& remotePath);
-    virtual bool listToFile(const std::string& localPath, const std::string& remotePath);
-    virtual bool list(const std::string& remotePath, std::vector<FtpFileInfo>& entries);
-    virtual bool rename(const std::string& from, const std::string& to);
-    virtual std::string lastResponse();
-    virtual bool sendCmd(const std::string& command, char expected);
-    virtual bool sendCmd(const char* command, char expected);
-    virtual bool utf8On();
-    virtual void quit();
-    virtual void close();
+    bool nlst(const std::string& localPath, const std::string& remotePath);
+    bool listToFile(const std::string& localPath, const std::string& remotePath);
+    bool list(const std::string& remotePath, std::vector<FtpFileInfo>& entries);
+    bool rename(const std::string& from, const std::string& to);
+    std::string lastResponse();
+    bool sendCmd(const std::string& command, char expected);
+    bool sendCmd(const char* command, char expected);
+    bool utf8On();
+    void quit();
+    void close();
+    // False once the control connection is closed or was given up (timeout, abort, lost).
+    bool isOpen();
 
     // From another thread: makes a blocked operation fail at once, and every
     // later wait until the next connect; the connection is given up.
@@ -76,29 +76,38 @@ private:
 
     platform::WaitLimit limit() const;
     bool fail(std::string note);
-    std::string reply() const;
     bool command(std::string_view text, char expected, std::string_view shown = {});
-    bool readReply(char expected);
+    // Reads replies up to the first that is not 1xx (or the first one when
+    // expected is '1'); the whole read ends within the limit.
+    bool readReply(char expected, std::string_view during = "waiting for a reply");
+    bool readOneReply(std::chrono::steady_clock::time_point deadline, std::string_view during);
+    void discardWaitingReplies();
     bool lose(const platform::IoOutcome& outcome, std::string_view during);
+    bool setType(char type);
     bool openData(const std::string& command, char type, int& dataFd);
+    bool openPassive(int& dataFd);
     bool finishData(int dataFd, const platform::IoOutcome& moved, bool localFailure);
-    bool download(const std::string& command, char type, const Consumer& consume);
+    bool download(const std::string& command, char type, const Consumer& consume, uint64_t expectedSize = unknownSize);
     bool upload(const std::string& command, char type, const Producer& produce);
-    bool downloadToFile(const std::string& localPath, const std::string& command, char type);
+    bool downloadToFile(const std::string& localPath, const std::string& command, char type, uint64_t expectedSize);
     bool downloadToConsole(const std::string& command);
     // A listing's text (LIST or NLST) to a file, or to the console when localPath is empty.
     bool listingText(const char* verb, const std::string& localPath, const std::string& remotePath);
 
-    std::recursive_mutex lock_;
-    NetBuf* control_ = nullptr;
+    std::recursive_mutex lock_;  // held by every operation but isWindows; guards all below
+    int controlFd_ = -1;
+    platform::SocketAddress peer_;  // the server's address on the control connection
+    bool lost_ = false;             // the control connection was given up; it stays so until close
+    std::string received_;          // control bytes read past the last reply
+    ReplyParser parser_;
+    std::string reply_;  // the last line of the last reply, without its line end
     std::string systemType_;
+    char type_ = 0;  // the transfer type the server was last set to; 0 when unknown
     int timeoutSeconds_ = 60;
     std::atomic<bool> aborted_{false};
-    int controlFd_ = -1;
     bool passive_ = true;
     std::string note_;  // our own account of a failure; lastResponse prefers it to the server's reply
     int depth_ = 0;     // nesting of operations on the lock-holding thread
-    platform::GuardedSocket* guard_ = nullptr;
     platform::AbortSignal abortSignal_;
 };
 

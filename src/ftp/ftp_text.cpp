@@ -77,6 +77,40 @@ std::string portCommand(const platform::Ipv4Endpoint& endpoint) {
     return command + std::to_string(endpoint.port / 256) + ',' + std::to_string(endpoint.port % 256);
 }
 
+std::optional<uint16_t> parseExtendedPassiveReply(std::string_view reply) {
+    std::string_view rest = afterCode(reply);
+    size_t open = rest.find('(');
+    if (open == std::string_view::npos || rest.size() - open < 5) return std::nullopt;
+    // (<d><d><d>port<d>) with one delimiter character repeated
+    rest.remove_prefix(open + 1);
+    char delimiter = rest[0];
+    if (isDigit(delimiter) || rest[1] != delimiter || rest[2] != delimiter) return std::nullopt;
+    rest.remove_prefix(3);
+    unsigned port = 0;
+    auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), port);
+    if (error != std::errc() || port == 0 || port > 65535) return std::nullopt;
+    rest.remove_prefix(static_cast<size_t>(end - rest.data()));
+    if (rest.size() < 2 || rest[0] != delimiter || rest[1] != ')') return std::nullopt;
+    return static_cast<uint16_t>(port);
+}
+
+std::string eprtCommand(const std::string& host, bool ipv6, uint16_t port) {
+    return std::string("EPRT |") + (ipv6 ? "2" : "1") + "|" + host + "|" + std::to_string(port) + "|";
+}
+
+std::optional<uint64_t> parseAnnouncedSize(std::string_view reply) {
+    reply = trimLineEnd(reply);
+    size_t close = reply.rfind(" bytes)");
+    if (close == std::string_view::npos) return std::nullopt;
+    size_t open = reply.rfind('(', close);
+    if (open == std::string_view::npos) return std::nullopt;
+    std::string_view digits = reply.substr(open + 1, close - open - 1);
+    uint64_t value = 0;
+    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+    return value;
+}
+
 std::optional<uint64_t> parseSizeReply(std::string_view reply) {
     std::string_view digits = afterCode(reply);
     uint64_t value = 0;

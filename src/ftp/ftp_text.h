@@ -64,6 +64,12 @@ std::string_view trimLineEnd(std::string_view text);
 // "227 Entering Passive Mode (h1,h2,h3,h4,p1,p2)" -> the data endpoint.
 std::optional<platform::Ipv4Endpoint> parsePassiveReply(std::string_view reply);
 std::string portCommand(const platform::Ipv4Endpoint& endpoint);
+// "229 Entering Extended Passive Mode (|||6446|)" -> 6446.
+std::optional<uint16_t> parseExtendedPassiveReply(std::string_view reply);
+// "EPRT |2|::1|6446|" (IPv6) or "EPRT |1|127.0.0.1|6446|".
+std::string eprtCommand(const std::string& host, bool ipv6, uint16_t port);
+// The size a transfer reply announces: "150 Opening BINARY mode data connection for f (1234 bytes)" -> 1234.
+std::optional<uint64_t> parseAnnouncedSize(std::string_view reply);
 // "213 5368709120" -> 5368709120 (any unsigned 64-bit value).
 std::optional<uint64_t> parseSizeReply(std::string_view reply);
 // "257 "/a ""b""" is current" -> /a "b"

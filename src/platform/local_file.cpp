@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/paths.h"
+
 namespace dorvan::platform {
 namespace {
 
@@ -35,7 +37,7 @@ FileReader::~FileReader() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-bool FileReader::open(const std::string& path) {
+bool FileReader::open(const std::string& path, std::string* error) {
     path_ = path;
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st;
@@ -44,25 +46,48 @@ bool FileReader::open(const std::string& path) {
         fd_ = -1;
         errno = EISDIR;
     }
-    if (fd_ < 0) error_ = "cannot open " + path + ": " + std::strerror(errno);
+    if (fd_ < 0) *error = path + ": " + std::strerror(errno);
     return fd_ >= 0;
 }
 
-long FileReader::read(char* buffer, size_t size) {
+long FileReader::read(char* buffer, size_t size, std::string* error) {
     for (;;) {
         ssize_t n = ::read(fd_, buffer, size);
         if (n >= 0) return static_cast<long>(n);
         if (errno != EINTR) {
-            error_ = "cannot read " + path_ + ": " + std::strerror(errno);
+            *error = path_ + ": " + std::strerror(errno);
             return -1;
         }
     }
 }
 
+namespace {
+
+struct stat factsOf(int fd) {
+    struct stat st {};
+    ::fstat(fd, &st);
+    return st;
+}
+
+}  // namespace
+
+bool FileReader::isRegular() const { return S_ISREG(factsOf(fd_).st_mode); }
+
+uint64_t FileReader::size() const { return static_cast<uint64_t>(factsOf(fd_).st_size); }
+
+int64_t FileReader::modifiedUnixSeconds() const { return static_cast<int64_t>(factsOf(fd_).st_mtime); }
+
+bool FileReader::isSameFileAs(const std::string& path) const {
+    struct stat other;
+    if (::stat(path.c_str(), &other) != 0) return false;
+    struct stat own = factsOf(fd_);
+    return own.st_dev == other.st_dev && own.st_ino == other.st_ino;
+}
+
 ReplacingFileWriter::~ReplacingFileWriter() { discard(); }
 
-bool ReplacingFileWriter::fail(const std::string& what, const std::string& path) {
-    error_ = what + " " + path + ": " + std::strerror(errno);
+bool ReplacingFileWriter::fail(const std::string& what, const std::string& path, std::string* error) {
+    *error = what + " " + path + ": " + std::strerror(errno);
     discard();
     return false;
 }
@@ -74,7 +99,7 @@ void ReplacingFileWriter::discard() {
     temporary_.clear();
 }
 
-bool ReplacingFileWriter::open(const std::string& destination) {
+bool ReplacingFileWriter::open(const std::string& destination, std::string* error) {
     destination_ = destination;
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         temporary_ = temporaryNameBeside(destination);
@@ -84,31 +109,31 @@ bool ReplacingFileWriter::open(const std::string& destination) {
             if (errno != EEXIST) break;
         }
     }
-    if (fd_ < 0) return fail("cannot create a file beside", destination);
+    if (fd_ < 0) return fail("cannot create a file beside", destination, error);
     struct stat existing;
     if (::stat(destination.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
         ::fchmod(fd_, existing.st_mode & 07777);
     return true;
 }
 
-bool ReplacingFileWriter::write(std::string_view data) {
+bool ReplacingFileWriter::write(std::string_view data, std::string* error) {
     while (!data.empty()) {
         ssize_t n = ::write(fd_, data.data(), data.size());
         if (n < 0) {
             if (errno == EINTR) continue;
-            return fail("cannot write", temporary_);
+            return fail("cannot write", temporary_, error);
         }
         data.remove_prefix(static_cast<size_t>(n));
     }
     return true;
 }
 
-bool ReplacingFileWriter::commit() {
+bool ReplacingFileWriter::commit(std::string* error) {
     if (fd_ < 0) return false;
     int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0) return fail("cannot write", temporary_);
-    if (::rename(temporary_.c_str(), destination_.c_str()) != 0) return fail("cannot replace", destination_);
+    if (::close(fd) != 0) return fail("cannot write", temporary_, error);
+    if (!renameFile(temporary_, destination_)) return fail("cannot replace", destination_, error);
     temporary_.clear();
     return true;
 }

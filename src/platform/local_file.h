@@ -2,6 +2,7 @@
 // Local files for transfers: a reader, and a writer that fills a temporary
 // file beside its destination and puts it in place only on commit, so a
 // failed download never touches an existing file.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,14 +15,19 @@ public:
     FileReader(const FileReader&) = delete;
     FileReader& operator=(const FileReader&) = delete;
 
-    bool open(const std::string& path);
-    long read(char* buffer, size_t size);  // 0 at the end, -1 on error
-    const std::string& error() const { return error_; }
+    // Refuses a folder. Failures read "<path>: <reason>".
+    bool open(const std::string& path, std::string* error);
+    long read(char* buffer, size_t size, std::string* error);  // 0 at the end, -1 on error
+
+    // Facts of the open file.
+    bool isRegular() const;
+    uint64_t size() const;
+    int64_t modifiedUnixSeconds() const;
+    bool isSameFileAs(const std::string& path) const;
 
 private:
     int fd_ = -1;
     std::string path_;
-    std::string error_;
 };
 
 class ReplacingFileWriter {
@@ -33,19 +39,18 @@ public:
 
     // Creates the temporary file in the destination's folder; an existing
     // destination lends it its permissions.
-    bool open(const std::string& destination);
-    bool write(std::string_view data);
-    bool commit();  // closes and renames the temporary file over the destination
-    const std::string& error() const { return error_; }
+    // Failures read "<what failed> <path>: <reason>".
+    bool open(const std::string& destination, std::string* error);
+    bool write(std::string_view data, std::string* error);
+    bool commit(std::string* error);  // closes and renames the temporary file over the destination
 
 private:
-    bool fail(const std::string& what, const std::string& path);
+    bool fail(const std::string& what, const std::string& path, std::string* error);
     void discard();
 
     int fd_ = -1;
     std::string destination_;
     std::string temporary_;
-    std::string error_;
 };
 
 }  // namespace dorvan::platform

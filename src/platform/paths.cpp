@@ -85,11 +85,11 @@ bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 bool renameFile(const std::string& from, const std::string& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
 
-bool readWholeFile(const std::string& path, std::string& content, std::string& error) {
+bool readWholeFile(const std::string& path, std::string& content, std::string* error) {
     content.clear();
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        error = lastErrorText();
+        *error = std::strerror(errno);
         return false;
     }
     char buf[65536];
@@ -97,7 +97,7 @@ bool readWholeFile(const std::string& path, std::string& content, std::string& e
         ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;
-            error = lastErrorText();
+            *error = std::strerror(errno);
             ::close(fd);
             return false;
         }
@@ -107,7 +107,5 @@ bool readWholeFile(const std::string& path, std::string& content, std::string& e
     ::close(fd);
     return true;
 }
-
-std::string lastErrorText() { return std::strerror(errno); }
 
 }  // namespace dorvan::platform

@@ -18,8 +18,7 @@ bool isRegularFile(const std::string& path);  // exists and is not a folder
 std::optional<uint64_t> fileSize(const std::string& path);
 bool removeFile(const std::string& path);
 bool renameFile(const std::string& from, const std::string& to);  // replaces the target
-// Reads a whole file; false with a reason when it cannot.
-bool readWholeFile(const std::string& path, std::string& content, std::string& error);
-std::string lastErrorText();  // strerror(errno)
+// Reads a whole file; false with the reason alone (no path) when it cannot.
+bool readWholeFile(const std::string& path, std::string& content, std::string* error);
 
 }  // namespace dorvan::platform

@@ -1,12 +1,14 @@
 #include "platform/sockets.h"
 
 #include <arpa/inet.h>
+#include <netdb.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -18,24 +20,98 @@ using Clock = std::chrono::steady_clock;
 
 IoOutcome failedWith(int error) { return {SocketStatus::failed, 0, error}; }
 
-sockaddr_in toSockaddr(const Ipv4Endpoint& endpoint) {
-    sockaddr_in sin{};
-    sin.sin_family = AF_INET;
-    std::memcpy(&sin.sin_addr, endpoint.address.data(), 4);
-    sin.sin_port = htons(endpoint.port);
-    return sin;
+static_assert(sizeof(sockaddr_storage) <= sizeof(SocketAddress::bytes));
+
+sockaddr* raw(SocketAddress& address) { return reinterpret_cast<sockaddr*>(address.bytes.data()); }
+const sockaddr* raw(const SocketAddress& address) { return reinterpret_cast<const sockaddr*>(address.bytes.data()); }
+
+SocketAddress fromRaw(const sockaddr* from, socklen_t length) {
+    SocketAddress address;
+    length = std::min<socklen_t>(length, sizeof address.bytes);
+    std::memcpy(address.bytes.data(), from, length);
+    address.length = length;
+    return address;
 }
 
-Ipv4Endpoint fromSockaddr(const sockaddr_in& sin) {
+int newTcpSocket(int family) { return ::socket(family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP); }
+
+int remainingMs(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+}  // namespace
+
+bool SocketAddress::isIpv6() const { return length > 0 && raw(*this)->sa_family == AF_INET6; }
+
+uint16_t SocketAddress::port() const {
+    if (isIpv6()) return ntohs(reinterpret_cast<const sockaddr_in6*>(bytes.data())->sin6_port);
+    return ntohs(reinterpret_cast<const sockaddr_in*>(bytes.data())->sin_port);
+}
+
+SocketAddress SocketAddress::withPort(uint16_t port) const {
+    SocketAddress copy = *this;
+    if (isIpv6())
+        reinterpret_cast<sockaddr_in6*>(copy.bytes.data())->sin6_port = htons(port);
+    else
+        reinterpret_cast<sockaddr_in*>(copy.bytes.data())->sin_port = htons(port);
+    return copy;
+}
+
+std::string SocketAddress::hostText() const {
+    char text[NI_MAXHOST] = "";
+    if (length == 0 || ::getnameinfo(raw(*this), length, text, sizeof text, nullptr, 0, NI_NUMERICHOST) != 0)
+        return {};
+    return text;
+}
+
+std::optional<Ipv4Endpoint> SocketAddress::ipv4() const {
+    if (length == 0 || raw(*this)->sa_family != AF_INET) return std::nullopt;
+    const auto* sin = reinterpret_cast<const sockaddr_in*>(bytes.data());
     Ipv4Endpoint endpoint;
-    std::memcpy(endpoint.address.data(), &sin.sin_addr, 4);
-    endpoint.port = ntohs(sin.sin_port);
+    std::memcpy(endpoint.address.data(), &sin->sin_addr, 4);
+    endpoint.port = ntohs(sin->sin_port);
     return endpoint;
 }
 
-int newTcpSocket() { return ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP); }
+bool SocketAddress::sameHost(const SocketAddress& other) const {
+    if (length == 0 || other.length == 0 || raw(*this)->sa_family != raw(other)->sa_family) return false;
+    if (isIpv6())
+        return std::memcmp(&reinterpret_cast<const sockaddr_in6*>(bytes.data())->sin6_addr,
+                           &reinterpret_cast<const sockaddr_in6*>(other.bytes.data())->sin6_addr,
+                           sizeof(in6_addr)) == 0;
+    return reinterpret_cast<const sockaddr_in*>(bytes.data())->sin_addr.s_addr ==
+           reinterpret_cast<const sockaddr_in*>(other.bytes.data())->sin_addr.s_addr;
+}
 
-}  // namespace
+bool resolveHost(const std::string& host, uint16_t port, std::vector<SocketAddress>& addresses, std::string* error) {
+    addresses.clear();
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    addrinfo* found = nullptr;
+    std::string service = std::to_string(port);
+    int result = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
+    if (result != 0) {
+        if (error) *error = result == EAI_SYSTEM ? std::strerror(errno) : ::gai_strerror(result);
+        return false;
+    }
+    for (addrinfo* at = found; at; at = at->ai_next)
+        if (at->ai_family == AF_INET || at->ai_family == AF_INET6)
+            addresses.push_back(fromRaw(at->ai_addr, at->ai_addrlen));
+    ::freeaddrinfo(found);
+    if (addresses.empty() && error) *error = "no IPv4 or IPv6 address";
+    return !addresses.empty();
+}
+
+bool peerAddress(int fd, SocketAddress& address) {
+    sockaddr_storage storage{};
+    socklen_t length = sizeof storage;
+    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&storage), &length) != 0) return false;
+    address = fromRaw(reinterpret_cast<sockaddr*>(&storage), length);
+    return true;
+}
 
 std::string IoOutcome::text() const {
     switch (status) {
@@ -82,14 +158,13 @@ SocketStatus waitFor(int fd, short events, const WaitLimit& limit, int otherFd) 
     }
 }
 
-int connectTcp(const Ipv4Endpoint& to, const WaitLimit& limit, IoOutcome& outcome) {
-    int fd = newTcpSocket();
+int connectTcp(const SocketAddress& to, const WaitLimit& limit, IoOutcome& outcome) {
+    int fd = newTcpSocket(raw(to)->sa_family);
     if (fd < 0) {
         outcome = failedWith(errno);
         return -1;
     }
-    sockaddr_in sin = toSockaddr(to);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&sin), sizeof sin) != 0) {
+    if (::connect(fd, raw(to), to.length) != 0) {
         if (errno != EINPROGRESS) {
             outcome = failedWith(errno);
             ::close(fd);
@@ -109,37 +184,45 @@ int connectTcp(const Ipv4Endpoint& to, const WaitLimit& limit, IoOutcome& outcom
     return fd;
 }
 
-int listenBeside(int besideFd, Ipv4Endpoint& bound, IoOutcome& outcome) {
-    sockaddr_in sin{};
-    socklen_t length = sizeof sin;
-    if (::getsockname(besideFd, reinterpret_cast<sockaddr*>(&sin), &length) != 0 || sin.sin_family != AF_INET) {
-        outcome = failedWith(errno ? errno : EAFNOSUPPORT);
+int listenBeside(int besideFd, SocketAddress& bound, IoOutcome& outcome) {
+    sockaddr_storage storage{};
+    socklen_t length = sizeof storage;
+    if (::getsockname(besideFd, reinterpret_cast<sockaddr*>(&storage), &length) != 0) {
+        outcome = failedWith(errno);
         return -1;
     }
-    sin.sin_port = 0;
-    int fd = newTcpSocket();
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&sin), sizeof sin) != 0 || ::listen(fd, 1) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&sin), &length) != 0) {
+    SocketAddress local = fromRaw(reinterpret_cast<sockaddr*>(&storage), length).withPort(0);
+    int fd = newTcpSocket(raw(local)->sa_family);
+    length = sizeof storage;
+    if (fd < 0 || ::bind(fd, raw(local), local.length) != 0 || ::listen(fd, 4) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&storage), &length) != 0) {
         outcome = failedWith(errno);
         if (fd >= 0) ::close(fd);
         return -1;
     }
-    bound = fromSockaddr(sin);
+    bound = fromRaw(reinterpret_cast<sockaddr*>(&storage), length);
     outcome = {};
     return fd;
 }
 
-int acceptWithin(int listenFd, int watchFd, const WaitLimit& limit, IoOutcome& outcome) {
+int acceptFrom(int listenFd, const SocketAddress& peer, int watchFd, const WaitLimit& limit, IoOutcome& outcome) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(limit.timeoutMs);
     for (;;) {
-        SocketStatus waited = waitFor(listenFd, POLLIN, limit, watchFd);
+        SocketStatus waited = waitFor(listenFd, POLLIN, {remainingMs(deadline), limit.abortFd}, watchFd);
         if (waited != SocketStatus::ok) {
             outcome = {waited};
             return -1;
         }
-        int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        sockaddr_storage storage{};
+        socklen_t length = sizeof storage;
+        int fd = ::accept4(listenFd, reinterpret_cast<sockaddr*>(&storage), &length, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd >= 0) {
-            outcome = {};
-            return fd;
+            if (fromRaw(reinterpret_cast<sockaddr*>(&storage), length).sameHost(peer)) {
+                outcome = {};
+                return fd;
+            }
+            ::close(fd);  // not the server: whoever it is gets nothing
+            continue;
         }
         if (errno != EAGAIN && errno != EINTR && errno != ECONNABORTED) {
             outcome = failedWith(errno);

@@ -5,7 +5,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace dorvan::platform {
 
@@ -29,6 +31,23 @@ struct Ipv4Endpoint {
     uint16_t port = 0;
 };
 
+// An IPv4 or IPv6 socket address, kept opaque (a sockaddr_storage inside).
+struct SocketAddress {
+    alignas(8) std::array<unsigned char, 128> bytes{};
+    uint32_t length = 0;
+
+    bool isIpv6() const;
+    uint16_t port() const;
+    SocketAddress withPort(uint16_t port) const;
+    std::string hostText() const;                // numeric: "127.0.0.1", "::1"
+    std::optional<Ipv4Endpoint> ipv4() const;    // for IPv4 addresses only
+    bool sameHost(const SocketAddress& other) const;
+};
+
+// The addresses of a host name or an IPv4/IPv6 literal, in the resolver's order.
+bool resolveHost(const std::string& host, uint16_t port, std::vector<SocketAddress>& addresses, std::string* error);
+bool peerAddress(int fd, SocketAddress& address);
+
 // An abort signal shared by the waits of one session: raise() makes every
 // current and later wait on it end as aborted until clear().
 class AbortSignal {
@@ -50,11 +69,13 @@ private:
 SocketStatus waitFor(int fd, short events, const WaitLimit& limit, int otherFd = -1);
 
 // Returns the connected socket, or -1 with the reason in outcome.
-int connectTcp(const Ipv4Endpoint& to, const WaitLimit& limit, IoOutcome& outcome);
+int connectTcp(const SocketAddress& to, const WaitLimit& limit, IoOutcome& outcome);
 // A listening socket on the local address of `besideFd` (any port); -1 on failure.
-int listenBeside(int besideFd, Ipv4Endpoint& bound, IoOutcome& outcome);
-// Accepts one connection; readability of watchFd first ends it as otherReady.
-int acceptWithin(int listenFd, int watchFd, const WaitLimit& limit, IoOutcome& outcome);
+int listenBeside(int besideFd, SocketAddress& bound, IoOutcome& outcome);
+// Accepts one connection from the host of `peer`; connections from any other
+// host are closed and the wait goes on. limit.timeoutMs bounds the whole wait;
+// readability of watchFd first ends it as otherReady.
+int acceptFrom(int listenFd, const SocketAddress& peer, int watchFd, const WaitLimit& limit, IoOutcome& outcome);
 
 // Reads what is available (at least one byte); status closed at end of data.
 IoOutcome receiveSome(int fd, char* buffer, size_t size, const WaitLimit& limit);

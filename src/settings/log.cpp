@@ -1,27 +1,48 @@
 #include "settings/log.h"
 
-#include <cstdio>
 #include <mutex>
 
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "platform/output_file.h"
 #include "platform/paths.h"
 
 namespace dorvan {
 namespace {
 
-std::mutex logLock;
-std::FILE* logFile = nullptr;
-
-const char* levelName(Level level) {
-    switch (level) {
-        case Level::Trace: return "Trace";
-        case Level::Info: return "Info";
-        case Level::Warn: return "Warn";
-        case Level::Error: return "Error";
-        case Level::Fatal: return "Fatal";
+// All state of the log file. Lock order: the log lock is taken last; nothing
+// else is locked while it is held.
+class LogFile {
+public:
+    bool isOpen() {
+        std::lock_guard<std::mutex> guard(lock_);
+        return file_.isOpen();
     }
-    return "Error";
+    void open(const std::string& path) {
+        std::lock_guard<std::mutex> guard(lock_);
+        std::string error;
+        if (!file_.isOpen()) file_.open(path, platform::OpenMode::append, &error);
+    }
+    void close() {
+        std::lock_guard<std::mutex> guard(lock_);
+        std::string error;
+        if (file_.isOpen()) file_.close(&error);
+    }
+    void write(std::string_view record) {
+        std::lock_guard<std::mutex> guard(lock_);
+        std::string error;
+        if (file_.isOpen()) file_.write(record, &error);  // a full disk must not stop the program
+    }
+
+private:
+    std::mutex lock_;
+    platform::OutputFile file_;
+};
+
+LogFile& logFile() {
+    // Never destroyed: the control handler's thread may still log at exit.
+    static auto* log = new LogFile;
+    return *log;
 }
 
 }  // namespace
@@ -31,40 +52,28 @@ std::string dataFolder() { return platform::dataFolder(); }
 std::string logPath() { return dataFolder() + platform::programBaseName() + "-log.txt"; }
 
 void openLogging() {
-    std::lock_guard<std::mutex> guard(logLock);
-    if (logFile) return;
+    if (logFile().isOpen()) return;
     if (!platform::createFolders(dataFolder())) return;  // run without a log file
     std::string path = logPath();
     if (auto size = platform::fileSize(path); size && *size > logSizeCap) platform::removeFile(path);
-    logFile = std::fopen(path.c_str(), "ab");
+    logFile().open(path);
 }
 
-void closeLogging() {
-    std::lock_guard<std::mutex> guard(logLock);
-    if (logFile) std::fclose(logFile);
-    logFile = nullptr;
-}
+void closeLogging() { logFile().close(); }
 
 void logRecord(Level level, std::string_view text) {
-    if (level < Level::Info) return;
-    std::string name = levelName(level);
-    name.resize(6, ' ');
-    std::string record = platform::localTimestamp() + " " + name + " Dorvan - ";
+    std::string record = platform::localTimestamp() + (level == Level::Info ? " Info   " : " Error  ") + "Dorvan - ";
     record.append(text);
     record += "\r\n";
-    std::lock_guard<std::mutex> guard(logLock);
-    if (!logFile) return;
-    std::fwrite(record.data(), 1, record.size(), logFile);
-    std::fflush(logFile);
+    logFile().write(record);
 }
 
 bool printMessage(Level level, std::string_view text) {
     std::string line(text);
     line += "\r\n";
     platform::consoleWrite(line);
-    bool info = level == Level::Info;
-    logRecord(info ? Level::Info : Level::Error, text);
-    return info;
+    logRecord(level, text);
+    return level == Level::Info;
 }
 
 }  // namespace dorvan

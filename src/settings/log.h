@@ -6,7 +6,7 @@
 
 namespace dorvan {
 
-enum class Level { Trace, Info, Warn, Error, Fatal };
+enum class Level { Info, Error };
 
 constexpr uint64_t logSizeCap = 512'000;
 
@@ -16,8 +16,7 @@ void openLogging();        // creates the data folder; deletes a log over the ca
 void closeLogging();
 void logRecord(Level level, std::string_view text);  // log file only
 
-// Console line (text + CR LF), then a log record at Info, or at Error for any
-// other level. Returns true for Info, false otherwise.
+// Console line (text + CR LF), then a log record. Returns true for Info.
 bool printMessage(Level level, std::string_view text);
 
 }  // namespace dorvan

@@ -1,8 +1,8 @@
 #include "settings/markdown_export.h"
 
-#include <cstdio>
 #include <stdexcept>
 
+#include "platform/output_file.h"
 #include "platform/paths.h"
 #include "settings/argument_help.h"
 #include "settings/command_help.h"
@@ -52,11 +52,10 @@ std::string markdownDocument() {
 bool exportMarkdown() {
     std::string document = markdownDocument();
     std::string path = platform::programFolder() + "markdown.txt";
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) throw std::runtime_error("cannot create " + path + ": " + platform::lastErrorText());
-    bool written = std::fwrite(document.data(), 1, document.size(), file) == document.size();
-    written = std::fclose(file) == 0 && written;
-    if (!written) throw std::runtime_error("cannot write " + path + ": " + platform::lastErrorText());
+    platform::OutputFile file;
+    std::string error;
+    if (!file.open(path, platform::OpenMode::replace, &error)) throw std::runtime_error("cannot create " + error);
+    if (!file.write(document, &error) || !file.close(&error)) throw std::runtime_error("cannot write " + error);
     return true;
 }
 

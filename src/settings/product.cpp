@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/output_file.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "settings/log.h"
@@ -48,11 +49,12 @@ std::string shortcutContent(const std::string& address) {
 }
 
 void writeShortcutIfMissing(const std::string& path, const std::string& content) {
-    // "x": creating fails when the file exists, so a hand-edited one survives.
-    std::FILE* file = std::fopen(path.c_str(), "wbx");
-    if (!file) return;
-    bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-    written = std::fclose(file) == 0 && written;
+    // Creating fails when the file exists, so a hand-edited one survives.
+    platform::OutputFile file;
+    std::string error;
+    if (!file.open(path, platform::OpenMode::createNew, &error)) return;
+    bool written = file.write(content, &error);
+    written = file.close(&error) && written;
     // A partial file would count as present from now on.
     if (!written) platform::removeFile(path);
 }
@@ -86,8 +88,6 @@ bool Config::openUrl(const std::string& address) {
     platform::openDetached(address);
     return true;
 }
-
-std::string Config::dataPath(std::string_view name) const { return dataFolder() + std::string(name); }
 
 void Config::writeShortcuts() {
     std::string folder = platform::programFolder();

@@ -20,8 +20,6 @@ public:
     bool openLog();  // the log file, without flushing it first
     bool openUrl(const std::string& address);
 
-    std::string dataPath(std::string_view name) const;  // data folder + name
-
     // Writes "Dorvan_Home.url" and "How_to_Dorvan.url" into the program
     // folder where they are missing. Existing files are left alone; a file
     // that cannot be written is skipped silently. Safe on any thread.

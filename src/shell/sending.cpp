@@ -96,7 +96,10 @@ CommandList Sending::parstAt(const std::string& token) {
             return {};
         }
         std::string bytes, error;
-        if (!platform::readWholeFile(path, bytes, error)) throw std::runtime_error(error);
+        if (!platform::readWholeFile(path, bytes, &error)) {
+            logRecord(Level::Error, format("parstAt catch {}", error));
+            return {};
+        }
         std::string text = decodeCommandFileText(bytes);
         if (trimWhiteSpace(text).empty()) {
             printMessage(Level::Error, format("empty file {}", token));

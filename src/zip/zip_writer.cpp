@@ -1,16 +1,11 @@
 #include "zip/zip_writer.h"
 
-#include <cerrno>
-#include <chrono>
-#include <cstring>
-#include <ctime>
-#include <filesystem>
 #include <string_view>
+
+#include "platform/clock.h"
 
 namespace dorvan {
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr uint32_t localHeaderSignature = 0x04034b50;
 constexpr uint32_t centralHeaderSignature = 0x02014b50;
@@ -35,8 +30,6 @@ void put(std::string& out, uint64_t value, int bytes) {
 void put16(std::string& out, uint64_t value) { put(out, value, 2); }
 void put32(std::string& out, uint64_t value) { put(out, value, 4); }
 void put64(std::string& out, uint64_t value) { put(out, value, 8); }
-
-std::string errnoText(const std::string& path) { return path + ": " + std::strerror(errno); }
 
 bool isValidUtf8(std::string_view s) {
     static constexpr uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
@@ -68,23 +61,14 @@ bool isValidUtf8(std::string_view s) {
     return true;
 }
 
-int64_t modificationSeconds(const std::string& path) {
-    std::error_code ec;
-    auto stamp = fs::last_write_time(path, ec);
-    if (ec) return 0;
-    auto system = std::chrono::file_clock::to_sys(stamp);
-    return std::chrono::floor<std::chrono::seconds>(system).time_since_epoch().count();
-}
-
 }  // namespace
 
 DosDateTime toDosDateTime(int64_t unixSeconds) {
-    std::time_t t = static_cast<std::time_t>(unixSeconds);
-    std::tm local{};
-    if (!localtime_r(&t, &local) || local.tm_year < 80) return {0, (1 << 5) | 1};  // 1980-01-01 00:00:00
-    if (local.tm_year > 207) return {(23 << 11) | (59 << 5) | 29, (127 << 9) | (12 << 5) | 31};
-    return {static_cast<uint16_t>((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2)),
-            static_cast<uint16_t>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday)};
+    platform::LocalTime local;
+    if (!platform::localTime(unixSeconds, &local) || local.year < 1980) return {0, (1 << 5) | 1};  // 1980-01-01 00:00:00
+    if (local.year > 2107) return {(23 << 11) | (59 << 5) | 29, (127 << 9) | (12 << 5) | 31};
+    return {static_cast<uint16_t>((local.hour << 11) | (local.minute << 5) | (local.second / 2)),
+            static_cast<uint16_t>(((local.year - 1980) << 9) | (local.month << 5) | local.day)};
 }
 
 bool needsUtf8Flag(const std::string& name) {
@@ -98,12 +82,11 @@ bool needsUtf8Flag(const std::string& name) {
 ZipWriter::ZipWriter(ZipLimits limits) : limits_(limits), inBuf_(chunkSize), outBuf_(chunkSize) {}
 
 ZipWriter::~ZipWriter() {
-    if (out_) std::fclose(out_);
     if (zsReady_) deflateEnd(&zs_);
 }
 
 bool ZipWriter::open(const std::string& archivePath, std::string* err) {
-    if (out_) {
+    if (out_.isOpen()) {
         *err = path_ + ": archive already open";
         return false;
     }
@@ -115,40 +98,21 @@ bool ZipWriter::open(const std::string& archivePath, std::string* err) {
         }
         zsReady_ = true;
     }
-    out_ = std::fopen(archivePath.c_str(), "wb");
-    if (!out_) {
-        *err = errnoText(archivePath);
-        return false;
-    }
+    if (!out_.open(archivePath, platform::OpenMode::replace, err)) return false;
     path_ = archivePath;
     offset_ = 0;
     members_.clear();
     return true;
 }
 
-bool ZipWriter::writeRaw(const void* data, size_t size, std::string* err) {
-    if (size && std::fwrite(data, 1, size, out_) != size) {
-        *err = errnoText(path_);
-        return false;
-    }
-    offset_ += size;
-    return true;
-}
-
-bool ZipWriter::write(const std::string& bytes, std::string* err) { return writeRaw(bytes.data(), bytes.size(), err); }
-
-bool ZipWriter::writeAt(uint64_t offset, const std::string& bytes, std::string* err) {
-    if (fseeko(out_, static_cast<off_t>(offset), SEEK_SET) != 0 ||
-        std::fwrite(bytes.data(), 1, bytes.size(), out_) != bytes.size() ||
-        fseeko(out_, static_cast<off_t>(offset_), SEEK_SET) != 0) {
-        *err = errnoText(path_);
-        return false;
-    }
+bool ZipWriter::write(std::string_view bytes, std::string* err) {
+    if (!out_.write(bytes, err)) return false;
+    offset_ += bytes.size();
     return true;
 }
 
 bool ZipWriter::addFile(const std::string& sourcePath, const std::string& entryName, std::string* err) {
-    if (!out_) {
+    if (!out_.isOpen()) {
         *err = "no archive open";
         return false;
     }
@@ -156,33 +120,16 @@ bool ZipWriter::addFile(const std::string& sourcePath, const std::string& entryN
         *err = sourcePath + ": entry name empty or too long";
         return false;
     }
-    std::error_code ec;
-    auto status = fs::status(sourcePath, ec);
-    if (ec) {
-        *err = sourcePath + ": " + ec.message();
-        return false;
-    }
-    if (fs::is_directory(status)) {
-        *err = sourcePath + ": " + std::strerror(EISDIR);
-        return false;
-    }
-    if (fs::equivalent(sourcePath, path_, ec)) {  // would read its own growing output
+    platform::FileReader source;
+    if (!source.open(sourcePath, err)) return false;
+    if (source.isSameFileAs(path_)) {  // would read its own growing output
         *err = sourcePath + ": is the archive being written";
         return false;
     }
-    std::FILE* source = std::fopen(sourcePath.c_str(), "rb");
-    if (!source) {
-        *err = errnoText(sourcePath);
-        return false;
-    }
 
-    uint64_t expectedSize = 0;  // pipes and devices tell nothing up front
-    if (fs::is_regular_file(status)) {
-        uint64_t size = fs::file_size(sourcePath, ec);
-        if (!ec) expectedSize = size;
-    }
+    uint64_t expectedSize = source.isRegular() ? source.size() : 0;  // pipes and devices tell nothing up front
     deflateReset(&zs_);
-    DosDateTime stamp = toDosDateTime(modificationSeconds(sourcePath));
+    DosDateTime stamp = toDosDateTime(source.modifiedUnixSeconds());
     Member member{
         .name = entryName,
         .flags = needsUtf8Flag(entryName) ? flagUtf8Name : uint16_t{0},
@@ -217,9 +164,7 @@ bool ZipWriter::addFile(const std::string& sourcePath, const std::string& entryN
         put64(header, 0);
     }
 
-    bool ok = write(header, err) && streamDeflated(source, sourcePath, member, err);
-    std::fclose(source);
-    if (!ok) return false;
+    if (!write(header, err) || !streamDeflated(source, sourcePath, member, err)) return false;
 
     if (!member.zip64Sizes && (member.size >= limits_.field32 || member.compressedSize >= limits_.field32)) {
         *err = sourcePath + ": file grew too large for its archive header while being packed";
@@ -229,29 +174,30 @@ bool ZipWriter::addFile(const std::string& sourcePath, const std::string& entryN
     put32(patch, member.crc);
     put32(patch, member.zip64Sizes ? marker32 : member.compressedSize);
     put32(patch, member.zip64Sizes ? marker32 : member.size);
-    if (!writeAt(member.headerOffset + localCrcOffset, patch, err)) return false;
+    if (!out_.writeAt(member.headerOffset + localCrcOffset, patch, err)) return false;
     if (member.zip64Sizes) {
         std::string sizes;
         put64(sizes, member.size);
         put64(sizes, member.compressedSize);
-        if (!writeAt(member.headerOffset + localHeaderSize + entryName.size() + 4, sizes, err)) return false;
+        if (!out_.writeAt(member.headerOffset + localHeaderSize + entryName.size() + 4, sizes, err)) return false;
     }
     members_.push_back(std::move(member));
     return true;
 }
 
-bool ZipWriter::streamDeflated(std::FILE* source, const std::string& sourcePath, Member& member, std::string* err) {
+bool ZipWriter::streamDeflated(platform::FileReader& source, const std::string& sourcePath, Member& member,
+                               std::string* err) {
     uLong crc = crc32(0, nullptr, 0);
     int flush = Z_NO_FLUSH;
     while (flush != Z_FINISH) {
-        size_t got = std::fread(inBuf_.data(), 1, inBuf_.size(), source);
-        if (got < inBuf_.size()) {
-            if (std::ferror(source)) {
-                *err = errnoText(sourcePath);
-                return false;
-            }
-            flush = Z_FINISH;
+        size_t got = 0;
+        while (got < inBuf_.size()) {
+            long n = source.read(reinterpret_cast<char*>(inBuf_.data()) + got, inBuf_.size() - got, err);
+            if (n < 0) return false;
+            if (n == 0) break;
+            got += static_cast<size_t>(n);
         }
+        if (got < inBuf_.size()) flush = Z_FINISH;
         crc = crc32_z(crc, inBuf_.data(), got);
         member.size += got;
         zs_.next_in = inBuf_.data();
@@ -264,7 +210,7 @@ bool ZipWriter::streamDeflated(std::FILE* source, const std::string& sourcePath,
                 return false;
             }
             size_t produced = outBuf_.size() - zs_.avail_out;
-            if (!writeRaw(outBuf_.data(), produced, err)) return false;
+            if (!write(std::string_view(reinterpret_cast<const char*>(outBuf_.data()), produced), err)) return false;
             member.compressedSize += produced;
         } while (zs_.avail_out == 0);
     }
@@ -347,7 +293,7 @@ std::string ZipWriter::endRecords(uint64_t directoryOffset, uint64_t directorySi
 }
 
 bool ZipWriter::finish(std::string* err) {
-    if (!out_) {
+    if (!out_.isOpen()) {
         *err = "no archive open";
         return false;
     }
@@ -356,12 +302,7 @@ bool ZipWriter::finish(std::string* err) {
         if (!write(centralHeader(member), err)) return false;
     }
     if (!write(endRecords(directoryOffset, offset_ - directoryOffset), err)) return false;
-    std::FILE* out = out_;
-    out_ = nullptr;
-    if (std::fclose(out) != 0) {
-        *err = errnoText(path_);
-        return false;
-    }
+    if (!out_.close(err)) return false;
     members_.clear();
     return true;
 }

@@ -5,11 +5,14 @@
 // (no data descriptors). Sizes, offsets and counts that do not fit the classic
 // fields go to ZIP64 records.
 #include <cstdint>
-#include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <zlib.h>
+
+#include "platform/local_file.h"
+#include "platform/output_file.h"
 
 namespace dorvan {
 
@@ -48,15 +51,14 @@ private:
         bool zip64Sizes;  // the local header carries a ZIP64 size record
     };
 
-    bool write(const std::string& bytes, std::string* err);
-    bool writeRaw(const void* data, size_t size, std::string* err);
-    bool writeAt(uint64_t offset, const std::string& bytes, std::string* err);
-    bool streamDeflated(std::FILE* source, const std::string& sourcePath, Member& member, std::string* err);
+    bool write(std::string_view bytes, std::string* err);
+    bool streamDeflated(platform::FileReader& source, const std::string& sourcePath, Member& member,
+                        std::string* err);
     std::string centralHeader(const Member& member) const;
     std::string endRecords(uint64_t directoryOffset, uint64_t directorySize) const;
 
     ZipLimits limits_;
-    std::FILE* out_ = nullptr;
+    platform::OutputFile out_;
     std::string path_;
     uint64_t offset_ = 0;  // bytes written so far = end of the archive
     z_stream zs_{};

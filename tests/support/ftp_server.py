@@ -129,7 +129,12 @@ class SilentCommands:
 
 
 class RefuseDele:
+    """Refuses DELE; with refuse-dele=NAME only for files of that name."""
+    refused_names = frozenset()
+
     def ftp_DELE(self, path):
+        if self.refused_names and os.path.basename(path) not in self.refused_names:
+            return super().ftp_DELE(path)
         self.respond("550 Access is denied.")
 
 
@@ -213,6 +218,26 @@ class LongListingLineFS:
         return (fmt(name, st, self.timefunc()) + "\r\n").encode("utf8")
 
 
+class HostileListingFS:
+    """Every LIST also names entries that lead outside the listed folder."""
+    hostile = (("..", True), (".", True), ("..\\outside.txt", False), ("/outside.txt", False),
+               ("x\\..\\..\\outdir", True))
+
+    def format_list(self, basedir, listing, ignore_err=True):
+        yield from super().format_list(basedir, listing, ignore_err)
+        for name, is_dir in self.hostile:
+            mode = (stat.S_IFDIR | 0o755) if is_dir else (stat.S_IFREG | 0o644)
+            st = os.stat_result((mode, 1, 1, 1, 0, 0, 10, 1000000000, 1000000000, 1000000000))
+            yield (unix_line(name, st, self.timefunc()) + "\r\n").encode("utf8")
+
+
+class EndlessTreeFS:
+    """A folder named "loop" shows the folder holding it, as a link to "." would, at any depth."""
+
+    def ftp2fs(self, ftppath):
+        parts = [part for part in self.ftpnorm(ftppath).split("/") if part != "loop"]
+        return super().ftp2fs("/".join(parts) or "/")
+
 FAULTS = {
     "utf8": {"handler": [Utf8Opts]},
     "no-greeting": {"handler": [NoGreeting]},
@@ -223,6 +248,8 @@ FAULTS = {
     "stall-data": {"dtp": [StallDataDTP]},
     "long-listing-line": {"fs": [LongListingLineFS]},
     "refuse-dele": {"handler": [RefuseDele]},
+    "hostile-listing": {"fs": [HostileListingFS]},
+    "endless-tree": {"fs": [EndlessTreeFS]},
 }
 
 
@@ -237,6 +264,7 @@ def build_handler(args):
     mode = MODES[args.mode]
     parts = {"handler": list(mode["handler"]), "dtp": [], "fs": []}
     silent_verbs = set()
+    refused_names = set()
     for fault in args.fault:
         name, _, value = fault.partition("=")
         if name not in FAULTS:
@@ -245,6 +273,8 @@ def build_handler(args):
             if not value:
                 raise SystemExit("silent-command needs =VERB")
             silent_verbs.add(value.upper())
+        if name == "refuse-dele" and value:
+            refused_names.add(value)
         for kind, mixins in FAULTS[name].items():
             parts[kind] += mixins
 
@@ -259,6 +289,7 @@ def build_handler(args):
         "abstracted_fs": fs,
         "dtp_handler": dtp,
         "silent_verbs": frozenset(silent_verbs),
+        "refused_names": frozenset(refused_names),
         "banner": "Test server ready.",
     })
 
@@ -276,7 +307,7 @@ def main():
     parser.add_argument("--password", default="secret")
     parser.add_argument("--mode", choices=sorted(MODES), default="plain")
     parser.add_argument("--fault", action="append", default=[],
-                        help="NAME or silent-command=VERB; repeatable")
+                        help="NAME, silent-command=VERB or refuse-dele=FILE; repeatable")
     args = parser.parse_args()
 
     logging.basicConfig(stream=sys.stderr, level=logging.DEBUG,

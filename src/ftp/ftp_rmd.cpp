@@ -1,0 +1,79 @@
+#include "ftp/ftp_rmd.h"
+
+#include <exception>
+#include <stdexcept>
+
+#include "ftp/ftp_lib.h"
+#include "ftp/listed_name.h"
+#include "platform/console.h"
+
+namespace dorvan {
+
+FtpRmd& FtpRmd::remove(const std::string& folder) {
+    empty(folder, 0);
+    return *this;
+}
+
+// An error anywhere in one folder ends the work on that folder only; the
+// caller's level goes on, and its RMD of this folder then normally fails.
+void FtpRmd::empty(const std::string& folder, int depth) {
+    try {
+        if (depth > maxTreeDepth)
+            throw std::runtime_error("folders nested deeper than " + std::to_string(maxTreeDepth) + " levels");
+        std::vector<FtpFileInfo> entries;
+        session_.list(folder, entries);
+        for (FtpFileInfo& entry : entries) {
+            if (entry.type != FtpFileType::dir && entry.type != FtpFileType::file) continue;  // ".", "..", links
+            std::string name = withForwardSlashes(entry.name);
+            const bool safe = isSafeListedName(name);
+            entry.name = joinRemotePath(folder, name);
+            if (!safe)
+                refuse(std::move(entry));
+            else if (entry.type == FtpFileType::dir)
+                removeFolder(std::move(entry), depth);
+            else
+                deleteFile(std::move(entry));
+        }
+    } catch (const std::exception& e) {
+        if (verbose) say(" delete '" + folder + "' catch " + e.what());
+        errors_.push_back(e.what());
+    }
+}
+
+void FtpRmd::removeFolder(FtpFileInfo entry, int depth) {
+    empty(entry.name, depth + 1);
+    if (justPrint) {
+        removedFolders_.push_back(std::move(entry));
+    } else if (session_.rmdir(entry.name)) {
+        if (verbose) say(" removed folder " + entry.name + " ");
+        removedFolders_.push_back(std::move(entry));
+    } else {
+        if (verbose) say(" remove folder " + entry.name + " failure");
+        failures_.push_back(std::move(entry));
+    }
+}
+
+void FtpRmd::deleteFile(FtpFileInfo entry) {
+    if (justPrint) {
+        deletedFiles_.push_back(std::move(entry));
+    } else if (session_.deleteFile(entry.name)) {
+        if (verbose) say(" deleted file '" + entry.name + "'");
+        deletedFiles_.push_back(std::move(entry));
+    } else {
+        if (verbose) say(" delete file '" + entry.name + "' failure");
+        failures_.push_back(std::move(entry));
+    }
+}
+
+// A listed name that would lead outside the folder being emptied: nothing is
+// sent for it, in a dry run too.
+void FtpRmd::refuse(FtpFileInfo entry) {
+    if (verbose)
+        say(entry.type == FtpFileType::dir ? " remove folder " + entry.name + " failure"
+                                           : " delete file '" + entry.name + "' failure");
+    failures_.push_back(std::move(entry));
+}
+
+void FtpRmd::say(const std::string& line) const { platform::consoleWrite(line + "\r\n"); }
+
+}  // namespace dorvan

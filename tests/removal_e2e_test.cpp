@@ -1,0 +1,96 @@
+// rmd and mdele against a real server.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/run_dorvan.h"
+#include "support/session_script.h"
+#include "support/shell_command.h"
+#include "support/test_server.h"
+
+using namespace dorvan::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// t/a.txt, t/sub/b.txt, t/sub/deeper/c.txt and t/z.txt below `folder`.
+void writeTree(const TestServer& server, const std::string& folder) {
+    for (const char* file : {"a.txt", "sub/b.txt", "sub/deeper/c.txt", "z.txt"})
+        writeFile(server.path(folder + "/" + file), "x");
+}
+
+std::string foundFiles(const std::string& prefix) {
+    return " found file: " + prefix + "a.txt\n found file: " + prefix + "sub/b.txt\n found file: " + prefix +
+           "sub/deeper/c.txt\n found file: " + prefix + "z.txt\n";
+}
+
+std::string foundFolders(const std::string& prefix) {
+    return " found folder: " + prefix + "sub/deeper\n found folder: " + prefix + "sub\n";
+}
+
+}  // namespace
+
+TEST(RemovalEndToEnd, RmdEmptiesATreeDepthFirst) {
+    TestServer server;
+    writeTree(server, "t");
+    writeTree(server, "quiet");
+    writeFile(server.path("full/x.txt"), "x");
+    RunResult r = runDorvan({.input = useServer(server) + "rmd\nset --debug 1\nrmd\nset --debug 2\nrmd\nset --debug 0\n"
+                                                          "rmd --name full\nrmd\n"
+                                                          "rmd --name t --recurse true --justprint true\n"
+                                                          "rmd --name / --justprint true\n"
+                                                          "set --justprint false --debug 1\nrmd --name t\n"
+                                                          "set --debug 2\nrmd --name quiet\nquit\n"});
+    const std::string missing = " rmd failure, directory name for remove not specified\n" + help("rmd");
+    std::string expected = " connected to 127.0.0.1\n Loggedin\n" + missing + missing + missing +
+                           "remove dir 'full' failure, 550 Directory not empty.\n" + missing + foundFiles("t/") +
+                           foundFolders("t/") +  // the dry run of "/" in walk order:
+                           " found file: /full/x.txt\n" + foundFiles("/quiet/") + foundFiles("/t/") +
+                           " found folder: /full\n" + foundFolders("/quiet/") + " found folder: /quiet\n" +
+                           foundFolders("/t/") + " found folder: /t\n" +
+                           " deleted file 't/a.txt'\n deleted file 't/sub/b.txt'\n deleted file 't/sub/deeper/c.txt'\n"
+                           " removed folder t/sub/deeper \n removed folder t/sub \n deleted file 't/z.txt'\n"
+                           " directory 't' removed\n directory 'quiet' removed\n FTP closed\n";
+    EXPECT_EQ(consoleLines(r.out), expected);
+    EXPECT_FALSE(fs::exists(server.path("t")));
+    EXPECT_FALSE(fs::exists(server.path("quiet")));
+    EXPECT_TRUE(fs::exists(server.path("full/x.txt")));
+    const std::string log = r.log();
+    EXPECT_TRUE(contains(log, " directory 't' removed")) << log;
+    EXPECT_FALSE(contains(log, "found file") || contains(log, "deleted file") || contains(log, "removed folder"))
+        << log;
+}
+
+TEST(RemovalEndToEnd, RmdStaysInsideTheFolderItWasGiven) {
+    TestServer hostile({.faults = {"hostile-listing"}});
+    writeFile(hostile.path("t/a.txt"), "x");
+    writeFile(hostile.path("outside.txt"), "x");
+    writeFile(hostile.path("outdir/keep.txt"), "x");
+    fs::create_directory_symlink("../outdir", hostile.path("t/link"));
+    RunResult r = runDorvan({.input = useServer(hostile, "--debug 1") + "rmd --name t --recurse true\nquit\n"});
+    std::string out = consoleLines(r.out);
+    EXPECT_TRUE(contains(out,
+                         " deleted file 't/a.txt'\n delete file 't/../outside.txt' failure\n"
+                         " delete file 't//outside.txt' failure\n remove folder t/x/../../outdir failure\n"
+                         "remove dir 't' failure, 550 Directory not empty.\n"))
+        << out;
+    EXPECT_TRUE(fs::exists(hostile.path("outside.txt")));
+    EXPECT_TRUE(fs::exists(hostile.path("outdir/keep.txt")));
+    EXPECT_TRUE(fs::is_symlink(hostile.path("t/link"))) << "a link is neither followed nor removed";
+    EXPECT_FALSE(contains(hostile.log(), "outside.txt")) << hostile.log();
+
+    // A folder that holds itself: the walk gives up at a fixed depth.
+    TestServer looping({.faults = {"endless-tree"}});
+    writeFile(looping.path("t/a.txt"), "x");
+    fs::create_directory(looping.path("t/loop"));
+    r = runDorvan({.input = useServer(looping, "--debug 1") + "rmd --name t --recurse true\nquit\n"});
+    ASSERT_FALSE(r.timedOut);
+    out = consoleLines(r.out);
+    std::string deepest = "t";
+    for (int i = 0; i < 65; ++i) deepest += "/loop";
+    EXPECT_TRUE(contains(out, " deleted file 't/a.txt'\n delete '" + deepest +
+                                  "' catch folders nested deeper than 64 levels\n remove folder " + deepest +
+                                  " failure\n"))
+        << out;
+    EXPECT_TRUE(contains(out, " remove folder t/loop failure\nremove dir 't' failure, 550 ")) << out;
+}
