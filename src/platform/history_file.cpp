@@ -13,7 +13,7 @@ namespace dorvan::platform {
 const std::deque<std::string>& HistoryFile::load() {
     lines_.clear();
     std::string text, error;
-    if (!readWholeFile(path_, text, error)) return lines_;
+    if (!readWholeFile(path_, text, &error)) return lines_;  // none kept yet
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);

@@ -1,5 +1,6 @@
 #include "settings/log.h"
 
+#include <atomic>
 #include <mutex>
 
 #include "platform/clock.h"
@@ -61,7 +62,14 @@ void openLogging() {
 
 void closeLogging() { logFile().close(); }
 
+namespace {
+std::atomic<bool> errorLogged{false};
+}  // namespace
+
+bool anyErrorLogged() { return errorLogged.load(); }
+
 void logRecord(Level level, std::string_view text) {
+    if (level != Level::Info) errorLogged = true;
     std::string record = platform::localTimestamp() + (level == Level::Info ? " Info   " : " Error  ") + "Dorvan - ";
     record.append(text);
     record += "\r\n";

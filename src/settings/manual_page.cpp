@@ -103,6 +103,12 @@ and
 .BR "put \-\-src" .
 Ctrl+D on an empty line ends the input; Ctrl+C closes the session and ends
 the program.
+.SH EXIT STATUS
+0, unless
+.B \-\-errorlevel true
+is in force when the program ends: then 1 when any command reported a
+failure during the run, and 2 when the run ended because of SIGINT,
+SIGQUIT, SIGHUP or SIGTERM.
 .SH FILES
 .TP
 .I $XDG_DATA_HOME/Tolvane/Dorvan/dorvan\-log.txt

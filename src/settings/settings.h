@@ -59,6 +59,7 @@ struct Settings : ResettableArguments {
     std::string compress;
     std::atomic<int32_t> keepalive{30};  // read by the keep-alive thread
     int32_t timeout = 60;                // seconds any wait on the server may take
+    bool errorlevel = false;             // the exit status tells failures and interrupts apart
 };
 
 Settings& settings();

@@ -133,6 +133,11 @@ constexpr ArgumentRow rows[] = {
      .field = &S::timeout,
      .rejection = invalidColon,
      .statusLine = 27},
+    {.name = "errorlevel",
+     .syntax = ValueSyntax::boolean,
+     .field = &S::errorlevel,
+     .rejection = invalidQuoted,
+     .statusLine = 28},
 };
 
 template <typename T>

@@ -2,7 +2,8 @@
 
 namespace dorvan {
 
-// The program's entry: start-up, the command file or prompt, clean-up. Always 0.
+// The program's entry: start-up, the command file or prompt, clean-up. The exit
+// status is 0 unless the errorlevel argument asks for more.
 int programMain(int argc, char** argv);
 // The shutdown routine: closes the session, writes the shortcut files.
 void cleanUp();
