@@ -181,3 +181,21 @@ TEST(ArgumentTable, RowsMatchTheHelpTableAndNeverCollide) {
     }
     for (const auto& entry : argumentHelpTable()) EXPECT_TRUE(typed.count(entry.name)) << entry.name;
 }
+
+TEST(MaskArgumentValues, EverySpellingOfTheValueIsHidden) {
+    struct Case {
+        const char* line;
+        const char* masked;
+    } cases[] = {
+        {"login --password S3cret --host h", "login --password **** --host h"},
+        {"login --password=S3cret", "login --password=****"},
+        {"login --password:S3cret x", "login --password:**** ****"},
+        {"  login  --password  \"two words\"  ", "  login  --password  \"****\"  "},
+        {"login \"--password=a b\" --port 2", "login \"--password=****\" --port 2"},
+        {"login --password \"\" -x --password a\"b", "login --password \"****\" -x --password ****"},
+        {"login --passwords x --Password y --username password", "login --passwords x --Password y --username password"},
+        {"login --password", "login --password"},
+        {"", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(dorvan::maskArgumentValues(c.line, "password"), c.masked) << c.line;
+}

@@ -162,6 +162,21 @@ TEST(FtpReplyParser, RepliesWhereverTheStreamIsSplit) {
     EXPECT_EQ(parser.state(), State::partial);
 }
 
+TEST(FtpText, OverlongLinesAreDroppedInOnePass) {
+    LineCutter cutter(100);
+    std::vector<std::string> lines;
+    auto add = [&](std::string_view line) { lines.emplace_back(line); };
+    const std::string chunk(64 * 1024, 'z');
+    auto start = Clock::now();
+    cutter.feed("first\n", add);
+    for (int i = 0; i < 80 * 16; ++i) cutter.feed(chunk, add);  // 80 MB without a line end
+    cutter.feed("\n" + std::string(50, 'a') + "\n" + std::string(101, 'b') + "\nlast", add);
+    cutter.finish(add);
+    EXPECT_LT(secondsSince(start), 2);
+    EXPECT_EQ(lines, (std::vector<std::string>{"first", std::string(50, 'a'), "last"}));
+    EXPECT_EQ(cutter.dropped(), 2u);
+}
+
 TEST(FtpText, ReplyParts) {
     auto passive = parsePassiveReply("227 Entering Passive Mode (127,0,0,1,4,1).\n");
     ASSERT_TRUE(passive);

@@ -35,12 +35,18 @@ TEST(CommandFile, ByteOrderMarksAndLineRules) {
         utf32le += std::string(1, c) + std::string(3, '\0');
         utf32be += std::string(3, '\0') + std::string(1, c);
     }
-    for (const std::string& encoded : {"\xEF\xBB\xBF" + text, utf16le, utf16be, utf32le, utf32be, text})
-        EXPECT_EQ(dorvan::decodeCommandFileText(encoded), text);
+    for (const std::string& encoded : {"\xEF\xBB\xBF" + text, utf16le, utf16be, utf32le, utf32be, text}) {
+        size_t replaced = 0;
+        EXPECT_EQ(dorvan::decodeCommandFileText(encoded, &replaced), text);
+        EXPECT_EQ(replaced, 0u);
+    }
 
+    std::vector<size_t> overlong;
     auto list = dorvan::splitCommandFile(
         "  # comment\r\n\r\nstatus\r\n\"get --src a.txt\"\n  # not a comment? it is, after trimming\n"
-        "\"\"\"\nset --host h\t\n  quit");
+        "\"\"\"\nset --host h\t\n  quit",
+        &overlong);
+    EXPECT_TRUE(overlong.empty());
     ASSERT_EQ(list.size(), 4u);
     EXPECT_EQ(list[0].line, "status");
     EXPECT_EQ(list[1].line, "get --src a.txt");
@@ -52,7 +58,43 @@ TEST(CommandFile, ByteOrderMarksAndLineRules) {
 TEST(CommandFile, KeepsEveryLineOfALongFile) {
     std::string text;
     for (int i = 0; i < 12000; ++i) text += "set --port " + std::to_string(i) + "\n";
-    auto list = dorvan::splitCommandFile(text);
+    std::vector<size_t> overlong;
+    auto list = dorvan::splitCommandFile(text, &overlong);
     ASSERT_EQ(list.size(), 12000u);
     EXPECT_EQ(list.back().line, "set --port 11999");
+}
+
+// A bad code unit becomes one U+FFFD and the units after it still decode.
+TEST(CommandFile, BadCodeUnitsAreReplacedInPlace) {
+    using namespace std::string_literals;
+    struct Case {
+        std::string encoded;
+        std::string text;
+        size_t replaced;
+    } cases[] = {
+        {"\xFF\xFE" "a\0\x00\xD8\n\0b\0"s, "a\xEF\xBF\xBD\nb", 1},             // lone high surrogate, UTF-16LE
+        {"\xFE\xFF" "\0a\xDC\x00\0\n\0b"s, "a\xEF\xBF\xBD\nb", 1},             // lone low surrogate, UTF-16BE
+        {"\xFF\xFE" "a\0\x00\xD8"s, "a\xEF\xBF\xBD", 1},                        // high surrogate at the end
+        {"\xFF\xFE" "a\0b"s, "a\xEF\xBF\xBD", 1},                                // odd last byte
+        {"\xFF\xFE\0\0" "a\0\0\0\0\0\x11\0b\0\0\0"s, "a\xEF\xBF\xBD" "b", 1},  // above U+10FFFF
+        {"\0\0\xFE\xFF" "\0\0\xD8\0\0\0\0q"s, "\xEF\xBF\xBDq", 1},            // surrogate value, UTF-32BE
+        {"a\xFF\xFE" "b"s, "a\xEF\xBF\xBD\xEF\xBF\xBD" "b", 2},                   // no mark: bytes
+    };
+    for (const Case& c : cases) {
+        size_t replaced = 0;
+        EXPECT_EQ(dorvan::decodeCommandFileText(c.encoded, &replaced), c.text) << c.text;
+        EXPECT_EQ(replaced, c.replaced) << c.text;
+    }
+}
+
+TEST(CommandFile, OverlongLinesAreLeftOutByNumber) {
+    const std::string longLine(dorvan::commandLineCap + 1, 'x');
+    std::vector<size_t> overlong;
+    auto list = dorvan::splitCommandFile("\n" + longLine + "\nstatus\n" + std::string(dorvan::commandLineCap, 'y') +
+                                             "\r\n" + longLine,
+                                         &overlong);
+    EXPECT_EQ(overlong, (std::vector<size_t>{2, 5}));
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].line, "status");
+    EXPECT_EQ(list[1].line.size(), dorvan::commandLineCap);
 }

@@ -57,6 +57,11 @@ bool put() {
     if (!s.dst.empty() && hasSeparator(s.dst)) return printMessage(Level::Error, format("Invalid format '{}'", s.dst));
     ClearOnExit oneShot{&s.src, &s.dst, &s.compress};
 
+    // A FIFO or a device could block the program for good: never opened.
+    if (platform::isSpecialFile(s.local + s.src))
+        return printMessage(Level::Error,
+                            format("{} failure: specified file '{}' is not a regular file", "put", s.local + s.src));
+
     std::string localFile, remoteName;
     char transferType = s.transferType;
     if (!s.compress.empty()) {

@@ -38,6 +38,8 @@ constexpr char asciiType = 'A';
 constexpr char imageType = 'I';
 constexpr size_t dataChunk = 64 * 1024;
 constexpr size_t controlChunk = 4096;
+// A listing line longer than this is no entry (no name is that long); it is never parsed.
+constexpr size_t maxListingLine = 64 * 1024;
 const std::string notConnected = "Not connected";
 
 std::atomic<int>& debugLevel() {
@@ -397,9 +399,12 @@ bool FtpLib::downloadToConsole(const std::string& command) {
     AsciiDecoder decoder;
     std::string pending;
     bool ok = download(command, asciiType, [&](std::string_view data) {
+        size_t before = pending.size();
         decoder.decode(data, pending);
-        size_t end = pending.rfind('\n');
+        // Only the new text is searched: a line without an end is not rescanned.
+        size_t end = std::string_view(pending).substr(before).rfind('\n');
         if (end != std::string::npos) {
+            end += before;
             platform::consoleWrite(std::string_view(pending).substr(0, end + 1));
             pending.erase(0, end + 1);
         }
@@ -416,7 +421,7 @@ bool FtpLib::put(const std::string& localPath, const std::string& remotePath, ch
     if (controlFd_ < 0) return fail(notConnected);
     platform::FileReader file;
     std::string error;
-    if (!file.open(localPath, &error)) return fail("cannot open " + error);
+    if (!file.openPlainFile(localPath, &error)) return fail("cannot open " + error);
     AsciiEncoder encoder;
     std::vector<char> buffer(dataChunk);
     return upload("STOR " + remotePath, mode, [&](std::string& chunk) {
@@ -533,7 +538,7 @@ bool FtpLib::list(const std::string& remotePath, std::vector<FtpFileInfo>& entri
     Operation op(*this);
     entries.clear();
     AsciiDecoder decoder;
-    LineCutter cutter;
+    LineCutter cutter(maxListingLine);
     std::string text;
     auto add = [&](std::string_view line) {
         FtpFileInfo info = parseLine(line, systemType_);

@@ -1,6 +1,7 @@
 #pragma once
 // Text handling around the FTP session: line-end conversion of ASCII-type
 // data and the parts of server replies the session needs.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -32,31 +33,57 @@ private:
 };
 
 // Cuts text into lines at LF; the pieces may come in chunks of any size.
+// Lines longer than maxLine bytes are dropped as they arrive, so a line
+// without an end costs neither time nor memory beyond one pass.
 class LineCutter {
 public:
+    explicit LineCutter(size_t maxLine = SIZE_MAX) : maxLine_(maxLine) {}
+
     // Calls onLine for every complete line, without its LF.
     template <typename OnLine>
     void feed(std::string_view text, OnLine&& onLine) {
         for (size_t lf; (lf = text.find('\n')) != std::string_view::npos; text.remove_prefix(lf + 1)) {
-            if (partial_.empty()) {
+            if (overLong_ || partial_.size() + lf > maxLine_) {
+                ++dropped_;
+            } else if (partial_.empty()) {
                 onLine(text.substr(0, lf));
             } else {
                 partial_.append(text.substr(0, lf));
                 onLine(std::string_view(partial_));
-                partial_.clear();
             }
+            partial_.clear();
+            overLong_ = false;
         }
-        partial_.append(text);
+        keep(text);
     }
     // The last line when the text did not end with LF.
     template <typename OnLine>
     void finish(OnLine&& onLine) {
-        if (!partial_.empty()) onLine(std::string_view(partial_));
+        if (overLong_)
+            ++dropped_;
+        else if (!partial_.empty())
+            onLine(std::string_view(partial_));
         partial_.clear();
+        overLong_ = false;
     }
+    size_t dropped() const { return dropped_; }  // lines over maxLine so far
 
 private:
+    void keep(std::string_view rest) {
+        if (overLong_) return;
+        if (partial_.size() + rest.size() > maxLine_) {
+            overLong_ = true;
+            partial_.clear();
+            partial_.shrink_to_fit();
+            return;
+        }
+        partial_.append(rest);
+    }
+
+    size_t maxLine_;
     std::string partial_;
+    bool overLong_ = false;
+    size_t dropped_ = 0;
 };
 
 // The reply text without its line end.

@@ -52,19 +52,38 @@ private:
     iconv_t cd_;
 };
 
-// Source bytes to UTF-32LE code points, an invalid byte giving U+FFFD.
-std::u32string decode(std::string_view bytes, const std::string& charset) {
-    Iconv cv("UTF-32LE", charset);
-    std::string raw;
+// Bytes per code unit: a bad unit is skipped whole, so the rest stays aligned.
+size_t codeUnitSize(const std::string& charset) {
+    if (charset.starts_with("UTF-16") || charset.starts_with("UCS-2")) return 2;
+    if (charset.starts_with("UTF-32") || charset.starts_with("UCS-4")) return 4;
+    return 1;
+}
+
+// Converts `bytes`, putting `replacement` (already in the target set) in place
+// of each code unit that does not decode.
+std::string convertReplacing(std::string_view bytes, const std::string& from, const std::string& to,
+                             std::string_view replacement, size_t* replaced) {
+    Iconv cv(to, from);
+    const size_t unit = codeUnitSize(from);
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 2);
     const char* in = bytes.data();
     size_t left = bytes.size();
     while (left > 0) {
-        int err = cv.run(in, left, raw);
+        int err = cv.run(in, left, out);
         if (err == 0) break;
-        raw.append("\xFD\xFF\x00\x00", 4);
-        ++in;
-        --left;
+        out.append(replacement);
+        if (replaced) ++*replaced;
+        size_t skip = left < unit ? left : unit;
+        in += skip;
+        left -= skip;
     }
+    return out;
+}
+
+// Source bytes to UTF-32LE code points, an invalid code unit giving U+FFFD.
+std::u32string decode(std::string_view bytes, const std::string& charset) {
+    std::string raw = convertReplacing(bytes, charset, "UTF-32LE", std::string_view("\xFD\xFF\x00\x00", 4), nullptr);
     std::u32string out(raw.size() / 4, U'\0');
     std::memcpy(out.data(), raw.data(), out.size() * 4);
     return out;
@@ -123,12 +142,12 @@ std::optional<std::string> iconvNameOf(unsigned cp) {
     return std::nullopt;
 }
 
-std::string charsetToUtf8(std::string_view bytes, const std::string& charset) {
-    return encode(decode(bytes, charset), "UTF-8");
+std::string charsetToUtf8(std::string_view bytes, const std::string& charset, size_t* replaced) {
+    return convertReplacing(bytes, charset, "UTF-8", "\xEF\xBF\xBD", replaced);
 }
 
-std::string codePageToUtf8(std::string_view bytes, unsigned codePage) {
-    return charsetToUtf8(bytes, nameOrThrow(codePage));
+std::string codePageToUtf8(std::string_view bytes, unsigned codePage, size_t* replaced) {
+    return charsetToUtf8(bytes, nameOrThrow(codePage), replaced);
 }
 
 std::string utf8ToCodePage(std::string_view utf8, unsigned codePage) {

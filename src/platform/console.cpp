@@ -36,12 +36,59 @@ void ensureWakePipe() {
     });
 }
 
-std::string pending;  // bytes read past the last returned line
+// Standard input read so far: bytes before `head` are consumed, and no LF
+// lies in [head, scanned). Keeping both offsets makes reading linear however
+// long a line is.
+std::string pending;
+size_t head = 0;
+size_t scanned = 0;
+bool discarding = false;  // inside a line that grew past the cap
 bool inputEnded = false;
+
+void consume(size_t upTo) {
+    head = upTo;
+    scanned = upTo;
+    if (head == pending.size()) {
+        pending.clear();
+        head = scanned = 0;
+    } else if (head >= 65536 && head >= pending.size() / 2) {
+        pending.erase(0, head);
+        scanned -= head;
+        head = 0;
+    }
+}
+
+// The line ending at `end` (exclusive), without a CR before the LF.
+LineRead takeLine(std::string& line, size_t end, size_t cap) {
+    size_t length = end - head;
+    if (length > 0 && pending[end - 1] == '\r') --length;
+    if (discarding || length > cap) {
+        discarding = false;
+        return LineRead::overlong;
+    }
+    line.assign(pending, head, length);
+    return LineRead::line;
+}
 
 }  // namespace
 
+std::string terminalSafe(std::string_view text) {
+    std::string out(text);
+    for (size_t i = 0; i < out.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(out[i]);
+        bool lineEnd = c == '\n' || (c == '\r' && i + 1 < out.size() && out[i + 1] == '\n');
+        if ((c < 0x20 && c != '\t' && !lineEnd) || c == 0x7F) out[i] = '?';
+    }
+    return out;
+}
+
 void consoleWrite(std::string_view text) {
+    if (stdoutIsTerminal()) {
+        std::string safe = terminalSafe(text);
+        std::lock_guard<std::mutex> guard(outputLock());
+        writeAll(STDOUT_FILENO, safe);
+        return;
+    }
     std::lock_guard<std::mutex> guard(outputLock());
     writeAll(STDOUT_FILENO, text);
 }
@@ -51,30 +98,39 @@ void consoleWriteError(std::string_view text) {
     writeAll(STDERR_FILENO, text);
 }
 
-bool stdoutIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
-
-void setConsoleTitle(const std::string& title) {
-    if (stdoutIsTerminal()) consoleWrite("\x1b]0;" + title + "\x07");
+bool stdoutIsTerminal() {
+    static const bool terminal = ::isatty(STDOUT_FILENO) == 1;
+    return terminal;
 }
 
-bool readConsoleLine(std::string& line) {
+void setConsoleTitle(const std::string& title) {
+    if (!stdoutIsTerminal()) return;
+    std::lock_guard<std::mutex> guard(outputLock());
+    writeAll(STDOUT_FILENO, "\x1b]0;" + terminalSafe(title) + "\x07");
+}
+
+LineRead readConsoleLine(std::string& line, size_t cap) {
     ensureWakePipe();
     line.clear();
     for (;;) {
-        if (woken.load()) return false;
-        size_t lf = pending.find('\n');
+        if (woken.load()) return LineRead::ended;
+        size_t lf = pending.find('\n', scanned);
         if (lf != std::string::npos) {
-            line = pending.substr(0, lf);
-            pending.erase(0, lf + 1);
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            return true;
+            LineRead read = takeLine(line, lf, cap);
+            consume(lf + 1);
+            return read;
+        }
+        scanned = pending.size();
+        if (scanned - head > cap + 1) {
+            // Too long whatever follows: keep nothing more of it.
+            discarding = true;
+            consume(pending.size());
         }
         if (inputEnded) {
-            if (pending.empty()) return false;
-            line.swap(pending);
-            pending.clear();
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            return true;
+            if (pending.empty() && !discarding) return LineRead::ended;
+            LineRead read = takeLine(line, pending.size(), cap);
+            consume(pending.size());
+            return read;
         }
         pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {wakePipe[0], POLLIN, 0}};
         int ready = ::poll(fds, wakePipe[0] >= 0 ? 2 : 1, -1);
@@ -83,9 +139,9 @@ bool readConsoleLine(std::string& line) {
             inputEnded = true;
             continue;
         }
-        if (fds[1].revents) return false;
+        if (fds[1].revents) return LineRead::ended;
         if (fds[0].revents) {
-            char buf[4096];
+            char buf[65536];
             ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
             if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
             if (n <= 0)

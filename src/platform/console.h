@@ -6,14 +6,25 @@
 
 namespace dorvan::platform {
 
+// On a terminal, control characters are shown as '?' (see terminalSafe), so
+// that text from a server cannot drive the terminal; piped output keeps every byte.
 void consoleWrite(std::string_view text);       // stdout, flushed
 void consoleWriteError(std::string_view text);  // stderr, flushed
 bool stdoutIsTerminal();
+// `text` with every C0 control character except TAB, LF and a CR right
+// before an LF, and DEL, turned into '?'.
+std::string terminalSafe(std::string_view text);
 void setConsoleTitle(const std::string& title);  // only on a terminal
 
-// Reads one line from standard input without its LF or CR LF.
-// Returns false at end of input, or once wakeConsoleReader() was called.
-bool readConsoleLine(std::string& line);
+enum class LineRead {
+    line,      // `line` holds the next line
+    overlong,  // the next line was longer than the cap and is dropped whole
+    ended,     // end of input, or wakeConsoleReader() was called
+};
+
+// Reads one line from standard input without its LF or CR LF; the last line
+// may lack its LF.
+LineRead readConsoleLine(std::string& line, size_t cap);
 void wakeConsoleReader();  // async-signal-safe
 // Waits until standard input has bytes (or its end) to read; false once
 // wakeConsoleReader() was called. For readers that take the bytes themselves.

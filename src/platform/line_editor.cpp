@@ -82,7 +82,7 @@ void listCandidates(const std::vector<std::string>& candidates) {
         }
         text += '\n';
     }
-    std::fputs(text.c_str(), stdout);
+    std::fputs(terminalSafe(text).c_str(), stdout);
     std::fflush(stdout);
 }
 

@@ -50,6 +50,28 @@ bool FileReader::open(const std::string& path, std::string* error) {
     return fd_ >= 0;
 }
 
+bool FileReader::openPlainFile(const std::string& path, std::string* error) {
+    path_ = path;
+    // Non-blocking, so that opening a FIFO cannot hang.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    std::string reason;
+    struct stat st;
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0) {
+        reason = std::strerror(errno);
+    } else if (S_ISDIR(st.st_mode)) {
+        reason = std::strerror(EISDIR);
+    } else if (!S_ISREG(st.st_mode)) {
+        reason = "not a regular file";
+    } else {
+        ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+        return true;
+    }
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    *error = path + ": " + reason;
+    return false;
+}
+
 long FileReader::read(char* buffer, size_t size, std::string* error) {
     for (;;) {
         ssize_t n = ::read(fd_, buffer, size);

@@ -17,6 +17,9 @@ public:
 
     // Refuses a folder. Failures read "<path>: <reason>".
     bool open(const std::string& path, std::string* error);
+    // Refuses anything but a plain file, without waiting on a FIFO or a
+    // device; failures read "<path>: <reason>".
+    bool openPlainFile(const std::string& path, std::string* error);
     long read(char* buffer, size_t size, std::string* error);  // 0 at the end, -1 on error
 
     // Facts of the open file.

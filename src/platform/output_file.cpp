@@ -1,6 +1,7 @@
 #include "platform/output_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstring>
@@ -28,10 +29,12 @@ bool OutputFile::fail(std::string* error) {
     return false;
 }
 
-bool OutputFile::open(const std::string& path, OpenMode mode, std::string* error) {
+bool OutputFile::open(const std::string& path, OpenMode mode, std::string* error, Access access) {
     if (fd_ >= 0) ::close(fd_);
     path_ = path;
-    fd_ = ::open(path.c_str(), openFlags(mode) | O_CLOEXEC, 0666);
+    bool ownerOnly = access == Access::ownerOnly;
+    fd_ = ::open(path.c_str(), openFlags(mode) | O_CLOEXEC, ownerOnly ? 0600 : 0666);
+    if (fd_ >= 0 && ownerOnly) ::fchmod(fd_, 0600);
     return fd_ >= 0 || fail(error);
 }
 

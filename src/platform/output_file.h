@@ -13,6 +13,11 @@ enum class OpenMode {
     createNew,  // fails when the file exists
 };
 
+enum class Access {
+    usual,      // a new file as the umask allows
+    ownerOnly,  // 0600, an existing file narrowed to it too: for files that may hold private data
+};
+
 class OutputFile {
 public:
     OutputFile() = default;
@@ -20,7 +25,7 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    bool open(const std::string& path, OpenMode mode, std::string* error);
+    bool open(const std::string& path, OpenMode mode, std::string* error, Access access = Access::usual);
     bool isOpen() const { return fd_ >= 0; }
     bool write(std::string_view data, std::string* error);
     // Overwrites bytes already written (not in append mode); the next write

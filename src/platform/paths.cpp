@@ -47,11 +47,11 @@ std::string dataFolder() {
     return base + "Tolvane/Dorvan/";
 }
 
-bool createFolders(const std::string& path) {
+bool createFolders(const std::string& path, unsigned mode) {
     std::string partial;
     for (size_t i = 0; i <= path.size(); ++i) {
         if (i == path.size() || path[i] == '/') {
-            if (!partial.empty() && !isFolder(partial)) mkdir(partial.c_str(), 0777);
+            if (!partial.empty() && !isFolder(partial)) mkdir(partial.c_str(), static_cast<mode_t>(mode));
         }
         if (i < path.size()) partial += path[i];
     }
@@ -73,6 +73,11 @@ bool isFolder(const std::string& path) {
 bool isRegularFile(const std::string& path) {
     struct stat st;
     return !path.empty() && stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool isSpecialFile(const std::string& path) {
+    struct stat st;
+    return !path.empty() && stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode);
 }
 
 std::optional<uint64_t> fileSize(const std::string& path) {

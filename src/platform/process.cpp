@@ -6,6 +6,7 @@
 #include <unistd.h>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 
 extern char** environ;
 
@@ -40,6 +41,11 @@ void openDetached(const std::string& target) {
     int status;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
+}
+
+void endProcess(int status) {
+    std::fflush(nullptr);
+    ::_exit(status);
 }
 
 }  // namespace dorvan::platform

@@ -7,4 +7,8 @@ namespace dorvan::platform {
 // output discarded. Without xdg-open nothing happens.
 void openDetached(const std::string& target);
 
+// Flushes the C streams and ends the process at once with `status`: no exit
+// handlers and no static destructors, which other threads may still be using.
+[[noreturn]] void endProcess(int status);
+
 }  // namespace dorvan::platform

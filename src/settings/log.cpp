@@ -22,7 +22,7 @@ public:
     void open(const std::string& path) {
         std::lock_guard<std::mutex> guard(lock_);
         std::string error;
-        if (!file_.isOpen()) file_.open(path, platform::OpenMode::append, &error);
+        if (!file_.isOpen()) file_.open(path, platform::OpenMode::append, &error, platform::Access::ownerOnly);
     }
     void close() {
         std::lock_guard<std::mutex> guard(lock_);
@@ -54,7 +54,8 @@ std::string logPath() { return dataFolder() + platform::programBaseName() + "-lo
 
 void openLogging() {
     if (logFile().isOpen()) return;
-    if (!platform::createFolders(dataFolder())) return;  // run without a log file
+    // Private to the user, as the desktop conventions want data folders.
+    if (!platform::createFolders(dataFolder(), 0700)) return;  // run without a log file
     std::string path = logPath();
     if (auto size = platform::fileSize(path); size && *size > logSizeCap) platform::removeFile(path);
     logFile().open(path);

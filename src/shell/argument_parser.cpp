@@ -11,38 +11,77 @@ namespace {
 // under keys no storing rule reads.
 const std::string unnamed = "\x01unnamed";
 
-}  // namespace
-
-ParsedArguments parseArguments(const ArgumentList& tokens) {
-    ParsedArguments result;
+// Reads the tokens as arguments: `onName(name)` for each name met, and
+// `onValue(name, index, from)` for each value, which is token `index` from
+// character `from` on.
+template <typename OnName, typename OnValue>
+void walkArguments(const std::vector<std::string_view>& tokens, OnName onName, OnValue onValue) {
     std::string current = unnamed;
-    for (const std::string& token : tokens) {
+    for (size_t index = 0; index < tokens.size(); ++index) {
+        std::string_view token = tokens[index];
         if (token == "-" || token == "--") continue;
-        std::string_view body;
         bool isLong = token.size() > 2 && token.starts_with("--");
         bool isShort = !isLong && token.size() > 1 && token[0] == '-' && !token.starts_with("--");
         if (!isLong && !isShort) {
-            result[current].values.push_back(token);
+            onValue(current, index, size_t{0});
             continue;
         }
-        body = std::string_view(token).substr(isLong ? 2 : 1);
+        size_t nameFrom = isLong ? 2 : 1;
+        std::string_view body = token.substr(nameFrom);
         size_t separator = body.find_first_of(":=");
         std::string_view names = body.substr(0, separator);
-        std::string_view value = separator == std::string_view::npos ? std::string_view() : body.substr(separator + 1);
         if (isLong) {
             current = std::string(argumentNameFor(names));
-            result[current];
+            onName(current);
         } else {
             current = "-";
             for (char c : names) {
                 current = "-" + std::string(1, c);  // never a stored argument
-                result[current];
+                onName(current);
             }
         }
-        if (!value.empty()) result[current].values.emplace_back(value);
+        if (separator != std::string_view::npos && separator + 1 < body.size())
+            onValue(current, index, nameFrom + separator + 1);
     }
+}
+
+}  // namespace
+
+ParsedArguments parseArguments(const ArgumentList& tokens) {
+    ParsedArguments result;
+    std::vector<std::string_view> views(tokens.begin(), tokens.end());
+    walkArguments(
+        views, [&](const std::string& name) { result[name]; },
+        [&](const std::string& name, size_t index, size_t from) {
+            result[name].values.emplace_back(views[index].substr(from));
+        });
     result.erase(unnamed);
     return result;
+}
+
+std::string maskArgumentValues(std::string_view line, std::string_view name) {
+    std::vector<Token> tokens = splitCommandLineTokens(line);
+    std::vector<std::string_view> views;
+    for (const Token& token : tokens) views.push_back(token.text);
+    // (start, end) of each stretch of the line to hide, in line order.
+    std::vector<std::pair<size_t, size_t>> hidden;
+    walkArguments(
+        views, [](const std::string&) {},
+        [&](const std::string& argument, size_t index, size_t from) {
+            if (argument != name) return;
+            const Token& token = tokens[index];
+            bool quoted = line[token.begin] == '"' && token.end - token.begin == token.text.size() + 2;
+            hidden.emplace_back(token.begin + from + (quoted ? 1 : 0), token.end - (quoted ? 1 : 0));
+        });
+    std::string out;
+    size_t copied = 0;
+    for (auto [start, end] : hidden) {
+        out.append(line.substr(copied, start - copied));
+        out += "****";
+        copied = end;
+    }
+    out.append(line.substr(copied));
+    return out;
 }
 
 }  // namespace dorvan

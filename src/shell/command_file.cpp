@@ -23,22 +23,27 @@ constexpr ByteOrderMark marks[] = {
 
 }  // namespace
 
-std::string decodeCommandFileText(const std::string& bytes) {
+std::string decodeCommandFileText(const std::string& bytes, size_t* replaced) {
     for (const ByteOrderMark& mark : marks) {
         if (bytes.starts_with(mark.bytes))
-            return platform::charsetToUtf8(std::string_view(bytes).substr(mark.bytes.size()), mark.charset);
+            return platform::charsetToUtf8(std::string_view(bytes).substr(mark.bytes.size()), mark.charset, replaced);
     }
-    return platform::codePageToUtf8(bytes, 0);
+    return platform::codePageToUtf8(bytes, 0, replaced);
 }
 
-CommandList splitCommandFile(const std::string& text) {
+// The text is split as it is, not trimmed first, so that line numbers count
+// from the file's first line; the blank lines at either end are dropped anyway.
+CommandList splitCommandFile(const std::string& text, std::vector<size_t>* overlong) {
     CommandList list;
-    std::string_view rest = trimWhiteSpace(text);
-    if (rest.empty()) return list;
-    for (;;) {
+    std::string_view rest = text;
+    for (size_t number = 1;; ++number) {
         size_t lf = rest.find('\n');
         std::string_view line = rest.substr(0, lf);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.size() > commandLineCap) {
+            overlong->push_back(number);
+            line = {};
+        }
         line = trimWhiteSpace(line);
         if (line.size() >= 2 && line.front() == '"') {
             while (!line.empty() && line.front() == '"') line.remove_prefix(1);

@@ -15,8 +15,14 @@ struct CommandEntry {
 
 using CommandList = std::vector<CommandEntry>;
 
-std::string decodeCommandFileText(const std::string& bytes);
+// The longest command line taken from a file or from standard input.
+constexpr size_t commandLineCap = 1'048'576;
+
+// *replaced counts the code units that did not decode (each now U+FFFD).
+std::string decodeCommandFileText(const std::string& bytes, size_t* replaced);
 // Lines after trimming and quote removal; comments and blank lines dropped.
-CommandList splitCommandFile(const std::string& text);
+// A line longer than commandLineCap is left out and its number (from 1)
+// added to *overlong.
+CommandList splitCommandFile(const std::string& text, std::vector<size_t>* overlong);
 
 }  // namespace dorvan

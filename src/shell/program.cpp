@@ -1,11 +1,13 @@
 #include "shell/program.h"
 
-#include <unistd.h>
 #include <atomic>
+#include <chrono>
 #include <exception>
+#include <mutex>
 
 #include "platform/console.h"
 #include "platform/line_editor.h"
+#include "platform/process.h"
 #include "platform/signals.h"
 #include "settings/format.h"
 #include "settings/log.h"
@@ -16,6 +18,19 @@
 namespace dorvan {
 namespace {
 
+// How long a console control event waits for the running command (and for a
+// shutdown already under way) before it ends the process anyway.
+constexpr auto controlEventWait = std::chrono::seconds(2);
+
+// Held by the thread that shuts the program down: the main thread from its
+// final clean-up until the process ends, or the control handler's thread for
+// its clean-up. So the two never overlap, and the process ends without
+// static destructors while the holder still has it. Never destroyed.
+std::timed_mutex& shutdownLock() {
+    static auto* lock = new std::timed_mutex;
+    return *lock;
+}
+
 std::atomic<bool> controlEventSeen{false};
 
 // 0 unless errorlevel asks for more: 2 after a console control event, 1 after
@@ -24,6 +39,16 @@ int exitStatus() {
     if (!settings().errorlevel) return 0;
     if (controlEventSeen) return 2;
     return anyErrorLogged() ? 1 : 0;
+}
+
+[[noreturn]] void endNow() {
+    platform::restoreTerminal();  // the line editor may have it in raw mode
+    platform::endProcess(exitStatus());
+}
+
+[[noreturn]] void endProgram() {
+    closeLogging();
+    endNow();
 }
 
 // Console control events: 0 Ctrl+C, 1 Ctrl+Break, 2 window closed, 5 log-off,
@@ -36,18 +61,20 @@ bool consoleControlHandler(unsigned event) {
     interruptCommands();
     abortSession();  // a transfer in progress gives up at once
     platform::wakeConsoleReader();
-    int status = 0;
-    {
-        std::lock_guard<std::recursive_mutex> guard(commandLock());  // settings are read under it
-        cleanUp();
-        status = exitStatus();
+
+    std::unique_lock<std::timed_mutex> shutdown(shutdownLock(), std::defer_lock);
+    // The main thread is ending the program and has not finished in time.
+    if (!shutdown.try_lock_for(controlEventWait)) endNow();
+    std::unique_lock<std::recursive_timed_mutex> command(commandLock(), std::defer_lock);
+    if (!command.try_lock_for(controlEventWait)) {
+        // A command that does not give way (a blocking local read, say) keeps
+        // the session; it goes with the process.
+        config().writeShortcuts();
+        endProgram();
     }
-    if (event >= 2) {
-        // The window, the session or the system goes away: end once cleaned up.
-        closeLogging();
-        platform::restoreTerminal();  // the line editor may have it in raw mode
-        ::_exit(status);
-    }
+    cleanUp();
+    // The window, the session or the system goes away: end once cleaned up.
+    if (event >= 2) endProgram();
     return true;
 }
 
@@ -61,32 +88,32 @@ void cleanUp() {
 int programMain(int argc, char** argv) {
     openLogging();
     config();
+    std::unique_lock<std::timed_mutex> ending(shutdownLock(), std::defer_lock);
     try {
         platform::installControlHandler([](unsigned event) { consoleControlHandler(event); });
         platform::setConsoleTitle(config().displayName());
-        auto lockedCleanUp = [] {
-            std::lock_guard<std::recursive_mutex> guard(commandLock());
+        auto finalCleanUp = [&ending] {
+            if (!ending.owns_lock()) ending.lock();
+            std::lock_guard<std::recursive_timed_mutex> guard(commandLock());
             cleanUp();
         };
         try {
             Sending sending(ArgumentList(argv, argv + argc));
             sending.run();
         } catch (...) {
-            lockedCleanUp();
+            finalCleanUp();
             throw;
         }
-        lockedCleanUp();
+        finalCleanUp();
     } catch (const std::exception& e) {
         printMessage(Level::Error, std::string("main catach ") + e.what());
     }
-    int status = 0;
+    if (!ending.owns_lock()) ending.lock();
     {
-        std::lock_guard<std::recursive_mutex> guard(commandLock());
+        std::lock_guard<std::recursive_timed_mutex> guard(commandLock());
         closeSession(true);
-        status = exitStatus();
     }
-    closeLogging();
-    return status;
+    endProgram();
 }
 
 }  // namespace dorvan

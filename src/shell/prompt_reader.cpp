@@ -56,10 +56,15 @@ PromptReader::PromptReader()
           .keepInHistoryFile = keepInHistoryFile,
       })) {}
 
-bool PromptReader::read(std::string& line) {
-    if (editor_) return editor_->readLine(line);
-    platform::consoleWrite(prompt);
-    return platform::readConsoleLine(line);
+platform::LineRead PromptReader::read(std::string& line, size_t cap) {
+    if (!editor_) {
+        platform::consoleWrite(prompt);
+        return platform::readConsoleLine(line, cap);
+    }
+    if (!editor_->readLine(line)) return platform::LineRead::ended;
+    if (line.size() <= cap) return platform::LineRead::line;
+    line.clear();
+    return platform::LineRead::overlong;
 }
 
 }  // namespace dorvan

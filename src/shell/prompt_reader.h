@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/completion.h"
+#include "platform/console.h"
 #include "platform/line_editor.h"
 
 namespace dorvan {
@@ -12,8 +13,8 @@ namespace dorvan {
 class PromptReader {
 public:
     PromptReader();
-    // Shows the prompt and reads one line; false at end of input.
-    bool read(std::string& line);
+    // Shows the prompt and reads one line of at most `cap` bytes.
+    platform::LineRead read(std::string& line, size_t cap);
 
 private:
     std::unique_ptr<platform::LineEditor> editor_;

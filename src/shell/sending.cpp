@@ -10,6 +10,7 @@
 #include "settings/product.h"
 #include "settings/settings.h"
 #include "shell/apply_arguments.h"
+#include "shell/argument_parser.h"
 #include "shell/dispatch.h"
 #include "shell/prompt_reader.h"
 
@@ -23,20 +24,24 @@ bool stopsFileOnFailure(const ArgumentList& args) {
     return verb == "connect" || verb == "open" || verb == "login";
 }
 
+std::string overlongLineMessage(const std::string& source, size_t number) {
+    return format("{} line {} is longer than {} bytes, not run", source, number, commandLineCap);
+}
+
 std::atomic<bool> interrupted{false};
 
 // Runs one step of the shell while holding the command lock.
 template <typename Step>
 auto locked(Step step) {
-    std::lock_guard<std::recursive_mutex> guard(commandLock());
+    std::lock_guard<std::recursive_timed_mutex> guard(commandLock());
     return step();
 }
 
 }  // namespace
 
-std::recursive_mutex& commandLock() {
-    static std::recursive_mutex lock;
-    return lock;
+std::recursive_timed_mutex& commandLock() {
+    static auto* lock = new std::recursive_timed_mutex;  // never destroyed: the control thread outlives main
+    return *lock;
 }
 
 void interruptCommands() { interrupted = true; }
@@ -66,10 +71,17 @@ void Sending::keepWindow() {
     try {
         PromptReader reader;
         bool more = true;
+        size_t lineNumber = 0;
         do {
             std::string line;
-            more = reader.read(line);
+            platform::LineRead read = reader.read(line, commandLineCap);
+            more = read != platform::LineRead::ended;
             if (interrupted) break;
+            if (more) ++lineNumber;
+            if (read == platform::LineRead::overlong) {
+                printMessage(Level::Error, overlongLineMessage("input", lineNumber));
+                continue;
+            }
             ArgumentList args = splitCommandLine(line);
             if (!line.empty() && line[0] == '#') {
                 // a comment
@@ -100,12 +112,19 @@ CommandList Sending::parstAt(const std::string& token) {
             logRecord(Level::Error, format("parstAt catch {}", error));
             return {};
         }
-        std::string text = decodeCommandFileText(bytes);
+        size_t replaced = 0;
+        std::string text = decodeCommandFileText(bytes, &replaced);
+        bytes = std::string();
+        if (replaced > 0)
+            printMessage(Level::Error, format("{}: {} undecodable code unit(s) replaced by U+FFFD", token, replaced));
         if (trimWhiteSpace(text).empty()) {
             printMessage(Level::Error, format("empty file {}", token));
             return {};
         }
-        return splitCommandFile(text);
+        std::vector<size_t> overlong;
+        CommandList list = splitCommandFile(text, &overlong);
+        for (size_t number : overlong) printMessage(Level::Error, overlongLineMessage(token, number));
+        return list;
     } catch (const std::exception& e) {
         logRecord(Level::Error, format("parstAt catch {}", e.what()));
         return {};
@@ -119,7 +138,8 @@ void Sending::execute(CommandList& list) {
         try {
             ok = locked([&] { return executeLine(entry.line, entry.args); });
         } catch (const std::exception& e) {
-            printMessage(Level::Error, format("execute {} catch {}", entry.line, e.what()));
+            printMessage(Level::Error,
+                         format("execute {} catch {}", maskArgumentValues(entry.line, "password"), e.what()));
         }
         if (!ok && stopsFileOnFailure(entry.args)) return;
     }

@@ -26,7 +26,7 @@ private:
 
 // Held by the main thread while a command runs, so that the console control
 // handler's clean-up never runs in the middle of one.
-std::recursive_mutex& commandLock();
+std::recursive_timed_mutex& commandLock();
 // After a console control event: no further command starts.
 void interruptCommands();
 

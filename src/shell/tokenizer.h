@@ -15,6 +15,13 @@ std::string_view trimWhiteSpace(std::string_view text);
 // unclosed quote stays part of its token.
 ArgumentList splitCommandLine(std::string_view line);
 
+struct Token {
+    std::string text;
+    size_t begin, end;  // where it stands in the line, quotes included
+};
+// The same tokens with their places in the line.
+std::vector<Token> splitCommandLineTokens(std::string_view line);
+
 std::string asciiLower(std::string_view text);
 
 }  // namespace dorvan

@@ -21,6 +21,10 @@ bool planMembers(const std::vector<std::string>& files, const std::string& base,
                  std::string* err) {
     std::unordered_map<std::string, size_t> indexByName;
     for (const std::string& path : files) {
+        if (platform::isSpecialFile(path)) {
+            *err = path + ": not a regular file";
+            return false;
+        }
         std::string name = entryNameOf(path, base);
         if (name.empty()) {
             *err = path + ": no entry name left after removing the base folder";

@@ -98,7 +98,8 @@ bool ZipWriter::open(const std::string& archivePath, std::string* err) {
         }
         zsReady_ = true;
     }
-    if (!out_.open(archivePath, platform::OpenMode::replace, err)) return false;
+    // Its members may be private files.
+    if (!out_.open(archivePath, platform::OpenMode::replace, err, platform::Access::ownerOnly)) return false;
     path_ = archivePath;
     offset_ = 0;
     members_.clear();

@@ -55,6 +55,11 @@ TestServer::TestServer(TestServerOptions options) : options_(std::move(options))
         argv.push_back("--fault");
         argv.push_back(fault);
     }
+    if (!options_.script.empty()) {
+        std::string scriptPath = base_.file("script.json");
+        writeFile(scriptPath, options_.script);
+        argv = {kPython, DORVAN_SOURCE_DIR "/tests/support/scripted_ftp_server.py", "--script", scriptPath};
+    }
 
     Pipe input, output;
     int logFd = open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

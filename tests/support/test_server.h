@@ -15,6 +15,9 @@ struct TestServerOptions {
     std::vector<std::string> faults{};  // e.g. {"utf8", "silent-command=CWD"}
     std::string user = "tester";
     std::string password = "secret";
+    // When set, a JSON script played by tests/support/scripted_ftp_server.py
+    // (raw replies, for misbehaving servers) instead of pyftpdlib.
+    std::string script{};
 };
 
 // Starts the server or throws std::runtime_error (the test fails, with the
