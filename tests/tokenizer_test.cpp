@@ -64,6 +64,12 @@ TEST(CommandFile, KeepsEveryLineOfALongFile) {
     EXPECT_EQ(list.back().line, "set --port 11999");
 }
 
+static std::string fffd(size_t count) {
+    std::string out;
+    while (count-- > 0) out += "\xEF\xBF\xBD";
+    return out;
+}
+
 // A bad code unit becomes one U+FFFD and the units after it still decode.
 TEST(CommandFile, BadCodeUnitsAreReplacedInPlace) {
     using namespace std::string_literals;
@@ -79,6 +85,8 @@ TEST(CommandFile, BadCodeUnitsAreReplacedInPlace) {
         {"\xFF\xFE\0\0" "a\0\0\0\0\0\x11\0b\0\0\0"s, "a\xEF\xBF\xBD" "b", 1},  // above U+10FFFF
         {"\0\0\xFE\xFF" "\0\0\xD8\0\0\0\0q"s, "\xEF\xBF\xBDq", 1},            // surrogate value, UTF-32BE
         {"a\xFF\xFE" "b"s, "a\xEF\xBF\xBD\xEF\xBF\xBD" "b", 2},                   // no mark: bytes
+        {"\xEF\xBB\xBF\xF8\x88\x80\x80\x80\xC3\xA4"s, fffd(5) + "\xC3\xA4", 5},  // past U+10FFFF
+        {"\xED\xA0\x80\xC0\xAF\xF4\x90\x80\x80"s, fffd(9), 9},  // surrogate, overlong, too big
     };
     for (const Case& c : cases) {
         size_t replaced = 0;
