@@ -517,14 +517,18 @@ TEST(FtpLibDeadlines, AbortFromAnotherThreadEndsTheWait) {
     test::writeFile(server.path("data.bin"), "data");
     TempDir local;
     FtpLib ftp;  // the default 60 seconds
-    const std::function<bool()> blocked[] = {
-        [&] { return ftp.chdir("x"); },
-        [&] { return ftp.get(local.file("data.bin"), "data.bin", 'I'); },
+    const struct {
+        std::function<bool()> operation;
+        std::string command;  // in the server's log once the operation waits
+    } blocked[] = {
+        {[&] { return ftp.chdir("x"); }, "CWD x"},
+        {[&] { return ftp.get(local.file("data.bin"), "data.bin", 'I'); }, "RETR data.bin"},
     };
-    for (const auto& operation : blocked) {
+    for (const auto& [operation, command] : blocked) {
         openSession(ftp, server);
         std::thread aborter([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            EXPECT_TRUE(test::waitUntil([&] { return server.log().find(command) != std::string::npos; },
+                                        std::chrono::seconds(10)));
             ftp.abort();
         });
         auto start = Clock::now();

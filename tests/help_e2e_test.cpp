@@ -227,7 +227,7 @@ TEST(HelpEndToEnd, OpenersStartXdgOpenAndReturnAtOnce) {
 
     // The openers run detached: give them a moment to record their arguments.
     auto recorded = [&] { return fileExists(record) ? readFile(record) : std::string(); };
-    for (int i = 0; i < 100 && std::ranges::count(recorded(), '\n') < 3; ++i) std::this_thread::sleep_for(50ms);
+    waitUntil([&] { return std::ranges::count(recorded(), '\n') >= 3; }, 5000ms);
     std::vector<std::string> opened;
     std::string text = recorded();
     for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)

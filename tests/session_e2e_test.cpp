@@ -97,17 +97,20 @@ TEST(SessionEndToEnd, KeepAliveSendsSystWhileIdle) {
     TestServer server;
     DorvanProcess process(RunOptions{.input = useServer(server, "--keepalive 1") + "login\n"});
     ASSERT_TRUE(process.waitForOutput(" Loggedin", 10s));
-    std::this_thread::sleep_for(2500ms);
+    auto systCount = [&server] {
+        std::string log = server.log();
+        size_t count = 0;
+        for (size_t at = 0; (at = log.find("SYST", at)) != std::string::npos; ++at) ++count;
+        return count;
+    };
+    // The login's own SYST and at least one sent by the keep-alive thread.
+    ASSERT_TRUE(waitUntil([&] { return systCount() >= 2; }, 10s)) << server.log();
     process.writeInput("response\nset --keepalive 0\n");
     ASSERT_TRUE(process.waitForOutput("215 UNIX Type: L8", 10s)) << process.out();
     process.writeInput("quit\n");
     process.closeInput();
     RunResult r = process.wait(10s);
     EXPECT_EQ(r.exitStatus, 0);
-    std::string log = server.log();
-    size_t syst = 0, at = 0;
-    while ((at = log.find("SYST", at)) != std::string::npos) ++syst, ++at;
-    EXPECT_GE(syst, 2u) << log;  // the login's own SYST and at least one keep-alive SYST
 
     // Sessions closed while the keep-alive thread runs, many times over.
     std::string cycles = useServer(server, "--keepalive 1");

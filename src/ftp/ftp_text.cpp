@@ -2,10 +2,12 @@
 
 #include <charconv>
 
+#include "platform/ascii.h"
+
 namespace dorvan {
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+using platform::isDigit;
 
 // The reply without its three-digit code and the separator after it.
 std::string_view afterCode(std::string_view reply) {

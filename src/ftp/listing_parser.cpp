@@ -5,6 +5,7 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/ascii.h"
 #include "platform/clock.h"
 
 namespace dorvan {
@@ -19,24 +20,14 @@ constexpr int64_t yearGuessWindow = 350 * secondsPerDay;
 constexpr int64_t earliestTime = -62'135'596'800;  // 0001-01-01 00:00:00
 constexpr int64_t latestTime = 253'402'300'799;    // 9999-12-31 23:59:59
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-char toLowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+using platform::equalsIgnoringCase;
+using platform::isDigit;
 
 // A non-empty run of decimal digits and nothing else; values beyond the int64 range saturate.
 std::optional<int64_t> readNumber(string_view digits) {
-    constexpr int64_t max = std::numeric_limits<int64_t>::max();
-    if (digits.empty()) return std::nullopt;
-    int64_t value = 0;
-    for (char c : digits) {
-        if (!isDigit(c)) return std::nullopt;
-        const int digit = c - '0';
-        value = value > (max - digit) / 10 ? max : value * 10 + digit;
-    }
-    return value;
-}
-
-bool equalsIgnoringCase(string_view text, string_view lowerCase) {
-    return std::ranges::equal(text, lowerCase, [](char a, char b) { return toLowerAscii(a) == b; });
+    auto value = platform::decimalValue(digits, std::numeric_limits<int64_t>::max(), platform::Overflow::saturate);
+    if (!value) return std::nullopt;
+    return static_cast<int64_t>(*value);
 }
 
 // 1 to 12 for "jan" to "dec" in any mix of case, else 0.
@@ -332,7 +323,7 @@ bool parseMsDos(ListingReport& report, string_view line) {
     return true;
 }
 
-bool parseLine(ListingReport& report, string_view line, int64_t nowSeconds) {
+bool parseOneLine(ListingReport& report, string_view line, int64_t nowSeconds) {
     if (line[0] == '+') return parseEplf(report, line);
     if (const UnixType* type = unixType(line[0])) return parseUnix(report, line, *type, nowSeconds);
     if (const size_t semicolon = line.find(';'); semicolon != string_view::npos)
@@ -347,7 +338,7 @@ int parseListing(ListingReport& report, const char* line, size_t length, int64_t
     report = {};
     if (line == nullptr || length < 2 || length > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return 0;
     // An entry without a name cannot be used for anything and is not reported.
-    if (!parseLine(report, string_view(line, length), nowSeconds) || report.nameLength == 0) {
+    if (!parseOneLine(report, string_view(line, length), nowSeconds) || report.nameLength == 0) {
         report = {};
         return 0;
     }

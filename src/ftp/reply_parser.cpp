@@ -2,10 +2,12 @@
 
 #include <algorithm>
 
+#include "platform/ascii.h"
+
 namespace dorvan {
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+using platform::isDigit;
 
 }  // namespace
 

@@ -164,6 +164,8 @@ bool waitForConsoleInput() {
     }
 }
 
+void prepareConsoleWake() { ensureWakePipe(); }
+
 void wakeConsoleReader() {
     woken.store(true);
     if (wakePipe[1] >= 0) {

@@ -25,6 +25,8 @@ enum class LineRead {
 // Reads one line from standard input without its LF or CR LF; the last line
 // may lack its LF.
 LineRead readConsoleLine(std::string& line, size_t cap);
+// Creates what wakeConsoleReader() uses; call before any other thread may call it.
+void prepareConsoleWake();
 void wakeConsoleReader();  // async-signal-safe
 // Waits until standard input has bytes (or its end) to read; false once
 // wakeConsoleReader() was called. For readers that take the bytes themselves.

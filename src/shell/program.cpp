@@ -90,6 +90,8 @@ int programMain(int argc, char** argv) {
     config();
     std::unique_lock<std::timed_mutex> ending(shutdownLock(), std::defer_lock);
     try {
+        // The control handler's thread wakes the prompt through it.
+        platform::prepareConsoleWake();
         platform::installControlHandler([](unsigned event) { consoleControlHandler(event); });
         platform::setConsoleTitle(config().displayName());
         auto finalCleanUp = [&ending] {

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <exception>
 
+#include "platform/ascii.h"
 #include "platform/console.h"
 #include "platform/paths.h"
 #include "settings/format.h"
@@ -20,7 +21,7 @@ namespace {
 bool isCommandFileToken(const std::string& token) { return token.size() >= 2 && token[0] == '@'; }
 
 bool stopsFileOnFailure(const ArgumentList& args) {
-    std::string verb = asciiLower(args.empty() ? std::string() : args[0]);
+    std::string verb = platform::asciiLower(args.empty() ? std::string() : args[0]);
     return verb == "connect" || verb == "open" || verb == "login";
 }
 

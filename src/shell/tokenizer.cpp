@@ -39,11 +39,4 @@ ArgumentList splitCommandLine(std::string_view line) {
     return texts;
 }
 
-std::string asciiLower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
 }  // namespace dorvan

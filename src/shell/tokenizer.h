@@ -22,6 +22,4 @@ struct Token {
 // The same tokens with their places in the line.
 std::vector<Token> splitCommandLineTokens(std::string_view line);
 
-std::string asciiLower(std::string_view text);
-
 }  // namespace dorvan

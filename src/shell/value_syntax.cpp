@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "platform/ascii.h"
+
 namespace dorvan {
 namespace {
 
@@ -15,35 +17,19 @@ std::optional<int64_t> parseSigned(std::string_view text, int64_t min, int64_t m
         if (text[i] == '+') negative = false;
         ++i;
     }
-    if (i == text.size()) return std::nullopt;
-    // Magnitude accumulated as unsigned so that INT64_MIN is reachable without overflow.
+    // The magnitude is unsigned so that INT64_MIN is reachable without overflow.
     uint64_t limit = static_cast<uint64_t>(max) + (negative ? 1 : 0);  // min is -(max + 1)
-    uint64_t magnitude = 0;
-    for (; i < text.size(); ++i) {
-        char c = text[i];
-        if (c < '0' || c > '9') return std::nullopt;
-        uint64_t digit = static_cast<uint64_t>(c - '0');
-        if (magnitude > (limit - digit) / 10) return std::nullopt;
-        magnitude = magnitude * 10 + digit;
-    }
-    if (!negative) return static_cast<int64_t>(magnitude);
-    return magnitude == static_cast<uint64_t>(max) + 1 ? min : -static_cast<int64_t>(magnitude);
+    auto magnitude = platform::decimalValue(text.substr(i), limit, platform::Overflow::reject);
+    if (!magnitude) return std::nullopt;
+    if (!negative) return static_cast<int64_t>(*magnitude);
+    return *magnitude == static_cast<uint64_t>(max) + 1 ? min : -static_cast<int64_t>(*magnitude);
 }
 
 }  // namespace
 
 std::optional<bool> parseBoolean(std::string_view text) {
-    auto equalsIgnoringCase = [text](std::string_view word) {
-        if (text.size() != word.size()) return false;
-        for (size_t i = 0; i < word.size(); ++i) {
-            char c = text[i];
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-            if (c != word[i]) return false;
-        }
-        return true;
-    };
-    if (equalsIgnoringCase("true")) return true;
-    if (equalsIgnoringCase("false")) return false;
+    if (platform::equalsIgnoringCase(text, "true")) return true;
+    if (platform::equalsIgnoringCase(text, "false")) return false;
     return std::nullopt;
 }
 
@@ -66,15 +52,9 @@ std::optional<uint32_t> parseUInt32(std::string_view text) {
 std::optional<int64_t> parseKilobytes(std::string_view text) {
     if (text.empty() || text.front() == '-') return std::nullopt;
     if (text.front() == '+') text.remove_prefix(1);
-    if (text.empty()) return std::nullopt;
-    uint64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        uint64_t digit = static_cast<uint64_t>(c - '0');
-        if (value > (static_cast<uint64_t>(std::numeric_limits<int64_t>::max()) - digit) / 10) return std::nullopt;
-        value = value * 10 + digit;
-    }
-    return static_cast<int64_t>(value);
+    auto value = platform::decimalValue(text, std::numeric_limits<int64_t>::max(), platform::Overflow::reject);
+    if (!value) return std::nullopt;
+    return static_cast<int64_t>(*value);
 }
 
 }  // namespace dorvan

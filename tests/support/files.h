@@ -1,7 +1,9 @@
 #pragma once
 // Temporary folders and whole-file helpers for tests. Failures throw
 // std::runtime_error, which GoogleTest reports as a failed test.
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace dorvan::test {
@@ -34,5 +36,9 @@ void setModificationTime(const std::string& path, int64_t secondsSinceEpoch);
 
 // The program's log under an XDG_DATA_HOME folder; empty when there is none yet.
 std::string logText(const std::string& dataHome);
+
+// Checks `condition` every few milliseconds until it holds (true) or the
+// timeout passes (false): a wait on an event the test cannot be told of.
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
 }  // namespace dorvan::test

@@ -126,6 +126,8 @@ class SilentCommands:
     def pre_process_command(self, line, cmd, arg):
         if cmd not in self.silent_verbs:
             super().pre_process_command(line, cmd, arg)
+        else:
+            logger.info("left unanswered: %s", line)
 
 
 class RefuseDele:
