@@ -3,7 +3,8 @@
 #include <dirent.h>
 #include <sys/stat.h>
 #include <algorithm>
-#include <cctype>
+
+#include "platform/ascii.h"
 
 namespace dorvan::platform {
 namespace {
@@ -39,12 +40,6 @@ std::vector<Word> words(std::string_view line) {
     if (!inWord) current = Word{line.size(), {}, false};
     result.push_back(current);
     return result;
-}
-
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
 }
 
 void addMatches(std::vector<std::string>& out, const std::vector<std::string>& names, std::string_view prefix,
@@ -97,13 +92,13 @@ Completion complete(std::string_view beforeCursor, const CompletionTables& table
     Completion result{.wordStart = last.start, .word = last.text, .quoted = last.quoted, .candidates = {}};
     std::vector<std::string>& out = result.candidates;
     if (all.size() == 1) {
-        addMatches(out, tables.verbs, lower(last.text));
+        addMatches(out, tables.verbs, asciiLower(last.text));
     } else if (last.text.starts_with("--") && !last.quoted) {
         addMatches(out, tables.arguments, std::string_view(last.text).substr(2), "--");
     } else {
         const std::string& previous = all[all.size() - 2].text;
         std::string_view argument = previous.starts_with("--") ? std::string_view(previous).substr(2) : "";
-        std::string verb = lower(all.front().text);
+        std::string verb = asciiLower(all.front().text);
         if (argument.empty()) return result;
         if (std::find(tables.booleanArguments.begin(), tables.booleanArguments.end(), argument) !=
             tables.booleanArguments.end()) {

@@ -1,5 +1,6 @@
 #include "shell/prompt_reader.h"
 
+#include "platform/ascii.h"
 #include "platform/console.h"
 #include "settings/log.h"
 #include "settings/settings.h"
@@ -43,7 +44,7 @@ bool keepInHistoryFile(const std::string& line) {
     auto name = parsed.find("name");
     if (name != parsed.end())
         for (const std::string& value : name->second.values)
-            if (asciiLower(value.substr(0, 5)) == "pass " || asciiLower(value) == "pass") return false;
+            if (platform::asciiLower(value.substr(0, 5)) == "pass " || platform::asciiLower(value) == "pass") return false;
     return true;
 }
 
