@@ -59,14 +59,8 @@ bool pack(const std::vector<PlannedMember>& members, const std::string& archiveP
 }  // namespace
 
 std::string entryNameOf(const std::string& path, const std::string& base) {
-    std::string stripped;
-    size_t from = 0;
-    if (!base.empty()) {
-        for (size_t hit; (hit = path.find(base, from)) != std::string::npos; from = hit + base.size()) {
-            stripped.append(path, from, hit - from);
-        }
-    }
-    stripped.append(path, from);
+    const bool underBase = !base.empty() && path.compare(0, base.size(), base) == 0;
+    const std::string stripped = underBase ? path.substr(base.size()) : path;
 
     std::vector<std::string_view> parts;
     for (size_t start = 0; start <= stripped.size();) {

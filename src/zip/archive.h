@@ -19,7 +19,7 @@ bool packUpload(const std::vector<std::string>& files, const std::string& base, 
 bool createArchive(const std::vector<std::string>& files, const std::string& base, const std::string& archivePath,
                    std::string* error);
 
-// The member name of `path`: every occurrence of `base` removed (when base is
+// The member name of `path`: a leading `base` removed (when base is
 // non-empty), then the path made relative and tidy: empty and "." components
 // dropped, ".." resolved and never climbing above the top, so that no member
 // extracts outside the target folder.

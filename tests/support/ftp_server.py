@@ -220,6 +220,20 @@ class LongListingLineFS:
         return (fmt(name, st, self.timefunc()) + "\r\n").encode("utf8")
 
 
+class RefuseMarkedTransfers:
+    """RETR and STOR of a file whose name holds "refused" end with 550."""
+
+    def ftp_RETR(self, file):
+        if "refused" in os.path.basename(file):
+            return self.respond("550 Transfer refused.")
+        return super().ftp_RETR(file)
+
+    def ftp_STOR(self, file, mode="w"):
+        if "refused" in os.path.basename(file):
+            return self.respond("550 Transfer refused.")
+        return super().ftp_STOR(file, mode)
+
+
 class HostileListingFS:
     """Every LIST also names entries that lead outside the listed folder."""
     hostile = (("..", True), (".", True), ("..\\outside.txt", False), ("/outside.txt", False),
@@ -240,6 +254,7 @@ class EndlessTreeFS:
         parts = [part for part in self.ftpnorm(ftppath).split("/") if part != "loop"]
         return super().ftp2fs("/".join(parts) or "/")
 
+
 FAULTS = {
     "utf8": {"handler": [Utf8Opts]},
     "no-greeting": {"handler": [NoGreeting]},
@@ -250,6 +265,7 @@ FAULTS = {
     "stall-data": {"dtp": [StallDataDTP]},
     "long-listing-line": {"fs": [LongListingLineFS]},
     "refuse-dele": {"handler": [RefuseDele]},
+    "refuse-marked-transfers": {"handler": [RefuseMarkedTransfers]},
     "hostile-listing": {"fs": [HostileListingFS]},
     "endless-tree": {"fs": [EndlessTreeFS]},
 }

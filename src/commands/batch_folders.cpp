@@ -1,0 +1,59 @@
+#include "commands/batch_folders.h"
+
+#include <map>
+#include <set>
+
+#include "commands/session_support.h"
+#include "ftp/ftp_lib.h"
+#include "ftp/listed_name.h"
+#include "platform/folder_listing.h"
+#include "platform/paths.h"
+#include "settings/format.h"
+#include "settings/log.h"
+#include "settings/settings.h"
+
+namespace dorvan {
+namespace {
+
+std::set<std::string>& createdLocalFolders() {
+    static std::set<std::string> folders;
+    return folders;
+}
+
+// Remote folder (absolute: the current folder joined with the prefix) to
+// the result of its MKD.
+std::map<std::string, bool>& madeRemoteFolders() {
+    static std::map<std::string, bool> folders;
+    return folders;
+}
+
+}  // namespace
+
+bool ensureLocalFolders(const std::string& localFilePath, std::string* error) {
+    for (size_t k = localFilePath.find('/'); k != std::string::npos; k = localFilePath.find('/', k + 1)) {
+        const std::string prefix = localFilePath.substr(0, k);
+        if (prefix.empty()) continue;
+        if (createdLocalFolders().count(prefix) && platform::isFolder(prefix)) continue;
+        if (!platform::pathExists(prefix)) {
+            if (!platform::makeFolder(prefix, error)) return false;
+        } else if (!platform::isFolder(prefix)) {
+            *error = "Path.createPath :: file/folder conflict: " + prefix;
+            return false;
+        }
+        createdLocalFolders().insert(prefix);
+    }
+    return true;
+}
+
+void ensureRemoteFolders(const std::string& remotePath, const std::string& currentFolder) {
+    for (size_t k = remotePath.find('/'); k != std::string::npos; k = remotePath.find('/', k + 1)) {
+        const std::string prefix = remotePath.substr(0, k);
+        if (prefix.empty()) continue;
+        auto [made, added] = madeRemoteFolders().try_emplace(joinRemotePath(currentFolder, prefix), false);
+        if (!added) continue;
+        made->second = settings().session->mkdir(toServer(prefix));
+        if (made->second) printMessage(Level::Info, format(" Made dir: {}", prefix));
+    }
+}
+
+}  // namespace dorvan

@@ -1,0 +1,18 @@
+#pragma once
+// Folders that batch transfers create on either side, remembered for the
+// whole process. Both tables are used only by the main thread.
+#include <string>
+
+namespace dorvan {
+
+// Makes sure every folder on the local file path exists (each "/" closes
+// one). False with the reason when a folder cannot be made or a file stands
+// where a folder is needed. A remembered folder is looked at again, so one
+// deleted since is made anew.
+bool ensureLocalFolders(const std::string& localFilePath, std::string* error);
+
+// Sends MKD for every folder on the remote path (relative to `currentFolder`)
+// that has not been tried at the same place before; reports each made one.
+void ensureRemoteFolders(const std::string& remotePath, const std::string& currentFolder);
+
+}  // namespace dorvan

@@ -1,0 +1,97 @@
+// mput: every local file the filters select, to the current remote folder,
+// optionally packed into one archive first.
+#include "commands/batch_folders.h"
+#include "commands/handlers.h"
+#include "commands/one_shot.h"
+#include "commands/scan_settings.h"
+#include "commands/session_support.h"
+#include "ftp/ftp_lib.h"
+#include "ftp/path_scan.h"
+#include "platform/paths.h"
+#include "settings/format.h"
+#include "settings/log.h"
+#include "settings/settings.h"
+#include "zip/archive.h"
+
+namespace dorvan::handlers {
+namespace {
+
+// The files of the local folder (and its subfolders with recurse) that pass
+// the filters, as full paths; scan errors are dropped.
+std::vector<std::string> scanLocal() {
+    const Settings& s = settings();
+    PathScan scanner;
+    applyFilterSettings(scanner.filter, nullptr);
+    std::string start = s.local;
+    if (!start.empty() && start.back() == '/') start.pop_back();
+    return scanner.scan(start, s.recurse).files();
+}
+
+std::string withoutLeading(const std::string& path, const std::string& prefix) {
+    return path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path;
+}
+
+bool sameSizeRemotely(const std::string& remoteName, const std::string& localPath, char transferType) {
+    uint64_t remoteSize = 0;
+    if (!settings().session->size(toServer(remoteName), remoteSize, transferType)) return false;
+    auto localSize = platform::fileSize(localPath);
+    return localSize && *localSize == remoteSize;
+}
+
+struct Upload {
+    std::string localPath;
+    std::string remotePath;
+};
+
+// One file of the batch; true when it was uploaded.
+bool upload(const Upload& file, size_t position, size_t count, char transferType, const std::string& currentFolder) {
+    Settings& s = settings();
+    if (s.justprint) {
+        printMessage(Level::Info, format(" found {} to {}", file.localPath, file.remotePath));
+        return false;
+    }
+    if (!s.overwrite && sameSizeRemotely(file.remotePath, file.localPath, transferType)) {
+        printMessage(Level::Info, format(" {} skiped, same size: {}", "mput", file.localPath));
+        return false;
+    }
+    ensureRemoteFolders(file.remotePath, currentFolder);
+    printMessage(Level::Info, format(" {}/{} Uploading {} to {} ...", position, count,
+                                     withoutLeading(file.localPath, s.local), file.remotePath));
+    if (s.session->put(file.localPath, toServer(file.remotePath), transferType)) return true;
+    printMessage(Level::Error, format("Upload {} failure, {}", file.localPath, lastResponseText()));
+    return false;
+}
+
+}  // namespace
+
+bool mput() {
+    Settings& s = settings();
+    if (s.local.empty())
+        return reportMissing("{} failure: local folder for FTP transfer not specified", "mput",
+                             HelpAfterMissing::always);
+    std::vector<std::string> found = scanLocal();
+    if (found.empty()) return printMessage(Level::Error, format("{} failure: nothing to upload", "mput"));
+    ClearOnExit oneShot{&s.compress};
+
+    std::vector<Upload> uploads;
+    char transferType = s.transferType;
+    if (s.compress.size() > 3) {
+        s.compress = archivePathFor(s.compress, dataFolder());
+        std::string error;
+        if (!packUpload(found, s.local, s.compress, &error)) {
+            printMessage(Level::Error, error);
+            return printMessage(Level::Error, format("add files to ZIP archive failure: {}", s.compress));
+        }
+        transferType = 'I';  // an archive is binary whatever the type of its contents
+        uploads.push_back({s.compress, s.compress.substr(s.compress.rfind('/') + 1)});
+    } else {
+        for (std::string& path : found) uploads.push_back({path, withoutLeading(path, s.local)});
+    }
+    const std::string currentFolder = s.session->pwd();
+    size_t uploaded = 0;
+    for (size_t i = 0; i < uploads.size(); ++i)
+        if (upload(uploads[i], i + 1, uploads.size(), transferType, currentFolder)) ++uploaded;
+    return printMessage(Level::Info, format(" {} files uploaded to {}", uploaded, fromServer(currentFolder)));
+}
+
+}  // namespace dorvan::handlers

@@ -1,0 +1,29 @@
+#include "commands/remote_scan.h"
+
+#include "commands/scan_settings.h"
+#include "commands/session_support.h"
+#include "ftp/ftp_scan.h"
+#include "settings/settings.h"
+
+namespace dorvan {
+
+RemoteScanResults& remoteScanResults() {
+    static RemoteScanResults results;
+    return results;
+}
+
+bool scanRemote(const std::string& start) {
+    RemoteScanResults& results = remoteScanResults();
+    results.clear();
+    const auto session = settings().session;
+    if (!session) return false;
+    FtpScan scanner(*session);
+    applyFilterSettings(scanner.filter, toServer);
+    scanner.scan(start, settings().recurse);
+    results.files = scanner.files();
+    results.folders = scanner.folders();
+    results.errors = scanner.errors();
+    return !results.files.empty();
+}
+
+}  // namespace dorvan

@@ -1,0 +1,91 @@
+#include "ftp/path_scan.h"
+
+#include <exception>
+
+#include "ftp/listed_name.h"
+#include "platform/clock.h"
+#include "platform/file_facts.h"
+#include "platform/folder_listing.h"
+
+namespace dorvan {
+
+PathScan::PathScan() { filter.now = platform::nowTicks(); }
+
+PathScan& PathScan::scan() { return scan(path, nullptr, recurse); }
+
+PathScan& PathScan::scan(const std::string& start, bool descend) { return scan(start, nullptr, descend); }
+
+PathScan& PathScan::scanFor(const std::string& start, const std::string& name, bool descend) {
+    return scan(
+        start, [name](const std::string& candidate, bool isFolder) { return isFolder || candidate == name; }, descend);
+}
+
+PathScan& PathScan::scan(const std::string& start, Predicate callerFilter, bool descend) {
+    files_.clear();
+    errors_.clear();
+    folders_.clear();
+    callerFilter_ = std::move(callerFilter);
+    walk(start, descend, 0);
+    return *this;
+}
+
+void PathScan::walk(const std::string& folder, bool descend, int depth) {
+    try {
+        if (depth > maxTreeDepth) {
+            errors_.push_back("folders nested deeper than " + std::to_string(maxTreeDepth) + " levels: " + folder);
+            return;
+        }
+        std::vector<platform::FolderEntry> entries;
+        std::string error;
+        if (!platform::listFolder(folder.empty() ? "/" : folder, entries, &error)) {
+            errors_.push_back(error);
+            return;
+        }
+        struct Kept {
+            std::string path;
+            bool isFolder;
+        };
+        std::vector<Kept> kept;
+        for (const platform::FolderEntry& entry : entries) {
+            std::string entryPath = folder + "/" + entry.name;
+            if (entry.isFolder && entry.isSymlink) {
+                errors_.push_back("symbolic link to a folder not followed: " + entryPath);
+                continue;
+            }
+            if (accept(entryPath, entry.isFolder)) kept.push_back({std::move(entryPath), entry.isFolder});
+        }
+        entries.clear();
+        for (Kept& entry : kept) {
+            if (filter.capReached(files_.size(), folders_.size())) break;
+            if (!entry.isFolder) {
+                files_.push_back(std::move(entry.path));
+                continue;
+            }
+            folders_.push_back(entry.path);
+            if (descend) walk(entry.path, descend, depth + 1);
+        }
+    } catch (const std::exception& e) {
+        errors_.push_back(e.what());
+    }
+}
+
+bool PathScan::accept(const std::string& file, bool isFolder) {
+    if (isFolder) return true;
+    if (!filter.namePasses(file)) return false;
+    const bool sizes = filter.minSize != unsetSizeBound || filter.maxSize != unsetSizeBound;
+    if (sizes || filter.modified.isSet() || filter.created.isSet() || filter.accessed.isSet()) {
+        platform::FileFacts facts;
+        std::string error;
+        if (!platform::fileFacts(file, facts, &error)) {
+            errors_.push_back(error);
+            return false;
+        }
+        if (sizes && !filter.sizePasses(facts.size)) return false;
+        if (!filter.modified.accepts(filter.now, facts.modified)) return false;
+        if (!filter.created.accepts(filter.now, facts.created)) return false;
+        if (!filter.accessed.accepts(filter.now, facts.accessed)) return false;
+    }
+    return !callerFilter_ || callerFilter_(file, false);
+}
+
+}  // namespace dorvan

@@ -1,0 +1,47 @@
+#include "ftp/scan_filter.h"
+
+#include "ftp/ftp_file_info.h"
+#include "ftp/wildcard.h"
+
+namespace dorvan {
+namespace {
+
+bool anyMatches(const std::vector<std::string>& patterns, std::string_view name) {
+    for (const std::string& pattern : patterns)
+        if (wildcardMatch(pattern, name)) return true;
+    return false;
+}
+
+}  // namespace
+
+bool AgeBounds::accepts(int64_t now, int64_t time) const {
+    if (!isSet() || time == unknownTime) return true;
+    const int64_t age = now - time;
+    if (max != unsetBound && age > max) return false;
+    if (min != unsetBound && age < min) return false;
+    return true;
+}
+
+bool ScanFilter::namePasses(std::string_view name) const {
+    if (!include.empty() && !anyMatches(include, name)) return false;
+    return !anyMatches(exclude, name);
+}
+
+bool ScanFilter::sizePasses(uint64_t size) const {
+    if (size == unknownSize) return true;
+    if (minSize != unsetSizeBound && size < minSize) return false;
+    if (maxSize != unsetSizeBound && size > maxSize) return false;
+    return true;
+}
+
+bool ScanFilter::capReached(size_t files, size_t folders) const {
+    if (maxFiles != unsetBound && static_cast<int64_t>(files) >= maxFiles) return true;
+    return maxFolders != unsetBound && static_cast<int64_t>(folders) >= maxFolders;
+}
+
+bool accept(const ScanFilter& filter, const FtpFileInfo& file) {
+    return filter.namePasses(file.name) && filter.sizePasses(file.size) &&
+           filter.modified.accepts(filter.now, file.modify);
+}
+
+}  // namespace dorvan
