@@ -160,7 +160,7 @@ TEST(SessionEndToEnd, InterruptDuringATransferClosesTheSessionAndStops) {
     process.sendSignal(SIGINT);
     RunResult r = process.wait(10s);
     EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
-    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
     std::string out = consoleLines(r.out);
     EXPECT_TRUE(contains(out, "get f.bin failure: Aborted\n FTP closed\n")) << out;
     EXPECT_FALSE(contains(out, "isConnected")) << "the file stops after the interrupt";

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <exception>
 #include <mutex>
+#include <thread>
 
 #include "platform/console.h"
 #include "platform/line_editor.h"
@@ -29,6 +30,19 @@ constexpr auto controlEventWait = std::chrono::seconds(2);
 std::timed_mutex& shutdownLock() {
     static auto* lock = new std::timed_mutex;
     return *lock;
+}
+
+// Takes `lock` if it comes free within `wait`. Polls try_lock rather than
+// try_lock_for: ThreadSanitizer does not see locks taken through
+// pthread_mutex_clocklock, which try_lock_for uses, and would report races
+// the lock prevents.
+template <typename Lock>
+bool lockWithin(Lock& lock, std::chrono::steady_clock::duration wait) {
+    for (auto deadline = std::chrono::steady_clock::now() + wait;;) {
+        if (lock.try_lock()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 std::atomic<bool> controlEventSeen{false};
@@ -64,9 +78,9 @@ bool consoleControlHandler(unsigned event) {
 
     std::unique_lock<std::timed_mutex> shutdown(shutdownLock(), std::defer_lock);
     // The main thread is ending the program and has not finished in time.
-    if (!shutdown.try_lock_for(controlEventWait)) endNow();
+    if (!lockWithin(shutdown, controlEventWait)) endNow();
     std::unique_lock<std::recursive_timed_mutex> command(commandLock(), std::defer_lock);
-    if (!command.try_lock_for(controlEventWait)) {
+    if (!lockWithin(command, controlEventWait)) {
         // A command that does not give way (a blocking local read, say) keeps
         // the session; it goes with the process.
         config().writeShortcuts();
