@@ -19,10 +19,11 @@ TerminalOptions atTerminal(const TempDir& data, const TempDir& work) {
 
 std::string historyPath(const TempDir& data) { return data.path() + "/Tolvane/Dorvan/dorvan-history"; }
 
-// Types one line's keys once the prompt is up (keys typed ahead meet the
-// terminal's own line editing, which takes Ctrl+R, Ctrl+D and others for
+// Types one line's keys once the line editor reads them (keys typed ahead meet
+// the terminal's own line editing, which takes Ctrl+R, Ctrl+D and others for
 // itself) and waits for the next prompt. Returns what was shown meanwhile.
 std::string enter(TerminalSession& terminal, const std::string& keys) {
+    EXPECT_TRUE(terminal.waitForKeyByKeyInput());
     size_t from = terminal.mark();
     terminal.type(keys);
     EXPECT_TRUE(terminal.waitFor(prompt, from)) << keys;
@@ -49,6 +50,7 @@ TEST(TerminalE2E, EditsCompletesAndRecallsHistoryFromAnEarlierRun) {
         for (const char* line : {" local       : docsfolder/\r", " passive     : false\r",
                                  " src         : alpha-report.txt\r", " password    : secret-word\r"})
             EXPECT_TRUE(contains(status, line)) << line;
+        ASSERT_TRUE(terminal.waitForKeyByKeyInput());
         terminal.type("\x04");  // Ctrl+D on an empty line: end of input
         EXPECT_EQ(terminal.wait(), 0);
     }

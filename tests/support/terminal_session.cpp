@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 #include <cerrno>
 #include <csignal>
@@ -71,6 +72,17 @@ bool TerminalSession::waitFor(const std::string& text, size_t from, std::chrono:
         if (!pump(std::chrono::milliseconds(50))) return output_.find(text, from) != std::string::npos;
     }
     return true;
+}
+
+bool TerminalSession::waitForKeyByKeyInput(std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        termios mode{};
+        // On Linux the controlling side of a pseudo-terminal reports the modes the program set.
+        if (tcgetattr(master_, &mode) == 0 && !(mode.c_lflag & ICANON)) return true;
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        pump(std::chrono::milliseconds(2));
+    }
 }
 
 int TerminalSession::wait(std::chrono::milliseconds timeout) {

@@ -26,6 +26,9 @@ public:
     // True once `text` appears in the output after offset `from`.
     bool waitFor(const std::string& text, size_t from = 0,
                  std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    // True once the program reads keys one by one (its line editor is active);
+    // keys typed before that meet the terminal's own line editing.
+    bool waitForKeyByKeyInput(std::chrono::milliseconds timeout = std::chrono::seconds(20));
     // The exit status once the program ended, -1 when it did not in time.
     int wait(std::chrono::milliseconds timeout = std::chrono::seconds(20));
     void signal(int number);
