@@ -28,12 +28,8 @@ namespace handlers {
 
 bool connect() {
     Settings& s = settings();
-    if (s.isConnected && s.session && s.session->isOpen()) return true;
-    if (s.isConnected) {
-        // The connection was lost or given up: this command connects and logs in again.
-        s.isLoggedin = false;
-        s.isConnected = false;
-    }
+    forgetLostSession();
+    if (s.isConnected) return true;
     try {
         if (s.host.empty()) return reportMissing(" Host name not specified", "connect", HelpAfterMissing::always);
         bool created = !s.session;

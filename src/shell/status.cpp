@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/session_support.h"
 #include "platform/console.h"
 #include "settings/format.h"
 #include "settings/settings.h"
@@ -38,6 +39,7 @@ std::string statusText(const Settings& s, const ArgumentRow& row) {
 }  // namespace
 
 bool printStatus() {
+    forgetLostSession();
     const Settings& s = settings();
     std::string out;
     auto line = [&out](std::string_view label, const std::string& value) {
