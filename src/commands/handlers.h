@@ -34,7 +34,5 @@ bool rmd();
 bool mdele();
 bool mget();
 bool mput();
-// Commands whose handlers are not built yet: they do nothing and fail.
-bool notAvailable();
 
 }  // namespace dorvan::handlers

@@ -125,7 +125,5 @@ bool pwd() {
     return true;
 }
 
-bool notAvailable() { return false; }
-
 }  // namespace handlers
 }  // namespace dorvan
