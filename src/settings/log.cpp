@@ -70,8 +70,9 @@ std::atomic<bool> errorLogged{false};
 bool anyErrorLogged() { return errorLogged.load(); }
 
 void logRecord(Level level, std::string_view text) {
-    if (level != Level::Info) errorLogged = true;
-    std::string record = platform::localTimestamp() + (level == Level::Info ? " Info   " : " Error  ") + "Dorvan - ";
+    if (level == Level::Error) errorLogged = true;
+    const char* name = level == Level::Info ? " Info   " : level == Level::Warn ? " Warn   " : " Error  ";
+    std::string record = platform::localTimestamp() + name + "Dorvan - ";
     record.append(text);
     record += "\r\n";
     logFile().write(record);
@@ -84,5 +85,6 @@ bool printMessage(Level level, std::string_view text) {
     logRecord(level, text);
     return level == Level::Info;
 }
+
 
 }  // namespace dorvan

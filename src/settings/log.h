@@ -6,7 +6,7 @@
 
 namespace dorvan {
 
-enum class Level { Info, Error };
+enum class Level { Info, Warn, Error };
 
 constexpr uint64_t logSizeCap = 512'000;
 
@@ -18,7 +18,7 @@ void logRecord(Level level, std::string_view text);  // log file only
 // Whether an Error record was logged during this run (also without a log file).
 bool anyErrorLogged();
 
-// Console line (text + CR LF), then a log record. Returns true for Info.
+// Console line (text + CR LF), then a log record. Returns true for Info only.
 bool printMessage(Level level, std::string_view text);
 
 }  // namespace dorvan

@@ -138,6 +138,24 @@ constexpr ArgumentRow rows[] = {
      .field = &S::errorlevel,
      .rejection = invalidQuoted,
      .statusLine = 28},
+    {.name = "tls",
+     .syntax = ValueSyntax::tlsMode,
+     .field = &S::tls,
+     .rejection = invalidColonQuoted,
+     .status = StatusShape::changed,
+     .statusLine = 29},
+    {.name = "verify",
+     .syntax = ValueSyntax::boolean,
+     .field = &S::verify,
+     .rejection = invalidColonQuoted,
+     .status = StatusShape::changed,
+     .statusLine = 30},
+    {.name = "cafile",
+     .syntax = ValueSyntax::localFile,
+     .field = &S::cafile,
+     .rejection = "Invalid {} parameter, not a file: '{}'",
+     .clearable = true,
+     .statusLine = 31},
 };
 
 template <typename T>
@@ -150,7 +168,9 @@ constexpr bool fieldFitsSyntax(const ArgumentRow& row) {
     switch (row.syntax) {
         case ValueSyntax::text:
         case ValueSyntax::remoteFolder:
-        case ValueSyntax::localFolder: return holds<std::string>(row);
+        case ValueSyntax::localFolder:
+        case ValueSyntax::tlsMode:
+        case ValueSyntax::localFile: return holds<std::string>(row);
         case ValueSyntax::boolean: return holds<bool>(row);
         case ValueSyntax::imageFlag:
         case ValueSyntax::firstCharacter: return holds<char>(row);
@@ -167,6 +187,7 @@ constexpr bool fieldFitsStatus(const ArgumentRow& row) {
     switch (row.status) {
         case StatusShape::hidden:
         case StatusShape::plain: return true;
+        case StatusShape::changed: return !holds<std::atomic<int32_t>>(row);
         case StatusShape::transferType: return holds<char>(row);
         case StatusShape::kilobytes:
         case StatusShape::minutes:

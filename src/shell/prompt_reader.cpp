@@ -26,8 +26,10 @@ platform::CompletionTables completionTables() {
             tables.arguments.emplace_back(name);
             if (row.syntax == ValueSyntax::boolean || row.syntax == ValueSyntax::imageFlag)
                 tables.booleanArguments.emplace_back(name);
-            if (row.syntax == ValueSyntax::localFolder)
-                tables.localPaths.push_back({.argument = std::string(name), .verb = "", .foldersOnly = true});
+            if (row.syntax == ValueSyntax::localFolder || row.syntax == ValueSyntax::localFile)
+                tables.localPaths.push_back({.argument = std::string(name),
+                                             .verb = "",
+                                             .foldersOnly = row.syntax == ValueSyntax::localFolder});
         }
     }
     // put and its alias take the name of a file in the local folder.
