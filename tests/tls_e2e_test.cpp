@@ -43,7 +43,7 @@ TEST(TlsEndToEnd, ExplicitTlsMovesFilesAndListingsInPassiveAndActiveMode) {
             << out;
         EXPECT_FALSE(contains(out, "fail")) << out;
         EXPECT_TRUE(contains(
-            out, " timeout     : 60\n tls         : explicit\n cafile      : " + server.certificate() + "\n\n"))
+            out, " timeout     : 60\n errorlevel  : false\n tls         : explicit\n cafile      : " + server.certificate() + "\n\n"))
             << out;
         EXPECT_EQ(readFile(local.file("down.bin")), content);
         EXPECT_EQ(readFile(server.path("up.bin")), content);
