@@ -55,7 +55,7 @@ TEST(TerminalE2E, EditsCompletesAndRecallsHistoryFromAnEarlierRun) {
         EXPECT_EQ(terminal.wait(), 0);
     }
 
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::stat(historyPath(data).c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     std::string history = readFile(historyPath(data));

@@ -49,7 +49,7 @@ void addMatches(std::vector<std::string>& out, const std::vector<std::string>& n
 }
 
 bool isDirectory(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 

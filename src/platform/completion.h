@@ -25,9 +25,9 @@ struct CompletionTables {
 };
 
 struct Completion {
-    size_t wordStart = 0;  // where the word being completed begins in the line
-    std::string word;      // the typed word, without an opening double quote
-    bool quoted = false;   // the word began with a double quote
+    size_t wordStart = 0;                 // where the word being completed begins in the line
+    std::string word;                     // the typed word, without an opening double quote
+    bool quoted = false;                  // the word began with a double quote
     std::vector<std::string> candidates;  // full replacements for `word`, sorted; folders end with '/'
 };
 

@@ -171,7 +171,8 @@ std::unique_ptr<LineEditor> LineEditor::open(LineEditorSetup setup) {
     if (!state->history) return nullptr;
     ::history(state->history, &event, H_SETSIZE, static_cast<int>(state->setup.historyCap));
     if (!state->setup.historyPath.empty())
-        for (const std::string& line : state->historyFile.load()) ::history(state->history, &event, H_ENTER, line.c_str());
+        for (const std::string& line : state->historyFile.load())
+            ::history(state->history, &event, H_ENTER, line.c_str());
 
     EditLine* editor = ::el_init("dorvan", stdin, stdout, stderr);
     if (!editor) return nullptr;
@@ -189,22 +190,14 @@ std::unique_ptr<LineEditor> LineEditor::open(LineEditorSetup setup) {
         const char* function;
     };
     static constexpr Binding bindings[] = {
-        {.keys = "^I", .function = "dorvan-complete"},
-        {.keys = "^R", .function = "em-inc-search-prev"},
-        {.keys = "^U", .function = "vi-kill-line-prev"},
-        {.keys = "^K", .function = "ed-kill-line"},
-        {.keys = "^W", .function = "ed-delete-prev-word"},
-        {.keys = "\\e[H", .function = "ed-move-to-beg"},
-        {.keys = "\\e[F", .function = "ed-move-to-end"},
-        {.keys = "\\eOH", .function = "ed-move-to-beg"},
-        {.keys = "\\eOF", .function = "ed-move-to-end"},
-        {.keys = "\\e[1~", .function = "ed-move-to-beg"},
-        {.keys = "\\e[4~", .function = "ed-move-to-end"},
-        {.keys = "\\e[1;5D", .function = "ed-prev-word"},
-        {.keys = "\\e[1;5C", .function = "em-next-word"},
-        {.keys = "\\e[1;3D", .function = "ed-prev-word"},
-        {.keys = "\\e[1;3C", .function = "em-next-word"},
-        {.keys = "\\e[3~", .function = "ed-delete-next-char"},
+        {.keys = "^I", .function = "dorvan-complete"},     {.keys = "^R", .function = "em-inc-search-prev"},
+        {.keys = "^U", .function = "vi-kill-line-prev"},   {.keys = "^K", .function = "ed-kill-line"},
+        {.keys = "^W", .function = "ed-delete-prev-word"}, {.keys = "\\e[H", .function = "ed-move-to-beg"},
+        {.keys = "\\e[F", .function = "ed-move-to-end"},   {.keys = "\\eOH", .function = "ed-move-to-beg"},
+        {.keys = "\\eOF", .function = "ed-move-to-end"},   {.keys = "\\e[1~", .function = "ed-move-to-beg"},
+        {.keys = "\\e[4~", .function = "ed-move-to-end"},  {.keys = "\\e[1;5D", .function = "ed-prev-word"},
+        {.keys = "\\e[1;5C", .function = "em-next-word"},  {.keys = "\\e[1;3D", .function = "ed-prev-word"},
+        {.keys = "\\e[1;3C", .function = "em-next-word"},  {.keys = "\\e[3~", .function = "ed-delete-next-char"},
     };
     for (const Binding& binding : bindings) ::el_set(editor, EL_BIND, binding.keys, binding.function, nullptr);
     return std::unique_ptr<LineEditor>(new LineEditor(std::move(state)));

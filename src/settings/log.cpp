@@ -86,5 +86,4 @@ bool printMessage(Level level, std::string_view text) {
     return level == Level::Info;
 }
 
-
 }  // namespace dorvan

@@ -27,9 +27,8 @@ platform::CompletionTables completionTables() {
             if (row.syntax == ValueSyntax::boolean || row.syntax == ValueSyntax::imageFlag)
                 tables.booleanArguments.emplace_back(name);
             if (row.syntax == ValueSyntax::localFolder || row.syntax == ValueSyntax::localFile)
-                tables.localPaths.push_back({.argument = std::string(name),
-                                             .verb = "",
-                                             .foldersOnly = row.syntax == ValueSyntax::localFolder});
+                tables.localPaths.push_back(
+                    {.argument = std::string(name), .verb = "", .foldersOnly = row.syntax == ValueSyntax::localFolder});
         }
     }
     // put and its alias take the name of a file in the local folder.
@@ -46,7 +45,8 @@ bool keepInHistoryFile(const std::string& line) {
     auto name = parsed.find("name");
     if (name != parsed.end())
         for (const std::string& value : name->second.values)
-            if (platform::asciiLower(value.substr(0, 5)) == "pass " || platform::asciiLower(value) == "pass") return false;
+            if (platform::asciiLower(value.substr(0, 5)) == "pass " || platform::asciiLower(value) == "pass")
+                return false;
     return true;
 }
 
