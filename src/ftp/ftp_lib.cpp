@@ -400,7 +400,9 @@ bool FtpLib::download(const std::string& command, char type, const Consumer& con
                       platform::ReplacingFileWriter* file) {
     int fd;
     if (!openData(command, type, fd)) return false;
-    if (expectedSize == unknownSize) expectedSize = parseAnnouncedSize(reply_).value_or(unknownSize);
+    // A file's transfer may announce its size ("150 ... (N bytes)"); a listing's is not held to it.
+    if (expectedSize == unknownSize && command.starts_with("RETR "))
+        expectedSize = parseAnnouncedSize(reply_).value_or(unknownSize);
     platform::IoOutcome moved;
     bool localFailure = false;
     uint64_t received = 0;
