@@ -96,7 +96,7 @@ private:
 
     // Held by every operation but isWindows; guards all below. Callers may hold
     // their own locks when they call in; inside it only the console's output
-    // lock and the log's lock are taken.
+    // lock is taken.
     std::recursive_mutex lock_;
     int controlFd_ = -1;
     platform::SocketAddress peer_;  // the server's address on the control connection
