@@ -2,7 +2,7 @@
 # Installs the Debian packages Dorvan needs to build, test and run its demo.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build libgtest-dev zlib1g-dev
+packages=(g++ clang libclang-rt-14-dev cmake ninja-build libgtest-dev zlib1g-dev
           python3 python3-pyftpdlib zip unzip curl)
 missing=()
 for p in "${packages[@]}"; do

@@ -187,6 +187,15 @@ TEST(FtpText, ReplyParts) {
     for (const char* bad : {"227 (127,0,0,1,4)", "227 (256,0,0,1,4,1)", "227 no numbers", "227 (1,2,3,4,5,)"})
         EXPECT_FALSE(parsePassiveReply(bad)) << bad;
     EXPECT_EQ(portCommand({{127, 0, 0, 1}, 1025}), "PORT 127,0,0,1,4,1");
+    EXPECT_EQ(parseExtendedPassiveReply("229 Entering Extended Passive Mode (|||6446|)\r\n"), 6446);
+    EXPECT_EQ(parseExtendedPassiveReply("229 ok (!!!65535!)"), 65535);
+    for (const char* bad :
+         {"229 (|||0|)", "229 (|||65536|)", "229 (||6446|)", "229 (|||6446)", "229 (1116441)", "229 ("})
+        EXPECT_FALSE(parseExtendedPassiveReply(bad)) << bad;
+    EXPECT_EQ(eprtCommand("::1", true, 6446), "EPRT |2|::1|6446|");
+    EXPECT_EQ(parseAnnouncedSize("150 Opening BINARY mode data connection for a (b) (1234 bytes).\r\n"), 1234u);
+    for (const char* none : {"150 Opening data connection.", "150 ( bytes)", "150 (12x bytes)", "150 (-1 bytes)"})
+        EXPECT_FALSE(parseAnnouncedSize(none)) << none;
 
     EXPECT_EQ(parseSizeReply("213 5368709120\n"), 5'368'709'120ULL);
     EXPECT_EQ(parseSizeReply("213 18446744073709551615"), UINT64_MAX);
@@ -470,7 +479,7 @@ TEST(FtpLibDeadlines, SilentServersClosedPortsAndBadHosts) {
         EXPECT_FALSE(ftp.connect("127.0.0.1", server.port()));
         EXPECT_GE(secondsSince(start), 1.5);
         EXPECT_LT(secondsSince(start), 5);
-        EXPECT_EQ(ftp.lastResponse(), "Timeout: nothing happened for 2 seconds while waiting for the greeting");
+        EXPECT_EQ(ftp.lastResponse(), "Timeout: no complete reply within 2 seconds while waiting for the greeting");
     }
     {
         TestServer server({.faults = {"silent-command=CWD"}});

@@ -25,9 +25,9 @@ size_t occurrences(const std::string& text, const std::string& part) {
 
 struct Case {
     const char* what;
-    std::string script;     // JSON for scripted_ftp_server.py
-    std::string settings;   // added to the set line
-    std::string commands;   // after the set line; quit follows
+    std::string script;                // JSON for scripted_ftp_server.py
+    std::string settings;              // added to the set line
+    std::string commands;              // after the set line; quit follows
     std::vector<std::string> console;  // in this order in the console lines
     std::function<void(const TestServer&, const TempDir&)> check = nullptr;
 };
@@ -42,10 +42,13 @@ TEST(HostileServerEndToEnd, EveryMisbehaviourFailsCleanlyOrIsHandled) {
          R"({"connections": [{"greeting": [{"send": "220 )" + std::string(1020, 'A') +
              R"("}, {"sleep": 0.2}, {"send": ")" + std::string(300, 'B') +
              R"(\r\n"}], "commands": {"PWD": [{"send": "257 \"/)" + longName + R"(\" is current\r\n"}]}}]})",
-         "", "pwd\n", {" connected to 127.0.0.1\n", " Loggedin\n", "/" + longName + "\n"}},
+         "",
+         "pwd\n",
+         {" connected to 127.0.0.1\n", " Loggedin\n", "/" + longName + "\n"}},
         {"a passive reply naming another host; TYPE is sent once",
          R"({"connections": [{"commands": {"PASV": [{"pasv": "127.0.0.2"}]}}], "files": {"f.txt": "passive data"}})",
-         "", "get --src f.txt\nget --src f.txt --dst g.txt\n",
+         "",
+         "get --src f.txt\nget --src f.txt --dst g.txt\n",
          {" dowloading f.txt", " dowloading f.txt"},
          [](const TestServer& server, const TempDir& local) {
              EXPECT_EQ(readFile(local.file("f.txt")), "passive data");
@@ -55,7 +58,9 @@ TEST(HostileServerEndToEnd, EveryMisbehaviourFailsCleanlyOrIsHandled) {
         {"an active data connection from another host first",
          R"({"connections": [{"commands": {"RETR": [{"send": "150 Opening.\r\n"},
              {"data": "active data", "foreign": "EVIL"}, {"send": "226 Done.\r\n"}]}}]})",
-         "--passive false", "get --src f.txt\n", {" dowloading f.txt"},
+         "--passive false",
+         "get --src f.txt\n",
+         {" dowloading f.txt"},
          [](const TestServer& server, const TempDir& local) {
              EXPECT_EQ(readFile(local.file("f.txt")), "active data");
              EXPECT_TRUE(contains(server.log(), "foreign connection closed by the client")) << server.log();
@@ -64,29 +69,40 @@ TEST(HostileServerEndToEnd, EveryMisbehaviourFailsCleanlyOrIsHandled) {
          R"({"connections": [{"commands": {"SITE DOUBLE": [{"send": "200 One.\r\n200 Two.\r\n"}],
              "DELE": [{"send": "550 Access is denied.\r\n"}],
              "SIZE": [{"send": "150 checking\r\n"}, {"sleep": 0.2}, {"send": "213 10\r\n"}]}}]})",
-         "", "literal --name \"SITE DOUBLE\"\ndele --name x\nsize --name f\nresponse\n",
+         "",
+         "literal --name \"SITE DOUBLE\"\ndele --name x\nsize --name f\nresponse\n",
          {"dele x failure, 550 Access is denied.\n", " f: 10 bytes\n", "213 10\n"}},
         {"a reply that trickles forever, under a 3 s limit",
          R"({"connections": [{"commands": {"PWD": [{"repeat": 40, "every": 0.5, "send": "257-line\r\n"}]}}]})",
-         "--timeout 3", "pwd\n", {" Loggedin\n", "pwd failure: Timeout: "}},
+         "--timeout 3",
+         "pwd\n",
+         {" Loggedin\n", "pwd failure: Timeout: "}},
         {"fewer bytes than announced, then 226",
          R"({"connections": [{"commands": {"RETR": [
              {"send": "150 Opening BINARY mode data connection for f.bin (100 bytes).\r\n"},
-             {"data": ")" + std::string(50, 'x') + R"("}, {"send": "226 Transfer complete.\r\n"}]}}]})",
-         "", "get --src f.bin\n", {"get f.bin failure: Download incomplete: 50 of 100 bytes received\n"},
+             {"data": ")" +
+             std::string(50, 'x') + R"("}, {"send": "226 Transfer complete.\r\n"}]}}]})",
+         "",
+         "get --src f.bin\n",
+         {"get f.bin failure: Download incomplete: 50 of 100 bytes received\n"},
          [](const TestServer&, const TempDir& local) { EXPECT_EQ(readFile(local.file("f.bin")), "old"); }},
         {"120 then 220",
          R"({"connections": [{"greeting": [{"send": "120 In a moment.\r\n"}, {"sleep": 0.3},
              {"send": "220 Ready.\r\n"}]}]})",
-         "", "pwd\n", {" connected to 127.0.0.1\n", " Loggedin\n", "/\n"}},
+         "",
+         "pwd\n",
+         {" connected to 127.0.0.1\n", " Loggedin\n", "/\n"}},
         {"a 421 greeting, then a closed one",
          R"({"connections": [{"greeting": [{"send": "421 Too many users.\r\n"}, {"close": true}]},
              {"greeting": [{"close": true}]}]})",
-         "", "connect\nconnect\n",
+         "",
+         "connect\nconnect\n",
          {" Unable to connect to 127.0.0.1 \n 421 Too many users.\n",
           " Unable to connect to 127.0.0.1 \n Connection to the server lost while waiting for the greeting: "}},
         {"the connection lost, then the next command connects again",
-         R"({"connections": [{"commands": {"PWD": [{"close": true}]}}, {}]})", "", "pwd\npwd\n",
+         R"({"connections": [{"commands": {"PWD": [{"close": true}]}}, {}]})",
+         "",
+         "pwd\npwd\n",
          {" Loggedin\n", "pwd failure: Connection to the server lost while waiting for a reply: ",
           " connected to 127.0.0.1\n", " Loggedin\n", "/\n"}},
     };
@@ -96,10 +112,10 @@ TEST(HostileServerEndToEnd, EveryMisbehaviourFailsCleanlyOrIsHandled) {
         TempDir local;
         writeFile(local.file("f.bin"), "old");
         auto started = std::chrono::steady_clock::now();
-        RunResult r = runDorvan({.input = useServer(server, "--local " + local.path() +
-                                                                (c.settings.empty() ? "" : " " + c.settings)) +
-                                          c.commands + "quit\n",
-                                 .timeout = 30s});
+        RunResult r = runDorvan(
+            {.input = useServer(server, "--local " + local.path() + (c.settings.empty() ? "" : " " + c.settings)) +
+                      c.commands + "quit\n",
+             .timeout = 30s});
         EXPECT_LT(std::chrono::steady_clock::now() - started, 15s);
         EXPECT_EQ(r.exitStatus, 0) << r.err;
         std::string out = consoleLines(r.out);

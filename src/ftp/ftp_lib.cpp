@@ -166,6 +166,11 @@ bool FtpLib::readOneReply(Clock::time_point deadline, std::string_view during) {
         if (parser_.finished()) break;
         platform::IoOutcome got =
             platform::receiveSome(controlFd_, buffer, sizeof buffer, {remainingMs(deadline), abortSignal_.fd()});
+        if (got.status == SocketStatus::timedOut) {
+            lose(got, during);
+            return fail("Timeout: no complete reply within " + std::to_string(limit().timeoutMs / 1000) +
+                        " seconds while " + std::string(during));
+        }
         if (!got.ok()) return lose(got, during);
         received_.assign(buffer, got.count);
     }
@@ -522,8 +527,7 @@ std::string FtpLib::pwd() {
 bool FtpLib::listingText(const char* verb, const std::string& localPath, const std::string& remotePath) {
     Operation op(*this);
     std::string command = withPath(verb, remotePath);
-    return localPath.empty() ? downloadToConsole(command)
-                             : downloadToFile(localPath, command, asciiType, unknownSize);
+    return localPath.empty() ? downloadToConsole(command) : downloadToFile(localPath, command, asciiType, unknownSize);
 }
 
 bool FtpLib::nlst(const std::string& localPath, const std::string& remotePath) {

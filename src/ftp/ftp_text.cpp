@@ -68,7 +68,7 @@ std::optional<platform::Ipv4Endpoint> parsePassiveReply(std::string_view reply) 
         }
     }
     platform::Ipv4Endpoint endpoint;
-    for (int i = 0; i < 4; ++i) endpoint.address[i] = static_cast<uint8_t>(values[i]);
+    for (size_t i = 0; i < 4; ++i) endpoint.address[i] = static_cast<uint8_t>(values[i]);
     endpoint.port = static_cast<uint16_t>(values[4] * 256 + values[5]);
     return endpoint;
 }

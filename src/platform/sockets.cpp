@@ -1,8 +1,8 @@
 #include "platform/sockets.h"
 
 #include <arpa/inet.h>
-#include <netdb.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -60,8 +60,7 @@ SocketAddress SocketAddress::withPort(uint16_t port) const {
 
 std::string SocketAddress::hostText() const {
     char text[NI_MAXHOST] = "";
-    if (length == 0 || ::getnameinfo(raw(*this), length, text, sizeof text, nullptr, 0, NI_NUMERICHOST) != 0)
-        return {};
+    if (length == 0 || ::getnameinfo(raw(*this), length, text, sizeof text, nullptr, 0, NI_NUMERICHOST) != 0) return {};
     return text;
 }
 

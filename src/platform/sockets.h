@@ -39,8 +39,8 @@ struct SocketAddress {
     bool isIpv6() const;
     uint16_t port() const;
     SocketAddress withPort(uint16_t port) const;
-    std::string hostText() const;                // numeric: "127.0.0.1", "::1"
-    std::optional<Ipv4Endpoint> ipv4() const;    // for IPv4 addresses only
+    std::string hostText() const;              // numeric: "127.0.0.1", "::1"
+    std::optional<Ipv4Endpoint> ipv4() const;  // for IPv4 addresses only
     bool sameHost(const SocketAddress& other) const;
 };
 
