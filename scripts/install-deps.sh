@@ -2,8 +2,9 @@
 # Installs the Debian packages Dorvan needs to build, test and run its demo.
 set -euo pipefail
 
-packages=(g++ clang libclang-rt-14-dev cmake ninja-build libgtest-dev zlib1g-dev
-          python3 python3-pyftpdlib zip unzip curl)
+packages=(g++ clang libclang-rt-14-dev cmake ninja-build libgtest-dev zlib1g-dev libssl-dev
+          python3 python3-pyftpdlib zip unzip curl openssl
+          wget lftp ncftp vsftpd)  # the last line: peers and server of bench/batch_bench.sh
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

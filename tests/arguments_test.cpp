@@ -31,6 +31,9 @@ protected:
         s.encoding = 0;
         s.keepalive = 30;
         s.timeout = 60;
+        s.tls = "none";
+        s.verify = true;
+        s.cafile.clear();
     }
     static bool apply(const std::string& line) { return applyArguments(splitCommandLine(line)); }
 };
@@ -180,6 +183,38 @@ TEST(ArgumentTable, RowsMatchTheHelpTableAndNeverCollide) {
         }
     }
     for (const auto& entry : argumentHelpTable()) EXPECT_TRUE(typed.count(entry.name)) << entry.name;
+}
+
+TEST_F(StoringTest, TlsModeCertificateChecksAndTrustedFile) {
+    Settings& s = settings();
+    struct Case {
+        const char* line;
+        bool accepted;
+        const char* tls;
+        bool verify;
+        const char* cafile;
+    };
+    const Case cases[] = {
+        {"set --tls EXPLICIT", true, "explicit", true, ""},
+        {"set --tls implicit --verify False", true, "implicit", false, ""},
+        {"set --tls tls --verify true", false, "implicit", false, ""},  // a rejected value stops the storing
+        {"set --verify yes", false, "implicit", false, ""},
+        {"set --cafile /etc/hostname --tls None", true, "none", false, "/etc/hostname"},
+        {"set --cafile /no/such.pem", false, "none", false, "/etc/hostname"},
+        {"set --cafile /etc", false, "none", false, "/etc/hostname"},
+        {"set --cafile", true, "none", false, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(apply(c.line), c.accepted) << c.line;
+        EXPECT_EQ(s.tls, c.tls) << c.line;
+        EXPECT_EQ(s.verify, c.verify) << c.line;
+        EXPECT_EQ(s.cafile, c.cafile) << c.line;
+    }
+    // Closing the session keeps them: a job that reconnects stays on TLS.
+    s.tls = "explicit";
+    resetSettings();
+    EXPECT_EQ(s.tls, "explicit");
+    EXPECT_FALSE(s.verify);
 }
 
 TEST(MaskArgumentValues, EverySpellingOfTheValueIsHidden) {

@@ -157,12 +157,16 @@ TEST(BatchEndToEnd, MgetSkipsRefusesAndConflictsFileByFile) {
     EXPECT_EQ(treeOf(local.path()), (std::vector<std::string>{"a.txt", "huge", "huge/big.bin", "refused.txt", "sub"}));
     EXPECT_FALSE(contains(server.log(), "RETR huge/big.bin"));
 
-    // A transfer that fails after its data arrived leaves the local file as it was.
-    TestServer failing({.faults = {"fail-after-transfer"}});
-    writeFile(failing.path("refused.txt"), "new content");
-    r = runDorvan({.input = useServer(failing, "--local " + local.path()) + "mget\nquit\n"});
-    EXPECT_TRUE(contains(consoleLines(r.out), "\nDownload refused.txt failed, 451")) << r.out;
-    EXPECT_EQ(readFile(local.file("refused.txt")), "precious");
+    // A transfer that fails after its data arrived, or ends short of the listed
+    // size, leaves the local file as it was.
+    for (const char* fault : {"fail-after-transfer", "short-retr"}) {
+        TestServer failing({.faults = {fault}});
+        writeFile(failing.path("refused-short.txt"), std::string(10'000, 'n'));
+        writeFile(local.file("refused-short.txt"), "precious");
+        r = runDorvan({.input = useServer(failing, "--local " + local.path()) + "mget\nquit\n"});
+        EXPECT_TRUE(contains(consoleLines(r.out), "\nDownload refused-short.txt failed, ")) << fault << r.out;
+        EXPECT_EQ(readFile(local.file("refused-short.txt")), "precious") << fault;
+    }
 }
 
 TEST(BatchEndToEnd, MgetRecreatesALocalFolderDeletedBetweenRuns) {

@@ -102,9 +102,9 @@ TEST(HostileServerEndToEnd, EveryMisbehaviourFailsCleanlyOrIsHandled) {
         {"the connection lost, then the next command connects again",
          R"({"connections": [{"commands": {"PWD": [{"close": true}]}}, {}]})",
          "",
-         "pwd\npwd\n",
+         "pwd\nstatus\npwd\n",
          {" Loggedin\n", "pwd failure: Connection to the server lost while waiting for a reply: ",
-          " connected to 127.0.0.1\n", " Loggedin\n", "/\n"}},
+          " isConnected : false\n isLoggedin  : false\n", " connected to 127.0.0.1\n", " Loggedin\n", "/\n"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -94,3 +94,35 @@ TEST(RemovalEndToEnd, RmdStaysInsideTheFolderItWasGiven) {
         << out;
     EXPECT_TRUE(contains(out, " remove folder t/loop failure\nremove dir 't' failure, 550 ")) << out;
 }
+
+TEST(RemovalEndToEnd, MdeleDeletesTheFilesAScanFinds) {
+    TestServer server({.faults = {"refuse-dele=b.txt"}});
+    for (const char* file : {"a.txt", "b.txt", "c.doc", "sub/d.txt", "sub/e.doc"}) writeFile(server.path(file), "x");
+    RunResult r = runDorvan({.input = useServer(server) +
+                                      "mdele --include *.zip\nset --debug 1\nmdele\nset --debug 0 --remote sub\nmdele\n"
+                                      "set --remote / --include *.txt --justprint true\nmdele\n"
+                                      "mdele --justprint false\nmdele --include * --recurse true\nquit\n"});
+    EXPECT_EQ(
+        consoleLines(r.out),
+        " connected to 127.0.0.1\n Loggedin\n mdele: No file matched on 127.0.0.1\n"
+        " mdele: No file matched on 127.0.0.1\n" +
+            help("mdele") +
+            " working directory changed to 'sub'\n mdele: No file matched on sub\n"
+            " working directory changed to '/'\n mdele: found a.txt\n mdele: found b.txt\n"
+            " mdele: 0 files deleted on /\n"
+            " 1/2 delting a.txt...\n 2/2 delting b.txt...\ndelete failure: 'b.txt'\n mdele: 1 files deleted on /\n"
+            " 1/4 delting b.txt...\ndelete failure: 'b.txt'\n 2/4 delting c.doc...\n 3/4 delting sub/d.txt...\n"
+            " 4/4 delting sub/e.doc...\n mdele: 3 files deleted on /\n FTP closed\n");
+    EXPECT_TRUE(fileExists(server.path("b.txt")));
+    EXPECT_TRUE(fs::is_directory(server.path("sub")));
+    EXPECT_FALSE(fileExists(server.path("sub/d.txt")) || fileExists(server.path("c.doc")));
+    EXPECT_TRUE(contains(r.log(), "delete failure: 'b.txt'")) << r.log();
+
+    TestServer hostile({.faults = {"hostile-listing"}});
+    writeFile(hostile.path("t/a.txt"), "x");
+    writeFile(hostile.path("outside.txt"), "x");
+    r = runDorvan({.input = useServer(hostile, "--remote t") + "mdele\nquit\n"});
+    EXPECT_TRUE(contains(consoleLines(r.out), "delete failure: '../outside.txt'\n")) << r.out;
+    EXPECT_TRUE(fileExists(hostile.path("outside.txt")));
+    EXPECT_FALSE(fileExists(hostile.path("t/a.txt")));
+}

@@ -31,9 +31,8 @@ bool mdtm();
 bool list();
 bool nlst();
 bool rmd();
+bool mdele();
 bool mget();
 bool mput();
-// Commands whose handlers are not built yet: they do nothing and fail.
-bool notAvailable();
 
 }  // namespace dorvan::handlers

@@ -23,7 +23,7 @@ bool sameSizeLocally(const std::string& localPath, uint64_t remoteSize) {
 bool download(const FtpFileInfo& file, size_t position, size_t count) {
     Settings& s = settings();
     const std::string shown = fromServer(file.name);
-    if (!isSafeListedName(file.name)) {
+    if (!isSafeListedName(file.name) || !isSafeListedName(shown)) {
         printMessage(Level::Error, format("Download {} failed, {}", shown, "the name leads outside the local folder"));
         return false;
     }

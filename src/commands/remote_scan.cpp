@@ -20,9 +20,7 @@ bool scanRemote(const std::string& start) {
     FtpScan scanner(*session);
     applyFilterSettings(scanner.filter, toServer);
     scanner.scan(start, settings().recurse);
-    results.files = scanner.files();
-    results.folders = scanner.folders();
-    results.errors = scanner.errors();
+    scanner.takeResults(results.files, results.folders, results.errors);
     return !results.files.empty();
 }
 

@@ -1,12 +1,16 @@
 // rmd and mdele: removing one folder (its whole tree with recurse) and many files.
 #include <memory>
+#include <vector>
 
 #include "commands/handlers.h"
 #include "commands/one_shot.h"
+#include "commands/remote_scan.h"
 #include "commands/session_support.h"
 #include "ftp/ftp_lib.h"
 #include "ftp/ftp_rmd.h"
+#include "ftp/listed_name.h"
 #include "platform/console.h"
+#include "settings/command_help.h"
 #include "settings/format.h"
 #include "settings/log.h"
 #include "settings/settings.h"
@@ -34,6 +38,35 @@ bool rmd() {
     }
     if (session->rmdir(toServer(s.name))) return printMessage(Level::Info, format(" directory '{}' removed", s.name));
     return printMessage(Level::Error, format("remove dir '{}' failure, {}", s.name, lastResponseText()));
+}
+
+bool mdele() {
+    Settings& s = settings();
+    ClearRemoteScanOnExit clearScan;
+    if (!scanRemote("")) {
+        printMessage(Level::Error, format(" {}: No file matched on {}", "mdele", s.remote.empty() ? s.host : s.remote));
+        if (s.debug == 1) platform::consoleWrite(commandHelp("mdele") + "\r\n");
+        return false;
+    }
+    std::shared_ptr<FtpLib> session = s.session;
+    const std::vector<FtpFileInfo>& files = remoteScanResults().files;
+    int deleted = 0;
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string shown = fromServer(files[i].name);
+        // Only names below the current folder: a listing may name "..\x" or "/x".
+        if (!isSafeListedName(files[i].name)) {
+            printMessage(Level::Error, format("delete failure: '{}'", shown));
+        } else if (s.justprint) {
+            printMessage(Level::Info, format(" {}: found {}", "mdele", shown));
+        } else {
+            printMessage(Level::Info, format(" {}/{} delting {}...", i + 1, files.size(), shown));
+            if (session->deleteFile(files[i].name))
+                ++deleted;
+            else
+                printMessage(Level::Error, format("delete failure: '{}'", shown));
+        }
+    }
+    return printMessage(Level::Info, format(" {}: {} files deleted on {}", "mdele", deleted, currentDir()));
 }
 
 }  // namespace dorvan::handlers

@@ -24,22 +24,27 @@ bool changeWorkingDirectory(const std::string& folder) {
                         format("change working directory to '{}' failure: {}", folder, lastResponseText()));
 }
 
+namespace {
+
+TlsMode tlsModeOf(const std::string& name) {
+    return name == "explicit" ? TlsMode::explicitTls : name == "implicit" ? TlsMode::implicitTls : TlsMode::none;
+}
+
+}  // namespace
+
 namespace handlers {
 
 bool connect() {
     Settings& s = settings();
-    if (s.isConnected && s.session && s.session->isOpen()) return true;
-    if (s.isConnected) {
-        // The connection was lost or given up: this command connects and logs in again.
-        s.isLoggedin = false;
-        s.isConnected = false;
-    }
+    forgetLostSession();
+    if (s.isConnected) return true;
     try {
         if (s.host.empty()) return reportMissing(" Host name not specified", "connect", HelpAfterMissing::always);
         bool created = !s.session;
         std::shared_ptr<FtpLib> session = ensureSession();
         if (created && s.debug == 1) printMessage(Level::Info, " FTP initialized");
         session->setTimeout(s.timeout);
+        session->setTls(tlsModeOf(s.tls), {.verify = s.verify, .cafile = s.cafile});
         try {
             s.isConnected = session->connect(s.host, s.port);
         } catch (const std::exception& e) {
@@ -47,6 +52,11 @@ bool connect() {
         }
         if (!s.isConnected)
             return printMessage(Level::Error, format(" Unable to connect to {} \n {}", s.host, lastResponseText()));
+        if (tlsModeOf(s.tls) != TlsMode::none && !s.verify) {
+            std::string problem = session->certificateProblem();
+            printMessage(Level::Warn, format(" warning: the TLS certificate of {} is not checked{}", s.host,
+                                             problem.empty() ? "" : " (" + problem + ")"));
+        }
         return printMessage(Level::Info, format(" connected to {}", s.host));
     } catch (const std::exception& e) {
         printMessage(Level::Error, format("connect to {} catch {}", s.host, e.what()));
@@ -128,8 +138,6 @@ bool pwd() {
     platform::consoleWrite(fromServer(folder) + "\r\n");
     return true;
 }
-
-bool notAvailable() { return false; }
 
 }  // namespace handlers
 }  // namespace dorvan

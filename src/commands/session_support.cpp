@@ -44,4 +44,11 @@ bool reportMissing(std::string_view message, std::string_view command, HelpAfter
     return false;
 }
 
+void forgetLostSession() {
+    Settings& s = settings();
+    if (!s.isConnected || (s.session && s.session->isOpen())) return;
+    s.isLoggedin = false;
+    s.isConnected = false;
+}
+
 }  // namespace dorvan

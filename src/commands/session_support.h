@@ -15,6 +15,11 @@ bool changeToRemote(const std::string& folder);
 // without consuming the one-shot name).
 bool changeWorkingDirectory(const std::string& folder);
 
+// Clears isConnected and isLoggedin when the control connection was lost or
+// given up since (a timeout, the server closing it), so that status tells the
+// truth and the next login precondition connects and logs in again.
+void forgetLostSession();
+
 enum class HelpAfterMissing { always, atDebugOne };
 
 // A setting the command needs is empty: reports the message (its "{}" filled

@@ -55,6 +55,10 @@ void traceReply(std::string_view line) {
     if (debugLevel() > 1) platform::consoleWriteError(line);
 }
 
+void traceTls(std::string_view connection, const platform::TlsConnection& tls) {
+    if (debugLevel() > 1) platform::consoleWriteError("TLS " + std::string(connection) + ": " + tls.summary() + "\n");
+}
+
 bool validType(char type) { return type == asciiType || type == imageType; }
 
 std::string invalidType(char type) { return std::string("Invalid transfer type '") + type + "'"; }
@@ -117,7 +121,8 @@ bool FtpLib::lose(const platform::IoOutcome& outcome, std::string_view during) {
     if (outcome.status == SocketStatus::timedOut)
         return fail("Timeout: nothing happened for " + std::to_string(limit().timeoutMs / 1000) + " seconds while " +
                     std::string(during));
-    return fail("Connection to the server lost while " + std::string(during) + ": " + outcome.text());
+    return fail("Connection to the server lost while " + std::string(during) + ": " +
+                platform::failureText(outcome, controlTls_));
 }
 
 void FtpLib::discardWaitingReplies() {
@@ -125,7 +130,7 @@ void FtpLib::discardWaitingReplies() {
     for (;;) {
         if (!received_.empty()) traceReply(received_);
         received_.clear();
-        platform::IoOutcome got = platform::receiveSome(controlFd_, buffer, sizeof buffer, {0, -1});
+        platform::IoOutcome got = platform::receiveSome(controlFd_, controlTls_, buffer, sizeof buffer, {0, -1});
         if (!got.ok()) return;  // nothing waiting; a closed connection shows when the command is sent
         received_.assign(buffer, got.count);
     }
@@ -140,7 +145,7 @@ bool FtpLib::command(std::string_view text, char expected, std::string_view show
     traceCommand(shown.empty() ? text : shown);
     std::string line(text);
     line += "\r\n";
-    platform::IoOutcome sent = platform::sendAll(controlFd_, line.data(), line.size(), limit());
+    platform::IoOutcome sent = platform::sendAll(controlFd_, controlTls_, line.data(), line.size(), limit());
     if (!sent.ok()) return lose(sent, "sending a command");
     return readReply(expected);
 }
@@ -164,8 +169,8 @@ bool FtpLib::readOneReply(Clock::time_point deadline, std::string_view during) {
         }
         received_.erase(0, used);
         if (parser_.finished()) break;
-        platform::IoOutcome got =
-            platform::receiveSome(controlFd_, buffer, sizeof buffer, {remainingMs(deadline), abortSignal_.fd()});
+        platform::IoOutcome got = platform::receiveSome(controlFd_, controlTls_, buffer, sizeof buffer,
+                                                        {remainingMs(deadline), abortSignal_.fd()});
         if (got.status == SocketStatus::timedOut) {
             lose(got, during);
             return fail("Timeout: no complete reply within " + std::to_string(limit().timeoutMs / 1000) +
@@ -186,6 +191,38 @@ bool FtpLib::readOneReply(Clock::time_point deadline, std::string_view during) {
     return fail("Unexpected reply from the server: " + std::string(parser_.line().substr(0, 200)));
 }
 
+void FtpLib::setTls(TlsMode mode, const platform::TlsTrust& trust) {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    tlsMode_ = mode;
+    tlsTrust_ = trust;
+}
+
+std::string FtpLib::certificateProblem() {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    return controlTls_.active() && !tlsClient_.verifies() ? controlTls_.certificateProblem() : std::string();
+}
+
+bool FtpLib::startControlTls() {
+    platform::IoOutcome shaken =
+        controlTls_.handshake(tlsClient_, platform::TlsRole::control, controlFd_, host_, limit());
+    if (shaken.status == SocketStatus::failed) return fail("TLS handshake failed: " + controlTls_.error());
+    if (!shaken.ok()) return lose(shaken, "starting TLS");
+    traceTls("control connection", controlTls_);
+    return true;
+}
+
+// Nothing goes out in clear after a refusal: the connection is dropped.
+bool FtpLib::requestTls() {
+    if (!command("AUTH TLS", '2')) return note_.empty() ? fail("The server refuses TLS: " + reply_) : false;
+    received_.clear();  // bytes sent in clear after the go-ahead belong to no reply
+    return startControlTls();
+}
+
+bool FtpLib::protectData() {
+    dataProtected_ = command("PBSZ 0", '2') && command("PROT P", '2');
+    return dataProtected_;
+}
+
 bool FtpLib::connect(const std::string& host, int port) {
     Operation op(*this);
     close();
@@ -196,6 +233,7 @@ bool FtpLib::connect(const std::string& host, int port) {
     std::vector<platform::SocketAddress> addresses;
     std::string error;
     if (host.empty()) return fail("No host name");
+    if (tlsMode_ != TlsMode::none && !tlsClient_.configure(tlsTrust_, &error)) return fail("TLS: " + error);
     if (!platform::resolveHost(host, static_cast<uint16_t>(port), addresses, &error))
         return fail("Cannot find the host " + host + ": " + error);
     platform::IoOutcome outcome;
@@ -213,8 +251,12 @@ bool FtpLib::connect(const std::string& host, int port) {
     }
     controlFd_ = fd;
     platform::peerAddress(fd, peer_);
-    if (readReply('2', "waiting for the greeting")) return true;
-    close();  // refused (such as 421) or no greeting: lastResponse says which
+    host_ = host;
+    connectionTls_ = tlsMode_;
+    if ((connectionTls_ != TlsMode::implicitTls || startControlTls()) && readReply('2', "waiting for the greeting") &&
+        (connectionTls_ != TlsMode::explicitTls || requestTls()))
+        return true;
+    close();  // refused (such as 421), no greeting or no TLS: lastResponse says which
     return false;
 }
 
@@ -225,6 +267,7 @@ bool FtpLib::login(const std::string& user, const std::string& password) {
     } else if (!command("PASS " + password, '2', "PASS ****")) {
         return false;
     }
+    if (connectionTls_ != TlsMode::none) protectData();  // a refusal fails the transfers, with its reply
     systemType_.clear();
     std::string type;
     if (sysType(type)) systemType_ = type;
@@ -274,7 +317,27 @@ bool FtpLib::openPassive(int& dataFd) {
     return true;
 }
 
+// With TLS the data connection runs it too, resuming the control
+// connection's session; its handshake follows the 1xx reply.
 bool FtpLib::openData(const std::string& command, char type, int& dataFd) {
+    if (connectionTls_ != TlsMode::none && !dataProtected_ && !protectData()) return false;
+    if (!openDataConnection(command, type, dataFd) || !dataProtected_) return dataFd >= 0;
+    platform::IoOutcome shaken = dataTls_.handshake(tlsClient_, platform::TlsRole::data, dataFd, host_, limit());
+    if (shaken.ok()) {
+        traceTls("data connection", dataTls_);
+        return true;
+    }
+    std::string reason = shaken.status == SocketStatus::failed ? dataTls_.error() : shaken.text();
+    dataTls_.release();
+    platform::resetSocket(dataFd);
+    dataFd = -1;
+    if (shaken.status == SocketStatus::timedOut || shaken.status == SocketStatus::aborted)
+        return lose(shaken, "starting TLS on the data connection");
+    readReply('2');
+    return fail("TLS handshake on the data connection failed: " + reason);
+}
+
+bool FtpLib::openDataConnection(const std::string& command, char type, int& dataFd) {
     dataFd = -1;
     if (!setType(type)) return false;
     if (passive_) {
@@ -311,7 +374,13 @@ bool FtpLib::openData(const std::string& command, char type, int& dataFd) {
     return dataFd >= 0;
 }
 
-bool FtpLib::finishData(int dataFd, const platform::IoOutcome& moved, bool localFailure) {
+// With TLS, the data is complete only when the TLS close came (the download
+// stops at it) and ours went out and was answered (uploads wait for that).
+bool FtpLib::finishData(int dataFd, const platform::IoOutcome& movedData, bool localFailure) {
+    platform::IoOutcome moved = movedData;
+    if (moved.ok() && !localFailure && dataTls_.active()) moved = dataTls_.close(limit(), true);
+    std::string movedText = platform::failureText(moved, dataTls_);
+    dataTls_.release();
     if (moved.ok() && !localFailure)
         platform::closeSocket(dataFd);
     else
@@ -321,7 +390,7 @@ bool FtpLib::finishData(int dataFd, const platform::IoOutcome& moved, bool local
     std::string localNote = localFailure ? note_ : std::string();
     bool confirmed = readReply('2');
     if (localFailure) return fail(localNote);
-    if (!moved.ok()) return confirmed ? fail("Data connection failed: " + moved.text()) : false;
+    if (!moved.ok()) return confirmed ? fail("Data connection failed: " + movedText) : false;
     return confirmed;
 }
 
@@ -334,7 +403,7 @@ bool FtpLib::download(const std::string& command, char type, const Consumer& con
     bool localFailure = false;
     uint64_t received = 0;
     for (;;) {
-        moved = platform::receiveSome(fd, buffer.data(), buffer.size(), limit());
+        moved = platform::receiveSome(fd, dataTls_, buffer.data(), buffer.size(), limit());
         if (moved.status == SocketStatus::closed) {
             moved = {};
             break;
@@ -367,7 +436,7 @@ bool FtpLib::upload(const std::string& command, char type, const Producer& produ
             break;
         }
         if (chunk.empty()) break;
-        moved = platform::sendAll(fd, chunk.data(), chunk.size(), limit());
+        moved = platform::sendAll(fd, dataTls_, chunk.data(), chunk.size(), limit());
         if (!moved.ok()) break;
     }
     return finishData(fd, moved, localFailure);
@@ -594,6 +663,11 @@ void FtpLib::quit() {
 void FtpLib::close() {
     std::lock_guard<std::recursive_mutex> hold(lock_);
     if (controlFd_ < 0) return;
+    controlTls_.closeQuietly();
+    controlTls_.release();
+    dataTls_.release();
+    dataProtected_ = false;
+    connectionTls_ = TlsMode::none;
     platform::shutdownSocket(controlFd_);
     platform::closeSocket(controlFd_);
     controlFd_ = -1;

@@ -15,8 +15,15 @@
 #include "ftp/ftp_file_info.h"
 #include "ftp/reply_parser.h"
 #include "platform/sockets.h"
+#include "platform/tls.h"
 
 namespace dorvan {
+
+enum class TlsMode {
+    none,         // plain FTP
+    explicitTls,  // AUTH TLS after the greeting; PBSZ 0 and PROT P after the login
+    implicitTls,  // TLS from the first byte; PBSZ 0 and PROT P after the login
+};
 
 class FtpLib {
 public:
@@ -29,6 +36,12 @@ public:
     void setTimeout(int seconds);
     // 2 traces replies on stderr, 3 also commands (PASS shown as "PASS ****").
     static void setDebugLevel(int level);
+
+    // TLS for the connections that connect opens from now on.
+    void setTls(TlsMode mode, const platform::TlsTrust& trust);
+    // With TLS and unchecked certificates: why the server's certificate would
+    // have been refused, empty when it would have passed.
+    std::string certificateProblem();
 
     bool connect(const std::string& host, int port);
     bool login(const std::string& user, const std::string& password);
@@ -84,7 +97,11 @@ private:
     void discardWaitingReplies();
     bool lose(const platform::IoOutcome& outcome, std::string_view during);
     bool setType(char type);
+    bool startControlTls();
+    bool requestTls();
+    bool protectData();
     bool openData(const std::string& command, char type, int& dataFd);
+    bool openDataConnection(const std::string& command, char type, int& dataFd);
     bool openPassive(int& dataFd);
     bool finishData(int dataFd, const platform::IoOutcome& moved, bool localFailure);
     bool download(const std::string& command, char type, const Consumer& consume, uint64_t expectedSize = unknownSize);
@@ -112,6 +129,14 @@ private:
     std::string note_;  // our own account of a failure; lastResponse prefers it to the server's reply
     int depth_ = 0;     // nesting of operations on the lock-holding thread
     platform::AbortSignal abortSignal_;
+    TlsMode tlsMode_ = TlsMode::none;  // for the next connect
+    platform::TlsTrust tlsTrust_;
+    TlsMode connectionTls_ = TlsMode::none;  // what the open control connection runs
+    std::string host_;                       // as given to connect: what certificates must name
+    platform::TlsClient tlsClient_;
+    platform::TlsConnection controlTls_;
+    platform::TlsConnection dataTls_;  // the one data connection open at a time
+    bool dataProtected_ = false;       // the server accepted PROT P
 };
 
 // Parses one LIST line into a record; times are given only when the system

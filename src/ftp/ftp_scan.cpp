@@ -40,6 +40,16 @@ std::string pathAfterDrive(const std::string& name) {
 
 FtpScan::FtpScan(FtpLib& session) : session_(session) { filter.now = platform::nowTicks(); }
 
+void FtpScan::takeResults(std::vector<FtpFileInfo>& files, std::vector<FtpFileInfo>& folders,
+                          std::vector<std::string>& errors) {
+    files = std::move(files_);
+    folders = std::move(folders_);
+    errors = std::move(errors_);
+    files_.clear();
+    folders_.clear();
+    errors_.clear();
+}
+
 FtpScan& FtpScan::scan() { return scan(path, nullptr, recurse); }
 
 FtpScan& FtpScan::scan(const std::string& start, bool descend) { return scan(start, nullptr, descend); }

@@ -27,6 +27,9 @@ public:
     const std::vector<std::string>& errors() const { return errors_; }
     const std::vector<FtpFileInfo>& files() const { return files_; }
     const std::vector<FtpFileInfo>& folders() const { return folders_; }
+    // Hands the three lists over, leaving the scanner empty.
+    void takeResults(std::vector<FtpFileInfo>& files, std::vector<FtpFileInfo>& folders,
+                     std::vector<std::string>& errors);
 
     FtpScan& scan();
     FtpScan& scan(const std::string& start, bool descend);

@@ -220,6 +220,27 @@ const std::vector<HelpSource> argumentSources = {
      .syntax = "--{0} seconds",
      .examples = "wait up to two minutes:\n"
                  "    --{0} 120"},
+    {.key = "tls",
+     .summary = " protect the connection with TLS: none (plain FTP, default), explicit or implicit",
+     .syntax = "--{0} <none, explicit or implicit>",
+     .examples = "AUTH TLS before the login, then every listing and transfer protected:\n"
+                 "    --{0} explicit\n"
+                 "    \n"
+                 "TLS from the first byte, usually on port 990:\n"
+                 "    --{0} implicit --port 990"},
+    {.key = "verify",
+     .summary = " check the server's TLS certificate: a trusted authority and the host name (default true)",
+     .syntax = "--{0} <false or true>",
+     .examples = "accept any certificate, such as a self-signed one (a warning says so):\n"
+                 "    --{0} false"},
+    {.key = "cafile",
+     .summary = " a certificate file (PEM) trusted besides the system's authorities",
+     .syntax = "--{0} <filename>",
+     .examples = "trust the self-signed certificate of a server:\n"
+                 "    --{0} /etc/ssl/certs/myserver.pem\n"
+                 "    \n"
+                 "empty parameter clears it:\n"
+                 "    --{0}"},
 };
 
 }  // namespace

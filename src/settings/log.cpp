@@ -63,7 +63,8 @@ void openLogging() {
 void closeLogging() { logFile().close(); }
 
 void logRecord(Level level, std::string_view text) {
-    std::string record = platform::localTimestamp() + (level == Level::Info ? " Info   " : " Error  ") + "Dorvan - ";
+    const char* name = level == Level::Info ? " Info   " : level == Level::Warn ? " Warn   " : " Error  ";
+    std::string record = platform::localTimestamp() + name + "Dorvan - ";
     record.append(text);
     record += "\r\n";
     logFile().write(record);
@@ -76,5 +77,6 @@ bool printMessage(Level level, std::string_view text) {
     logRecord(level, text);
     return level == Level::Info;
 }
+
 
 }  // namespace dorvan

@@ -6,7 +6,7 @@
 
 namespace dorvan {
 
-enum class Level { Info, Error };
+enum class Level { Info, Warn, Error };
 
 constexpr uint64_t logSizeCap = 512'000;
 
@@ -16,7 +16,7 @@ void openLogging();        // creates the data folder; deletes a log over the ca
 void closeLogging();
 void logRecord(Level level, std::string_view text);  // log file only
 
-// Console line (text + CR LF), then a log record. Returns true for Info.
+// Console line (text + CR LF), then a log record. Returns true for Info only.
 bool printMessage(Level level, std::string_view text);
 
 }  // namespace dorvan

@@ -133,6 +133,24 @@ constexpr ArgumentRow rows[] = {
      .field = &S::timeout,
      .rejection = invalidColon,
      .statusLine = 27},
+    {.name = "tls",
+     .syntax = ValueSyntax::tlsMode,
+     .field = &S::tls,
+     .rejection = invalidColonQuoted,
+     .status = StatusShape::changed,
+     .statusLine = 29},
+    {.name = "verify",
+     .syntax = ValueSyntax::boolean,
+     .field = &S::verify,
+     .rejection = invalidColonQuoted,
+     .status = StatusShape::changed,
+     .statusLine = 30},
+    {.name = "cafile",
+     .syntax = ValueSyntax::localFile,
+     .field = &S::cafile,
+     .rejection = "Invalid {} parameter, not a file: '{}'",
+     .clearable = true,
+     .statusLine = 31},
 };
 
 template <typename T>
@@ -145,7 +163,9 @@ constexpr bool fieldFitsSyntax(const ArgumentRow& row) {
     switch (row.syntax) {
         case ValueSyntax::text:
         case ValueSyntax::remoteFolder:
-        case ValueSyntax::localFolder: return holds<std::string>(row);
+        case ValueSyntax::localFolder:
+        case ValueSyntax::tlsMode:
+        case ValueSyntax::localFile: return holds<std::string>(row);
         case ValueSyntax::boolean: return holds<bool>(row);
         case ValueSyntax::imageFlag:
         case ValueSyntax::firstCharacter: return holds<char>(row);
@@ -162,6 +182,7 @@ constexpr bool fieldFitsStatus(const ArgumentRow& row) {
     switch (row.status) {
         case StatusShape::hidden:
         case StatusShape::plain: return true;
+        case StatusShape::changed: return !holds<std::atomic<int32_t>>(row);
         case StatusShape::transferType: return holds<char>(row);
         case StatusShape::kilobytes:
         case StatusShape::minutes:

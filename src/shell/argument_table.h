@@ -29,6 +29,8 @@ enum class ValueSyntax {
     int64,
     kilobytes,  // unsigned KB, stored in bytes (not checked for overflow)
     minutes,    // signed minutes, stored in ticks (not checked for overflow)
+    tlsMode,    // "none", "explicit" or "implicit" in any letter case, stored in lower case
+    localFile,  // an existing file, stored as typed
 };
 
 // How status shows a field. A line whose text would be empty is left out.
@@ -39,6 +41,7 @@ enum class StatusShape {
     kilobytes,     // the bytes in whole KB; left out while at its default (unset)
     minutes,       // the ticks in whole minutes; left out while at its default
     count,         // decimal; left out while at its default
+    changed,       // as plain, but left out while at its default
 };
 
 using SettingsField = std::variant<std::string Settings::*, bool Settings::*, char Settings::*, int32_t Settings::*,

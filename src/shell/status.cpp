@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/session_support.h"
 #include "platform/console.h"
 #include "settings/format.h"
 #include "settings/settings.h"
@@ -28,6 +29,14 @@ std::string statusText(const Settings& s, const ArgumentRow& row) {
     if (row.status == StatusShape::transferType)
         return s.*std::get<char Settings::*>(row.field) == 'I' ? "image" : "ascii";
     if (row.status == StatusShape::hidden) return {};
+    if (row.status == StatusShape::changed)
+        return std::visit(
+            [&s](auto member) {
+                if constexpr (requires { s.*member == settingsDefaults().*member; })
+                    if (s.*member != settingsDefaults().*member) return plainText(s.*member);
+                return std::string();
+            },
+            row.field);
     int64_t value = s.*std::get<int64_t Settings::*>(row.field);
     if (value == settingsDefaults().*std::get<int64_t Settings::*>(row.field)) return {};
     if (row.status == StatusShape::kilobytes) return std::to_string(value >> 10);
@@ -38,6 +47,7 @@ std::string statusText(const Settings& s, const ArgumentRow& row) {
 }  // namespace
 
 bool printStatus() {
+    forgetLostSession();
     const Settings& s = settings();
     std::string out;
     auto line = [&out](std::string_view label, const std::string& value) {

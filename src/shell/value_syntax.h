@@ -2,6 +2,7 @@
 // The value syntaxes of command-line arguments.
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace dorvan {
@@ -11,5 +12,7 @@ std::optional<int32_t> parseInt32(std::string_view text);
 std::optional<int64_t> parseInt64(std::string_view text);
 std::optional<uint32_t> parseUInt32(std::string_view text);
 std::optional<int64_t> parseKilobytes(std::string_view text);  // unsigned decimal, one leading '+'
+// "none", "explicit" or "implicit" in any letter case, given back in lower case.
+std::optional<std::string> parseTlsMode(std::string_view text);
 
 }  // namespace dorvan

@@ -1,9 +1,11 @@
 #include "support/child_process.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -86,6 +88,26 @@ std::vector<std::string> environmentWith(const std::vector<std::string>& overrid
         if (!replaced) result.emplace_back(current);
     }
     return result;
+}
+
+std::string readLines(int fd, int count, int limitMs) {
+    std::string text;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (std::count(text.begin(), text.end(), '\n') < count) {
+        auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0) break;
+        pollfd p{fd, POLLIN, 0};
+        int ready = poll(&p, 1, static_cast<int>(left));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) break;
+        char buf[256];
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        text.append(buf, static_cast<size_t>(n));
+    }
+    return text;
 }
 
 int endChild(pid_t pid, int signal, int graceMs) {

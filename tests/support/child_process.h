@@ -36,6 +36,10 @@ pid_t spawnChild(const std::vector<std::string>& argv, const std::vector<std::st
 // The current environment with `overrides` ("NAME=value") replacing same-named entries.
 std::vector<std::string> environmentWith(const std::vector<std::string>& overrides);
 
+// Reads from fd until `count` line ends came, for up to `limitMs`; returns the
+// text read, which is cut short when the time ran out or the writer closed.
+std::string readLines(int fd, int count, int limitMs);
+
 // Waits up to `graceMs` for the child to end after `signal`, then kills it.
 // Returns the wait status.
 int endChild(pid_t pid, int signal, int graceMs);

@@ -15,6 +15,7 @@ import logging
 import os
 import stat
 import sys
+import tempfile
 import threading
 import time
 
@@ -234,6 +235,21 @@ class RefuseMarkedTransfers:
         return super().ftp_STOR(file, mode)
 
 
+class ShortRetrFS:
+    """RETR of a file whose name holds "short" sends its first half, then 226."""
+
+    def open(self, filename, mode):
+        fd = super().open(filename, mode)
+        if "r" not in mode or "short" not in os.path.basename(filename):
+            return fd
+        with fd:
+            data = fd.read()
+        half = tempfile.TemporaryFile()
+        half.write(data[:len(data) // 2])
+        half.seek(0)
+        return half
+
+
 class HostileListingFS:
     """Every LIST also names entries that lead outside the listed folder."""
     hostile = (("..", True), (".", True), ("..\\outside.txt", False), ("/outside.txt", False),
@@ -266,6 +282,7 @@ FAULTS = {
     "long-listing-line": {"fs": [LongListingLineFS]},
     "refuse-dele": {"handler": [RefuseDele]},
     "refuse-marked-transfers": {"handler": [RefuseMarkedTransfers]},
+    "short-retr": {"fs": [ShortRetrFS]},
     "hostile-listing": {"fs": [HostileListingFS]},
     "endless-tree": {"fs": [EndlessTreeFS]},
 }

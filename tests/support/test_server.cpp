@@ -1,13 +1,9 @@
 #include "support/test_server.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <cerrno>
-#include <chrono>
 #include <csignal>
-#include <cstring>
 #include <stdexcept>
 
 #include "support/child_process.h"
@@ -17,27 +13,6 @@ namespace {
 
 constexpr const char* kPython = "/usr/bin/python3";
 constexpr int kStartLimitMs = 20000;
-
-// Reads the child's first output line, up to the limit; empty when none came.
-std::string readFirstLine(int fd, int limitMs) {
-    std::string text;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    while (text.find('\n') == std::string::npos) {
-        auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-        if (left <= 0) return {};
-        pollfd p{fd, POLLIN, 0};
-        int ready = poll(&p, 1, static_cast<int>(left));
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) return {};
-        char buf[256];
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return {};
-        text.append(buf, static_cast<size_t>(n));
-    }
-    return text.substr(0, text.find('\n'));
-}
 
 }  // namespace
 
@@ -76,7 +51,8 @@ TestServer::TestServer(TestServerOptions options) : options_(std::move(options))
     closeFd(output.writeEnd);
     input_ = input.takeWrite();
 
-    std::string line = readFirstLine(output.readEnd, kStartLimitMs);
+    std::string line = readLines(output.readEnd, 1, kStartLimitMs);
+    line = line.substr(0, line.find('\n'));
     if (line.rfind("PORT ", 0) == 0) port_ = std::atoi(line.c_str() + 5);
     if (port_ <= 0) {
         stop();

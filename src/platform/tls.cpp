@@ -1,0 +1,249 @@
+#include "platform/tls.h"
+
+#include <arpa/inet.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+#include <poll.h>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+// OpenSSL writes to the socket with write(): a peer that has gone would raise
+// SIGPIPE, which the program ignores process-wide (platform/signals).
+
+namespace dorvan::platform {
+namespace {
+
+bool isIpAddress(const std::string& host) {
+    unsigned char address[16];
+    return inet_pton(AF_INET, host.c_str(), address) == 1 || inet_pton(AF_INET6, host.c_str(), address) == 1;
+}
+
+// The reason of the oldest queued OpenSSL error, for messages; clears the queue.
+std::string queuedReason() {
+    unsigned long code = ERR_peek_error();
+    const char* reason = !code                    ? nullptr
+                         : ERR_SYSTEM_ERROR(code) ? std::strerror(ERR_GET_REASON(code))
+                                                  : ERR_reason_error_string(code);
+    std::string text = reason ? reason : code ? "error " + std::to_string(code) : "unknown error";
+    ERR_clear_error();
+    return text;
+}
+
+}  // namespace
+
+TlsClient::TlsClient() = default;
+
+TlsClient::~TlsClient() { release(); }
+
+void TlsClient::release() {
+    if (session_) SSL_SESSION_free(session_);
+    if (context_) SSL_CTX_free(context_);
+    session_ = nullptr;
+    context_ = nullptr;
+}
+
+bool TlsClient::configure(const TlsTrust& trust, std::string* error) {
+    release();
+    trust_ = trust;
+    ERR_clear_error();
+    context_ = SSL_CTX_new(TLS_client_method());
+    if (!context_) {
+        *error = "TLS is not available: " + queuedReason();
+        return false;
+    }
+    SSL_CTX_set_min_proto_version(context_, TLS1_2_VERSION);
+    SSL_CTX_set_mode(context_, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+    SSL_CTX_set_app_data(context_, this);
+    SSL_CTX_set_session_cache_mode(context_, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
+    SSL_CTX_sess_set_new_cb(context_, &TlsClient::keepSession);
+    if (SSL_CTX_set_default_verify_paths(context_) != 1) ERR_clear_error();  // no system store: cafile may do
+    if (!trust.cafile.empty() && SSL_CTX_load_verify_locations(context_, trust.cafile.c_str(), nullptr) != 1) {
+        *error = "cannot load the trusted certificates of " + trust.cafile + ": " + queuedReason();
+        release();
+        return false;
+    }
+    return true;
+}
+
+int TlsClient::keepSession(ssl_st* ssl, ssl_session_st* session) {
+    auto* client = static_cast<TlsClient*>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl)));
+    if (client->session_) SSL_SESSION_free(client->session_);
+    client->session_ = session;
+    return 1;  // the reference is ours now
+}
+
+TlsConnection::~TlsConnection() { release(); }
+
+void TlsConnection::release() {
+    if (ssl_) SSL_free(ssl_);
+    ssl_ = nullptr;
+    fd_ = -1;
+    error_.clear();
+}
+
+// Turns the result of one OpenSSL call into the next step; waits when it
+// needs the socket to be readable or writable.
+TlsConnection::Step TlsConnection::step(int result, const WaitLimit& limit, IoOutcome& outcome) {
+    int code = SSL_get_error(ssl_, result);
+    int savedErrno = errno;
+    short events = code == SSL_ERROR_WANT_READ ? POLLIN : code == SSL_ERROR_WANT_WRITE ? POLLOUT : 0;
+    if (events) {
+        ERR_clear_error();
+        SocketStatus waited = waitFor(fd_, events, limit);
+        if (waited == SocketStatus::ok) return Step::again;
+        outcome = {waited};
+        return Step::failed;
+    }
+    if (code == SSL_ERROR_ZERO_RETURN) {
+        outcome = {SocketStatus::closed};
+        return Step::closed;
+    }
+    unsigned long queued = ERR_peek_error();
+    if (code == SSL_ERROR_SYSCALL && queued == 0) {
+        ERR_clear_error();
+        if (savedErrno != 0) {
+            error_ = std::strerror(savedErrno);
+            outcome = {SocketStatus::failed, 0, savedErrno};
+            return Step::failed;
+        }
+        error_ = "the connection ended without its TLS close (cut short)";
+    } else if (ERR_GET_REASON(queued) == SSL_R_UNEXPECTED_EOF_WHILE_READING) {
+        ERR_clear_error();
+        error_ = "the connection ended without its TLS close (cut short)";
+    } else if (ERR_GET_REASON(queued) == SSL_R_CERTIFICATE_VERIFY_FAILED) {
+        ERR_clear_error();
+        error_ = std::string("the server's certificate is not trusted: ") +
+                 X509_verify_cert_error_string(SSL_get_verify_result(ssl_));
+    } else {
+        error_ = queuedReason();
+    }
+    outcome = {SocketStatus::failed, 0, EPROTO};
+    return Step::failed;
+}
+
+IoOutcome TlsConnection::handshake(TlsClient& client, TlsRole role, int fd, const std::string& host,
+                                   const WaitLimit& limit) {
+    release();
+    ERR_clear_error();
+    IoOutcome outcome;
+    if (!client.context_ || !(ssl_ = SSL_new(client.context_)) || SSL_set_fd(ssl_, fd) != 1) {
+        std::string reason = queuedReason();
+        release();
+        error_ = "TLS is not available: " + reason;
+        return {SocketStatus::failed, 0, EPROTO};
+    }
+    fd_ = fd;
+    host_ = host;
+    if (isIpAddress(host)) {
+        X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), host.c_str());
+    } else {
+        SSL_set_tlsext_host_name(ssl_, host.c_str());
+        SSL_set1_host(ssl_, host.c_str());
+    }
+    // Unchecked, the verification still runs, so certificateProblem() can tell what it found.
+    SSL_set_verify(ssl_, client.trust_.verify ? SSL_VERIFY_PEER : SSL_VERIFY_NONE, nullptr);
+    if (role == TlsRole::data && client.session_) SSL_set_session(ssl_, client.session_);
+    for (;;) {
+        int result = SSL_connect(ssl_);
+        if (result == 1) return {};
+        Step next = step(result, limit, outcome);
+        if (next == Step::again) continue;
+        if (next == Step::closed || outcome.status == SocketStatus::closed) {
+            error_ = "the server closed the connection during the TLS handshake";
+            outcome = {SocketStatus::failed, 0, EPROTO};
+        }
+        return outcome;
+    }
+}
+
+IoOutcome TlsConnection::receiveSome(char* buffer, size_t size, const WaitLimit& limit) {
+    IoOutcome outcome;
+    for (;;) {
+        ERR_clear_error();
+        size_t read = 0;
+        int result = SSL_read_ex(ssl_, buffer, size, &read);
+        if (result == 1) return {SocketStatus::ok, read};
+        if (step(result, limit, outcome) != Step::again) return outcome;
+    }
+}
+
+IoOutcome TlsConnection::sendAll(const char* data, size_t size, const WaitLimit& limit) {
+    IoOutcome outcome;
+    size_t sent = 0;
+    while (sent < size) {
+        ERR_clear_error();
+        size_t written = 0;
+        int result = SSL_write_ex(ssl_, data + sent, size - sent, &written);
+        if (result == 1) {
+            sent += written;
+            continue;
+        }
+        if (step(result, limit, outcome) != Step::again) {
+            outcome.count = sent;
+            return outcome;
+        }
+    }
+    return {SocketStatus::ok, sent};
+}
+
+bool TlsConnection::pending() const { return ssl_ && SSL_has_pending(ssl_); }
+
+IoOutcome TlsConnection::close(const WaitLimit& limit, bool awaitPeer) {
+    if (SSL_get_shutdown(ssl_) & SSL_RECEIVED_SHUTDOWN) {
+        closeQuietly();  // the peer has closed: ours is a courtesy it may no longer read
+        return {};
+    }
+    IoOutcome outcome;
+    int result;
+    for (;;) {
+        ERR_clear_error();
+        result = SSL_shutdown(ssl_);
+        if (result >= 0) break;
+        if (step(result, limit, outcome) != Step::again) return outcome;
+    }
+    if (result == 1 || !awaitPeer) return {};
+    char scratch[4096];
+    for (;;) {
+        outcome = receiveSome(scratch, sizeof scratch, limit);
+        if (outcome.ok()) continue;
+        // Any end of the peer's side will do: our close_notify is out.
+        if (outcome.status == SocketStatus::closed || outcome.status == SocketStatus::failed) return {};
+        return outcome;
+    }
+}
+
+void TlsConnection::closeQuietly() {
+    if (!ssl_) return;
+    ERR_clear_error();
+    SSL_shutdown(ssl_);
+    ERR_clear_error();
+}
+
+std::string TlsConnection::summary() const {
+    if (!ssl_) return {};
+    std::string text = std::string(SSL_get_version(ssl_)) + ", cipher " + SSL_get_cipher_name(ssl_);
+    if (SSL_session_reused(ssl_)) text += ", session resumed";
+    return text;
+}
+
+std::string TlsConnection::certificateProblem() const {
+    if (!ssl_) return {};
+    long result = SSL_get_verify_result(ssl_);
+    return result == X509_V_OK ? std::string() : X509_verify_cert_error_string(result);
+}
+
+IoOutcome receiveSome(int fd, TlsConnection& tls, char* buffer, size_t size, const WaitLimit& limit) {
+    return tls.active() ? tls.receiveSome(buffer, size, limit) : receiveSome(fd, buffer, size, limit);
+}
+
+IoOutcome sendAll(int fd, TlsConnection& tls, const char* data, size_t size, const WaitLimit& limit) {
+    return tls.active() ? tls.sendAll(data, size, limit) : sendAll(fd, data, size, limit);
+}
+
+std::string failureText(const IoOutcome& outcome, const TlsConnection& tls) {
+    return outcome.status == SocketStatus::failed && !tls.error().empty() ? "TLS: " + tls.error() : outcome.text();
+}
+
+}  // namespace dorvan::platform

@@ -1,0 +1,70 @@
+#pragma once
+// FTP servers that speak TLS, on 127.0.0.1, for as long as the objects live.
+// Each starts in its constructor or throws std::runtime_error with the reason
+// (the test fails); the destructor stops it by PID and removes its folder.
+#include <sys/types.h>
+#include <string>
+#include <vector>
+
+#include "support/files.h"
+
+namespace dorvan::test {
+
+// A server program run as a child: its standard input is held open (it ends
+// when that closes), its standard error goes to a file.
+class ServerProcess {
+public:
+    ServerProcess() = default;
+    ~ServerProcess() { stop(); }
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+
+    // Starts argv and returns the first `lines` lines of its standard output,
+    // fewer when it did not announce itself in time.
+    std::string start(const std::vector<std::string>& argv, const std::string& errPath, int lines);
+    void stop();
+
+private:
+    pid_t pid_ = -1;
+    int input_ = -1;
+};
+
+// vsftpd (tests/support/vsftpd_server.sh): TLS required on control and data
+// connections, data connections must resume the control connection's TLS
+// session; a self-signed certificate for 127.0.0.1.
+class VsftpdServer {
+public:
+    explicit VsftpdServer(bool implicitTls = false);
+
+    int port() const { return port_; }
+    const std::string& user() const { return user_; }
+    const std::string& password() const { return password_; }
+    std::string path(const std::string& relative) const { return base_.file("root/" + relative); }
+    std::string certificate() const { return base_.file("cert.pem"); }
+    std::string log() const;  // every command and reply so far
+
+private:
+    TempDir base_{"dorvan-vsftpd-"};
+    ServerProcess process_;
+    int port_ = 0;
+    std::string user_, password_;
+};
+
+// tests/support/tls_ftp_server.py: explicit TLS, any login; every download's
+// TLS stream is cut short after half the file, and the reply is still 226.
+class CutShortTlsServer {
+public:
+    CutShortTlsServer();
+
+    int port() const { return port_; }
+    std::string path(const std::string& relative) const { return base_.file("root/" + relative); }
+    std::string certificate() const { return base_.file("cert.pem"); }
+    std::string log() const;  // the commands it got
+
+private:
+    TempDir base_{"dorvan-tls-cut-"};
+    ServerProcess process_;
+    int port_ = 0;
+};
+
+}  // namespace dorvan::test

@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# A vsftpd server on 127.0.0.1 that demands TLS on the control and the data
+# connections (with TLS session reuse on the data connections), for the tests
+# and the benchmarks. Needs root: it creates the login user and its PAM
+# service when they are missing.
+#
+#   tests/support/vsftpd_server.sh DIR [--implicit] [--cert-name NAME]
+#
+# DIR (created when missing) receives root/ (the served folder, writable by
+# the login user), cert.pem (the server's self-signed certificate for NAME,
+# default 127.0.0.1; give it as the client's trusted certificate), key.pem,
+# vsftpd.conf and vsftpd.log (every command and reply). --implicit speaks TLS
+# from the first byte. When the server listens, the script prints
+# "PORT <n>" and "USER <name> <password>" and keeps running until its
+# standard input closes or it gets SIGTERM; on failure it prints the reason on
+# standard error and exits with status 1.
+set -euo pipefail
+
+user=dorvan-ftps
+password=Ftps-loopback-7
+dir=
+implicit=NO
+cert_name=127.0.0.1
+while [ $# -gt 0 ]; do
+    case $1 in
+        --implicit) implicit=YES ;;
+        --cert-name) cert_name=$2; shift ;;
+        *) dir=$1 ;;
+    esac
+    shift
+done
+[ -n "$dir" ] || { echo "usage: $0 DIR [--implicit] [--cert-name NAME]" >&2; exit 1; }
+fail() { echo "vsftpd_server: $*" >&2; exit 1; }
+[ "$(id -u)" -eq 0 ] || fail "must run as root (vsftpd and its login user need it)"
+[ -x /usr/sbin/vsftpd ] || fail "vsftpd is not installed (scripts/install-deps.sh)"
+
+# The login user: no home of its own ("/"), no shell, a fixed password.
+if ! id "$user" >/dev/null 2>&1; then
+    useradd --system --no-create-home --home-dir / --shell /usr/sbin/nologin "$user" || fail "cannot create user $user"
+fi
+echo "$user:$password" | chpasswd || fail "cannot set the password of $user"
+pam=/etc/pam.d/$user
+if [ ! -f "$pam" ]; then
+    printf 'auth required pam_unix.so\naccount required pam_unix.so\nsession required pam_permit.so\n' > "$pam"
+fi
+
+mkdir -p "$dir/root" "$dir/empty"
+dir=$(cd "$dir" && pwd)
+chmod 755 "$dir" "$dir/empty"
+chown "$user" "$dir/root"
+if [ ! -f "$dir/cert.pem" ]; then
+    san=DNS:$cert_name
+    [[ $cert_name =~ ^[0-9.]+$ ]] && san=IP:$cert_name
+    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=$cert_name" -addext "subjectAltName=$san" \
+        -keyout "$dir/key.pem" -out "$dir/cert.pem" 2>"$dir/openssl.err" || fail "openssl: $(cat "$dir/openssl.err")"
+fi
+
+# A control port and 16 passive ports after it, all free right now.
+read -r port < <(/usr/bin/python3 - <<'PY'
+import socket
+def free(p):
+    s = socket.socket()
+    try:
+        s.bind(("127.0.0.1", p)); return True
+    except OSError:
+        return False
+    finally:
+        s.close()
+while True:
+    s = socket.socket(); s.bind(("127.0.0.1", 0)); base = s.getsockname()[1]; s.close()
+    if base + 16 < 65536 and all(free(p) for p in range(base, base + 17)):
+        print(base); break
+PY
+)
+
+cat > "$dir/vsftpd.conf" <<CONF
+listen=YES
+listen_ipv6=NO
+listen_address=127.0.0.1
+listen_port=$port
+background=NO
+anonymous_enable=NO
+local_enable=YES
+write_enable=YES
+local_umask=022
+local_root=$dir/root
+pam_service_name=$user
+userlist_enable=NO
+seccomp_sandbox=NO
+secure_chroot_dir=$dir/empty
+pasv_enable=YES
+pasv_address=127.0.0.1
+pasv_min_port=$((port + 1))
+pasv_max_port=$((port + 16))
+port_enable=YES
+connect_from_port_20=NO
+ssl_enable=YES
+implicit_ssl=$implicit
+allow_anon_ssl=NO
+force_local_logins_ssl=YES
+force_local_data_ssl=YES
+require_ssl_reuse=YES
+ssl_request_cert=NO
+rsa_cert_file=$dir/cert.pem
+rsa_private_key_file=$dir/key.pem
+xferlog_enable=YES
+xferlog_std_format=NO
+vsftpd_log_file=$dir/vsftpd.log
+log_ftp_protocol=YES
+CONF
+: > "$dir/vsftpd.log"
+
+/usr/sbin/vsftpd "$dir/vsftpd.conf" > "$dir/vsftpd.out" 2>&1 &
+server=$!
+reader=
+stop() { kill $server $reader 2>/dev/null || true; wait $server 2>/dev/null || true; }
+trap 'stop; exit 0' TERM INT
+listening() { grep -qi "^ *[0-9]*: 0100007F:$(printf %04X "$port") [0-9A-F:]* 0A " /proc/net/tcp; }
+for _ in $(seq 200); do
+    listening && break
+    kill -0 $server 2>/dev/null || fail "vsftpd ended at start: $(cat "$dir/vsftpd.out")"
+    sleep 0.05
+done
+listening || { stop; fail "vsftpd does not listen on 127.0.0.1:$port: $(cat "$dir/vsftpd.out")"; }
+echo "PORT $port"
+echo "USER $user $password"
+
+# Ends with its standard input, so a test that dies leaves no server behind.
+exec 3<&0
+cat <&3 > /dev/null &
+reader=$!
+wait $reader || true
+stop
