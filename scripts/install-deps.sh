@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(g++ clang libclang-rt-14-dev cmake ninja-build libgtest-dev zlib1g-dev libssl-dev
-          python3 python3-pyftpdlib zip unzip curl openssl
+          python3 python3-pyftpdlib zip unzip curl openssl pkg-config libedit-dev
           wget lftp ncftp vsftpd)  # the last line: peers and server of bench/batch_bench.sh
 missing=()
 for p in "${packages[@]}"; do

@@ -50,6 +50,7 @@ const std::string defaultStatus =
     " expresp     : 2\r\n"
     " recurse     : false\r\n"
     " timeout     : 60\r\n"
+    " errorlevel  : false\r\n"
     "\r\n";
 
 std::string withHost(const std::string& status, const std::string& host) {

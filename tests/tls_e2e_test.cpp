@@ -42,8 +42,8 @@ TEST(TlsEndToEnd, ExplicitTlsMovesFilesAndListingsInPassiveAndActiveMode) {
                                       " to up.bin\n"))
             << out;
         EXPECT_FALSE(contains(out, "fail")) << out;
-        EXPECT_TRUE(contains(
-            out, " timeout     : 60\n tls         : explicit\n cafile      : " + server.certificate() + "\n\n"))
+        EXPECT_TRUE(contains(out, " timeout     : 60\n errorlevel  : false\n tls         : explicit\n cafile      : " +
+                                      server.certificate() + "\n\n"))
             << out;
         EXPECT_EQ(readFile(local.file("down.bin")), content);
         EXPECT_EQ(readFile(server.path("up.bin")), content);

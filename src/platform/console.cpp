@@ -153,6 +153,18 @@ LineRead readConsoleLine(std::string& line, size_t cap) {
     }
 }
 
+bool waitForConsoleInput() {
+    ensureWakePipe();
+    for (;;) {
+        if (woken.load()) return false;
+        pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {wakePipe[0], POLLIN, 0}};
+        int ready = ::poll(fds, wakePipe[0] >= 0 ? 2 : 1, -1);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0 || fds[0].revents) return true;
+        if (fds[1].revents) return false;
+    }
+}
+
 void prepareConsoleWake() { ensureWakePipe(); }
 
 void wakeConsoleReader() {

@@ -28,5 +28,8 @@ LineRead readConsoleLine(std::string& line, size_t cap);
 // Creates what wakeConsoleReader() uses; call before any other thread may call it.
 void prepareConsoleWake();
 void wakeConsoleReader();  // async-signal-safe
+// Waits until standard input has bytes (or its end) to read; false once
+// wakeConsoleReader() was called. For readers that take the bytes themselves.
+bool waitForConsoleInput();
 
 }  // namespace dorvan::platform

@@ -220,6 +220,14 @@ const std::vector<HelpSource> argumentSources = {
      .syntax = "--{0} seconds",
      .examples = "wait up to two minutes:\n"
                  "    --{0} 120"},
+    {.key = "errorlevel",
+     .summary = " exit status for scripts: 1 after any failure, 2 after an interrupt",
+     .syntax = "--{0} <true or false>",
+     .examples = "always exit with status 0 (default):\n"
+                 "    --{0} false\n"
+                 "    \n"
+                 "exit with 1 when any command failed, 2 when stopped by a signal:\n"
+                 "    --{0} true"},
     {.key = "tls",
      .summary = " protect the connection with TLS: none (plain FTP, default), explicit or implicit",
      .syntax = "--{0} <none, explicit or implicit>",

@@ -1,5 +1,6 @@
 #include "settings/log.h"
 
+#include <atomic>
 #include <mutex>
 
 #include "platform/clock.h"
@@ -62,7 +63,14 @@ void openLogging() {
 
 void closeLogging() { logFile().close(); }
 
+namespace {
+std::atomic<bool> errorLogged{false};
+}  // namespace
+
+bool anyErrorLogged() { return errorLogged.load(); }
+
 void logRecord(Level level, std::string_view text) {
+    if (level == Level::Error) errorLogged = true;
     const char* name = level == Level::Info ? " Info   " : level == Level::Warn ? " Warn   " : " Error  ";
     std::string record = platform::localTimestamp() + name + "Dorvan - ";
     record.append(text);
@@ -77,6 +85,5 @@ bool printMessage(Level level, std::string_view text) {
     logRecord(level, text);
     return level == Level::Info;
 }
-
 
 }  // namespace dorvan

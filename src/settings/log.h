@@ -15,6 +15,8 @@ std::string logPath();     // data folder + program base name + "-log.txt"
 void openLogging();        // creates the data folder; deletes a log over the cap; appends
 void closeLogging();
 void logRecord(Level level, std::string_view text);  // log file only
+// Whether an Error record was logged during this run (also without a log file).
+bool anyErrorLogged();
 
 // Console line (text + CR LF), then a log record. Returns true for Info only.
 bool printMessage(Level level, std::string_view text);

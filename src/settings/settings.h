@@ -61,6 +61,7 @@ struct Settings : ResettableArguments {
     std::string compress;
     std::atomic<int32_t> keepalive{30};  // read by the keep-alive thread
     int32_t timeout = 60;                // seconds any wait on the server may take
+    bool errorlevel = false;             // the exit status tells failures and interrupts apart
     // TLS stays as chosen when a session closes: a job that reconnects never falls back to plain FTP unasked.
     std::string tls = "none";  // "none", "explicit" (AUTH TLS) or "implicit" (TLS from the first byte)
     bool verify = true;        // the server's certificate must be trusted and name the host

@@ -1,11 +1,13 @@
 #include "shell/program.h"
 
+#include <atomic>
 #include <chrono>
 #include <exception>
 #include <mutex>
 #include <thread>
 
 #include "platform/console.h"
+#include "platform/line_editor.h"
 #include "platform/process.h"
 #include "platform/signals.h"
 #include "settings/format.h"
@@ -46,9 +48,24 @@ bool lockWithin(Lock& lock, std::chrono::steady_clock::duration wait) {
     }
 }
 
+std::atomic<bool> controlEventSeen{false};
+
+// 0 unless errorlevel asks for more: 2 after a console control event, 1 after
+// any failure that reached the log.
+int exitStatus() {
+    if (!settings().errorlevel) return 0;
+    if (controlEventSeen) return 2;
+    return anyErrorLogged() ? 1 : 0;
+}
+
+[[noreturn]] void endNow() {
+    platform::restoreTerminal();  // the line editor may have it in raw mode
+    platform::endProcess(exitStatus());
+}
+
 [[noreturn]] void endProgram() {
     closeLogging();
-    platform::endProcess(0);
+    endNow();
 }
 
 // Console control events: 0 Ctrl+C, 1 Ctrl+Break, 2 window closed, 5 log-off,
@@ -56,6 +73,7 @@ bool lockWithin(Lock& lock, std::chrono::steady_clock::duration wait) {
 bool consoleControlHandler(unsigned event) {
     bool handled = event == 0 || event == 1 || event == 2 || event == 5 || event == 6;
     if (!handled) return false;
+    controlEventSeen = true;
     settings().quitRequested = true;
     interruptCommands();
     abortSession();  // a transfer in progress gives up at once
@@ -63,7 +81,7 @@ bool consoleControlHandler(unsigned event) {
 
     std::unique_lock<std::timed_mutex> shutdown(shutdownLock(), std::defer_lock);
     // The main thread is ending the program and has not finished in time.
-    if (!lockWithin(shutdown, controlEventWait)) platform::endProcess(0);
+    if (!lockWithin(shutdown, controlEventWait)) endNow();
     std::unique_lock<std::recursive_timed_mutex> command(commandLock(), std::defer_lock);
     if (!lockWithin(command, controlEventWait)) {
         // A command that does not give way (a blocking local read, say) keeps

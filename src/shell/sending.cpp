@@ -13,6 +13,7 @@
 #include "shell/apply_arguments.h"
 #include "shell/argument_parser.h"
 #include "shell/dispatch.h"
+#include "shell/prompt_reader.h"
 
 namespace dorvan {
 namespace {
@@ -69,12 +70,12 @@ void Sending::run() {
 
 void Sending::keepWindow() {
     try {
+        PromptReader reader;
         bool more = true;
         size_t lineNumber = 0;
         do {
             std::string line;
-            platform::consoleWrite(" Dorvan>");
-            platform::LineRead read = platform::readConsoleLine(line, commandLineCap);
+            platform::LineRead read = reader.read(line, commandLineCap);
             more = read != platform::LineRead::ended;
             if (interrupted) break;
             if (more) ++lineNumber;

@@ -70,4 +70,10 @@ const Verb* findVerb(std::string_view lowerCaseVerb) {
     return nullptr;
 }
 
+std::vector<std::string_view> verbNames() {
+    std::vector<std::string_view> names;
+    for (const Verb& verb : verbs) names.push_back(verb.name);
+    return names;
+}
+
 }  // namespace dorvan

@@ -1,5 +1,6 @@
 #pragma once
 #include <string_view>
+#include <vector>
 
 #include "commands/handlers.h"
 
@@ -15,5 +16,8 @@ struct Verb {
 
 // The row of a lower-case verb, or nullptr.
 const Verb* findVerb(std::string_view lowerCaseVerb);
+
+// Every verb and alias, in table order.
+std::vector<std::string_view> verbNames();
 
 }  // namespace dorvan

@@ -1,0 +1,48 @@
+#pragma once
+// The interactive prompt's line editor (libedit): emacs-style editing keys,
+// history with incremental search, kept in a file across runs, and Tab
+// completion. Used only when standard input and output are both terminals.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/completion.h"
+
+typedef struct editline EditLine;
+typedef struct history History;
+
+namespace dorvan::platform {
+
+struct LineEditorSetup {
+    std::string prompt;
+    std::string historyPath;  // empty: history for this run only
+    size_t historyCap = 1000;
+    CompletionTables completion;
+    // False for lines that must stay out of the history file (they are still
+    // recalled during this run).
+    std::function<bool(const std::string& line)> keepInHistoryFile;
+};
+
+class LineEditor {
+public:
+    // Null when standard input or standard output is not a terminal.
+    static std::unique_ptr<LineEditor> open(LineEditorSetup setup);
+    ~LineEditor();
+    LineEditor(const LineEditor&) = delete;
+    LineEditor& operator=(const LineEditor&) = delete;
+
+    // Shows the prompt and reads one edited line without its line end. False at
+    // end of input (Ctrl+D on an empty line) or once wakeConsoleReader() was called.
+    bool readLine(std::string& line);
+
+private:
+    struct State;
+    explicit LineEditor(std::unique_ptr<State> state);
+    std::unique_ptr<State> state_;
+};
+
+// Puts the terminal back as it was before the first editor opened, for a
+// process that ends while a line is being edited. Does nothing otherwise.
+void restoreTerminal();
+
+}  // namespace dorvan::platform
