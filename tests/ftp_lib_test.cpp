@@ -300,6 +300,21 @@ TEST(FtpLibSession, CommandsRepliesAndNoStaleReply) {
     EXPECT_TRUE(contains(server.log(), "QUIT"));
 }
 
+TEST(FtpLibSession, SurplusRepliesAreDroppedAndTraced) {
+    TestServer server({.script = R"({"connections": [{"commands": {
+        "SITE DOUBLE": [{"send": "200 One.\r\n200 Two.\r\n"}], "DELE": [{"send": "550 Denied.\r\n"}]}}]})"});
+    FtpLib ftp;
+    openSession(ftp, server);
+    FtpLib::setDebugLevel(2);
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(ftp.sendCmd("SITE DOUBLE", '2'));
+    EXPECT_EQ(ftp.lastResponse(), "200 One.");
+    EXPECT_FALSE(ftp.deleteFile("x"));
+    FtpLib::setDebugLevel(0);
+    EXPECT_EQ(ftp.lastResponse(), "550 Denied.");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "200 One.\r\n200 Two.\r\n550 Denied.\r\n");
+}
+
 TEST(FtpLibSession, WindowsServerLongCredentialsAndMaskedTrace) {
     const std::string user(70, 'u'), password(70, 'p');
     TestServer server({.mode = "windows", .user = user, .password = password});
@@ -427,8 +442,10 @@ TEST(FtpLibTransfer, FailedDownloadsLeaveTheLocalFileAlone) {
         std::vector<std::string> faults;
         const char* remote;
         const char* reply;
+        uint64_t expectedSize = unknownSize;
     };
     const Case cases[] = {
+        {{}, "data.bin", "Download incomplete: ", 1'000'000'000},
         {{"fail-after-transfer"}, "data.bin", "451"},
         {{"drop-mid-transfer"}, "data.bin", "closed"},
         {{"stall-data"}, "data.bin", "Timeout"},
@@ -445,7 +462,7 @@ TEST(FtpLibTransfer, FailedDownloadsLeaveTheLocalFileAlone) {
             ftp.setTimeout(2);
             openSession(ftp, server);
             auto start = Clock::now();
-            EXPECT_FALSE(ftp.get(local.file("keep"), c.remote, type));
+            EXPECT_FALSE(ftp.get(local.file("keep"), c.remote, type, c.expectedSize));
             EXPECT_LT(secondsSince(start), 10);
             EXPECT_TRUE(contains(ftp.lastResponse(), c.reply)) << ftp.lastResponse();
             EXPECT_EQ(test::readFile(local.file("keep")), "precious");

@@ -397,7 +397,9 @@ bool FtpLib::finishData(int dataFd, const platform::IoOutcome& movedData, bool l
 bool FtpLib::download(const std::string& command, char type, const Consumer& consume, uint64_t expectedSize) {
     int fd;
     if (!openData(command, type, fd)) return false;
-    if (expectedSize == unknownSize) expectedSize = parseAnnouncedSize(reply_).value_or(unknownSize);
+    // A file's transfer may announce its size ("150 ... (N bytes)"); a listing's is not held to it.
+    if (expectedSize == unknownSize && command.starts_with("RETR "))
+        expectedSize = parseAnnouncedSize(reply_).value_or(unknownSize);
     std::vector<char> buffer(dataChunk);
     platform::IoOutcome moved;
     bool localFailure = false;
