@@ -115,7 +115,10 @@ private:
     // A listing's text (LIST or NLST) to a file, or to the console when localPath is empty.
     bool listingText(const char* verb, const std::string& localPath, const std::string& remotePath);
 
-    std::recursive_mutex lock_;  // held by every operation but isWindows; guards all below
+    // Held by every operation but isWindows; guards all below. Callers may hold
+    // their own locks when they call in; inside it only the console's output
+    // lock is taken.
+    std::recursive_mutex lock_;
     int controlFd_ = -1;
     platform::SocketAddress peer_;  // the server's address on the control connection
     bool lost_ = false;             // the control connection was given up; it stays so until close

@@ -10,6 +10,7 @@
 namespace dorvan::platform {
 namespace {
 
+// A leaf lock: nothing else is locked while it is held.
 std::mutex& outputLock() {
     static std::mutex lock;
     return lock;

@@ -45,6 +45,8 @@ struct ResettableArguments {
 struct Settings : ResettableArguments {
     // Session state. The flags are read by the keep-alive thread.
     std::shared_ptr<FtpLib> session;  // replaced or released only under sessionPointerLock
+    // Taken after the command lock; nothing but the session's abort is called
+    // while it is held, so the session's own lock is never taken inside it.
     std::mutex sessionPointerLock;
     std::atomic<bool> isConnected{false};
     std::atomic<bool> isLoggedin{false};

@@ -27,6 +27,9 @@ constexpr auto controlEventWait = std::chrono::seconds(2);
 // final clean-up until the process ends, or the control handler's thread for
 // its clean-up. So the two never overlap, and the process ends without
 // static destructors while the holder still has it. Never destroyed.
+// Lock order of the program, outermost first: this lock, commandLock(),
+// Settings::sessionPointerLock, FtpLib's own lock, then the log's and the
+// console's output locks, which are taken last and never held together.
 std::timed_mutex& shutdownLock() {
     static auto* lock = new std::timed_mutex;
     return *lock;

@@ -25,7 +25,8 @@ private:
 };
 
 // Held by the main thread while a command runs, so that the console control
-// handler's clean-up never runs in the middle of one.
+// handler's clean-up never runs in the middle of one. Taken after the shutdown
+// lock and before any other (the lock order is written in program.cpp).
 std::recursive_timed_mutex& commandLock();
 // After a console control event: no further command starts.
 void interruptCommands();
