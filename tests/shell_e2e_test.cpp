@@ -51,6 +51,8 @@ const std::string defaultStatus =
     " recurse     : false\r\n"
     " timeout     : 60\r\n"
     " errorlevel  : false\r\n"
+    " tls         : none\r\n"
+    " verify      : true\r\n"
     "\r\n";
 
 std::string withHost(const std::string& status, const std::string& host) {

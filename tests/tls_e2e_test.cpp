@@ -42,7 +42,7 @@ TEST(TlsEndToEnd, ExplicitTlsMovesFilesAndListingsInPassiveAndActiveMode) {
                                       " to up.bin\n"))
             << out;
         EXPECT_FALSE(contains(out, "fail")) << out;
-        EXPECT_TRUE(contains(out, " timeout     : 60\n errorlevel  : false\n tls         : explicit\n cafile      : " +
+        EXPECT_TRUE(contains(out, " timeout     : 60\n errorlevel  : false\n tls         : explicit\n verify      : true\n cafile      : " +
                                       server.certificate() + "\n\n"))
             << out;
         EXPECT_EQ(readFile(local.file("down.bin")), content);

@@ -142,13 +142,11 @@ constexpr ArgumentRow rows[] = {
      .syntax = ValueSyntax::tlsMode,
      .field = &S::tls,
      .rejection = invalidColonQuoted,
-     .status = StatusShape::changed,
      .statusLine = 29},
     {.name = "verify",
      .syntax = ValueSyntax::boolean,
      .field = &S::verify,
      .rejection = invalidColonQuoted,
-     .status = StatusShape::changed,
      .statusLine = 30},
     {.name = "cafile",
      .syntax = ValueSyntax::localFile,
@@ -187,7 +185,6 @@ constexpr bool fieldFitsStatus(const ArgumentRow& row) {
     switch (row.status) {
         case StatusShape::hidden:
         case StatusShape::plain: return true;
-        case StatusShape::changed: return !holds<std::atomic<int32_t>>(row);
         case StatusShape::transferType: return holds<char>(row);
         case StatusShape::kilobytes:
         case StatusShape::minutes:

@@ -41,7 +41,6 @@ enum class StatusShape {
     kilobytes,     // the bytes in whole KB; left out while at its default (unset)
     minutes,       // the ticks in whole minutes; left out while at its default
     count,         // decimal; left out while at its default
-    changed,       // as plain, but left out while at its default
 };
 
 using SettingsField = std::variant<std::string Settings::*, bool Settings::*, char Settings::*, int32_t Settings::*,

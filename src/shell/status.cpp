@@ -29,14 +29,6 @@ std::string statusText(const Settings& s, const ArgumentRow& row) {
     if (row.status == StatusShape::transferType)
         return s.*std::get<char Settings::*>(row.field) == 'I' ? "image" : "ascii";
     if (row.status == StatusShape::hidden) return {};
-    if (row.status == StatusShape::changed)
-        return std::visit(
-            [&s](auto member) {
-                if constexpr (requires { s.*member == settingsDefaults().*member; })
-                    if (s.*member != settingsDefaults().*member) return plainText(s.*member);
-                return std::string();
-            },
-            row.field);
     int64_t value = s.*std::get<int64_t Settings::*>(row.field);
     if (value == settingsDefaults().*std::get<int64_t Settings::*>(row.field)) return {};
     if (row.status == StatusShape::kilobytes) return std::to_string(value >> 10);
