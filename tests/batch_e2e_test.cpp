@@ -19,12 +19,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-size_t count(const std::string& text, const std::string& part) {
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-}
-
 // Names in the order the file system enumerates them, as the local scan sees them.
 std::vector<std::string> enumerationOrder(const std::string& folder) {
     std::vector<std::string> names;

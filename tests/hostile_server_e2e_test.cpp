@@ -17,12 +17,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-size_t occurrences(const std::string& text, const std::string& part) {
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-    return count;
-}
-
 struct Case {
     const char* what;
     std::string script;                // JSON for scripted_ftp_server.py
@@ -53,7 +47,7 @@ TEST(HostileServerEndToEnd, EveryMisbehaviourFailsCleanlyOrIsHandled) {
          [](const TestServer& server, const TempDir& local) {
              EXPECT_EQ(readFile(local.file("f.txt")), "passive data");
              EXPECT_EQ(readFile(local.file("g.txt")), "passive data");
-             EXPECT_EQ(occurrences(server.log(), "<- TYPE"), 1u) << server.log();
+             EXPECT_EQ(count(server.log(), "<- TYPE"), 1u) << server.log();
          }},
         {"an active data connection from another host first",
          R"({"connections": [{"commands": {"RETR": [{"send": "150 Opening.\r\n"},

@@ -19,12 +19,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-size_t count(const std::string& text, const std::string& part) {
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-}
-
 std::string utf16le(const std::u16string& text) {
     std::string out("\xFF\xFE", 2);
     for (char16_t c : text) out += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
@@ -35,14 +29,19 @@ std::string utf16le(const std::u16string& text) {
 
 TEST(ShellHardening, BadCodeUnitAndOverlongLinesLoseNothingElse) {
     TempDir dir;
-    std::u16string lines = u"set --host h1\nset --name a\xD800" u"b\nstatus\nquit\n";
+    std::u16string lines =
+        u"set --host h1\nset --name a\xD800"
+        u"b\nstatus\nquit\n";
     writeFile(dir.file("bad16.txt"), utf16le(lines));
     RunResult r = runDorvan({.args = {"@" + dir.file("bad16.txt")}});
     std::string out = consoleLines(r.out);
     EXPECT_EQ(count(out, "undecodable"), 1u) << out;
     EXPECT_TRUE(contains(out, "@" + dir.file("bad16.txt") + ": 1 undecodable code unit(s) replaced by U+FFFD\n"));
     EXPECT_TRUE(contains(out, " host        : h1\n")) << out;
-    EXPECT_TRUE(contains(out, " name        : a\xEF\xBF\xBD" "b\n")) << out;
+    EXPECT_TRUE(contains(out,
+                         " name        : a\xEF\xBF\xBD"
+                         "b\n"))
+        << out;
     EXPECT_FALSE(r.out.ends_with(" Dorvan>")) << "quit ran";
 
     // Over-long lines, in a file and on standard input: named, left out, the rest runs.
@@ -54,9 +53,8 @@ TEST(ShellHardening, BadCodeUnitAndOverlongLinesLoseNothingElse) {
                    .timeout = 20s});
     out = consoleLines(r.out);
     EXPECT_FALSE(r.timedOut);
-    EXPECT_EQ(out,
-              "@" + dir.file("long.txt") + " line 2 is longer than 1048576 bytes, not run\n" +
-                  out.substr(out.find(" isConnected")));
+    EXPECT_EQ(out, "@" + dir.file("long.txt") + " line 2 is longer than 1048576 bytes, not run\n" +
+                       out.substr(out.find(" isConnected")));
     EXPECT_EQ(count(out, " host        : h2\n"), 2u) << out;
     EXPECT_TRUE(contains(out, "input line 1 is longer than 1048576 bytes, not run\n")) << out;
     EXPECT_TRUE(contains(out, "input line 3 is longer than 1048576 bytes, not run\n")) << out;
@@ -118,8 +116,9 @@ TEST(ShellHardening, PasswordsMaskedAndFilesPrivate) {
     // An unknown code page makes the command throw, so its line is echoed.
     writeFile(dir.file("cmds.txt"), useServer(server, "--local " + local.path()) +
                                         "login\nput --src a.txt --compress a.zip\n"
-                                        "literal --name NOOP --password=" + server.password() +
-                                        " --encoding 99 --password \"" + server.password() + "\"\nquit\n");
+                                        "literal --name NOOP --password=" +
+                                        server.password() + " --encoding 99 --password \"" + server.password() +
+                                        "\"\nquit\n");
     RunResult r = runDorvan({.args = {"@" + dir.file("cmds.txt")}});
     const std::string echoed =
         "execute literal --name NOOP --password=**** --encoding 99 --password \"****\" catch CodePage.convert :: ";

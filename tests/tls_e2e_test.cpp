@@ -17,12 +17,6 @@ std::string useTlsServer(const VsftpdServer& server, const std::string& extra) {
            " --password " + server.password() + " --keepalive 0 " + extra + "\n";
 }
 
-size_t count(const std::string& text, const std::string& part) {
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-}
-
 }  // namespace
 
 TEST(TlsEndToEnd, ExplicitTlsMovesFilesAndListingsInPassiveAndActiveMode) {
@@ -42,8 +36,10 @@ TEST(TlsEndToEnd, ExplicitTlsMovesFilesAndListingsInPassiveAndActiveMode) {
                                       " to up.bin\n"))
             << out;
         EXPECT_FALSE(contains(out, "fail")) << out;
-        EXPECT_TRUE(contains(out, " timeout     : 60\n errorlevel  : false\n tls         : explicit\n verify      : true\n cafile      : " +
-                                      server.certificate() + "\n\n"))
+        EXPECT_TRUE(contains(
+            out,
+            " timeout     : 60\n errorlevel  : false\n tls         : explicit\n verify      : true\n cafile      : " +
+                server.certificate() + "\n\n"))
             << out;
         EXPECT_EQ(readFile(local.file("down.bin")), content);
         EXPECT_EQ(readFile(server.path("up.bin")), content);

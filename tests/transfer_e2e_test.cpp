@@ -65,9 +65,9 @@ TEST(TransferEndToEnd, ImageFilesLargerThanAnyBufferArriveByteExact) {
     writeFile(local.file("large.bin"), content);
     writeFile(local.file("old.bin"), "an older, shorter copy");
     for (const char* passive : {"true", "false"}) {
-        RunResult r = runDorvan({.input = useServer(server, std::string("--passive ") + passive + " --local " +
-                                                                local.path()) +
-                                          "put --src large.bin\nget --src large.bin --dst old.bin\nquit\n"});
+        RunResult r =
+            runDorvan({.input = useServer(server, std::string("--passive ") + passive + " --local " + local.path()) +
+                                "put --src large.bin\nget --src large.bin --dst old.bin\nquit\n"});
         EXPECT_FALSE(contains(consoleLines(r.out), "failure")) << r.out;
         EXPECT_TRUE(readFile(server.path("large.bin")) == content) << passive;
         EXPECT_TRUE(readFile(local.file("old.bin")) == content) << passive;

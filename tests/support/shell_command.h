@@ -25,4 +25,11 @@ inline std::string commandOutput(const std::string& command) {
 
 inline bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// How often `part` occurs in `text`, overlapping occurrences included.
+inline size_t count(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
 }  // namespace dorvan::test
