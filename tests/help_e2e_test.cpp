@@ -13,6 +13,7 @@
 #include "settings/markdown_export.h"
 #include "settings/product.h"
 #include "settings/usage.h"
+#include "support/console_texts.h"
 #include "support/run_dorvan.h"
 
 using namespace dorvan::test;
@@ -21,28 +22,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string prompt = " Dorvan>";
-
-// What an interactive run prints: the banner, then one prompt before each
-// command's output and a last one before end of input.
-std::string session(const std::vector<std::string>& replies) {
-    std::string text = dorvan::config().banner() + "\r\n";
-    for (const auto& reply : replies) text += prompt + reply;
-    return text + prompt;
-}
-
-std::string usageReply() { return dorvan::usageText() + "\r\n"; }
-std::string commandHelpReply(const std::string& name) { return dorvan::commandHelp(name) + "\r\n\r\n"; }
 std::string argumentHelpReply(const std::string& name) { return dorvan::argumentHelp(name).value() + "\r\n\r\n"; }
 
 RunResult runInteractive(const std::string& input, RunOptions options = {}) {
     options.input = input;
     return runDorvan(options);
-}
-
-std::string shortcutContent(const std::string& address) {
-    return "[DEFAULT]\r\nBASEURL=\r\n[InternetShortcut]\r\nURL=" + address +
-           "\r\nWorkingDirectory=\r\nShowCommand=3\r\nIconFile=\r\nIconIndex=1\r\nModified=\r\nHotKey=";
 }
 
 // A copy of the program in a folder of its own, so that the files it writes
@@ -144,8 +128,7 @@ TEST(HelpEndToEnd, HelpRequestsPrintTheEntryAndRunNothing) {
     TempDir folder;
     writeFile(folder.file("cmds.txt"), "get ?\r\nhelp\r\nhost help\r\n");
     RunResult fromFile = runDorvan({.args = {"@" + folder.file("cmds.txt")}});
-    EXPECT_EQ(fromFile.out, dorvan::config().banner() + "\r\n" + commandHelpReply("get") + usageReply() +
-                                argumentHelpReply("host") + prompt);
+    EXPECT_EQ(fromFile.out, banner() + commandHelpReply("get") + usageReply() + argumentHelpReply("host") + prompt);
     EXPECT_EQ(fromFile.log(), "");
 }
 

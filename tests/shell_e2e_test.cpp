@@ -4,7 +4,7 @@
 #include <unistd.h>
 #include <csignal>
 
-#include "settings/product.h"
+#include "support/console_texts.h"
 #include "support/files.h"
 #include "support/run_dorvan.h"
 
@@ -12,10 +12,6 @@ using namespace dorvan::test;
 using namespace std::chrono_literals;
 
 namespace {
-
-const std::string prompt = " Dorvan>";
-
-std::string banner() { return dorvan::config().banner() + "\r\n"; }
 
 std::string programFolder() {
     std::string binary = DORVAN_BINARY;
@@ -35,31 +31,6 @@ public:
 private:
     std::string path_;
 };
-
-const std::string defaultStatus =
-    " isConnected : false\r\n"
-    " isLoggedin  : false\r\n"
-    "\r\n"
-    " port        : 21\r\n"
-    " passive     : true\r\n"
-    " justprint   : false\r\n"
-    " overwrite   : true\r\n"
-    " image       : image\r\n"
-    " debug       : 0\r\n"
-    " encoding    : 0\r\n"
-    " expresp     : 2\r\n"
-    " recurse     : false\r\n"
-    " timeout     : 60\r\n"
-    " errorlevel  : false\r\n"
-    " tls         : none\r\n"
-    " verify      : true\r\n"
-    "\r\n";
-
-std::string withHost(const std::string& status, const std::string& host) {
-    std::string out = status;
-    out.insert(out.find(" port "), " host        : " + host + "\r\n");
-    return out;
-}
 
 }  // namespace
 
@@ -112,18 +83,11 @@ TEST(ShellEndToEnd, ProcessCommandLine) {
 TEST(ShellEndToEnd, CommandFilesEncodingsAndLineRules) {
     TempDir dir;
     const std::string text = "set --name \xC3\xA4\xE2\x82\xAC\nstatus\nquit";  // ä€
-    std::string utf16le("\xFF\xFE", 2), utf16be("\xFE\xFF", 2), utf32le("\xFF\xFE\0\0", 4), utf32be("\0\0\xFE\xFF", 4);
-    std::u32string wide = U"set --name \u00E4\u20AC\nstatus\nquit";
-    for (char32_t c : wide) {
-        utf16le += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
-        utf16be += std::string{static_cast<char>(c >> 8), static_cast<char>(c & 0xFF)};
-        utf32le += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8), 0, 0};
-        utf32be += std::string{0, 0, static_cast<char>(c >> 8), static_cast<char>(c & 0xFF)};
-    }
-    std::string expected = defaultStatus;
-    expected.insert(expected.find(" expresp"), " name        : \xC3\xA4\xE2\x82\xAC\r\n");
+    std::string expected = withLine(defaultStatus, "expresp", " name        : \xC3\xA4\xE2\x82\xAC");
     int n = 0;
-    for (const std::string& content : {"\xEF\xBB\xBF" + text, utf16le, utf16be, utf32le, utf32be, text}) {
+    std::vector<std::string> contents = withByteOrderMarks(U"set --name \u00E4\u20AC\nstatus\nquit");
+    contents.push_back(text);
+    for (const std::string& content : contents) {
         std::string path = dir.file("enc" + std::to_string(n++) + ".txt");
         writeFile(path, content);
         RunResult r = runDorvan({.args = {"@" + path}});

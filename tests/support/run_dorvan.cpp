@@ -63,6 +63,7 @@ void DorvanProcess::start(const RunOptions& options) {
 
     Pipe input, output, error;
     std::vector<std::string> argv = {options.binary};
+    if (!options.launcher.empty()) argv.insert(argv.begin(), options.launcher);
     argv.insert(argv.end(), options.args.begin(), options.args.end());
     pid_ =
         spawnChild(argv, environmentWith(overrides), {input.readEnd, output.writeEnd, error.writeEnd}, options.workDir);

@@ -20,6 +20,7 @@ struct RunOptions {
     std::string workDir{};            // working folder; the test's own when empty
     std::chrono::milliseconds timeout{30000};
     std::string binary = DORVAN_BINARY;
+    std::string launcher = DORVAN_LAUNCHER;  // runs `binary` (the Windows build under wine); empty: run it directly
 };
 
 struct RunResult {

@@ -1,0 +1,18 @@
+#pragma once
+// The wine side of the Windows test run. One wine prefix (a Windows
+// installation in a temporary folder) serves every test of the run: it is
+// built once before the first test and removed, its wineserver ended, after
+// the last. Set-up failures fail the run; nothing is skipped.
+#include <string>
+
+namespace dorvan::test {
+
+// %APPDATA% inside the prefix as a POSIX path; the program keeps its log
+// and archives in its Tolvane/Dorvan/ folder. Valid once the set-up passed.
+const std::string& wineAppData();
+
+// A POSIX path as the Windows program names it: C: is the prefix's drive_c
+// folder, Z: the root folder.
+std::string windowsPath(const std::string& posixPath);
+
+}  // namespace dorvan::test
