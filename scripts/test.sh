@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what is missing, builds, runs every test,
-# then runs it again under AddressSanitizer and UndefinedBehaviorSanitizer,
-# the tests where threads meet under ThreadSanitizer, and each fuzz target briefly.
+# runs the core cases against the Windows build under wine, then runs every
+# test again under AddressSanitizer and UndefinedBehaviorSanitizer, the tests
+# where threads meet under ThreadSanitizer, and each fuzz target briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh build
-ctest --test-dir build --output-on-failure -j2
+ctest --test-dir build --output-on-failure -j2 -LE wine
+scripts/wine-test.sh
 scripts/build.sh build-asan -DDORVAN_SANITIZE=ON
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j2
