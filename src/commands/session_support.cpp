@@ -13,13 +13,17 @@ namespace dorvan {
 std::string toServer(std::string_view text) {
     uint32_t encoding = settings().encoding;
     if (encoding == 65001) return std::string(text);
-    return platform::utf8ToCodePage(text, encoding);
+    std::string bytes, error;
+    if (!platform::utf8ToCodePage(text, encoding, &bytes, &error)) throw EncodingError(error);
+    return bytes;
 }
 
 std::string fromServer(std::string_view text) {
     uint32_t encoding = settings().encoding;
     if (encoding == 65001) return std::string(text);
-    return platform::codePageToUtf8(text, encoding);
+    std::string utf8, error;
+    if (!platform::codePageToUtf8(text, encoding, &utf8, &error)) throw EncodingError(error);
+    return utf8;
 }
 
 std::string lastResponseText() {
