@@ -29,7 +29,13 @@ std::string fromServer(std::string_view text) {
 
 std::string lastResponseText() {
     const auto& session = settings().session;
-    return session ? fromServer(session->lastResponse()) : std::string();
+    return session ? lastResponseText(*session) : std::string();
+}
+
+std::string lastResponseText(FtpLib& session) { return fromServer(session.lastResponse()); }
+
+TlsMode tlsModeOf(const std::string& name) {
+    return name == "explicit" ? TlsMode::explicitTls : name == "implicit" ? TlsMode::implicitTls : TlsMode::none;
 }
 
 std::string currentDir() {
