@@ -42,6 +42,7 @@ inline const std::string defaultStatus =
     " errorlevel  : false\r\n"
     " tls         : none\r\n"
     " verify      : true\r\n"
+    " parallel    : 1\r\n"
     "\r\n";
 
 // `status` with a line added before the one labelled `before`.
