@@ -5,6 +5,7 @@
 #include "commands/one_shot.h"
 #include "commands/scan_settings.h"
 #include "commands/session_support.h"
+#include "commands/transfer_display.h"
 #include "ftp/ftp_lib.h"
 #include "ftp/path_scan.h"
 #include "platform/paths.h"
@@ -41,10 +42,12 @@ bool sameSizeRemotely(const std::string& remoteName, const std::string& localPat
 struct Upload {
     std::string localPath;
     std::string remotePath;
+    uint64_t size = unknownSize;
 };
 
 // One file of the batch; true when it was uploaded.
-bool upload(const Upload& file, size_t position, size_t count, char transferType, const std::string& currentFolder) {
+bool upload(const Upload& file, size_t position, size_t count, char transferType, const std::string& currentFolder,
+            TransferDisplay& display) {
     Settings& s = settings();
     if (s.justprint) {
         printMessage(Level::Info, format(" found {} to {}", file.localPath, file.remotePath));
@@ -52,11 +55,13 @@ bool upload(const Upload& file, size_t position, size_t count, char transferType
     }
     if (!s.overwrite && sameSizeRemotely(file.remotePath, file.localPath, transferType)) {
         printMessage(Level::Info, format(" {} skiped, same size: {}", "mput", file.localPath));
+        display.leaveOut(file.size);
         return false;
     }
     ensureRemoteFolders(file.remotePath, currentFolder);
-    printMessage(Level::Info, format(" {}/{} Uploading {} to {} ...", position, count,
-                                     withoutLeading(file.localPath, s.local), file.remotePath));
+    const std::string shown = withoutLeading(file.localPath, s.local);
+    printMessage(Level::Info, format(" {}/{} Uploading {} to {} ...", position, count, shown, file.remotePath));
+    TrackedTransfer tracked(display, *s.session, shown, file.size, position);
     if (s.session->put(file.localPath, toServer(file.remotePath), transferType)) return true;
     printMessage(Level::Error, format("Upload {} failure, {}", file.localPath, lastResponseText()));
     return false;
@@ -87,10 +92,18 @@ bool mput() {
     } else {
         for (std::string& path : found) uploads.push_back({path, withoutLeading(path, s.local)});
     }
+    uint64_t total = 0;
+    for (Upload& file : uploads) {
+        file.size = platform::fileSize(file.localPath).value_or(unknownSize);
+        total = total == unknownSize || file.size == unknownSize ? unknownSize : total + file.size;
+    }
     const std::string currentFolder = s.session->pwd();
     size_t uploaded = 0;
-    for (size_t i = 0; i < uploads.size(); ++i)
-        if (upload(uploads[i], i + 1, uploads.size(), transferType, currentFolder)) ++uploaded;
+    {
+        TransferDisplay display(uploads.size(), total);
+        for (size_t i = 0; i < uploads.size(); ++i)
+            if (upload(uploads[i], i + 1, uploads.size(), transferType, currentFolder, display)) ++uploaded;
+    }
     return printMessage(Level::Info, format(" {} files uploaded to {}", uploaded, fromServer(currentFolder)));
 }
 
