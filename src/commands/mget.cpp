@@ -1,6 +1,7 @@
 // mget: every remote file the filters select, into the local folder.
 #include "commands/batch_folders.h"
 #include "commands/handlers.h"
+#include "commands/parallel_batch.h"
 #include "commands/remote_scan.h"
 #include "commands/session_support.h"
 #include "commands/transfer_display.h"
@@ -20,14 +21,15 @@ bool sameSizeLocally(const std::string& localPath, uint64_t remoteSize) {
     return localSize && *localSize == remoteSize;
 }
 
-// Whether a file of the batch is to be downloaded to `localPath`, with its
-// local folders made; reports why not.
-bool readyToDownload(const FtpFileInfo& file, const std::string& shown, const std::string& localPath) {
+// The first step for one file of the batch: true when it is to be downloaded.
+bool beginDownload(const FtpFileInfo& file, size_t position, size_t count) {
     Settings& s = settings();
+    const std::string shown = fromServer(file.name);
     if (!isSafeListedName(file.name) || !isSafeListedName(shown)) {
         printMessage(Level::Error, format("Download {} failed, {}", shown, "the name leads outside the local folder"));
         return false;
     }
+    const std::string localPath = s.local + shown;
     if (!s.overwrite && sameSizeLocally(localPath, file.size)) {
         if (s.debug == 1) printMessage(Level::Info, format("Same size, skiped: {}", shown));
         return false;
@@ -41,23 +43,16 @@ bool readyToDownload(const FtpFileInfo& file, const std::string& shown, const st
         printMessage(Level::Error, format("{}: create {} catch {}", "mget", localPath, error));
         return false;
     }
+    printMessage(Level::Info, format(" {}/{} Downloading {} to {}... ", position, count, shown, localPath));
     return true;
 }
 
-// One file of the batch; true when it was downloaded.
-bool download(const FtpFileInfo& file, size_t position, size_t count, TransferDisplay& display) {
-    Settings& s = settings();
+// true when it was downloaded.
+bool download(FtpLib& session, const FtpFileInfo& file) {
     const std::string shown = fromServer(file.name);
-    const std::string localPath = s.local + shown;
-    if (!readyToDownload(file, shown, localPath)) {
-        display.leaveOut(file.size);
-        return false;
-    }
-    printMessage(Level::Info, format(" {}/{} Downloading {} to {}... ", position, count, shown, localPath));
-    TrackedTransfer tracked(display, *s.session, shown, file.size, position);
     // The listed size makes a download that ends short fail.
-    if (s.session->get(localPath, file.name, 'I', file.size)) return true;
-    printMessage(Level::Error, format("Download {} failed, {}", shown, lastResponseText()));
+    if (session.get(settings().local + shown, file.name, 'I', file.size)) return true;
+    printMessage(Level::Error, format("Download {} failed, {}", shown, lastResponseText(session)));
     return false;
 }
 
@@ -81,12 +76,18 @@ bool mget() {
         return printMessage(Level::Error, format("{} failure: No files matched on : {}", "mget", currentDir()));
     ClearRemoteScanOnExit clearLists;
     const std::vector<FtpFileInfo>& files = remoteScanResults().files;
-    size_t saved = 0;
-    {
-        TransferDisplay display(files.size(), totalSize(files));
-        for (size_t i = 0; i < files.size(); ++i)
-            if (download(files[i], i + 1, files.size(), display)) ++saved;
-    }
+    TransferDisplay display(files.size(), totalSize(files));
+    auto start = [&](FtpLib&, size_t i) {
+        if (beginDownload(files[i], i + 1, files.size())) return true;
+        display.leaveOut(files[i].size);
+        return false;
+    };
+    auto finish = [&](FtpLib& session, size_t i) {
+        TrackedTransfer tracked(display, session, fromServer(files[i].name), files[i].size, i + 1);
+        return download(session, files[i]);
+    };
+    const size_t saved = runBatch(files.size(), s.justprint ? 1 : s.parallel, {.start = start, .finish = finish});
+    display.end();
     return printMessage(Level::Info, format("{} files saved to {}", saved, s.local));
 }
 

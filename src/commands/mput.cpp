@@ -3,6 +3,7 @@
 #include "commands/batch_folders.h"
 #include "commands/handlers.h"
 #include "commands/one_shot.h"
+#include "commands/parallel_batch.h"
 #include "commands/scan_settings.h"
 #include "commands/session_support.h"
 #include "commands/transfer_display.h"
@@ -32,9 +33,9 @@ std::string withoutLeading(const std::string& path, const std::string& prefix) {
     return path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path;
 }
 
-bool sameSizeRemotely(const std::string& remoteName, const std::string& localPath, char transferType) {
+bool sameSizeRemotely(FtpLib& session, const std::string& remoteName, const std::string& localPath, char transferType) {
     uint64_t remoteSize = 0;
-    if (!settings().session->size(toServer(remoteName), remoteSize, transferType)) return false;
+    if (!session.size(toServer(remoteName), remoteSize, transferType)) return false;
     auto localSize = platform::fileSize(localPath);
     return localSize && *localSize == remoteSize;
 }
@@ -45,25 +46,28 @@ struct Upload {
     uint64_t size = unknownSize;
 };
 
-// One file of the batch; true when it was uploaded.
-bool upload(const Upload& file, size_t position, size_t count, char transferType, const std::string& currentFolder,
-            TransferDisplay& display) {
+// The first step for one file of the batch: true when it is to be uploaded.
+bool beginUpload(FtpLib& session, const Upload& file, size_t position, size_t count, char transferType,
+                 const std::string& currentFolder) {
     Settings& s = settings();
     if (s.justprint) {
         printMessage(Level::Info, format(" found {} to {}", file.localPath, file.remotePath));
         return false;
     }
-    if (!s.overwrite && sameSizeRemotely(file.remotePath, file.localPath, transferType)) {
+    if (!s.overwrite && sameSizeRemotely(session, file.remotePath, file.localPath, transferType)) {
         printMessage(Level::Info, format(" {} skiped, same size: {}", "mput", file.localPath));
-        display.leaveOut(file.size);
         return false;
     }
-    ensureRemoteFolders(file.remotePath, currentFolder);
-    const std::string shown = withoutLeading(file.localPath, s.local);
-    printMessage(Level::Info, format(" {}/{} Uploading {} to {} ...", position, count, shown, file.remotePath));
-    TrackedTransfer tracked(display, *s.session, shown, file.size, position);
-    if (s.session->put(file.localPath, toServer(file.remotePath), transferType)) return true;
-    printMessage(Level::Error, format("Upload {} failure, {}", file.localPath, lastResponseText()));
+    ensureRemoteFolders(session, file.remotePath, currentFolder);
+    printMessage(Level::Info, format(" {}/{} Uploading {} to {} ...", position, count,
+                                     withoutLeading(file.localPath, s.local), file.remotePath));
+    return true;
+}
+
+// true when it was uploaded.
+bool upload(FtpLib& session, const Upload& file, char transferType) {
+    if (session.put(file.localPath, toServer(file.remotePath), transferType)) return true;
+    printMessage(Level::Error, format("Upload {} failure, {}", file.localPath, lastResponseText(session)));
     return false;
 }
 
@@ -98,12 +102,20 @@ bool mput() {
         total = total == unknownSize || file.size == unknownSize ? unknownSize : total + file.size;
     }
     const std::string currentFolder = s.session->pwd();
-    size_t uploaded = 0;
-    {
-        TransferDisplay display(uploads.size(), total);
-        for (size_t i = 0; i < uploads.size(); ++i)
-            if (upload(uploads[i], i + 1, uploads.size(), transferType, currentFolder, display)) ++uploaded;
-    }
+    TransferDisplay display(uploads.size(), total);
+    auto start = [&](FtpLib& session, size_t i) {
+        if (beginUpload(session, uploads[i], i + 1, uploads.size(), transferType, currentFolder)) return true;
+        display.leaveOut(uploads[i].size);
+        return false;
+    };
+    auto finish = [&](FtpLib& session, size_t i) {
+        TrackedTransfer tracked(display, session, withoutLeading(uploads[i].localPath, s.local), uploads[i].size,
+                                i + 1);
+        return upload(session, uploads[i], transferType);
+    };
+    const size_t uploaded =
+        runBatch(uploads.size(), s.justprint ? 1 : s.parallel, {.start = start, .finish = finish}, currentFolder);
+    display.end();
     return printMessage(Level::Info, format(" {} files uploaded to {}", uploaded, fromServer(currentFolder)));
 }
 

@@ -27,7 +27,9 @@ void TransferDisplay::start() {
     if (platform::stdoutIsTerminal()) drawer_ = std::thread([this] { run(); });
 }
 
-TransferDisplay::~TransferDisplay() {
+TransferDisplay::~TransferDisplay() { end(); }
+
+void TransferDisplay::end() {
     if (!drawer_.joinable()) return;
     {
         std::lock_guard<std::mutex> guard(lock_);

@@ -31,7 +31,9 @@ public:
     // A batch of `files` files holding `totalBytes` together (unknownSize when
     // a size is unknown).
     TransferDisplay(size_t files, uint64_t totalBytes);
-    ~TransferDisplay();  // the line is gone when it returns
+    ~TransferDisplay();  // ends it
+    // Takes the line away for good; nothing is drawn after it returns.
+    void end();
     TransferDisplay(const TransferDisplay&) = delete;
     TransferDisplay& operator=(const TransferDisplay&) = delete;
 
