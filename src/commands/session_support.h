@@ -1,19 +1,34 @@
 #pragma once
 // Operations every handler shares: name conversion for the server, the
 // server's last reply, the working folder and the login precondition.
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
 namespace dorvan {
 
+class FtpLib;
+enum class TlsMode;
+
+// The encoding setting names a code page without a mapping. toServer and
+// fromServer throw it rather than return it: they sit inside expressions in
+// every handler, and the shell reports the whole command line as failed.
+struct EncodingError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 std::string toServer(std::string_view text);
 std::string fromServer(std::string_view text);
 std::string lastResponseText();
+std::string lastResponseText(FtpLib& session);
 std::string currentDir();
 bool changeToRemote(const std::string& folder);
 // The cwd command's work for a given folder (the remote argument uses it
 // without consuming the one-shot name).
 bool changeWorkingDirectory(const std::string& folder);
+
+// The tls setting's value ("none", "explicit", "implicit") as a session's mode.
+TlsMode tlsModeOf(const std::string& name);
 
 // Clears isConnected and isLoggedin when the control connection was lost or
 // given up since (a timeout, the server closing it), so that status tells the
