@@ -1,5 +1,6 @@
 #include "commands/session_support.h"
 
+#include "commands/handlers.h"
 #include "ftp/ftp_lib.h"
 #include "platform/codepage.h"
 #include "platform/console.h"
@@ -14,7 +15,7 @@ std::string toServer(std::string_view text) {
     uint32_t encoding = settings().encoding;
     if (encoding == 65001) return std::string(text);
     std::string bytes, error;
-    if (!platform::utf8ToCodePage(text, encoding, &bytes, &error)) throw EncodingError(error);
+    if (!platform::utf8ToCodePage(text, encoding, &bytes, &error)) throw handlers::CommandError(error);
     return bytes;
 }
 
@@ -22,7 +23,7 @@ std::string fromServer(std::string_view text) {
     uint32_t encoding = settings().encoding;
     if (encoding == 65001) return std::string(text);
     std::string utf8, error;
-    if (!platform::codePageToUtf8(text, encoding, &utf8, &error)) throw EncodingError(error);
+    if (!platform::codePageToUtf8(text, encoding, &utf8, &error)) throw handlers::CommandError(error);
     return utf8;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 // Operations every handler shares: name conversion for the server, the
 // server's last reply, the working folder and the login precondition.
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -10,13 +9,8 @@ namespace dorvan {
 class FtpLib;
 enum class TlsMode;
 
-// The encoding setting names a code page without a mapping. toServer and
-// fromServer throw it rather than return it: they sit inside expressions in
-// every handler, and the shell reports the whole command line as failed.
-struct EncodingError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
+// Both throw handlers::CommandError when the encoding setting names a code
+// page without a mapping: they sit inside expressions in every handler.
 std::string toServer(std::string_view text);
 std::string fromServer(std::string_view text);
 std::string lastResponseText();
