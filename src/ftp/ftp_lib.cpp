@@ -123,8 +123,7 @@ bool FtpLib::lose(const platform::IoOutcome& outcome, std::string_view during) {
     if (outcome.status == SocketStatus::timedOut)
         return fail("Timeout: nothing happened for " + std::to_string(limit().timeoutMs / 1000) + " seconds while " +
                     std::string(during));
-    return fail("Connection to the server lost while " + std::string(during) + ": " +
-                platform::failureText(outcome, controlTls_));
+    return fail("Connection to the server lost while " + std::string(during) + ": " + outcome.text());
 }
 
 void FtpLib::discardWaitingReplies() {
@@ -207,7 +206,7 @@ std::string FtpLib::certificateProblem() {
 bool FtpLib::startControlTls() {
     platform::IoOutcome shaken =
         controlTls_.handshake(tlsClient_, platform::TlsRole::control, controlFd_, host_, limit());
-    if (shaken.status == SocketStatus::failed) return fail("TLS handshake failed: " + controlTls_.error());
+    if (shaken.status == SocketStatus::failed) return fail("TLS handshake failed: " + shaken.reason);
     if (!shaken.ok()) return lose(shaken, "starting TLS");
     traceTls("control connection", controlTls_);
     return true;
@@ -329,7 +328,7 @@ bool FtpLib::openData(const std::string& command, char type, int& dataFd) {
         traceTls("data connection", dataTls_);
         return true;
     }
-    std::string reason = shaken.status == SocketStatus::failed ? dataTls_.error() : shaken.text();
+    std::string reason = shaken.status == SocketStatus::failed ? shaken.reason : shaken.text();
     dataTls_.release();
     platform::resetSocket(dataFd);
     dataFd = -1;
@@ -381,7 +380,7 @@ bool FtpLib::openDataConnection(const std::string& command, char type, int& data
 bool FtpLib::finishData(int dataFd, const platform::IoOutcome& movedData, bool localFailure) {
     platform::IoOutcome moved = movedData;
     if (moved.ok() && !localFailure && dataTls_.active()) moved = dataTls_.close(limit(), true);
-    std::string movedText = platform::failureText(moved, dataTls_);
+    std::string movedText = moved.text();
     dataTls_.release();
     if (moved.ok() && !localFailure)
         platform::closeSocket(dataFd);
