@@ -332,6 +332,8 @@ FAULTS = {
     "announce-size": {"handler": [AnnounceSize]},
     # throttle=BYTES: each data connection moves at most BYTES a second, both ways.
     "throttle": {"dtp": [EvenThrottleDTP]},
+    # max-sessions=N: control connections from one address beyond N get 421.
+    "max-sessions": {},
 }
 
 
@@ -395,12 +397,17 @@ def main():
     parser.add_argument("--password", default="secret")
     parser.add_argument("--mode", choices=sorted(MODES), default="plain")
     parser.add_argument("--fault", action="append", default=[],
-                        help="NAME, silent-command=VERB, refuse-dele=FILE or throttle=BYTES; repeatable")
+                        help="NAME, silent-command=VERB, refuse-dele=FILE, throttle=BYTES or max-sessions=N; "
+                             "repeatable")
     args = parser.parse_args()
 
     logging.basicConfig(stream=sys.stderr, level=logging.DEBUG,
                         format="%(asctime)s %(message)s")
     server = FTPServer(("127.0.0.1", 0), build_handler(args))
+    for fault in args.fault:
+        name, _, value = fault.partition("=")
+        if name == "max-sessions":
+            server.max_cons_per_ip = int(value)
     threading.Thread(target=exit_when_stdin_closes, daemon=True).start()
     sys.stdout.write("PORT %d\n" % server.address[1])
     sys.stdout.flush()
