@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     dorvan::LineCutter cutter(1024);
     auto parse = [](std::string_view line) {
         dorvan::ListingReport report;
-        if (dorvan::parseListing(report, line.data(), line.size(), 1'600'000'000) != 0 && report.nameLength > 0) {
+        if (dorvan::parseListing(report, line.data(), line.size(), 1'600'000'000) && report.nameLength > 0) {
             if (report.name < 0 ||
                 static_cast<size_t>(report.name) + static_cast<size_t>(report.nameLength) > line.size())
                 std::abort();

@@ -12,5 +12,5 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j2
 scripts/build.sh build-tsan -DDORVAN_TSAN=ON
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-    ctest --test-dir build-tsan --output-on-failure -j2 -R 'KeepAlive|Concurrency|AbortFromAnother|Interrupt'
+    ctest --test-dir build-tsan --output-on-failure -j2 -R 'KeepAlive|Concurrency|AbortFromAnother|Interrupt|ParallelBatch'
 scripts/fuzz.sh

@@ -34,6 +34,7 @@ protected:
         s.tls = "none";
         s.verify = true;
         s.cafile.clear();
+        s.parallel = 1;
     }
     static bool apply(const std::string& line) { return applyArguments(splitCommandLine(line)); }
 };
@@ -104,6 +105,10 @@ TEST_F(StoringTest, FixedOrderStopsAtFirstRejectedValue) {
     EXPECT_TRUE(apply("set --JustPrint false --name -notes.txt"));
     EXPECT_TRUE(s.justprint);
     EXPECT_EQ(s.name, "");
+    EXPECT_FALSE(apply("set --parallel 9"));
+    EXPECT_FALSE(apply("set --parallel 0"));
+    EXPECT_TRUE(apply("set --parallel 8"));
+    EXPECT_EQ(s.parallel, 8);
     EXPECT_FALSE(apply("set --timeout 0"));
     EXPECT_EQ(s.timeout, 60);
     EXPECT_FALSE(apply("set --encoding=-1"));

@@ -32,7 +32,7 @@ constexpr int64_t unknown = -1;
 constexpr int64_t saturated = std::numeric_limits<int64_t>::max();
 
 struct Parsed {
-    int result = 0;
+    bool recognised = false;
     ListingReport report;
     std::string name;
     std::string id;
@@ -44,12 +44,12 @@ Parsed parse(std::string_view line, int64_t nowSeconds = now) {
     const std::unique_ptr<char[]> buffer(new char[line.size()]);
     std::memcpy(buffer.get(), line.data(), line.size());
     Parsed parsed;
-    parsed.result = parseListing(parsed.report, buffer.get(), line.size(), nowSeconds);
+    parsed.recognised = parseListing(parsed.report, buffer.get(), line.size(), nowSeconds);
     EXPECT_EQ(std::memcmp(buffer.get(), line.data(), line.size()), 0);
     const ListingReport& r = parsed.report;
     EXPECT_TRUE(r.name >= 0 && r.nameLength >= 0 && size_t(r.name) + size_t(r.nameLength) <= line.size());
     EXPECT_TRUE(r.id >= 0 && r.idLength >= 0 && size_t(r.id) + size_t(r.idLength) <= line.size());
-    if (parsed.result == 1) {
+    if (parsed.recognised) {
         EXPECT_GT(r.nameLength, 0);
         parsed.name = line.substr(r.name, r.nameLength);
         parsed.id = line.substr(r.id, r.idLength);
@@ -71,7 +71,7 @@ void expectCases(const std::vector<Case>& cases) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.line));
         const Parsed p = parse(c.line);
-        ASSERT_EQ(p.result, c.name ? 1 : 0);
+        ASSERT_EQ(p.recognised, c.name != nullptr);
         if (!c.name) continue;
         EXPECT_EQ(p.name, c.name);
         EXPECT_EQ(p.report.folder, c.folder);
@@ -202,7 +202,7 @@ TEST(ListingParser, YearGuessTurnsAt350DaysBeforeNow) {
         const std::string line = std::string("-rw-r--r-- 1 u g 1 ") + c.date + " 10:30 f";
         SCOPED_TRACE(line + " now " + std::to_string(c.nowSeconds));
         const Parsed p = parse(line, c.nowSeconds);
-        ASSERT_EQ(p.result, 1);
+        ASSERT_TRUE(p.recognised);
         EXPECT_EQ(p.report.timeKind, 2);
         const size_t month = std::string_view("JanFebMarAprMayJunJulAugSepOctNovDec").find({c.date, 3}) / 3 + 1;
         EXPECT_EQ(p.report.time, utc(c.year, int(month), std::atoi(c.date + 4), 10, 30));
@@ -210,7 +210,7 @@ TEST(ListingParser, YearGuessTurnsAt350DaysBeforeNow) {
     // The clock overload places a date within the coming year at most.
     ListingReport report;
     const std::string_view line = "-rw-r--r-- 1 u g 1 Mar 05 10:30 f";
-    ASSERT_EQ(parseListing(report, line.data(), line.size()), 1);
+    ASSERT_TRUE(parseListing(report, line.data(), line.size()));
     const int64_t clock = static_cast<int64_t>(std::time(nullptr));
     EXPECT_GT(report.time, clock - 350 * 86400 - 86400);
     EXPECT_LT(report.time, clock + 366 * 86400);

@@ -53,6 +53,7 @@ const std::string defaultStatus =
     " errorlevel  : false\r\n"
     " tls         : none\r\n"
     " verify      : true\r\n"
+    " parallel    : 1\r\n"
     "\r\n";
 
 std::string withHost(const std::string& status, const std::string& host) {

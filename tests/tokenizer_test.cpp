@@ -6,6 +6,16 @@
 using dorvan::ArgumentList;
 using dorvan::splitCommandLine;
 
+namespace {
+
+std::string decoded(const std::string& bytes, size_t* replaced) {
+    std::string text, error;
+    EXPECT_TRUE(dorvan::decodeCommandFileText(bytes, &text, replaced, &error)) << error;
+    return text;
+}
+
+}  // namespace
+
 TEST(SplitCommandLine, QuotesBlanksAndTabs) {
     struct Case {
         const char* line;
@@ -37,7 +47,7 @@ TEST(CommandFile, ByteOrderMarksAndLineRules) {
     }
     for (const std::string& encoded : {"\xEF\xBB\xBF" + text, utf16le, utf16be, utf32le, utf32be, text}) {
         size_t replaced = 0;
-        EXPECT_EQ(dorvan::decodeCommandFileText(encoded, &replaced), text);
+        EXPECT_EQ(decoded(encoded, &replaced), text);
         EXPECT_EQ(replaced, 0u);
     }
 
@@ -90,7 +100,7 @@ TEST(CommandFile, BadCodeUnitsAreReplacedInPlace) {
     };
     for (const Case& c : cases) {
         size_t replaced = 0;
-        EXPECT_EQ(dorvan::decodeCommandFileText(c.encoded, &replaced), c.text) << c.text;
+        EXPECT_EQ(decoded(c.encoded, &replaced), c.text) << c.text;
         EXPECT_EQ(replaced, c.replaced) << c.text;
     }
 }

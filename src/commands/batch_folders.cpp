@@ -10,7 +10,6 @@
 #include "platform/paths.h"
 #include "settings/format.h"
 #include "settings/log.h"
-#include "settings/settings.h"
 
 namespace dorvan {
 namespace {
@@ -45,13 +44,13 @@ bool ensureLocalFolders(const std::string& localFilePath, std::string* error) {
     return true;
 }
 
-void ensureRemoteFolders(const std::string& remotePath, const std::string& currentFolder) {
+void ensureRemoteFolders(FtpLib& session, const std::string& remotePath, const std::string& currentFolder) {
     for (size_t k = remotePath.find('/'); k != std::string::npos; k = remotePath.find('/', k + 1)) {
         const std::string prefix = remotePath.substr(0, k);
         if (prefix.empty()) continue;
         auto [made, added] = madeRemoteFolders().try_emplace(joinRemotePath(currentFolder, prefix), false);
         if (!added) continue;
-        made->second = settings().session->mkdir(toServer(prefix));
+        made->second = session.mkdir(toServer(prefix));
         if (made->second) printMessage(Level::Info, format(" Made dir: {}", prefix));
     }
 }

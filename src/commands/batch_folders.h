@@ -1,9 +1,12 @@
 #pragma once
 // Folders that batch transfers create on either side, remembered for the
-// whole process. Both tables are used only by the main thread.
+// whole process. Both tables are used by one thread at a time: the batch
+// runner calls them only from a file's first step, under its order lock.
 #include <string>
 
 namespace dorvan {
+
+class FtpLib;
 
 // Makes sure every folder on the local file path exists (each "/" closes
 // one). False with the reason when a folder cannot be made or a file stands
@@ -13,6 +16,6 @@ bool ensureLocalFolders(const std::string& localFilePath, std::string* error);
 
 // Sends MKD for every folder on the remote path (relative to `currentFolder`)
 // that has not been tried at the same place before; reports each made one.
-void ensureRemoteFolders(const std::string& remotePath, const std::string& currentFolder);
+void ensureRemoteFolders(FtpLib& session, const std::string& remotePath, const std::string& currentFolder);
 
 }  // namespace dorvan

@@ -2,8 +2,15 @@
 // Command handlers: each reads the Settings record and returns its success.
 // A handler whose verb needs a login (see the verb table) runs only once the
 // login precondition holds.
+#include <stdexcept>
 
 namespace dorvan::handlers {
+
+// Ends a command with an error that the shell reports together with the
+// command line (and, at the prompt, by ending the session).
+struct CommandError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
 
 // The precondition a verb needs before its handler runs.
 enum class Needs { nothing, login };

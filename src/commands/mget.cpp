@@ -1,6 +1,7 @@
 // mget: every remote file the filters select, into the local folder.
 #include "commands/batch_folders.h"
 #include "commands/handlers.h"
+#include "commands/parallel_batch.h"
 #include "commands/remote_scan.h"
 #include "commands/session_support.h"
 #include "ftp/ftp_lib.h"
@@ -19,8 +20,8 @@ bool sameSizeLocally(const std::string& localPath, uint64_t remoteSize) {
     return localSize && *localSize == remoteSize;
 }
 
-// One file of the batch; true when it was downloaded.
-bool download(const FtpFileInfo& file, size_t position, size_t count) {
+// The first step for one file of the batch: true when it is to be downloaded.
+bool beginDownload(const FtpFileInfo& file, size_t position, size_t count) {
     Settings& s = settings();
     const std::string shown = fromServer(file.name);
     if (!isSafeListedName(file.name) || !isSafeListedName(shown)) {
@@ -42,9 +43,15 @@ bool download(const FtpFileInfo& file, size_t position, size_t count) {
         return false;
     }
     printMessage(Level::Info, format(" {}/{} Downloading {} to {}... ", position, count, shown, localPath));
+    return true;
+}
+
+// true when it was downloaded.
+bool download(FtpLib& session, const FtpFileInfo& file) {
+    const std::string shown = fromServer(file.name);
     // The listed size makes a download that ends short fail.
-    if (s.session->get(localPath, file.name, 'I', file.size)) return true;
-    printMessage(Level::Error, format("Download {} failed, {}", shown, lastResponseText()));
+    if (session.get(settings().local + shown, file.name, 'I', file.size)) return true;
+    printMessage(Level::Error, format("Download {} failed, {}", shown, lastResponseText(session)));
     return false;
 }
 
@@ -59,9 +66,10 @@ bool mget() {
         return printMessage(Level::Error, format("{} failure: No files matched on : {}", "mget", currentDir()));
     ClearRemoteScanOnExit clearLists;
     const std::vector<FtpFileInfo>& files = remoteScanResults().files;
-    size_t saved = 0;
-    for (size_t i = 0; i < files.size(); ++i)
-        if (download(files[i], i + 1, files.size())) ++saved;
+    const size_t saved =
+        runBatch(files.size(), s.justprint ? 1 : s.parallel,
+                 {.start = [&files](FtpLib&, size_t i) { return beginDownload(files[i], i + 1, files.size()); },
+                  .finish = [&files](FtpLib& session, size_t i) { return download(session, files[i]); }});
     return printMessage(Level::Info, format("{} files saved to {}", saved, s.local));
 }
 

@@ -3,6 +3,7 @@
 #include "commands/batch_folders.h"
 #include "commands/handlers.h"
 #include "commands/one_shot.h"
+#include "commands/parallel_batch.h"
 #include "commands/scan_settings.h"
 #include "commands/session_support.h"
 #include "ftp/ftp_lib.h"
@@ -31,9 +32,9 @@ std::string withoutLeading(const std::string& path, const std::string& prefix) {
     return path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path;
 }
 
-bool sameSizeRemotely(const std::string& remoteName, const std::string& localPath, char transferType) {
+bool sameSizeRemotely(FtpLib& session, const std::string& remoteName, const std::string& localPath, char transferType) {
     uint64_t remoteSize = 0;
-    if (!settings().session->size(toServer(remoteName), remoteSize, transferType)) return false;
+    if (!session.size(toServer(remoteName), remoteSize, transferType)) return false;
     auto localSize = platform::fileSize(localPath);
     return localSize && *localSize == remoteSize;
 }
@@ -43,22 +44,28 @@ struct Upload {
     std::string remotePath;
 };
 
-// One file of the batch; true when it was uploaded.
-bool upload(const Upload& file, size_t position, size_t count, char transferType, const std::string& currentFolder) {
+// The first step for one file of the batch: true when it is to be uploaded.
+bool beginUpload(FtpLib& session, const Upload& file, size_t position, size_t count, char transferType,
+                 const std::string& currentFolder) {
     Settings& s = settings();
     if (s.justprint) {
         printMessage(Level::Info, format(" found {} to {}", file.localPath, file.remotePath));
         return false;
     }
-    if (!s.overwrite && sameSizeRemotely(file.remotePath, file.localPath, transferType)) {
+    if (!s.overwrite && sameSizeRemotely(session, file.remotePath, file.localPath, transferType)) {
         printMessage(Level::Info, format(" {} skiped, same size: {}", "mput", file.localPath));
         return false;
     }
-    ensureRemoteFolders(file.remotePath, currentFolder);
+    ensureRemoteFolders(session, file.remotePath, currentFolder);
     printMessage(Level::Info, format(" {}/{} Uploading {} to {} ...", position, count,
                                      withoutLeading(file.localPath, s.local), file.remotePath));
-    if (s.session->put(file.localPath, toServer(file.remotePath), transferType)) return true;
-    printMessage(Level::Error, format("Upload {} failure, {}", file.localPath, lastResponseText()));
+    return true;
+}
+
+// true when it was uploaded.
+bool upload(FtpLib& session, const Upload& file, char transferType) {
+    if (session.put(file.localPath, toServer(file.remotePath), transferType)) return true;
+    printMessage(Level::Error, format("Upload {} failure, {}", file.localPath, lastResponseText(session)));
     return false;
 }
 
@@ -88,9 +95,14 @@ bool mput() {
         for (std::string& path : found) uploads.push_back({path, withoutLeading(path, s.local)});
     }
     const std::string currentFolder = s.session->pwd();
-    size_t uploaded = 0;
-    for (size_t i = 0; i < uploads.size(); ++i)
-        if (upload(uploads[i], i + 1, uploads.size(), transferType, currentFolder)) ++uploaded;
+    const size_t uploaded =
+        runBatch(uploads.size(), s.justprint ? 1 : s.parallel,
+                 {.start =
+                      [&](FtpLib& session, size_t i) {
+                          return beginUpload(session, uploads[i], i + 1, uploads.size(), transferType, currentFolder);
+                      },
+                  .finish = [&](FtpLib& session, size_t i) { return upload(session, uploads[i], transferType); }},
+                 currentFolder);
     return printMessage(Level::Info, format(" {} files uploaded to {}", uploaded, fromServer(currentFolder)));
 }
 

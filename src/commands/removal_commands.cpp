@@ -4,6 +4,7 @@
 
 #include "commands/handlers.h"
 #include "commands/one_shot.h"
+#include "commands/parallel_batch.h"
 #include "commands/remote_scan.h"
 #include "commands/session_support.h"
 #include "ftp/ftp_lib.h"
@@ -48,10 +49,8 @@ bool mdele() {
         if (s.debug == 1) platform::consoleWrite(commandHelp("mdele") + "\r\n");
         return false;
     }
-    std::shared_ptr<FtpLib> session = s.session;
     const std::vector<FtpFileInfo>& files = remoteScanResults().files;
-    int deleted = 0;
-    for (size_t i = 0; i < files.size(); ++i) {
+    auto begin = [&files, &s](FtpLib&, size_t i) {
         const std::string shown = fromServer(files[i].name);
         // Only names below the current folder: a listing may name "..\x" or "/x".
         if (!isSafeListedName(files[i].name)) {
@@ -60,12 +59,16 @@ bool mdele() {
             printMessage(Level::Info, format(" {}: found {}", "mdele", shown));
         } else {
             printMessage(Level::Info, format(" {}/{} delting {}...", i + 1, files.size(), shown));
-            if (session->deleteFile(files[i].name))
-                ++deleted;
-            else
-                printMessage(Level::Error, format("delete failure: '{}'", shown));
+            return true;
         }
-    }
+        return false;
+    };
+    auto remove = [&files](FtpLib& session, size_t i) {
+        if (session.deleteFile(files[i].name)) return true;
+        printMessage(Level::Error, format("delete failure: '{}'", fromServer(files[i].name)));
+        return false;
+    };
+    const size_t deleted = runBatch(files.size(), s.justprint ? 1 : s.parallel, {.start = begin, .finish = remove});
     return printMessage(Level::Info, format(" {}: {} files deleted on {}", "mdele", deleted, currentDir()));
 }
 

@@ -24,14 +24,6 @@ bool changeWorkingDirectory(const std::string& folder) {
                         format("change working directory to '{}' failure: {}", folder, lastResponseText()));
 }
 
-namespace {
-
-TlsMode tlsModeOf(const std::string& name) {
-    return name == "explicit" ? TlsMode::explicitTls : name == "implicit" ? TlsMode::implicitTls : TlsMode::none;
-}
-
-}  // namespace
-
 namespace handlers {
 
 bool connect() {

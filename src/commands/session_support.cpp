@@ -1,5 +1,6 @@
 #include "commands/session_support.h"
 
+#include "commands/handlers.h"
 #include "ftp/ftp_lib.h"
 #include "platform/codepage.h"
 #include "platform/console.h"
@@ -13,18 +14,28 @@ namespace dorvan {
 std::string toServer(std::string_view text) {
     uint32_t encoding = settings().encoding;
     if (encoding == 65001) return std::string(text);
-    return platform::utf8ToCodePage(text, encoding);
+    std::string bytes, error;
+    if (!platform::utf8ToCodePage(text, encoding, &bytes, &error)) throw handlers::CommandError(error);
+    return bytes;
 }
 
 std::string fromServer(std::string_view text) {
     uint32_t encoding = settings().encoding;
     if (encoding == 65001) return std::string(text);
-    return platform::codePageToUtf8(text, encoding);
+    std::string utf8, error;
+    if (!platform::codePageToUtf8(text, encoding, &utf8, &error)) throw handlers::CommandError(error);
+    return utf8;
 }
 
 std::string lastResponseText() {
     const auto& session = settings().session;
-    return session ? fromServer(session->lastResponse()) : std::string();
+    return session ? lastResponseText(*session) : std::string();
+}
+
+std::string lastResponseText(FtpLib& session) { return fromServer(session.lastResponse()); }
+
+TlsMode tlsModeOf(const std::string& name) {
+    return name == "explicit" ? TlsMode::explicitTls : name == "implicit" ? TlsMode::implicitTls : TlsMode::none;
 }
 
 std::string currentDir() {

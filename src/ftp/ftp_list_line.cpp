@@ -7,7 +7,7 @@ namespace dorvan {
 FtpFileInfo parseLine(std::string_view line, const std::string& systemType) {
     FtpFileInfo info;
     ListingReport report;
-    if (line.empty() || parseListing(report, line.data(), line.size()) == 0) return info;
+    if (line.empty() || !parseListing(report, line.data(), line.size())) return info;
     if (report.nameLength > 0)
         info.name = std::string(line.substr(static_cast<size_t>(report.name), static_cast<size_t>(report.nameLength)));
     bool folder = report.folder != 0;

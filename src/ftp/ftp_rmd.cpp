@@ -1,7 +1,6 @@
 #include "ftp/ftp_rmd.h"
 
 #include <exception>
-#include <stdexcept>
 
 #include "ftp/ftp_lib.h"
 #include "ftp/listed_name.h"
@@ -17,9 +16,9 @@ FtpRmd& FtpRmd::remove(const std::string& folder) {
 // An error anywhere in one folder ends the work on that folder only; the
 // caller's level goes on, and its RMD of this folder then normally fails.
 void FtpRmd::empty(const std::string& folder, int depth) {
+    if (depth > maxTreeDepth)
+        return giveUp(folder, "folders nested deeper than " + std::to_string(maxTreeDepth) + " levels");
     try {
-        if (depth > maxTreeDepth)
-            throw std::runtime_error("folders nested deeper than " + std::to_string(maxTreeDepth) + " levels");
         std::vector<FtpFileInfo> entries;
         session_.list(folder, entries);
         for (FtpFileInfo& entry : entries) {
@@ -34,10 +33,14 @@ void FtpRmd::empty(const std::string& folder, int depth) {
             else
                 deleteFile(std::move(entry));
         }
-    } catch (const std::exception& e) {
-        if (verbose) say(" delete '" + folder + "' catch " + e.what());
-        errors_.push_back(e.what());
+    } catch (const std::exception& e) {  // no memory for a huge listing: this folder only
+        giveUp(folder, e.what());
     }
+}
+
+void FtpRmd::giveUp(const std::string& folder, const std::string& reason) {
+    if (verbose) say(" delete '" + folder + "' catch " + reason);
+    errors_.push_back(reason);
 }
 
 void FtpRmd::removeFolder(FtpFileInfo entry, int depth) {

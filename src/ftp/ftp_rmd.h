@@ -37,6 +37,7 @@ private:
     void removeFolder(FtpFileInfo entry, int depth);
     void deleteFile(FtpFileInfo entry);
     void refuse(FtpFileInfo entry);
+    void giveUp(const std::string& folder, const std::string& reason);
     void say(const std::string& line) const;
 
     FtpLib& session_;

@@ -85,7 +85,7 @@ void FtpScan::walk(const std::string& folder, bool descend, std::vector<size_t>&
         listingsAbove.push_back(hash);
         walkEntries(folder, descend, entries, listingsAbove);
         listingsAbove.pop_back();
-    } catch (const std::exception& e) {
+    } catch (const std::exception& e) {  // no memory for a huge listing: the scan keeps what it found
         errors_.push_back(e.what());
     }
 }

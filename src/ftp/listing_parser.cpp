@@ -334,18 +334,18 @@ bool parseOneLine(ListingReport& report, string_view line, int64_t nowSeconds) {
 
 }  // namespace
 
-int parseListing(ListingReport& report, const char* line, size_t length, int64_t nowSeconds) {
+bool parseListing(ListingReport& report, const char* line, size_t length, int64_t nowSeconds) {
     report = {};
-    if (line == nullptr || length < 2 || length > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return 0;
+    if (line == nullptr || length < 2 || length > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return false;
     // An entry without a name cannot be used for anything and is not reported.
     if (!parseOneLine(report, string_view(line, length), nowSeconds) || report.nameLength == 0) {
         report = {};
-        return 0;
+        return false;
     }
-    return 1;
+    return true;
 }
 
-int parseListing(ListingReport& report, const char* line, size_t length) {
+bool parseListing(ListingReport& report, const char* line, size_t length) {
     return parseListing(report, line, length, platform::nowUnixSeconds());
 }
 

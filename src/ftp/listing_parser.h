@@ -22,11 +22,12 @@ struct ListingReport {
     int32_t idLength = 0;
 };
 
-// Returns 1 when the line was recognised, else 0 (the report is then all zeros).
+// True when the line was recognised; otherwise the report is all zeros. Not
+// being recognised is an answer, not a failure: the line is simply no entry.
 // The line excludes its line end. A line whose entry has no name is not recognised.
 // nowSeconds (UTC seconds since 1970) is used for UNIX lines that show a time instead of a year: the
 // year is the earliest one, from last year on, that puts the date less than 350 days before now.
-int parseListing(ListingReport& report, const char* line, size_t length, int64_t nowSeconds);
-int parseListing(ListingReport& report, const char* line, size_t length);  // uses the clock
+bool parseListing(ListingReport& report, const char* line, size_t length, int64_t nowSeconds);
+bool parseListing(ListingReport& report, const char* line, size_t length);  // uses the clock
 
 }  // namespace dorvan

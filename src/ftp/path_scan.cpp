@@ -64,7 +64,7 @@ void PathScan::walk(const std::string& folder, bool descend, int depth) {
             folders_.push_back(entry.path);
             if (descend) walk(entry.path, descend, depth + 1);
         }
-    } catch (const std::exception& e) {
+    } catch (const std::exception& e) {  // no memory for a huge folder: the scan keeps what it found
         errors_.push_back(e.what());
     }
 }

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <clocale>
 #include <cstring>
-#include <vector>
+#include <optional>
 
 namespace dorvan::platform {
 namespace {
@@ -22,14 +22,19 @@ std::string localeCharset() {
 
 class Iconv {
 public:
-    Iconv(const std::string& to, const std::string& from) : cd_(iconv_open(to.c_str(), from.c_str())) {
-        if (cd_ == reinterpret_cast<iconv_t>(-1))
-            throw CodePageError("CodePage.convert :: " + std::string(std::strerror(errno)) + " (" + from + " to " + to +
-                                ")");
+    Iconv() = default;
+    ~Iconv() {
+        if (cd_ != closed) iconv_close(cd_);
     }
-    ~Iconv() { iconv_close(cd_); }
     Iconv(const Iconv&) = delete;
     Iconv& operator=(const Iconv&) = delete;
+
+    bool open(const std::string& to, const std::string& from, std::string* error) {
+        cd_ = iconv_open(to.c_str(), from.c_str());
+        if (cd_ != closed) return true;
+        *error = "CodePage.convert :: " + std::string(std::strerror(errno)) + " (" + from + " to " + to + ")";
+        return false;
+    }
 
     // Converts as much as possible; returns the errno that stopped it (0 when all done).
     int run(const char*& in, size_t& inLeft, std::string& out) {
@@ -49,7 +54,8 @@ public:
     }
 
 private:
-    iconv_t cd_;
+    static inline const iconv_t closed = reinterpret_cast<iconv_t>(-1);
+    iconv_t cd_ = closed;
 };
 
 // Bytes per code unit: a bad unit is skipped whole, so the rest stays aligned.
@@ -61,24 +67,25 @@ size_t codeUnitSize(const std::string& charset) {
 
 // Converts `bytes`, putting `replacement` (already in the target set) in place
 // of each code unit that does not decode.
-std::string convertReplacing(std::string_view bytes, const std::string& from, const std::string& to,
-                             std::string_view replacement, size_t* replaced) {
-    Iconv cv(to, from);
+bool convertReplacing(std::string_view bytes, const std::string& from, const std::string& to,
+                      std::string_view replacement, std::string* out, std::string* error, size_t* replaced) {
+    Iconv cv;
+    if (!cv.open(to, from, error)) return false;
     const size_t unit = codeUnitSize(from);
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 2);
+    out->clear();
+    out->reserve(bytes.size() + bytes.size() / 2);
     const char* in = bytes.data();
     size_t left = bytes.size();
     while (left > 0) {
-        int err = cv.run(in, left, out);
+        int err = cv.run(in, left, *out);
         if (err == 0) break;
-        out.append(replacement);
+        out->append(replacement);
         if (replaced) ++*replaced;
         size_t skip = left < unit ? left : unit;
         in += skip;
         left -= skip;
     }
-    return out;
+    return true;
 }
 
 // The length of the well-formed UTF-8 sequence at the start of `text`
@@ -117,36 +124,31 @@ std::string cleanUtf8(std::string_view bytes, size_t* replaced) {
     return out;
 }
 
-// Source bytes to UTF-32LE code points, an invalid code unit giving U+FFFD.
-std::u32string decode(std::string_view bytes, const std::string& charset) {
-    std::string raw = convertReplacing(bytes, charset, "UTF-32LE", std::string_view("\xFD\xFF\x00\x00", 4), nullptr);
-    std::u32string out(raw.size() / 4, U'\0');
-    std::memcpy(out.data(), raw.data(), out.size() * 4);
-    return out;
+// UTF-8 to UTF-32LE code points, an invalid sequence giving U+FFFD.
+bool decodeUtf8(std::string_view utf8, std::u32string* out, std::string* error) {
+    std::string raw;
+    if (!convertReplacing(utf8, "UTF-8", "UTF-32LE", std::string_view("\xFD\xFF\x00\x00", 4), &raw, error, nullptr))
+        return false;
+    out->assign(raw.size() / 4, U'\0');
+    std::memcpy(out->data(), raw.data(), out->size() * 4);
+    return true;
 }
 
-std::string encode(const std::u32string& text, const std::string& charset) {
-    Iconv cv(charset, "UTF-32LE");
-    std::string out;
+bool encode(const std::u32string& text, const std::string& charset, std::string* out, std::string* error) {
+    Iconv cv;
+    if (!cv.open(charset, "UTF-32LE", error)) return false;
+    out->clear();
     const char* in = reinterpret_cast<const char*>(text.data());
     size_t left = text.size() * 4;
     while (left > 0) {
-        int err = cv.run(in, left, out);
+        int err = cv.run(in, left, *out);
         if (err == 0) break;
-        out += '?';
+        *out += '?';
         in += 4;
         left -= left >= 4 ? 4 : left;
     }
-    return out;
+    return true;
 }
-
-std::string nameOrThrow(unsigned codePage) {
-    auto name = iconvNameOf(codePage);
-    if (!name) throw CodePageError("CodePage.convert :: no mapping for code page " + std::to_string(codePage));
-    return *name;
-}
-
-}  // namespace
 
 std::optional<std::string> iconvNameOf(unsigned cp) {
     switch (cp) {
@@ -178,18 +180,37 @@ std::optional<std::string> iconvNameOf(unsigned cp) {
     return std::nullopt;
 }
 
-std::string charsetToUtf8(std::string_view bytes, const std::string& charset, size_t* replaced) {
-    if (charset == "UTF-8") return cleanUtf8(bytes, replaced);
-    return convertReplacing(bytes, charset, "UTF-8", "\xEF\xBF\xBD", replaced);
+bool nameOf(unsigned codePage, std::string* name, std::string* error) {
+    auto found = iconvNameOf(codePage);
+    if (!found) {
+        *error = "CodePage.convert :: no mapping for code page " + std::to_string(codePage);
+        return false;
+    }
+    *name = *found;
+    return true;
 }
 
-std::string codePageToUtf8(std::string_view bytes, unsigned codePage, size_t* replaced) {
-    return charsetToUtf8(bytes, nameOrThrow(codePage), replaced);
+}  // namespace
+
+bool charsetToUtf8(std::string_view bytes, const std::string& charset, std::string* utf8, std::string* error,
+                   size_t* replaced) {
+    if (charset == "UTF-8") {
+        *utf8 = cleanUtf8(bytes, replaced);
+        return true;
+    }
+    return convertReplacing(bytes, charset, "UTF-8", "\xEF\xBF\xBD", utf8, error, replaced);
 }
 
-std::string utf8ToCodePage(std::string_view utf8, unsigned codePage) {
-    std::string target = nameOrThrow(codePage);
-    return encode(decode(utf8, "UTF-8"), target);
+bool codePageToUtf8(std::string_view bytes, unsigned codePage, std::string* utf8, std::string* error,
+                    size_t* replaced) {
+    std::string charset;
+    return nameOf(codePage, &charset, error) && charsetToUtf8(bytes, charset, utf8, error, replaced);
+}
+
+bool utf8ToCodePage(std::string_view utf8, unsigned codePage, std::string* bytes, std::string* error) {
+    std::string charset;
+    std::u32string text;
+    return nameOf(codePage, &charset, error) && decodeUtf8(utf8, &text, error) && encode(text, charset, bytes, error);
 }
 
 }  // namespace dorvan::platform

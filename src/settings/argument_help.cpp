@@ -249,6 +249,11 @@ const std::vector<HelpSource> argumentSources = {
                  "    \n"
                  "empty parameter clears it:\n"
                  "    --{0}"},
+    {.key = "parallel",
+     .summary = " sessions that mget, mput and mdele spread their files over, 1 to 8 (default 1)",
+     .syntax = "--{0} sessions",
+     .examples = "transfer four files at a time:\n"
+                 "    --{0} 4"},
 };
 
 }  // namespace

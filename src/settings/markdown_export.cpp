@@ -1,7 +1,5 @@
 #include "settings/markdown_export.h"
 
-#include <stdexcept>
-
 #include "platform/output_file.h"
 #include "platform/paths.h"
 #include "settings/argument_help.h"
@@ -49,13 +47,19 @@ std::string markdownDocument() {
            section("## **{} Arguments:**\r\n", argumentHelpTable(), argumentSeparator);
 }
 
-bool exportMarkdown() {
+bool exportMarkdown(std::string* error) {
     std::string document = markdownDocument();
     std::string path = platform::programFolder() + "markdown.txt";
     platform::OutputFile file;
-    std::string error;
-    if (!file.open(path, platform::OpenMode::replace, &error)) throw std::runtime_error("cannot create " + error);
-    if (!file.write(document, &error) || !file.close(&error)) throw std::runtime_error("cannot write " + error);
+    std::string reason;
+    if (!file.open(path, platform::OpenMode::replace, &reason)) {
+        *error = "cannot create " + reason;
+        return false;
+    }
+    if (!file.write(document, &reason) || !file.close(&reason)) {
+        *error = "cannot write " + reason;
+        return false;
+    }
     return true;
 }
 

@@ -13,8 +13,8 @@ std::string markdownBlock(std::string_view name, std::string_view help, std::str
 // The whole document.
 std::string markdownDocument();
 
-// Truncates and writes the file in one piece. Returns true; throws
-// std::runtime_error when the file cannot be created or written.
-bool exportMarkdown();
+// Truncates and writes the file in one piece; false with the reason
+// ("cannot create ..." or "cannot write ...") when that fails.
+bool exportMarkdown(std::string* error);
 
 }  // namespace dorvan

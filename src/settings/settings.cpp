@@ -22,6 +22,7 @@ void abortSession() {
     Settings& s = settings();
     std::lock_guard<std::mutex> guard(s.sessionPointerLock);
     if (s.session) s.session->abort();
+    for (const std::shared_ptr<FtpLib>& extra : s.batchSessions) extra->abort();
 }
 
 const Settings& settingsDefaults() {

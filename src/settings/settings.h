@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace dorvan {
 
@@ -48,6 +49,9 @@ struct Settings : ResettableArguments {
     // Taken after the command lock; nothing but the session's abort is called
     // while it is held, so the session's own lock is never taken inside it.
     std::mutex sessionPointerLock;
+    // The extra sessions a batch command runs while it runs, so that an
+    // interrupt aborts them too. Guarded by sessionPointerLock.
+    std::vector<std::shared_ptr<FtpLib>> batchSessions;
     std::atomic<bool> isConnected{false};
     std::atomic<bool> isLoggedin{false};
     std::atomic<bool> quitRequested{false};
@@ -66,7 +70,10 @@ struct Settings : ResettableArguments {
     std::string tls = "none";  // "none", "explicit" (AUTH TLS) or "implicit" (TLS from the first byte)
     bool verify = true;        // the server's certificate must be trusted and name the host
     std::string cafile;        // a certificate file trusted besides the system's authorities
+    int32_t parallel = 1;      // sessions mget, mput and mdele spread their files over
 };
+
+constexpr int32_t maxParallelSessions = 8;
 
 Settings& settings();
 // A record as it is at program start, never changed.

@@ -154,6 +154,11 @@ constexpr ArgumentRow rows[] = {
      .rejection = "Invalid {} parameter, not a file: '{}'",
      .clearable = true,
      .statusLine = 31},
+    {.name = "parallel",
+     .syntax = ValueSyntax::sessionCount,
+     .field = &S::parallel,
+     .rejection = invalidColon,
+     .statusLine = 32},
 };
 
 template <typename T>
@@ -173,7 +178,8 @@ constexpr bool fieldFitsSyntax(const ArgumentRow& row) {
         case ValueSyntax::imageFlag:
         case ValueSyntax::firstCharacter: return holds<char>(row);
         case ValueSyntax::int32: return holds<int32_t>(row) || holds<std::atomic<int32_t>>(row);
-        case ValueSyntax::positiveInt32: return holds<int32_t>(row);
+        case ValueSyntax::positiveInt32:
+        case ValueSyntax::sessionCount: return holds<int32_t>(row);
         case ValueSyntax::uint32: return holds<uint32_t>(row);
         case ValueSyntax::int64:
         case ValueSyntax::kilobytes:

@@ -27,10 +27,11 @@ enum class ValueSyntax {
     positiveInt32,
     uint32,
     int64,
-    kilobytes,  // unsigned KB, stored in bytes (not checked for overflow)
-    minutes,    // signed minutes, stored in ticks (not checked for overflow)
-    tlsMode,    // "none", "explicit" or "implicit" in any letter case, stored in lower case
-    localFile,  // an existing file, stored as typed
+    kilobytes,     // unsigned KB, stored in bytes (not checked for overflow)
+    minutes,       // signed minutes, stored in ticks (not checked for overflow)
+    tlsMode,       // "none", "explicit" or "implicit" in any letter case, stored in lower case
+    localFile,     // an existing file, stored as typed
+    sessionCount,  // 1 to maxParallelSessions
 };
 
 // How status shows a field. A line whose text would be empty is left out.

@@ -23,12 +23,13 @@ constexpr ByteOrderMark marks[] = {
 
 }  // namespace
 
-std::string decodeCommandFileText(const std::string& bytes, size_t* replaced) {
+bool decodeCommandFileText(const std::string& bytes, std::string* text, size_t* replaced, std::string* error) {
     for (const ByteOrderMark& mark : marks) {
         if (bytes.starts_with(mark.bytes))
-            return platform::charsetToUtf8(std::string_view(bytes).substr(mark.bytes.size()), mark.charset, replaced);
+            return platform::charsetToUtf8(std::string_view(bytes).substr(mark.bytes.size()), mark.charset, text, error,
+                                           replaced);
     }
-    return platform::codePageToUtf8(bytes, 0, replaced);
+    return platform::codePageToUtf8(bytes, 0, text, error, replaced);
 }
 
 // The text is split as it is, not trimmed first, so that line numbers count

@@ -19,7 +19,7 @@ using CommandList = std::vector<CommandEntry>;
 constexpr size_t commandLineCap = 1'048'576;
 
 // *replaced counts the code units that did not decode (each now U+FFFD).
-std::string decodeCommandFileText(const std::string& bytes, size_t* replaced);
+bool decodeCommandFileText(const std::string& bytes, std::string* text, size_t* replaced, std::string* error);
 // Lines after trimming and quote removal; comments and blank lines dropped.
 // A line longer than commandLineCap is left out and its number (from 1)
 // added to *overlong.

@@ -108,13 +108,12 @@ CommandList Sending::parstAt(const std::string& token) {
             printMessage(Level::Error, format("Specified path does not exists: '{}'", path));
             return {};
         }
-        std::string bytes, error;
-        if (!platform::readWholeFile(path, bytes, &error)) {
+        std::string bytes, text, error;
+        size_t replaced = 0;
+        if (!platform::readWholeFile(path, bytes, &error) || !decodeCommandFileText(bytes, &text, &replaced, &error)) {
             logRecord(Level::Error, format("parstAt catch {}", error));
             return {};
         }
-        size_t replaced = 0;
-        std::string text = decodeCommandFileText(bytes, &replaced);
         bytes = std::string();
         if (replaced > 0)
             printMessage(Level::Error, format("{}: {} undecodable code unit(s) replaced by U+FFFD", token, replaced));

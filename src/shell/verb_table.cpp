@@ -54,7 +54,13 @@ constexpr Verb verbs[] = {
     {.name = "mput", .action = h::mput, .needs = login},
     {.name = "help", .action = printUsage},
     {.name = "?", .action = printUsage},
-    {.name = "generate", .action = exportMarkdown},
+    {.name = "generate",
+     .action =
+         [] {
+             std::string error;
+             if (!exportMarkdown(&error)) throw h::CommandError(error);
+             return true;
+         }},
     {.name = "status", .action = printStatus},
     {.name = "home", .action = [] { return config().openHomePage(); }},
     {.name = "man", .action = [] { return config().openManualPage(); }},

@@ -1,0 +1,125 @@
+// mget, mput and mdele spread over several sessions give what one session gives.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <sstream>
+
+#include "support/run_dorvan.h"
+#include "support/session_script.h"
+#include "support/shell_command.h"
+#include "support/test_server.h"
+
+using namespace dorvan::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::vector<std::string> treeFiles = {
+    "f1.txt",      "f2.txt",   "f3.txt",     "f4.txt",     "f5.txt",          "f6.txt",          "f7.txt",
+    "refused.txt", "keep.txt", "sub/s1.txt", "sub/s2.txt", "sub/deep/d1.txt", "sub/deep/d2.txt", "other/o1.txt"};
+
+void writeTree(const std::string& root) {
+    unsigned seed = 0;
+    for (const std::string& name : treeFiles) writeFile(root + "/" + name, name + randomBytes(30'000, ++seed));
+}
+
+// Every file under `root` with its content, in name order.
+std::vector<std::string> contentOf(const std::string& root) {
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+        files.push_back(entry.path().string().substr(root.size()) +
+                        (entry.is_regular_file() ? "=" + readFile(entry.path()) : "/"));
+    std::ranges::sort(files);
+    return files;
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+std::vector<std::string> sortedLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    std::ranges::sort(lines);
+    return lines;
+}
+
+std::string lastLineBefore(const std::string& text, const std::string& ending) {
+    std::string head = text.substr(0, text.rfind(ending));
+    return head.substr(head.rfind('\n', head.size() - 2) + 1);
+}
+
+struct VerbCase {
+    const char* verb;
+    bool treeOnServer;  // else it starts on the local side
+    std::string refusal;
+    std::string finalLine;
+};
+
+}  // namespace
+
+TEST(ParallelBatchEndToEnd, ThreeSessionsGiveWhatOneGives) {
+    TestServer server({.faults = {"refuse-marked-transfers", "refuse-dele=keep.txt"}});
+    const VerbCase cases[] = {
+        {"mget", true, "Download refused.txt failed, 550 Transfer refused.\n", "13 files saved to L/\n"},
+        {"mput", false, "Upload L/refused.txt failure, 550 Transfer refused.\n", " 13 files uploaded to /F\n"},
+        {"mdele", true, "delete failure: 'keep.txt'\n", " mdele: 13 files deleted on /F\n"},
+    };
+    for (const VerbCase& c : cases) {
+        std::string outputs[2], sides[2];
+        for (int width : {1, 3}) {
+            const std::string folder = std::string(c.verb) + std::to_string(width);
+            std::filesystem::create_directory(server.path(folder));
+            TempDir local;
+            writeTree(c.treeOnServer ? server.path(folder) : local.path());
+            RunResult r = runDorvan(
+                {.input = useServer(server, "--keepalive 0 --recurse true --local " + local.path() + " --remote " +
+                                                folder + " --parallel " + std::to_string(width)) +
+                          c.verb + "\nquit\n"});
+            ASSERT_FALSE(r.timedOut) << c.verb;
+            std::string out = replaced(replaced(consoleLines(r.out), local.path(), "L"), folder, "F");
+            EXPECT_EQ(count(out, c.refusal), 1u) << out;
+            EXPECT_EQ(lastLineBefore(out, " FTP closed\n"), c.finalLine) << out;
+            outputs[width / 2] = out;
+            sides[width / 2] = ::testing::PrintToString(contentOf(server.path(folder))) + "\n" +
+                               ::testing::PrintToString(contentOf(local.path()));
+        }
+        EXPECT_EQ(sortedLines(outputs[1]), sortedLines(outputs[0])) << c.verb << "\n" << outputs[1];
+        EXPECT_EQ(sides[1], sides[0]) << c.verb;
+    }
+    // Each wide run logged in more than once, and its extra sessions quit at its end.
+    const std::string log = server.log();
+    EXPECT_GE(count(log, "<- USER"), 9u) << log;
+    EXPECT_EQ(count(log, "<- QUIT"), count(log, "<- USER") - 6) << log;
+
+    // A dry run opens no extra session; 0 and 9 are refused, and status shows the width.
+    TempDir local;
+    RunResult r =
+        runDorvan({.input = useServer(server, "--keepalive 0 --parallel 8 --remote mget1 --local " + local.path()) +
+                            "mget --justprint true\nset --parallel 0\nset --parallel 9\nstatus\nquit\n"});
+    EXPECT_EQ(count(server.log(), "<- USER"), count(log, "<- USER") + 1);
+    const std::string out = consoleLines(r.out);
+    EXPECT_EQ(count(out, " mget: found "), treeFiles.size() - 5) << out;
+    EXPECT_TRUE(contains(out, "Invalid parallel parameter: 0\nInvalid parallel parameter: 9\n")) << out;
+    EXPECT_TRUE(contains(out, " verify      : true\n parallel    : 8\n")) << out;
+}
+
+TEST(ParallelBatchEndToEnd, InterruptAbortsEverySession) {
+    TestServer server({.faults = {"stall-data"}});
+    for (const char* name : {"a", "b", "c", "d"}) writeFile(server.path(name), std::string(100'000, 'x'));
+    TempDir local;
+    DorvanProcess process(
+        {.input = useServer(server, "--keepalive 0 --parallel 3 --local " + local.path()) + "mget\n"});
+    ASSERT_TRUE(process.waitForOutput(" 3/4 Downloading", 10s)) << process.out();
+    process.sendSignal(SIGINT);
+    RunResult r = process.wait(10s);
+    const std::string out = consoleLines(r.out);
+    EXPECT_EQ(count(out, " failed, Aborted\n"), 3u) << out;
+    EXPECT_TRUE(contains(out, "0 files saved to " + local.path() + "/\n FTP closed\n")) << out;
+    EXPECT_FALSE(contains(out, " 4/4 ")) << "no file is begun after the interrupt";
+}
