@@ -109,6 +109,19 @@ TEST(ParallelBatchEndToEnd, ThreeSessionsGiveWhatOneGives) {
     EXPECT_TRUE(contains(out, " verify      : true\n parallel    : 8\n")) << out;
 }
 
+TEST(ParallelBatchEndToEnd, SessionsTheServerRefusesLeaveTheirShareToTheOthers) {
+    TestServer server({.faults = {"max-sessions=2"}});
+    writeTree(server.path(""));
+    TempDir local;
+    RunResult r = runDorvan(
+        {.input = useServer(server, "--keepalive 0 --parallel 4 --debug 1 --local " + local.path()) + "mget\nquit\n"});
+    const std::string out = consoleLines(r.out);
+    EXPECT_TRUE(contains(out, "\n9 files saved to " + local.path() + "/\n")) << out;
+    EXPECT_GE(count(out, " not opened: 421 "), 1u) << out;
+    EXPECT_FALSE(contains(r.log(), " Error  ")) << r.log();
+    EXPECT_EQ(contentOf(local.path()).size(), 9u);
+}
+
 TEST(ParallelBatchEndToEnd, InterruptAbortsEverySession) {
     TestServer server({.faults = {"stall-data"}});
     for (const char* name : {"a", "b", "c", "d"}) writeFile(server.path(name), std::string(100'000, 'x'));

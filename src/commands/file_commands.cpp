@@ -2,6 +2,7 @@
 #include "commands/handlers.h"
 #include "commands/one_shot.h"
 #include "commands/session_support.h"
+#include "commands/transfer_display.h"
 #include "ftp/ftp_lib.h"
 #include "settings/format.h"
 #include "settings/log.h"
@@ -68,16 +69,23 @@ bool mdtm() {
                         format("determine the modification date of {} failure, {}", s.name, lastResponseText()));
 }
 
-bool list() {
+namespace {
+
+// The listing goes to the console as it arrives, below it the status line.
+template <typename Listing>
+bool showListing(const char* verb, Listing listing) {
     Settings& s = settings();
     ClearOnExit oneShot{&s.name};
-    return s.session->listToFile("", s.name.empty() ? std::string() : toServer(s.name));
+    TransferDisplay display;
+    TrackedTransfer tracked(display, *s.session, s.name.empty() ? std::string(verb) : verb + (" " + s.name),
+                            unknownSize);
+    return (s.session.get()->*listing)("", s.name.empty() ? std::string() : toServer(s.name));
 }
 
-bool nlst() {
-    Settings& s = settings();
-    ClearOnExit oneShot{&s.name};
-    return s.session->nlst("", s.name.empty() ? std::string() : toServer(s.name));
-}
+}  // namespace
+
+bool list() { return showListing("list", &FtpLib::listToFile); }
+
+bool nlst() { return showListing("nlst", &FtpLib::nlst); }
 
 }  // namespace dorvan::handlers

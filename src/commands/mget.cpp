@@ -4,6 +4,7 @@
 #include "commands/parallel_batch.h"
 #include "commands/remote_scan.h"
 #include "commands/session_support.h"
+#include "commands/transfer_display.h"
 #include "ftp/ftp_lib.h"
 #include "ftp/listed_name.h"
 #include "platform/paths.h"
@@ -55,6 +56,15 @@ bool download(FtpLib& session, const FtpFileInfo& file) {
     return false;
 }
 
+uint64_t totalSize(const std::vector<FtpFileInfo>& files) {
+    uint64_t total = 0;
+    for (const FtpFileInfo& file : files) {
+        if (file.size == unknownSize) return unknownSize;
+        total += file.size;
+    }
+    return total;
+}
+
 }  // namespace
 
 bool mget() {
@@ -66,10 +76,18 @@ bool mget() {
         return printMessage(Level::Error, format("{} failure: No files matched on : {}", "mget", currentDir()));
     ClearRemoteScanOnExit clearLists;
     const std::vector<FtpFileInfo>& files = remoteScanResults().files;
-    const size_t saved =
-        runBatch(files.size(), s.justprint ? 1 : s.parallel,
-                 {.start = [&files](FtpLib&, size_t i) { return beginDownload(files[i], i + 1, files.size()); },
-                  .finish = [&files](FtpLib& session, size_t i) { return download(session, files[i]); }});
+    TransferDisplay display(files.size(), totalSize(files));
+    auto start = [&](FtpLib&, size_t i) {
+        if (beginDownload(files[i], i + 1, files.size())) return true;
+        display.leaveOut(files[i].size);
+        return false;
+    };
+    auto finish = [&](FtpLib& session, size_t i) {
+        TrackedTransfer tracked(display, session, fromServer(files[i].name), files[i].size, i + 1);
+        return download(session, files[i]);
+    };
+    const size_t saved = runBatch(files.size(), s.justprint ? 1 : s.parallel, {.start = start, .finish = finish});
+    display.end();
     return printMessage(Level::Info, format("{} files saved to {}", saved, s.local));
 }
 

@@ -6,6 +6,7 @@
 #include "commands/parallel_batch.h"
 #include "commands/scan_settings.h"
 #include "commands/session_support.h"
+#include "commands/transfer_display.h"
 #include "ftp/ftp_lib.h"
 #include "ftp/path_scan.h"
 #include "platform/paths.h"
@@ -42,6 +43,7 @@ bool sameSizeRemotely(FtpLib& session, const std::string& remoteName, const std:
 struct Upload {
     std::string localPath;
     std::string remotePath;
+    uint64_t size = unknownSize;
 };
 
 // The first step for one file of the batch: true when it is to be uploaded.
@@ -94,15 +96,26 @@ bool mput() {
     } else {
         for (std::string& path : found) uploads.push_back({path, withoutLeading(path, s.local)});
     }
+    uint64_t total = 0;
+    for (Upload& file : uploads) {
+        file.size = platform::fileSize(file.localPath).value_or(unknownSize);
+        total = total == unknownSize || file.size == unknownSize ? unknownSize : total + file.size;
+    }
     const std::string currentFolder = s.session->pwd();
+    TransferDisplay display(uploads.size(), total);
+    auto start = [&](FtpLib& session, size_t i) {
+        if (beginUpload(session, uploads[i], i + 1, uploads.size(), transferType, currentFolder)) return true;
+        display.leaveOut(uploads[i].size);
+        return false;
+    };
+    auto finish = [&](FtpLib& session, size_t i) {
+        TrackedTransfer tracked(display, session, withoutLeading(uploads[i].localPath, s.local), uploads[i].size,
+                                i + 1);
+        return upload(session, uploads[i], transferType);
+    };
     const size_t uploaded =
-        runBatch(uploads.size(), s.justprint ? 1 : s.parallel,
-                 {.start =
-                      [&](FtpLib& session, size_t i) {
-                          return beginUpload(session, uploads[i], i + 1, uploads.size(), transferType, currentFolder);
-                      },
-                  .finish = [&](FtpLib& session, size_t i) { return upload(session, uploads[i], transferType); }},
-                 currentFolder);
+        runBatch(uploads.size(), s.justprint ? 1 : s.parallel, {.start = start, .finish = finish}, currentFolder);
+    display.end();
     return printMessage(Level::Info, format(" {} files uploaded to {}", uploaded, fromServer(currentFolder)));
 }
 

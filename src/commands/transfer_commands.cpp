@@ -2,6 +2,7 @@
 #include "commands/handlers.h"
 #include "commands/one_shot.h"
 #include "commands/session_support.h"
+#include "commands/transfer_display.h"
 #include "ftp/ftp_lib.h"
 #include "platform/paths.h"
 #include "settings/format.h"
@@ -44,7 +45,10 @@ bool get() {
     if (!s.overwrite && platform::isRegularFile(localPath) && sameSize(s.src, localPath, s.transferType))
         return printMessage(Level::Error, format(" skiped, same size '{}'", s.src));
     printMessage(Level::Info, format(" dowloading {} to {} ...", s.src, localPath));
+    TransferDisplay display;
+    TrackedTransfer tracked(display, *s.session, s.src, unknownSize);
     bool ok = s.session->get(localPath, toServer(s.src), s.transferType);
+    display.end();
     if (!ok) printMessage(Level::Error, format("{} {} failure: {}", "get", s.src, lastResponseText()));
     return ok;
 }
@@ -83,7 +87,10 @@ bool put() {
     if (!s.overwrite && sameSize(remoteName, localFile, transferType))
         return printMessage(Level::Error, format(" skiped, same size '{}'", localFile));
     printMessage(Level::Info, format(" uploading {} to {}", localFile, remoteName));
+    TransferDisplay display;
+    TrackedTransfer tracked(display, *s.session, remoteName, platform::fileSize(localFile).value_or(unknownSize));
     bool ok = s.session->put(localFile, toServer(remoteName), transferType);
+    display.end();
     if (!ok) printMessage(Level::Error, format(" put {} to {} failure: {}", localFile, remoteName, lastResponseText()));
     return ok;
 }

@@ -105,6 +105,16 @@ void FtpLib::setTimeout(int seconds) {
 
 void FtpLib::setDebugLevel(int level) { debugLevel() = level; }
 
+void FtpLib::setProgress(TransferProgress* progress) {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    progress_ = progress;
+}
+
+platform::MovedBytes FtpLib::progressCallback() {
+    if (!progress_) return {};
+    return [progress = progress_](uint64_t bytes) { progress->dataMoved(bytes); };
+}
+
 platform::WaitLimit FtpLib::limit() const {
     int seconds = timeoutSeconds_ > 0 ? std::min(timeoutSeconds_, INT_MAX / 1000) : 60;
     return {seconds * 1000, abortSignal_.fd()};
@@ -123,8 +133,7 @@ bool FtpLib::lose(const platform::IoOutcome& outcome, std::string_view during) {
     if (outcome.status == SocketStatus::timedOut)
         return fail("Timeout: nothing happened for " + std::to_string(limit().timeoutMs / 1000) + " seconds while " +
                     std::string(during));
-    return fail("Connection to the server lost while " + std::string(during) + ": " +
-                platform::failureText(outcome, controlTls_));
+    return fail("Connection to the server lost while " + std::string(during) + ": " + outcome.text());
 }
 
 void FtpLib::discardWaitingReplies() {
@@ -207,7 +216,7 @@ std::string FtpLib::certificateProblem() {
 bool FtpLib::startControlTls() {
     platform::IoOutcome shaken =
         controlTls_.handshake(tlsClient_, platform::TlsRole::control, controlFd_, host_, limit());
-    if (shaken.status == SocketStatus::failed) return fail("TLS handshake failed: " + controlTls_.error());
+    if (shaken.status == SocketStatus::failed) return fail("TLS handshake failed: " + shaken.reason);
     if (!shaken.ok()) return lose(shaken, "starting TLS");
     traceTls("control connection", controlTls_);
     return true;
@@ -329,7 +338,7 @@ bool FtpLib::openData(const std::string& command, char type, int& dataFd) {
         traceTls("data connection", dataTls_);
         return true;
     }
-    std::string reason = shaken.status == SocketStatus::failed ? dataTls_.error() : shaken.text();
+    std::string reason = shaken.status == SocketStatus::failed ? shaken.reason : shaken.text();
     dataTls_.release();
     platform::resetSocket(dataFd);
     dataFd = -1;
@@ -381,7 +390,7 @@ bool FtpLib::openDataConnection(const std::string& command, char type, int& data
 bool FtpLib::finishData(int dataFd, const platform::IoOutcome& movedData, bool localFailure) {
     platform::IoOutcome moved = movedData;
     if (moved.ok() && !localFailure && dataTls_.active()) moved = dataTls_.close(limit(), true);
-    std::string movedText = platform::failureText(moved, dataTls_);
+    std::string movedText = moved.text();
     dataTls_.release();
     if (moved.ok() && !localFailure)
         platform::closeSocket(dataFd);
@@ -403,12 +412,13 @@ bool FtpLib::download(const std::string& command, char type, const Consumer& con
     // A file's transfer may announce its size ("150 ... (N bytes)"); a listing's is not held to it.
     if (expectedSize == unknownSize && command.starts_with("RETR "))
         expectedSize = parseAnnouncedSize(reply_).value_or(unknownSize);
+    if (progress_) progress_->dataStarted(expectedSize);
     platform::IoOutcome moved;
     bool localFailure = false;
     uint64_t received = 0;
     // The kernel moves plain data; TLS records pass through the loop.
     if (file && !dataTls_.active()) {
-        platform::FileMove move = platform::receiveToFile(fd, *file, limit());
+        platform::FileMove move = platform::receiveToFile(fd, *file, limit(), progressCallback());
         moved = move.net;
         received = move.bytes;
         localFailure = move.localFailed;
@@ -423,6 +433,7 @@ bool FtpLib::download(const std::string& command, char type, const Consumer& con
             }
             if (!moved.ok()) break;
             received += moved.count;
+            if (progress_) progress_->dataMoved(moved.count);
             if (!consume(std::string_view(buffer.data(), moved.count))) {
                 localFailure = true;
                 break;
@@ -437,14 +448,16 @@ bool FtpLib::download(const std::string& command, char type, const Consumer& con
     return true;
 }
 
-bool FtpLib::upload(const std::string& command, char type, const Producer& produce, platform::FileReader* file) {
+bool FtpLib::upload(const std::string& command, char type, const Producer& produce, uint64_t expectedSize,
+                    platform::FileReader* file) {
     int fd;
     if (!openData(command, type, fd)) return false;
+    if (progress_) progress_->dataStarted(expectedSize);
     platform::IoOutcome moved;
     bool localFailure = false;
     // The kernel moves plain data; TLS records pass through the loop.
     if (file && !dataTls_.active()) {
-        platform::FileMove move = platform::sendFile(fd, *file, limit());
+        platform::FileMove move = platform::sendFile(fd, *file, limit(), progressCallback());
         moved = move.net;
         localFailure = move.localFailed;
         if (localFailure) fail("cannot read " + move.localError);
@@ -458,6 +471,7 @@ bool FtpLib::upload(const std::string& command, char type, const Producer& produ
             }
             if (chunk.empty()) break;
             moved = platform::sendAll(fd, dataTls_, chunk.data(), chunk.size(), limit());
+            if (progress_ && moved.count > 0) progress_->dataMoved(moved.count);
             if (!moved.ok()) break;
         }
     }
@@ -530,7 +544,7 @@ bool FtpLib::put(const std::string& localPath, const std::string& remotePath, ch
             chunk.assign(data);
         return true;
     };
-    return upload("STOR " + remotePath, mode, produce, mode == imageType ? &file : nullptr);
+    return upload("STOR " + remotePath, mode, produce, file.size(), mode == imageType ? &file : nullptr);
 }
 
 bool FtpLib::get(const std::string& localPath, const std::string& remotePath, char mode, uint64_t expectedSize) {

@@ -14,6 +14,8 @@
 
 #include "ftp/ftp_file_info.h"
 #include "ftp/reply_parser.h"
+#include "ftp/transfer_progress.h"
+#include "platform/data_move.h"
 #include "platform/local_file.h"
 #include "platform/sockets.h"
 #include "platform/tls.h"
@@ -43,6 +45,10 @@ public:
     // With TLS and unchecked certificates: why the server's certificate would
     // have been refused, empty when it would have passed.
     std::string certificateProblem();
+
+    // Told about the data of every transfer and listing this session runs
+    // from now on; nullptr for none. Not owned: it must outlive its use here.
+    void setProgress(TransferProgress* progress);
 
     bool connect(const std::string& host, int port);
     bool login(const std::string& user, const std::string& password);
@@ -109,7 +115,9 @@ private:
     bool download(const std::string& command, char type, const Consumer& consume, uint64_t expectedSize = unknownSize,
                   platform::ReplacingFileWriter* file = nullptr);
     // The data comes from `produce`, or with `file` given, unchanged from that file.
-    bool upload(const std::string& command, char type, const Producer& produce, platform::FileReader* file = nullptr);
+    bool upload(const std::string& command, char type, const Producer& produce, uint64_t expectedSize,
+                platform::FileReader* file = nullptr);
+    platform::MovedBytes progressCallback();
     bool downloadToFile(const std::string& localPath, const std::string& command, char type, uint64_t expectedSize);
     bool downloadToConsole(const std::string& command);
     // A listing's text (LIST or NLST) to a file, or to the console when localPath is empty.
@@ -141,6 +149,7 @@ private:
     platform::TlsConnection controlTls_;
     platform::TlsConnection dataTls_;  // the one data connection open at a time
     bool dataProtected_ = false;       // the server accepted PROT P
+    TransferProgress* progress_ = nullptr;
 };
 
 // Parses one LIST line into a record; times are given only when the system

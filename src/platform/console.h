@@ -16,6 +16,14 @@ bool stdoutIsTerminal();
 std::string terminalSafe(std::string_view text);
 void setConsoleTitle(const std::string& title);  // only on a terminal
 
+// The status line: one line below everything printed, drawn in place (only
+// when stdout is a terminal; otherwise nothing happens). Every console write
+// takes it away first and, after a complete line, draws it again below. The
+// text is cut to the terminal's width; an empty text removes the line.
+// Safe from any thread.
+void consoleStatus(std::string_view text);
+size_t consoleColumns();  // the terminal's width in characters, 80 when unknown
+
 enum class LineRead {
     line,      // `line` holds the next line
     overlong,  // the next line was longer than the cap and is dropped whole

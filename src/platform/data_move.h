@@ -4,6 +4,7 @@
 // 1 MiB buffer, never copied on the way. Waits as in sockets.h: each wait ends
 // after WaitLimit::timeoutMs without progress, or at once on abort.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/local_file.h"
@@ -20,9 +21,12 @@ struct FileMove {
     std::string localError;
 };
 
+// Told each piece's byte count as soon as it crossed the connection.
+using MovedBytes = std::function<void(uint64_t bytes)>;
+
 // Sends the rest of `file` to the connection.
-FileMove sendFile(int socketFd, FileReader& file, const WaitLimit& limit);
+FileMove sendFile(int socketFd, FileReader& file, const WaitLimit& limit, const MovedBytes& moved = {});
 // Writes all the connection delivers, until the peer closes it, into `file`.
-FileMove receiveToFile(int socketFd, ReplacingFileWriter& file, const WaitLimit& limit);
+FileMove receiveToFile(int socketFd, ReplacingFileWriter& file, const WaitLimit& limit, const MovedBytes& moved = {});
 
 }  // namespace dorvan::platform

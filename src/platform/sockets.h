@@ -20,10 +20,12 @@ enum class SocketStatus { ok, closed, timedOut, aborted, failed, otherReady };
 
 struct IoOutcome {
     SocketStatus status = SocketStatus::ok;
-    size_t count = 0;  // bytes moved
-    int error = 0;     // errno when status is failed
+    size_t count = 0;      // bytes moved
+    int error = 0;         // errno when status is failed
+    std::string reason{};  // the TLS layer's own account of a failure, when it has one
     bool ok() const { return status == SocketStatus::ok; }
-    std::string text() const;  // what went wrong, for messages
+    // What went wrong, for messages: "TLS: " and the reason when there is one.
+    std::string text() const;
 };
 
 struct Ipv4Endpoint {

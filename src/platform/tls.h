@@ -60,12 +60,12 @@ public:
     // saved session for resumption.
     IoOutcome handshake(TlsClient& client, TlsRole role, int fd, const std::string& host, const WaitLimit& limit);
     bool active() const { return ssl_ != nullptr; }
-    void release();  // forgets the TLS state and error() without a word to the peer
+    void release();  // forgets the TLS state without a word to the peer
 
     // As the plain socket calls. receiveSome reports closed only after the
     // peer's close_notify; a connection that ends without it fails (a cut
     // stream must never pass for a complete one). Every call that fails with
-    // status failed leaves its reason in error(); TLS failures carry EPROTO.
+    // status failed carries the TLS layer's reason; TLS failures carry EPROTO.
     IoOutcome receiveSome(char* buffer, size_t size, const WaitLimit& limit);
     IoOutcome sendAll(const char* data, size_t size, const WaitLimit& limit);
     // True when decrypted bytes are waiting, so a poll of the socket would not see them.
@@ -76,7 +76,6 @@ public:
     // Sends close_notify if the socket takes it at once; never waits.
     void closeQuietly();
 
-    const std::string& error() const { return error_; }
     // "TLSv1.3, cipher TLS_AES_256_GCM_SHA384", with ", session resumed" when it was.
     std::string summary() const;
     // Why the certificate would have been refused when it was not checked; empty when it passes.
@@ -89,14 +88,11 @@ private:
     ssl_st* ssl_ = nullptr;
     int fd_ = -1;
     std::string host_;
-    std::string error_;
 };
 
 // Reads and writes on a connection through its TLS when that runs, else
 // straight on the socket.
 IoOutcome receiveSome(int fd, TlsConnection& tls, char* buffer, size_t size, const WaitLimit& limit);
 IoOutcome sendAll(int fd, TlsConnection& tls, const char* data, size_t size, const WaitLimit& limit);
-// What went wrong, for messages: "TLS: " and the TLS layer's own account when it has one.
-std::string failureText(const IoOutcome& outcome, const TlsConnection& tls);
 
 }  // namespace dorvan::platform

@@ -21,7 +21,7 @@ import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
-from pyftpdlib.handlers import DTPHandler, FTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 logger = logging.getLogger("ftp_server")
@@ -201,6 +201,50 @@ class StallDataDTP:
             super().handle_close()
 
 
+class AnnounceSize:
+    """The 1xx reply to RETR names the file's size, as "(N bytes)"."""
+    _announced = None
+
+    def ftp_RETR(self, file):
+        try:
+            self._announced = self.fs.getsize(file)
+        except OSError:
+            self._announced = None
+        try:
+            return super().ftp_RETR(file)
+        finally:
+            self._announced = None
+
+    def respond(self, resp, logfun=logger.debug):
+        if self._announced is not None and resp[:4] in ("125 ", "150 "):
+            resp = "%s (%d bytes)." % (resp.rstrip("."), self._announced)
+        super().respond(resp, logfun)
+
+
+class EvenThrottleDTP:
+    """Spreads the throttled rate over tenths of a second: pyftpdlib's own
+    throttle sends a whole second's worth at once and then sleeps."""
+    _slice_end = 0.0
+
+    def _throttle_bandwidth(self, len_chunk, max_speed):
+        self._datacount += len_chunk
+        if self._datacount < max_speed / 10:
+            return
+        self._datacount = 0
+        now = time.monotonic()
+        sleepfor = self._slice_end - now
+        self._slice_end = max(now, self._slice_end) + 0.1
+        if sleepfor <= 0:
+            return
+
+        def unsleep():
+            self.add_channel(events=self.ioloop.READ if self.receive else self.ioloop.WRITE)
+
+        self.del_channel()
+        self._cancel_throttler()
+        self._throttler = self.ioloop.call_later(sleepfor, unsleep, _errback=self.handle_error)
+
+
 class LongListingLineFS:
     """LIST output gets one 20,000-byte line after the first ordinary one."""
 
@@ -285,6 +329,11 @@ FAULTS = {
     "short-retr": {"fs": [ShortRetrFS]},
     "hostile-listing": {"fs": [HostileListingFS]},
     "endless-tree": {"fs": [EndlessTreeFS]},
+    "announce-size": {"handler": [AnnounceSize]},
+    # throttle=BYTES: each data connection moves at most BYTES a second, both ways.
+    "throttle": {"dtp": [EvenThrottleDTP]},
+    # max-sessions=N: control connections from one address beyond N get 421.
+    "max-sessions": {},
 }
 
 
@@ -300,6 +349,7 @@ def build_handler(args):
     parts = {"handler": list(mode["handler"]), "dtp": [], "fs": []}
     silent_verbs = set()
     refused_names = set()
+    dtp_base, dtp_attrs = DTPHandler, {}
     for fault in args.fault:
         name, _, value = fault.partition("=")
         if name not in FAULTS:
@@ -310,6 +360,11 @@ def build_handler(args):
             silent_verbs.add(value.upper())
         if name == "refuse-dele" and value:
             refused_names.add(value)
+        if name == "throttle":
+            if not value.isdigit() or int(value) == 0:
+                raise SystemExit("throttle needs =BYTES (a second)")
+            dtp_base = ThrottledDTPHandler
+            dtp_attrs = {"read_limit": int(value), "write_limit": int(value)}
         for kind, mixins in FAULTS[name].items():
             parts[kind] += mixins
 
@@ -318,7 +373,7 @@ def build_handler(args):
 
     line_format = mode["line_format"] and staticmethod(mode["line_format"])
     fs = compose("ServedFS", parts["fs"], FormattedFS, {"line_format": line_format})
-    dtp = compose("ServedDTP", parts["dtp"], DTPHandler)
+    dtp = compose("ServedDTP", parts["dtp"], dtp_base, dtp_attrs)
     return compose("ServedHandler", parts["handler"], FTPHandler, {
         "authorizer": authorizer,
         "abstracted_fs": fs,
@@ -342,12 +397,17 @@ def main():
     parser.add_argument("--password", default="secret")
     parser.add_argument("--mode", choices=sorted(MODES), default="plain")
     parser.add_argument("--fault", action="append", default=[],
-                        help="NAME, silent-command=VERB or refuse-dele=FILE; repeatable")
+                        help="NAME, silent-command=VERB, refuse-dele=FILE, throttle=BYTES or max-sessions=N; "
+                             "repeatable")
     args = parser.parse_args()
 
     logging.basicConfig(stream=sys.stderr, level=logging.DEBUG,
                         format="%(asctime)s %(message)s")
     server = FTPServer(("127.0.0.1", 0), build_handler(args))
+    for fault in args.fault:
+        name, _, value = fault.partition("=")
+        if name == "max-sessions":
+            server.max_cons_per_ip = int(value)
     threading.Thread(target=exit_when_stdin_closes, daemon=True).start()
     sys.stdout.write("PORT %d\n" % server.address[1])
     sys.stdout.flush()

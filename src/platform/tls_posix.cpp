@@ -80,7 +80,6 @@ void TlsConnection::release() {
     if (ssl_) SSL_free(ssl_);
     ssl_ = nullptr;
     fd_ = -1;
-    error_.clear();
 }
 
 // Turns the result of one OpenSSL call into the next step; waits when it
@@ -101,25 +100,24 @@ TlsConnection::Step TlsConnection::step(int result, const WaitLimit& limit, IoOu
         return Step::closed;
     }
     unsigned long queued = ERR_peek_error();
+    outcome = {SocketStatus::failed, 0, EPROTO};
     if (code == SSL_ERROR_SYSCALL && queued == 0) {
         ERR_clear_error();
         if (savedErrno != 0) {
-            error_ = std::strerror(savedErrno);
-            outcome = {SocketStatus::failed, 0, savedErrno};
+            outcome = {SocketStatus::failed, 0, savedErrno, std::strerror(savedErrno)};
             return Step::failed;
         }
-        error_ = "the connection ended without its TLS close (cut short)";
+        outcome.reason = "the connection ended without its TLS close (cut short)";
     } else if (ERR_GET_REASON(queued) == SSL_R_UNEXPECTED_EOF_WHILE_READING) {
         ERR_clear_error();
-        error_ = "the connection ended without its TLS close (cut short)";
+        outcome.reason = "the connection ended without its TLS close (cut short)";
     } else if (ERR_GET_REASON(queued) == SSL_R_CERTIFICATE_VERIFY_FAILED) {
         ERR_clear_error();
-        error_ = std::string("the server's certificate is not trusted: ") +
-                 X509_verify_cert_error_string(SSL_get_verify_result(ssl_));
+        outcome.reason = std::string("the server's certificate is not trusted: ") +
+                         X509_verify_cert_error_string(SSL_get_verify_result(ssl_));
     } else {
-        error_ = queuedReason();
+        outcome.reason = queuedReason();
     }
-    outcome = {SocketStatus::failed, 0, EPROTO};
     return Step::failed;
 }
 
@@ -129,10 +127,9 @@ IoOutcome TlsConnection::handshake(TlsClient& client, TlsRole role, int fd, cons
     ERR_clear_error();
     IoOutcome outcome;
     if (!client.context_ || !(ssl_ = SSL_new(client.context_)) || SSL_set_fd(ssl_, fd) != 1) {
-        std::string reason = queuedReason();
+        IoOutcome unavailable{SocketStatus::failed, 0, EPROTO, "TLS is not available: " + queuedReason()};
         release();
-        error_ = "TLS is not available: " + reason;
-        return {SocketStatus::failed, 0, EPROTO};
+        return unavailable;
     }
     fd_ = fd;
     host_ = host;
@@ -151,8 +148,7 @@ IoOutcome TlsConnection::handshake(TlsClient& client, TlsRole role, int fd, cons
         Step next = step(result, limit, outcome);
         if (next == Step::again) continue;
         if (next == Step::closed || outcome.status == SocketStatus::closed) {
-            error_ = "the server closed the connection during the TLS handshake";
-            outcome = {SocketStatus::failed, 0, EPROTO};
+            outcome = {SocketStatus::failed, 0, EPROTO, "the server closed the connection during the TLS handshake"};
         }
         return outcome;
     }
@@ -240,10 +236,6 @@ IoOutcome receiveSome(int fd, TlsConnection& tls, char* buffer, size_t size, con
 
 IoOutcome sendAll(int fd, TlsConnection& tls, const char* data, size_t size, const WaitLimit& limit) {
     return tls.active() ? tls.sendAll(data, size, limit) : sendAll(fd, data, size, limit);
-}
-
-std::string failureText(const IoOutcome& outcome, const TlsConnection& tls) {
-    return outcome.status == SocketStatus::failed && !tls.error().empty() ? "TLS: " + tls.error() : outcome.text();
 }
 
 }  // namespace dorvan::platform

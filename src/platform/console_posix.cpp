@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 #include <atomic>
 #include <cerrno>
@@ -14,6 +15,50 @@ namespace {
 std::mutex& outputLock() {
     static std::mutex lock;
     return lock;
+}
+
+// The status line's text, already made safe and cut, and whether it is on
+// the screen now. Guarded by outputLock().
+struct StatusLine {
+    std::string text;
+    bool shown = false;
+    bool atLineStart = true;  // the last output ended a line: the status line may go below it
+};
+
+StatusLine& statusLine() {
+    static StatusLine line;
+    return line;
+}
+
+constexpr std::string_view eraseLine = "\r\x1b[K";
+
+// What goes before console output so that the status line is gone: called with
+// outputLock() held.
+std::string_view takeStatusAway() {
+    StatusLine& status = statusLine();
+    if (!status.shown) return {};
+    status.shown = false;
+    return eraseLine;
+}
+
+// The status line again after output that ended a line; outputLock() held.
+std::string_view bringStatusBack(std::string_view written) {
+    StatusLine& status = statusLine();
+    if (!written.empty()) status.atLineStart = written.back() == '\n';
+    if (status.text.empty() || !status.atLineStart) return {};
+    status.shown = true;
+    return status.text;
+}
+
+// The longest start of `text` that takes at most `columns` characters,
+// without splitting a UTF-8 sequence.
+std::string_view cutToColumns(std::string_view text, size_t columns) {
+    size_t count = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        bool startsCharacter = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+        if (startsCharacter && count++ == columns) return text.substr(0, i);
+    }
+    return text;
 }
 
 void writeAll(int fd, std::string_view text) {
@@ -87,7 +132,10 @@ void consoleWrite(std::string_view text) {
     if (stdoutIsTerminal()) {
         std::string safe = terminalSafe(text);
         std::lock_guard<std::mutex> guard(outputLock());
-        writeAll(STDOUT_FILENO, safe);
+        std::string out(takeStatusAway());
+        out += safe;
+        out += bringStatusBack(safe);
+        writeAll(STDOUT_FILENO, out);
         return;
     }
     std::lock_guard<std::mutex> guard(outputLock());
@@ -96,7 +144,35 @@ void consoleWrite(std::string_view text) {
 
 void consoleWriteError(std::string_view text) {
     std::lock_guard<std::mutex> guard(outputLock());
+    // Standard error usually shares the terminal: the status line must not
+    // run into its text.
+    writeAll(STDOUT_FILENO, takeStatusAway());
     writeAll(STDERR_FILENO, text);
+    writeAll(STDOUT_FILENO, bringStatusBack(text));
+}
+
+void consoleStatus(std::string_view text) {
+    if (!stdoutIsTerminal()) return;
+    // The last column stays free: a line that fills it wraps on some terminals,
+    // and a wrapped line can no longer be erased in place.
+    std::string safe(cutToColumns(terminalSafe(text), consoleColumns() - 1));
+    for (char& c : safe)
+        if (c == '\n' || c == '\r') c = ' ';
+    std::lock_guard<std::mutex> guard(outputLock());
+    StatusLine& status = statusLine();
+    std::string out(takeStatusAway());
+    status.text = std::move(safe);
+    if (!status.text.empty() && status.atLineStart) {
+        out += status.text;
+        status.shown = true;
+    }
+    writeAll(STDOUT_FILENO, out);
+}
+
+size_t consoleColumns() {
+    winsize size{};
+    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return 80;
 }
 
 bool stdoutIsTerminal() {

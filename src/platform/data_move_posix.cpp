@@ -81,7 +81,7 @@ bool drainPipe(const Pipe& pipe, size_t size, ReplacingFileWriter& file, bool* s
 
 }  // namespace
 
-FileMove sendFile(int socketFd, FileReader& file, const WaitLimit& limit) {
+FileMove sendFile(int socketFd, FileReader& file, const WaitLimit& limit, const MovedBytes& moved) {
     FileMove move;
     bool kernelCopy = true;
     while (kernelCopy) {
@@ -93,6 +93,7 @@ FileMove sendFile(int socketFd, FileReader& file, const WaitLimit& limit) {
         ssize_t n = ::sendfile(socketFd, file.descriptor(), nullptr, 1u << 30);
         if (n > 0) {
             move.bytes += static_cast<uint64_t>(n);
+            if (moved) moved(static_cast<uint64_t>(n));
         } else if (n == 0) {
             return move;  // end of file
         } else if (errno != EAGAIN && errno != EINTR) {
@@ -111,6 +112,7 @@ FileMove sendFile(int socketFd, FileReader& file, const WaitLimit& limit) {
         if (n == 0) return move;
         IoOutcome sent = sendAll(socketFd, buffer.data(), static_cast<size_t>(n), limit);
         move.bytes += sent.count;
+        if (moved && sent.count > 0) moved(sent.count);
         if (!sent.ok()) {
             move.net = {sent.status, move.bytes, sent.error};
             return move;
@@ -118,7 +120,7 @@ FileMove sendFile(int socketFd, FileReader& file, const WaitLimit& limit) {
     }
 }
 
-FileMove receiveToFile(int socketFd, ReplacingFileWriter& file, const WaitLimit& limit) {
+FileMove receiveToFile(int socketFd, ReplacingFileWriter& file, const WaitLimit& limit, const MovedBytes& moved) {
     FileMove move;
     Pipe pipe;
     bool splicing = pipe.usable();
@@ -143,6 +145,7 @@ FileMove receiveToFile(int socketFd, ReplacingFileWriter& file, const WaitLimit&
         }
         if (!drainPipe(pipe, static_cast<size_t>(n), file, &spliceToFile, move)) return move;
         move.bytes += static_cast<uint64_t>(n);
+        if (moved) moved(static_cast<uint64_t>(n));
         if (!spliceToFile) splicing = false;
     }
     std::vector<char> buffer(piece);
@@ -158,6 +161,7 @@ FileMove receiveToFile(int socketFd, ReplacingFileWriter& file, const WaitLimit&
             return move;
         }
         move.bytes += got.count;
+        if (moved) moved(got.count);
     }
 }
 

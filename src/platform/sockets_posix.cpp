@@ -121,7 +121,7 @@ std::string IoOutcome::text() const {
         case SocketStatus::otherReady: return "interrupted by a reply";
         case SocketStatus::failed: break;
     }
-    return std::strerror(error);
+    return reason.empty() ? std::strerror(error) : "TLS: " + reason;
 }
 
 AbortSignal::AbortSignal() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}

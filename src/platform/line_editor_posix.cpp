@@ -2,7 +2,6 @@
 
 #include <histedit.h>
 #include <langinfo.h>
-#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 #include <algorithm>
@@ -60,16 +59,10 @@ size_t characterCount(std::string_view text) {
     return count;
 }
 
-size_t terminalWidth() {
-    winsize size{};
-    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-    return 80;
-}
-
 void listCandidates(const std::vector<std::string>& candidates) {
     size_t widest = 0;
     for (const std::string& candidate : candidates) widest = std::max(widest, characterCount(candidate));
-    size_t columns = std::max<size_t>(1, terminalWidth() / (widest + 2));
+    size_t columns = std::max<size_t>(1, consoleColumns() / (widest + 2));
     size_t rows = (candidates.size() + columns - 1) / columns;
     std::string text = "\n";
     for (size_t row = 0; row < rows; ++row) {
