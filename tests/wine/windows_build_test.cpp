@@ -92,8 +92,10 @@ TEST_F(WindowsBuild, SessionTransfersInBothTypesAndListing) {
     EXPECT_TRUE(contains(out, " FTP closed\n")) << out;
     EXPECT_EQ(readFile(server.path("bin.dat")), binary);
     EXPECT_EQ(readFile(dir.file("copy.dat")), binary);
-    // ASCII type: CR LF on the wire, LF on the Linux server.
+    // ASCII type: CR LF on the wire and in Windows files, LF on the Linux server.
     EXPECT_EQ(readFile(server.path("text.txt")), "first\nsecond line\n\nlast\n");
+    EXPECT_EQ(readFile(dir.file("down.txt")), readFile(dir.file("text.txt")));
+    EXPECT_EQ(readFile(dir.file("crlf.txt")), "a\r\nb\r\n");
     EXPECT_TRUE(contains(r.log(), "Info   Dorvan -  Loggedin\r\n")) << r.log();
 }
 
