@@ -1,11 +1,15 @@
-// The program at a terminal: line editing, history kept across runs, Tab completion.
+// The program at a terminal: line editing, history kept across runs, Tab
+// completion, the live status line of transfers.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 #include "support/files.h"
+#include "support/run_dorvan.h"
+#include "support/session_script.h"
 #include "support/shell_command.h"
 #include "support/terminal_session.h"
+#include "support/test_server.h"
 
 using namespace dorvan::test;
 
@@ -15,6 +19,27 @@ const std::string prompt = " Dorvan>";
 
 TerminalOptions atTerminal(const TempDir& data, const TempDir& work) {
     return {.args = {}, .env = {"XDG_DATA_HOME=" + data.path(), "TERM=xterm", "LANG=C.UTF-8"}, .workDir = work.path()};
+}
+
+// The screen's bytes with every status line (drawn at a line's start, then
+// erased in place) taken out; `shown` gets each status line's text.
+std::string withoutStatusLines(const std::string& screen, std::vector<std::string>& shown) {
+    const std::string erase = "\r\x1b[K";
+    std::string text;
+    for (size_t i = 0; i < screen.size();) {
+        if (screen.compare(i, erase.size(), erase) == 0) {
+            size_t lineStart = text.rfind('\n') + 1;
+            if (lineStart < text.size()) shown.push_back(text.substr(lineStart));
+            text.erase(lineStart);
+            i += erase.size();
+        } else if (screen.compare(i, 2, "\r\n") == 0) {  // the terminal puts a CR before each LF
+            text += '\n';
+            i += 2;
+        } else {
+            text += screen[i++];
+        }
+    }
+    return text;
 }
 
 std::string historyPath(const TempDir& data) { return data.path() + "/Tolvane/Dorvan/dorvan-history"; }
@@ -70,6 +95,45 @@ TEST(TerminalE2E, EditsCompletesAndRecallsHistoryFromAnEarlierRun) {
     EXPECT_TRUE(contains(enter(again, "status\r"), " passive     : false\r"));
     again.type("quit\r");
     EXPECT_EQ(again.wait(), 0);
+}
+
+TEST(TerminalE2E, StatusLineShowsSlowTransfersAndLeavesEveryMessageWhole) {
+    TestServer server({.faults = {"throttle=25165824", "announce-size"}});  // 24 MiB a second
+    TempDir local, work;
+    writeFile(server.path("big.bin"), randomBytes(64 << 20, 3));
+    writeFile(work.file("commands.txt"),
+              useServer(server, "--local " + local.path()) + "get --src big.bin\nmget\nnlst\nquit\n");
+    const std::string expected = " connected to 127.0.0.1\n Loggedin\n dowloading big.bin to " + local.file("big.bin") +
+                                 " ...\n 1/1 Downloading big.bin to " + local.file("big.bin") +
+                                 "... \n1 files saved to " + local.path() + "/\nbig.bin\n FTP closed\n";
+
+    RunResult piped = runDorvan({.args = {"@" + work.file("commands.txt")}});
+    EXPECT_EQ(consoleLines(piped.out), expected);
+
+    TerminalSession terminal(
+        {.args = {"@" + work.file("commands.txt")}, .env = {"XDG_DATA_HOME=" + piped.dataHome, "TERM=xterm"}});
+    ASSERT_EQ(terminal.wait(std::chrono::seconds(60)), 0);
+    std::vector<std::string> shown;
+    std::string screen = withoutStatusLines(terminal.output(), shown);
+    // Nothing but the title and the status lines tells the terminal from the pipe.
+    EXPECT_EQ(screen, "\x1b]0;Dorvan\x07" + piped.out);
+    ASSERT_GE(shown.size(), 4u) << terminal.output();
+    struct Expected {
+        const char* start;
+        const char* part;
+    } lines[] = {{"big.bin  ", "/64.0 MB  "}, {"file 1 of 1  big.bin  ", "  batch "}};
+    for (const Expected& line : lines) {
+        auto match = std::find_if(shown.begin(), shown.end(), [&](const std::string& text) {
+            return text.starts_with(line.start) && contains(text, line.part) && contains(text, "MB/s  0:0") &&
+                   text.ends_with(" left");
+        });
+        EXPECT_NE(match, shown.end()) << line.start << "\n" << terminal.output();
+    }
+    // A listing over within half a second shows none.
+    EXPECT_FALSE(
+        std::any_of(shown.begin(), shown.end(), [](const std::string& text) { return text.starts_with("nlst"); }));
+    EXPECT_EQ(count(piped.log(), "Info   Dorvan -  dowloading big.bin"), 2u) << "both runs, and nothing more";
+    EXPECT_FALSE(contains(piped.log(), "MB/s"));
 }
 
 }  // namespace

@@ -46,17 +46,28 @@ SessionRecipe recipeFrom(const Settings& s, std::string folder) {
 }
 
 // Connects and logs in as the command's session did, then changes to its folder.
-bool open(FtpLib& session, const SessionRecipe& recipe) {
-    session.setTimeout(recipe.timeout);
-    session.setTls(recipe.tls, recipe.trust);
-    if (!session.connect(recipe.host, recipe.port)) return false;
-    if (recipe.passive)
-        session.setPassive();
-    else
-        session.setActive();
-    if (!session.login(recipe.user, recipe.password)) return false;
-    session.utf8On();
-    return recipe.folder.empty() || session.chdir(recipe.folder);
+bool open(FtpLib& session, const SessionRecipe& recipe, std::string* error) {
+    try {
+        session.setTimeout(recipe.timeout);
+        session.setTls(recipe.tls, recipe.trust);
+        bool opened = session.connect(recipe.host, recipe.port);
+        if (opened) {
+            if (recipe.passive)
+                session.setPassive();
+            else
+                session.setActive();
+            opened = session.login(recipe.user, recipe.password);
+        }
+        if (opened) {
+            session.utf8On();
+            opened = recipe.folder.empty() || session.chdir(recipe.folder);
+        }
+        if (!opened) *error = lastResponseText(session);
+        return opened;
+    } catch (const std::exception& e) {
+        *error = e.what();
+        return false;
+    }
 }
 
 // Keeps an extra session where an interrupt finds it, for as long as it lives.
@@ -75,6 +86,7 @@ public:
     AbortableSession(const AbortableSession&) = delete;
     AbortableSession& operator=(const AbortableSession&) = delete;
     FtpLib& operator*() { return *session_; }
+    FtpLib* operator->() { return session_.get(); }
 
 private:
     std::shared_ptr<FtpLib> session_ = std::make_shared<FtpLib>();
@@ -98,14 +110,13 @@ public:
     void workOnExtraSession(const SessionRecipe& recipe, int number) {
         if (!worthOpening()) return;
         AbortableSession session;
-        if (!open(*session, recipe)) {
-            if (recipe.trace)
-                printMessage(Level::Warn,
-                             format(" parallel session {} not opened: {}", number, lastResponseText(*session)));
+        std::string error;
+        if (!open(*session, recipe, &error)) {
+            if (recipe.trace) printMessage(Level::Warn, format(" parallel session {} not opened: {}", number, error));
             return;
         }
         work(*session);
-        (*session).quit();
+        session->quit();
     }
 
     size_t done() const { return done_; }
@@ -147,8 +158,7 @@ private:
 size_t runBatch(size_t count, int width, const BatchSteps& steps, std::string remoteFolder) {
     Settings& s = settings();
     std::shared_ptr<FtpLib> own = s.session;
-    size_t extra = std::min(static_cast<size_t>(std::max(width, 1)), count) - 1;
-    if (count == 0) extra = 0;
+    const size_t extra = count == 0 ? 0 : std::min(static_cast<size_t>(std::max(width, 1)), count) - 1;
     if (extra == 0) {
         size_t done = 0;
         for (size_t i = 0; i < count; ++i)

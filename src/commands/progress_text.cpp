@@ -64,14 +64,14 @@ std::string durationText(uint64_t seconds) {
 }
 
 std::string progressLine(const ProgressFacts& facts, size_t columns) {
-    std::string before, after;
-    if (facts.count > 0) before = format("file {} of {}{}", facts.position, facts.count, gap);
-    after = std::string(gap) + amountText(facts.done, facts.total);
-    if (facts.count > 0) after += format("{}batch {}", gap, amountText(facts.batchDone, facts.batchTotal));
+    const bool batch = facts.count > 0;
+    std::string before = batch ? format("file {} of {}{}", facts.position, facts.count, gap) : std::string();
+    std::string after;
+    if (batch) after = format("{}batch {}", gap, amountText(facts.batchDone, facts.batchTotal));
     if (facts.rate > 0) {
         after += format("{}{}/s", gap, sizeText(static_cast<uint64_t>(facts.rate)));
         // The batch's total when there is one, else the file's, says how long is left.
-        bool batchKnown = facts.count > 0 && facts.batchTotal != unknownSize;
+        bool batchKnown = batch && facts.batchTotal != unknownSize;
         uint64_t done = batchKnown ? facts.batchDone : facts.done;
         uint64_t total = batchKnown ? facts.batchTotal : facts.total;
         if (total != unknownSize) {
@@ -80,12 +80,18 @@ std::string progressLine(const ProgressFacts& facts, size_t columns) {
             if (!time.empty()) after += format("{}{} left", gap, time);
         }
     }
-    size_t fixed = characterCount(before) + characterCount(after);
+    // Where the line is too wide, a batch's file first gives up its sizes
+    // (keeping its percent), then the name its start.
+    std::string file = std::string(gap) + amountText(facts.done, facts.total);
+    auto width = [&] { return characterCount(before) + characterCount(file) + characterCount(after); };
+    if (batch && facts.total != unknownSize && width() + characterCount(facts.name) > columns)
+        file = std::string(gap) + file.substr(file.rfind(' ') + 1);
+    size_t fixed = width();
     size_t nameLength = characterCount(facts.name);
     if (fixed + nameLength <= columns || nameLength <= ellipsis.size() + shortestName)
-        return before + facts.name + after;
+        return before + facts.name + file + after;
     size_t room = std::max(columns > fixed + ellipsis.size() ? columns - fixed - ellipsis.size() : 0, shortestName);
-    return before + shortened(facts.name, room) + after;
+    return before + shortened(facts.name, room) + file + after;
 }
 
 }  // namespace dorvan

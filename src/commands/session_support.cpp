@@ -11,20 +11,26 @@
 
 namespace dorvan {
 
-std::string toServer(std::string_view text) {
+namespace {
+
+// UTF-8 stays as it is; any other encoding goes through `convert`.
+template <typename Convert>
+std::string converted(std::string_view text, Convert convert) {
     uint32_t encoding = settings().encoding;
     if (encoding == 65001) return std::string(text);
-    std::string bytes, error;
-    if (!platform::utf8ToCodePage(text, encoding, &bytes, &error)) throw handlers::CommandError(error);
-    return bytes;
+    std::string out, error;
+    if (!convert(text, encoding, &out, &error)) throw handlers::CommandError(error);
+    return out;
 }
 
+}  // namespace
+
+std::string toServer(std::string_view text) { return converted(text, platform::utf8ToCodePage); }
+
 std::string fromServer(std::string_view text) {
-    uint32_t encoding = settings().encoding;
-    if (encoding == 65001) return std::string(text);
-    std::string utf8, error;
-    if (!platform::codePageToUtf8(text, encoding, &utf8, &error)) throw handlers::CommandError(error);
-    return utf8;
+    return converted(text, [](std::string_view bytes, unsigned codePage, std::string* utf8, std::string* error) {
+        return platform::codePageToUtf8(bytes, codePage, utf8, error);
+    });
 }
 
 std::string lastResponseText() {

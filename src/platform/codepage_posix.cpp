@@ -7,7 +7,7 @@
 #include <cstring>
 #include <optional>
 
-#include "platform/utf8_text.h"
+#include "platform/utf8.h"
 
 namespace dorvan::platform {
 namespace {

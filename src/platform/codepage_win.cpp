@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "platform/utf8_text.h"
+#include "platform/utf8.h"
 #include "platform/wide_text_win.h"
 
 namespace dorvan::platform {

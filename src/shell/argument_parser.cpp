@@ -34,9 +34,9 @@ void walkArguments(const std::vector<std::string_view>& tokens, OnName onName, O
             current = std::string(argumentNameFor(names));
             onName(current);
         } else {
-            current = "-";
+            current.assign(1, '-');  // not `= "-"`: GCC 12 takes that for an overlapping copy at -O3
             for (char c : names) {
-                current = "-" + std::string(1, c);  // never a stored argument
+                current = {'-', c};  // never a stored argument
                 onName(current);
             }
         }

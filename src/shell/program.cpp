@@ -59,6 +59,7 @@ int exitStatus() {
 }
 
 [[noreturn]] void endNow() {
+    platform::consoleStatus("");  // a transfer's status line must not outlive the program
     platform::restoreTerminal();  // the line editor may have it in raw mode
     platform::endProcess(exitStatus());
 }

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "platform/clock.h"
+#include "platform/utf8.h"
 
 namespace dorvan {
 namespace {
@@ -30,36 +31,6 @@ void put16(std::string& out, uint64_t value) { put(out, value, 2); }
 void put32(std::string& out, uint64_t value) { put(out, value, 4); }
 void put64(std::string& out, uint64_t value) { put(out, value, 8); }
 
-bool isValidUtf8(std::string_view s) {
-    static constexpr uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    for (size_t i = 0; i < s.size();) {
-        auto lead = static_cast<unsigned char>(s[i]);
-        size_t length;
-        uint32_t code;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        } else if ((lead & 0xE0) == 0xC0) {
-            length = 2, code = lead & 0x1F;
-        } else if ((lead & 0xF0) == 0xE0) {
-            length = 3, code = lead & 0x0F;
-        } else if ((lead & 0xF8) == 0xF0) {
-            length = 4, code = lead & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > s.size()) return false;
-        for (size_t k = 1; k < length; ++k) {
-            auto next = static_cast<unsigned char>(s[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            code = (code << 6) | (next & 0x3F);
-        }
-        if (code < smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-        i += length;
-    }
-    return true;
-}
-
 }  // namespace
 
 DosDateTime toDosDateTime(int64_t unixSeconds) {
@@ -75,7 +46,7 @@ bool needsUtf8Flag(const std::string& name) {
     for (char c : name) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
     // A name that is not valid UTF-8 stays unflagged: readers that honour the
     // flag would reject it, while without it they show it in their default set.
-    return !ascii && isValidUtf8(name);
+    return !ascii && platform::isValidUtf8(name);
 }
 
 ZipWriter::ZipWriter(ZipLimits limits) : limits_(limits) {}

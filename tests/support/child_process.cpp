@@ -124,4 +124,28 @@ int endChild(pid_t pid, int signal, int graceMs) {
     return status;
 }
 
+std::string ServerProcess::start(const std::vector<std::string>& argv, const std::string& errPath, int lines) {
+    Pipe input, output;
+    int errFd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (errFd < 0) throw std::runtime_error("cannot create " + errPath);
+    try {
+        pid_ = spawnChild(argv, environmentWith({"PYTHONUNBUFFERED=1", "PYTHONDONTWRITEBYTECODE=1"}),
+                          {input.readEnd, output.writeEnd, errFd});
+    } catch (...) {
+        close(errFd);
+        throw;
+    }
+    close(errFd);
+    closeFd(input.readEnd);
+    closeFd(output.writeEnd);
+    input_ = input.takeWrite();
+    return readLines(output.readEnd, lines, 30000);
+}
+
+void ServerProcess::stop() {
+    if (pid_ > 0) endChild(pid_, SIGTERM, 5000);
+    pid_ = -1;
+    closeFd(input_);
+}
+
 }  // namespace dorvan::test

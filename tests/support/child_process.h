@@ -44,4 +44,24 @@ std::string readLines(int fd, int count, int limitMs);
 // Returns the wait status.
 int endChild(pid_t pid, int signal, int graceMs);
 
+// A server program run as a child: its standard input is held open (it ends
+// when that closes), its standard error goes to a file.
+class ServerProcess {
+public:
+    ServerProcess() = default;
+    ~ServerProcess() { stop(); }
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+
+    // Starts argv and returns the first `lines` lines of its standard output,
+    // fewer when it did not announce itself in time.
+    std::string start(const std::vector<std::string>& argv, const std::string& errPath, int lines);
+    void stop();
+    pid_t pid() const { return pid_; }
+
+private:
+    pid_t pid_ = -1;
+    int input_ = -1;
+};
+
 }  // namespace dorvan::test

@@ -221,6 +221,30 @@ class AnnounceSize:
         super().respond(resp, logfun)
 
 
+class EvenThrottleDTP:
+    """Spreads the throttled rate over tenths of a second: pyftpdlib's own
+    throttle sends a whole second's worth at once and then sleeps."""
+    _slice_end = 0.0
+
+    def _throttle_bandwidth(self, len_chunk, max_speed):
+        self._datacount += len_chunk
+        if self._datacount < max_speed / 10:
+            return
+        self._datacount = 0
+        now = time.monotonic()
+        sleepfor = self._slice_end - now
+        self._slice_end = max(now, self._slice_end) + 0.1
+        if sleepfor <= 0:
+            return
+
+        def unsleep():
+            self.add_channel(events=self.ioloop.READ if self.receive else self.ioloop.WRITE)
+
+        self.del_channel()
+        self._cancel_throttler()
+        self._throttler = self.ioloop.call_later(sleepfor, unsleep, _errback=self.handle_error)
+
+
 class LongListingLineFS:
     """LIST output gets one 20,000-byte line after the first ordinary one."""
 
@@ -307,7 +331,7 @@ FAULTS = {
     "endless-tree": {"fs": [EndlessTreeFS]},
     "announce-size": {"handler": [AnnounceSize]},
     # throttle=BYTES: each data connection moves at most BYTES a second, both ways.
-    "throttle": {},
+    "throttle": {"dtp": [EvenThrottleDTP]},
     # max-sessions=N: control connections from one address beyond N get 421.
     "max-sessions": {},
 }

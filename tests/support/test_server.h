@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/files.h"
 
 namespace dorvan::test {
@@ -26,7 +27,6 @@ struct TestServerOptions {
 class TestServer {
 public:
     explicit TestServer(TestServerOptions options = {});
-    ~TestServer();
     TestServer(const TestServer&) = delete;
     TestServer& operator=(const TestServer&) = delete;
 
@@ -36,17 +36,14 @@ public:
     const std::string& password() const { return options_.password; }
     std::string path(const std::string& relative) const { return root_ + "/" + relative; }
     std::string log() const;  // what the server logged so far (commands and replies)
-    pid_t pid() const { return pid_; }
+    pid_t pid() const { return process_.pid(); }
 
 private:
-    void stop();
-
     TestServerOptions options_;
     TempDir base_{"dorvan-ftp-"};
     std::string root_;
     std::string logPath_;
-    pid_t pid_ = -1;
-    int input_ = -1;  // held open: the server ends when it closes
+    ServerProcess process_;  // after base_: stopped before the folder goes
     int port_ = 0;
 };
 

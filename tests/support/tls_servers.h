@@ -6,28 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/files.h"
 
 namespace dorvan::test {
-
-// A server program run as a child: its standard input is held open (it ends
-// when that closes), its standard error goes to a file.
-class ServerProcess {
-public:
-    ServerProcess() = default;
-    ~ServerProcess() { stop(); }
-    ServerProcess(const ServerProcess&) = delete;
-    ServerProcess& operator=(const ServerProcess&) = delete;
-
-    // Starts argv and returns the first `lines` lines of its standard output,
-    // fewer when it did not announce itself in time.
-    std::string start(const std::vector<std::string>& argv, const std::string& errPath, int lines);
-    void stop();
-
-private:
-    pid_t pid_ = -1;
-    int input_ = -1;
-};
 
 // vsftpd (tests/support/vsftpd_server.sh): TLS required on control and data
 // connections, data connections must resume the control connection's TLS
