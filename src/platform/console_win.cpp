@@ -93,6 +93,20 @@ void writeAll(DWORD which, std::string_view text) {
     }
 }
 
+// Piped output not yet written. Guarded by outputLock(); `held` tells
+// without the lock whether there is any.
+std::string heldOutput;
+std::atomic<bool> held{false};
+constexpr size_t heldCap = 65536;
+
+// Called with outputLock() held.
+void writeHeld() {
+    if (heldOutput.empty()) return;
+    writeAll(STD_OUTPUT_HANDLE, heldOutput);
+    heldOutput.clear();
+    held.store(false, std::memory_order_relaxed);
+}
+
 // Standard input is read by a thread of its own, so that a wake never has to
 // interrupt a blocking console or pipe read. All fields guarded by `lock`;
 // never destroyed, since the reader may still block when the process ends.
@@ -182,7 +196,9 @@ LineRead takeLine(std::string& bytes, std::string& line, size_t end, size_t cap)
 void consoleWrite(std::string_view text) {
     if (!stdoutIsTerminal()) {
         std::lock_guard<std::mutex> guard(outputLock());
-        writeAll(STD_OUTPUT_HANDLE, text);
+        heldOutput.append(text);
+        held.store(true, std::memory_order_relaxed);
+        if (heldOutput.size() >= heldCap) writeHeld();
         return;
     }
     std::string safe = terminalSafe(text);
@@ -191,8 +207,20 @@ void consoleWrite(std::string_view text) {
     writeAll(STD_OUTPUT_HANDLE, out);
 }
 
+void consoleFlush() {
+    if (!held.load(std::memory_order_relaxed)) return;
+    std::lock_guard<std::mutex> guard(outputLock());
+    writeHeld();
+}
+
+void consoleFlushUnlessBusy() {
+    std::unique_lock<std::mutex> guard(outputLock(), std::try_to_lock);
+    if (guard.owns_lock()) writeHeld();
+}
+
 void consoleWriteError(std::string_view text) {
     std::lock_guard<std::mutex> guard(outputLock());
+    writeHeld();  // the two streams often share one pipe
     // Standard error usually shares the console: the status line must not
     // run into its text.
     writeAll(STD_OUTPUT_HANDLE, takeStatusAway());
@@ -271,12 +299,17 @@ LineRead readConsoleLine(std::string& line, size_t cap) {
             consume(in.bytes, in.bytes.size());
             return read;
         }
+        guard.unlock();
+        consoleFlush();
+        guard.lock();
+        if (in.woken || in.ended || in.bytes.size() > scanned) continue;
         in.changed.wait(guard);
     }
 }
 
 bool waitForConsoleInput() {
     startReader();
+    consoleFlush();
     std::unique_lock<std::mutex> guard(input().lock);
     input().changed.wait(guard, [] { return input().woken || input().ended || input().bytes.size() > head; });
     return !input().woken;

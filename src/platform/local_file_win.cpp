@@ -46,6 +46,8 @@ bool identityOf(HANDLE handle, BY_HANDLE_FILE_INFORMATION& info) {
 
 }  // namespace
 
+bool localTextUsesCrLf() { return true; }
+
 FileReader::~FileReader() {
     if (fd_ >= 0) _close(fd_);
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/console.h"
 #include "platform/wide_text_win.h"
 
 namespace dorvan::platform {
@@ -200,6 +201,7 @@ void AbortSignal::clear() {
 // select() rather than WSAPoll(): only select() reports a refused
 // non-blocking connect on every Windows version (through the except set).
 SocketStatus waitFor(int fd, short events, const WaitLimit& limit, int otherFd) {
+    consoleFlush();
     const auto deadline = Clock::now() + std::chrono::milliseconds(limit.timeoutMs);
     for (;;) {
         fd_set readable, writable, failed;
