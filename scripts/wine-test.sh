@@ -3,7 +3,7 @@
 # against it under wine; the Linux-built test program drives it (label wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
 cmake --build build-win --target dorvan -j2
 scripts/build.sh build -DDORVAN_WINDOWS_EXE="$PWD/build-win/dorvan.exe"
 ctest --test-dir build --output-on-failure -L wine
