@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
 #include <zlib.h>
 
 #include "zip/archive.h"
@@ -78,6 +79,14 @@ void writeFile(const std::string& path, uint64_t size, bool text) {
 
 double seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// User + system seconds of this process (all its threads) or of its waited-for children.
+double cpuSeconds(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 double median(std::vector<double> values) {
@@ -212,6 +221,7 @@ bool packMixed(const std::string& work, uint64_t total, int rounds) {
         double took[2];
         for (unsigned threads : {1u, 2u}) {
             resetPeakMemory();
+            double cpuStart = cpuSeconds(RUSAGE_SELF);
             auto start = std::chrono::steady_clock::now();
             dorvan::ZipWriter writer;
             std::string error;
@@ -219,8 +229,9 @@ bool packMixed(const std::string& work, uint64_t total, int rounds) {
             ok = writer.open(archive, &error) && dorvan::packMembers(writer, items, {.threads = threads}, &error) &&
                  writer.finish(&error);
             took[threads - 1] = seconds(start);
-            std::printf("round %d, dorvan, %u worker(s): %s  %.1f s  %.1f MiB/s  archive %.1f MiB  peak RSS (VmHWM) %.1f MiB\n",
-                        round, threads, ok ? "ok" : error.c_str(), took[threads - 1],
+            double cpu = cpuSeconds(RUSAGE_SELF) - cpuStart;
+            std::printf("round %d, dorvan, %u worker(s): %s  %.1f s (CPU %.1f s)  %.1f MiB/s  archive %.1f MiB  peak RSS (VmHWM) %.1f MiB\n",
+                        round, threads, ok ? "ok" : error.c_str(), took[threads - 1], cpu,
                         static_cast<double>(total) / MiB / took[threads - 1],
                         ok ? static_cast<double>(fs::file_size(archive)) / MiB : 0.0,
                         static_cast<double>(statusKiB("VmHWM:")) / 1024.0);
@@ -230,10 +241,12 @@ bool packMixed(const std::string& work, uint64_t total, int rounds) {
         std::printf("two-worker archive %s the one-worker archive\n", same ? "is byte-identical to" : "DIFFERS from");
 
         fs::remove(work + "/zip6.zip");
+        double cpuStart = cpuSeconds(RUSAGE_CHILDREN);
         auto start = std::chrono::steady_clock::now();
         ok = run("cd '" + folder + "' && zip -6 -q -r ../zip6.zip .") && same;
         double zipTook = seconds(start);
-        std::printf("round %d, zip -6: %.1f s  %.1f MiB/s  archive %.1f MiB\n", round, zipTook,
+        std::printf("round %d, zip -6: %.1f s (CPU %.1f s)  %.1f MiB/s  archive %.1f MiB\n", round, zipTook,
+                    cpuSeconds(RUSAGE_CHILDREN) - cpuStart,
                     static_cast<double>(total) / MiB / zipTook, static_cast<double>(fs::file_size(work + "/zip6.zip")) / MiB);
         overOne.push_back(took[0] / took[1]);
         overZip.push_back(zipTook / took[1]);
