@@ -85,7 +85,9 @@ double seconds(std::chrono::steady_clock::time_point since) {
 double cpuSeconds(int who) {
     rusage usage{};
     getrusage(who, &usage);
-    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
@@ -110,7 +112,8 @@ bool pack(const std::vector<std::string>& files, const std::string& base, const 
     double took = seconds(start);
     std::printf("dorvan: %s  %zu files  %.1f s  %.1f MiB/s  archive %.1f MiB  peak RSS (VmHWM) %.1f MiB\n",
                 ok ? "ok" : "FAILED", files.size(), took, static_cast<double>(input) / MiB / took,
-                ok ? static_cast<double>(fs::file_size(archive)) / MiB : 0.0, static_cast<double>(statusKiB("VmHWM:")) / 1024.0);
+                ok ? static_cast<double>(fs::file_size(archive)) / MiB : 0.0,
+                static_cast<double>(statusKiB("VmHWM:")) / 1024.0);
     return ok && run("unzip -tq '" + archive + "'");
 }
 
@@ -202,7 +205,8 @@ bool packMixed(const std::string& work, uint64_t total, int rounds) {
     uint64_t written = 0;
     for (int i = 0; written < total; ++i) {
         uint64_t r = random.next();
-        uint64_t size = std::min<uint64_t>(total - written, r % 4 == 0 ? 8 * MiB + r % (8 * MiB) : 1 + r % (512 * 1024));
+        uint64_t size =
+            std::min<uint64_t>(total - written, r % 4 == 0 ? 8 * MiB + r % (8 * MiB) : 1 + r % (512 * 1024));
         std::string name = "d" + std::to_string(i % 7) + "/f" + std::to_string(i) + (r % 5 == 0 ? ".bin" : ".txt");
         fs::create_directories(folder + "/d" + std::to_string(i % 7));
         writeFile(folder + "/" + name, size, r % 5 != 0);
@@ -211,7 +215,8 @@ bool packMixed(const std::string& work, uint64_t total, int rounds) {
         written += size;
     }
     run("sync");
-    std::printf("source: %zu files, %.0f MiB, a fifth incompressible\n", files.size(), static_cast<double>(total) / MiB);
+    std::printf("source: %zu files, %.0f MiB, a fifth incompressible\n", files.size(),
+                static_cast<double>(total) / MiB);
 
     // Rounds of one worker, two workers and zip -6 in turn; the ratios are
     // taken within a round, their median reported.
@@ -230,11 +235,13 @@ bool packMixed(const std::string& work, uint64_t total, int rounds) {
                  writer.finish(&error);
             took[threads - 1] = seconds(start);
             double cpu = cpuSeconds(RUSAGE_SELF) - cpuStart;
-            std::printf("round %d, dorvan, %u worker(s): %s  %.1f s (CPU %.1f s)  %.1f MiB/s  archive %.1f MiB  peak RSS (VmHWM) %.1f MiB\n",
-                        round, threads, ok ? "ok" : error.c_str(), took[threads - 1], cpu,
-                        static_cast<double>(total) / MiB / took[threads - 1],
-                        ok ? static_cast<double>(fs::file_size(archive)) / MiB : 0.0,
-                        static_cast<double>(statusKiB("VmHWM:")) / 1024.0);
+            std::printf(
+                "round %d, dorvan, %u worker(s): %s  %.1f s (CPU %.1f s)  %.1f MiB/s  archive %.1f MiB  peak RSS "
+                "(VmHWM) %.1f MiB\n",
+                round, threads, ok ? "ok" : error.c_str(), took[threads - 1], cpu,
+                static_cast<double>(total) / MiB / took[threads - 1],
+                ok ? static_cast<double>(fs::file_size(archive)) / MiB : 0.0,
+                static_cast<double>(statusKiB("VmHWM:")) / 1024.0);
             if (!ok) return false;
         }
         bool same = run("cmp -s '" + work + "/workers1.zip' '" + work + "/workers2.zip'");
@@ -246,8 +253,8 @@ bool packMixed(const std::string& work, uint64_t total, int rounds) {
         ok = run("cd '" + folder + "' && zip -6 -q -r ../zip6.zip .") && same;
         double zipTook = seconds(start);
         std::printf("round %d, zip -6: %.1f s (CPU %.1f s)  %.1f MiB/s  archive %.1f MiB\n", round, zipTook,
-                    cpuSeconds(RUSAGE_CHILDREN) - cpuStart,
-                    static_cast<double>(total) / MiB / zipTook, static_cast<double>(fs::file_size(work + "/zip6.zip")) / MiB);
+                    cpuSeconds(RUSAGE_CHILDREN) - cpuStart, static_cast<double>(total) / MiB / zipTook,
+                    static_cast<double>(fs::file_size(work + "/zip6.zip")) / MiB);
         overOne.push_back(took[0] / took[1]);
         overZip.push_back(zipTook / took[1]);
         std::printf("round %d, two workers: %.2fx one worker, %.2fx zip -6\n", round, overOne.back(), overZip.back());
