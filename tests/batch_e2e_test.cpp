@@ -225,7 +225,7 @@ TEST(BatchEndToEnd, MputSendsTheTreeAndRemembersFoldersPerPlace) {
         ++position;
         if (name == "a.txt") {
             recursed += " mput skiped, same size: " + l + "a.txt\n";
-            copied += ' ' + std::to_string(position) + "/2 Uploading a.txt to a.txt ...\n";
+            copied += " " + std::to_string(position) + "/2 Uploading a.txt to a.txt ...\n";
         } else {
             recursed += " Made dir: sub\n " + std::to_string(position) + "/2 Uploading sub/b.txt to sub/b.txt ...\n";
             copied += "@ " + std::to_string(position) + "/2 Uploading sub/b.txt to sub/b.txt ...\n";

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/console.h"
 #include "settings/argument_help.h"
 #include "settings/command_help.h"
 #include "settings/product.h"
@@ -43,6 +44,7 @@ std::string captureStdout(Action action) {
     int saved = ::dup(STDOUT_FILENO);
     ::dup2(::fileno(sink), STDOUT_FILENO);
     action();
+    platform::consoleFlush();
     std::fflush(stdout);
     ::dup2(saved, STDOUT_FILENO);
     ::close(saved);

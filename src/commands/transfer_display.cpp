@@ -15,13 +15,9 @@ constexpr auto rateWindow = std::chrono::seconds(3);  // the rate shown is the r
 
 }  // namespace
 
-TransferDisplay::TransferDisplay() : count_(0), batchTotal_(unknownSize) { start(); }
+TransferDisplay::TransferDisplay() : TransferDisplay(0, unknownSize) {}
 
 TransferDisplay::TransferDisplay(size_t files, uint64_t totalBytes) : count_(files), batchTotal_(totalBytes) {
-    start();
-}
-
-void TransferDisplay::start() {
     samples_.push_back({started_, 0});
     // Piped or redirected output gets nothing at all, not even a thread.
     if (platform::stdoutIsTerminal()) drawer_ = std::thread([this] { run(); });

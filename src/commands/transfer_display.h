@@ -29,7 +29,7 @@ class TransferDisplay {
 public:
     TransferDisplay();  // one transfer
     // A batch of `files` files holding `totalBytes` together (unknownSize when
-    // a size is unknown).
+    // a size is unknown). `files` 0 is one transfer.
     TransferDisplay(size_t files, uint64_t totalBytes);
     ~TransferDisplay();  // ends it
     // Takes the line away for good; nothing is drawn after it returns.
@@ -49,7 +49,6 @@ private:
         uint64_t done;
     };
 
-    void start();
     void run();
     std::string line(Clock::time_point now);
     double rate(Clock::time_point now, uint64_t done);

@@ -8,8 +8,15 @@ namespace dorvan::platform {
 
 // On a terminal, control characters are shown as '?' (see terminalSafe), so
 // that text from a server cannot drive the terminal; piped output keeps every byte.
-void consoleWrite(std::string_view text);       // stdout, flushed
-void consoleWriteError(std::string_view text);  // stderr, flushed
+// A terminal gets each write at once. Piped output is held back and written
+// in large pieces: by consoleFlush, and before writing to stderr, before
+// waiting for input and before every network wait (sockets.h).
+void consoleWrite(std::string_view text);       // stdout
+void consoleWriteError(std::string_view text);  // stderr, at once
+void consoleFlush();
+// As consoleFlush, but gives up at once when another thread is writing (it
+// may be stuck on a full pipe): for ending the process in a hurry.
+void consoleFlushUnlessBusy();
 bool stdoutIsTerminal();
 // `text` with every C0 control character except TAB, LF and a CR right
 // before an LF, and DEL, turned into '?'.

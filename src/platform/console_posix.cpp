@@ -72,6 +72,20 @@ void writeAll(int fd, std::string_view text) {
     }
 }
 
+// Piped output not yet written. Guarded by outputLock(); `held` tells
+// without the lock whether there is any.
+std::string heldOutput;
+std::atomic<bool> held{false};
+constexpr size_t heldCap = 65536;
+
+// Called with outputLock() held.
+void writeHeld() {
+    if (heldOutput.empty()) return;
+    writeAll(STDOUT_FILENO, heldOutput);
+    heldOutput.clear();
+    held.store(false, std::memory_order_relaxed);
+}
+
 int wakePipe[2] = {-1, -1};
 std::atomic<bool> woken{false};
 
@@ -139,11 +153,25 @@ void consoleWrite(std::string_view text) {
         return;
     }
     std::lock_guard<std::mutex> guard(outputLock());
-    writeAll(STDOUT_FILENO, text);
+    heldOutput.append(text);
+    held.store(true, std::memory_order_relaxed);
+    if (heldOutput.size() >= heldCap) writeHeld();
+}
+
+void consoleFlush() {
+    if (!held.load(std::memory_order_relaxed)) return;
+    std::lock_guard<std::mutex> guard(outputLock());
+    writeHeld();
+}
+
+void consoleFlushUnlessBusy() {
+    std::unique_lock<std::mutex> guard(outputLock(), std::try_to_lock);
+    if (guard.owns_lock()) writeHeld();
 }
 
 void consoleWriteError(std::string_view text) {
     std::lock_guard<std::mutex> guard(outputLock());
+    writeHeld();  // the two streams often share one pipe
     // Standard error usually shares the terminal: the status line must not
     // run into its text.
     writeAll(STDOUT_FILENO, takeStatusAway());
@@ -209,6 +237,7 @@ LineRead readConsoleLine(std::string& line, size_t cap) {
             consume(pending.size());
             return read;
         }
+        consoleFlush();
         pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {wakePipe[0], POLLIN, 0}};
         int ready = ::poll(fds, wakePipe[0] >= 0 ? 2 : 1, -1);
         if (ready < 0) {
@@ -231,6 +260,7 @@ LineRead readConsoleLine(std::string& line, size_t cap) {
 
 bool waitForConsoleInput() {
     ensureWakePipe();
+    consoleFlush();
     for (;;) {
         if (woken.load()) return false;
         pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {wakePipe[0], POLLIN, 0}};

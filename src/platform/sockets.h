@@ -67,7 +67,8 @@ private:
 };
 
 // Polls fd for `events` (POLLIN/POLLOUT); with otherFd >= 0, its readability
-// ends the wait as otherReady.
+// ends the wait as otherReady. Console output held back goes out first, so
+// that what a command has said shows while it waits on the network.
 SocketStatus waitFor(int fd, short events, const WaitLimit& limit, int otherFd = -1);
 
 // Returns the connected socket, or -1 with the reason in outcome.

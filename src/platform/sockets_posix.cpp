@@ -13,6 +13,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "platform/console.h"
+
 namespace dorvan::platform {
 namespace {
 
@@ -141,6 +143,7 @@ void AbortSignal::clear() {
 }
 
 SocketStatus waitFor(int fd, short events, const WaitLimit& limit, int otherFd) {
+    consoleFlush();
     const auto deadline = Clock::now() + std::chrono::milliseconds(limit.timeoutMs);
     for (;;) {
         pollfd fds[3] = {{fd, events, 0}, {limit.abortFd, POLLIN, 0}, {otherFd, POLLIN, 0}};

@@ -26,18 +26,36 @@ public:
     }
     void close() {
         std::lock_guard<std::mutex> guard(lock_);
+        writeHeld();
         std::string error;
         if (file_.isOpen()) file_.close(&error);
     }
-    void write(std::string_view record) {
+    // Records are held back and written in large pieces; `now` writes them at once.
+    void write(std::string_view record, bool now) {
         std::lock_guard<std::mutex> guard(lock_);
-        std::string error;
-        if (file_.isOpen()) file_.write(record, &error);  // a full disk must not stop the program
+        if (!file_.isOpen()) return;
+        held_.append(record);
+        if (now || held_.size() >= heldCap) writeHeld();
+    }
+    void flush() {
+        std::lock_guard<std::mutex> guard(lock_);
+        writeHeld();
     }
 
 private:
+    static constexpr size_t heldCap = 65536;
+
+    // Called with lock_ held.
+    void writeHeld() {
+        if (held_.empty()) return;
+        std::string error;
+        if (file_.isOpen()) file_.write(held_, &error);  // a full disk must not stop the program
+        held_.clear();
+    }
+
     std::mutex lock_;
     platform::OutputFile file_;
+    std::string held_;  // records not yet written
 };
 
 LogFile& logFile() {
@@ -75,7 +93,12 @@ void logRecord(Level level, std::string_view text) {
     std::string record = platform::localTimestamp() + name + "Dorvan - ";
     record.append(text);
     record += "\r\n";
-    logFile().write(record);
+    logFile().write(record, level == Level::Error);
+}
+
+void flushOutput() {
+    logFile().flush();
+    platform::consoleFlush();
 }
 
 bool printMessage(Level level, std::string_view text) {
@@ -83,6 +106,7 @@ bool printMessage(Level level, std::string_view text) {
     line += "\r\n";
     platform::consoleWrite(line);
     logRecord(level, text);
+    if (level == Level::Error) platform::consoleFlush();
     return level == Level::Info;
 }
 

@@ -58,7 +58,10 @@ int exitStatus() {
     return anyErrorLogged() ? 1 : 0;
 }
 
+// Held-back console output goes out only when no other thread is writing:
+// a command that did not give way may be stuck on a full pipe.
 [[noreturn]] void endNow() {
+    platform::consoleFlushUnlessBusy();
     platform::consoleStatus("");  // a transfer's status line must not outlive the program
     platform::restoreTerminal();  // the line editor may have it in raw mode
     platform::endProcess(exitStatus());
@@ -66,6 +69,7 @@ int exitStatus() {
 
 [[noreturn]] void endProgram() {
     closeLogging();
+    platform::consoleFlush();
     endNow();
 }
 
@@ -88,7 +92,8 @@ bool consoleControlHandler(unsigned event) {
         // A command that does not give way (a blocking local read, say) keeps
         // the session; it goes with the process.
         config().writeShortcuts();
-        endProgram();
+        closeLogging();
+        endNow();
     }
     cleanUp();
     // The window, the session or the system goes away: end once cleaned up.

@@ -31,11 +31,14 @@ std::string overlongLineMessage(const std::string& source, size_t number) {
 
 std::atomic<bool> interrupted{false};
 
-// Runs one step of the shell while holding the command lock.
+// Runs one step of the shell while holding the command lock, then writes
+// out what its output held back.
 template <typename Step>
 auto locked(Step step) {
     std::lock_guard<std::recursive_timed_mutex> guard(commandLock());
-    return step();
+    auto result = step();
+    flushOutput();
+    return result;
 }
 
 }  // namespace
