@@ -29,7 +29,8 @@ std::map<std::string, bool>& madeRemoteFolders() {
 }  // namespace
 
 bool ensureLocalFolders(const std::string& localFilePath, std::string* error) {
-    for (size_t k = localFilePath.find('/'); k != std::string::npos; k = localFilePath.find('/', k + 1)) {
+    const char separator = platform::localSeparator();
+    for (size_t k = localFilePath.find(separator); k != std::string::npos; k = localFilePath.find(separator, k + 1)) {
         const std::string prefix = localFilePath.substr(0, k);
         if (prefix.empty()) continue;
         if (createdLocalFolders().count(prefix) && platform::isFolder(prefix)) continue;

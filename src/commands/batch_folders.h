@@ -8,8 +8,8 @@ namespace dorvan {
 
 class FtpLib;
 
-// Makes sure every folder on the local file path exists (each "/" closes
-// one). False with the reason when a folder cannot be made or a file stands
+// Makes sure every folder on the local file path exists (each local
+// separator closes one). False with the reason when a folder cannot be made or a file stands
 // where a folder is needed. A remembered folder is looked at again, so one
 // deleted since is made anew.
 bool ensureLocalFolders(const std::string& localFilePath, std::string* error);

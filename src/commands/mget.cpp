@@ -24,8 +24,9 @@ bool sameSizeLocally(const std::string& localPath, uint64_t remoteSize) {
 // The first step for one file of the batch: true when it is to be downloaded.
 bool beginDownload(const FtpFileInfo& file, size_t position, size_t count) {
     Settings& s = settings();
-    const std::string shown = fromServer(file.name);
-    if (!isSafeListedName(file.name) || !isSafeListedName(shown)) {
+    const std::string decoded = fromServer(file.name);
+    const std::string shown = platform::withLocalSeparators(decoded);
+    if (!isSafeListedName(file.name) || !isSafeListedName(decoded)) {
         printMessage(Level::Error, format("Download {} failed, {}", shown, "the name leads outside the local folder"));
         return false;
     }
@@ -49,7 +50,7 @@ bool beginDownload(const FtpFileInfo& file, size_t position, size_t count) {
 
 // true when it was downloaded.
 bool download(FtpLib& session, const FtpFileInfo& file) {
-    const std::string shown = fromServer(file.name);
+    const std::string shown = platform::withLocalSeparators(fromServer(file.name));
     // The listed size makes a download that ends short fail.
     if (session.get(settings().local + shown, file.name, 'I', file.size)) return true;
     printMessage(Level::Error, format("Download {} failed, {}", shown, lastResponseText(session)));

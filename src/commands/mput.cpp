@@ -25,7 +25,7 @@ std::vector<std::string> scanLocal() {
     PathScan scanner;
     applyFilterSettings(scanner.filter, nullptr);
     std::string start = s.local;
-    if (!start.empty() && start.back() == '/') start.pop_back();
+    if (!start.empty() && start.back() == platform::localSeparator()) start.pop_back();
     return scanner.scan(start, s.recurse).files();
 }
 
@@ -92,9 +92,10 @@ bool mput() {
             return printMessage(Level::Error, format("add files to ZIP archive failure: {}", s.compress));
         }
         transferType = 'I';  // an archive is binary whatever the type of its contents
-        uploads.push_back({s.compress, s.compress.substr(s.compress.rfind('/') + 1)});
+        uploads.push_back({s.compress, platform::fileNameOf(s.compress)});
     } else {
-        for (std::string& path : found) uploads.push_back({path, withoutLeading(path, s.local)});
+        for (std::string& path : found)
+            uploads.push_back({path, platform::withSlashSeparators(withoutLeading(path, s.local))});
     }
     uint64_t total = 0;
     for (Upload& file : uploads) {

@@ -25,8 +25,6 @@ bool sameSize(const std::string& remoteName, const std::string& localPath, char 
     return localSize && *localSize == remoteSize;
 }
 
-std::string lastPathComponent(const std::string& path) { return path.substr(path.rfind('/') + 1); }
-
 }  // namespace
 
 bool get() {
@@ -77,7 +75,7 @@ bool put() {
             return printMessage(Level::Error, format("add files to ZIP archive failure: {}", s.compress));
         }
         localFile = s.compress;
-        remoteName = s.dst.empty() ? lastPathComponent(s.compress) : s.dst;
+        remoteName = s.dst.empty() ? platform::fileNameOf(s.compress) : s.dst;
     } else {
         localFile = s.local + s.src;
         remoteName = s.dst.empty() ? s.src : s.dst;

@@ -487,20 +487,28 @@ bool FtpLib::downloadToFile(const std::string& localPath, const std::string& com
     if (!file.open(localPath, &error)) return fail(error);
     auto write = [&](std::string_view data) { return file.write(data, &error) || fail(error); };
     AsciiDecoder decoder;
-    std::string text;
+    AsciiEncoder encoder;  // back to CR LF where local text files use it
+    const bool crLf = platform::localTextUsesCrLf();
+    std::string text, local;
+    auto writeText = [&] {
+        if (!crLf) return write(text);
+        local.clear();
+        encoder.encode(text, local);
+        return write(local);
+    };
     bool ok = download(
         command, type,
         [&](std::string_view data) {
             if (type == imageType) return write(data);
             text.clear();
             decoder.decode(data, text);
-            return write(text);
+            return writeText();
         },
         expectedSize, type == imageType ? &file : nullptr);
     if (ok && type == asciiType) {
         text.clear();
         decoder.finish(text);
-        ok = write(text);
+        ok = writeText();
     }
     return ok && (file.commit(&error) || fail(error));
 }

@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 #include "platform/file_facts.h"
 #include "platform/folder_listing.h"
+#include "platform/paths.h"
 
 namespace dorvan {
 
@@ -37,7 +38,8 @@ void PathScan::walk(const std::string& folder, bool descend, int depth) {
         }
         std::vector<platform::FolderEntry> entries;
         std::string error;
-        if (!platform::listFolder(folder.empty() ? "/" : folder, entries, &error)) {
+        const char separator = platform::localSeparator();
+        if (!platform::listFolder(folder.empty() ? std::string(1, separator) : folder, entries, &error)) {
             errors_.push_back(error);
             return;
         }
@@ -47,7 +49,7 @@ void PathScan::walk(const std::string& folder, bool descend, int depth) {
         };
         std::vector<Kept> kept;
         for (const platform::FolderEntry& entry : entries) {
-            std::string entryPath = folder + "/" + entry.name;
+            std::string entryPath = folder + separator + entry.name;
             if (entry.isFolder && entry.isSymlink) {
                 errors_.push_back("symbolic link to a folder not followed: " + entryPath);
                 continue;

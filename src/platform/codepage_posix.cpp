@@ -90,25 +90,6 @@ bool convertReplacing(std::string_view bytes, const std::string& from, const std
     return true;
 }
 
-// UTF-8 to UTF-8 without iconv, whose UTF-8 reader lets through sequences
-// past U+10FFFF: each byte that starts no well-formed sequence becomes U+FFFD.
-std::string cleanUtf8(std::string_view bytes, size_t* replaced) {
-    std::string out;
-    out.reserve(bytes.size());
-    while (!bytes.empty()) {
-        size_t length = utf8SequenceLength(bytes);
-        if (length == 0) {
-            out += "\xEF\xBF\xBD";
-            if (replaced) ++*replaced;
-            length = 1;
-        } else {
-            out.append(bytes.substr(0, length));
-        }
-        bytes.remove_prefix(length);
-    }
-    return out;
-}
-
 // UTF-8 to UTF-32LE code points, an invalid sequence giving U+FFFD.
 bool decodeUtf8(std::string_view utf8, std::u32string* out, std::string* error) {
     std::string raw;

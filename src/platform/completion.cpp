@@ -1,10 +1,9 @@
 #include "platform/completion.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
 #include <algorithm>
 
 #include "platform/ascii.h"
+#include "platform/folder_listing.h"
 
 namespace dorvan::platform {
 namespace {
@@ -48,11 +47,6 @@ void addMatches(std::vector<std::string>& out, const std::vector<std::string>& n
         if (name.starts_with(prefix)) out.push_back(std::string(decoration) + name);
 }
 
-bool isDirectory(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 void addLocalPaths(std::vector<std::string>& out, const std::string& typed, const LocalPathArgument& rule) {
     size_t slash = typed.rfind('/');
     std::string typedFolder = slash == std::string::npos ? std::string() : typed.substr(0, slash + 1);
@@ -63,18 +57,16 @@ void addLocalPaths(std::vector<std::string>& out, const std::string& typed, cons
         if (!base.empty() && base.back() != '/') base += '/';
         folder = base + folder;
     }
-    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir) return;
-    while (dirent* entry = ::readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name == "." || name == "..") continue;
+    std::vector<FolderEntry> entries;
+    std::string error;
+    if (!listFolder(folder.empty() ? "." : folder, entries, &error)) return;
+    for (const FolderEntry& entry : entries) {
+        const std::string& name = entry.name;
         if (!name.starts_with(namePrefix)) continue;
         if (name[0] == '.' && !namePrefix.starts_with('.')) continue;
-        bool directory = isDirectory(folder + name);
-        if (rule.foldersOnly && !directory) continue;
-        out.push_back(typedFolder + name + (directory ? "/" : ""));
+        if (rule.foldersOnly && !entry.isFolder) continue;
+        out.push_back(typedFolder + name + (entry.isFolder ? "/" : ""));
     }
-    ::closedir(dir);
 }
 
 const LocalPathArgument* localPathRule(const CompletionTables& tables, std::string_view argument,

@@ -21,7 +21,10 @@ bool stdoutIsTerminal();
 // `text` with every C0 control character except TAB, LF and a CR right
 // before an LF, and DEL, turned into '?'.
 std::string terminalSafe(std::string_view text);
-void setConsoleTitle(const std::string& title);  // only on a terminal
+void setConsoleTitle(const std::string& title);  // POSIX: only on a terminal
+// Gives the console window a 4:3 outer shape by enlarging one side, never
+// shrinking; nothing where there is no console window (POSIX).
+void shapeConsoleWindow();
 
 // The status line: one line below everything printed, drawn in place (only
 // when stdout is a terminal; otherwise nothing happens). Every console write

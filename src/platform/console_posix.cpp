@@ -132,16 +132,6 @@ LineRead takeLine(std::string& line, size_t end, size_t cap) {
 
 }  // namespace
 
-std::string terminalSafe(std::string_view text) {
-    std::string out(text);
-    for (size_t i = 0; i < out.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(out[i]);
-        bool lineEnd = c == '\n' || (c == '\r' && i + 1 < out.size() && out[i + 1] == '\n');
-        if ((c < 0x20 && c != '\t' && !lineEnd) || c == 0x7F) out[i] = '?';
-    }
-    return out;
-}
-
 void consoleWrite(std::string_view text) {
     if (stdoutIsTerminal()) {
         std::string safe = terminalSafe(text);
@@ -213,6 +203,8 @@ void setConsoleTitle(const std::string& title) {
     std::lock_guard<std::mutex> guard(outputLock());
     writeAll(STDOUT_FILENO, "\x1b]0;" + terminalSafe(title) + "\x07");
 }
+
+void shapeConsoleWindow() {}
 
 LineRead readConsoleLine(std::string& line, size_t cap) {
     ensureWakePipe();

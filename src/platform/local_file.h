@@ -8,6 +8,10 @@
 
 namespace dorvan::platform {
 
+// True where local text files end their lines with CR LF (Windows), so that
+// ASCII-type downloads are stored that way; POSIX uses LF.
+bool localTextUsesCrLf();
+
 class FileReader {
 public:
     FileReader() = default;

@@ -33,6 +33,8 @@ std::string temporaryNameBeside(const std::string& destination) {
 
 }  // namespace
 
+bool localTextUsesCrLf() { return false; }
+
 FileReader::~FileReader() {
     if (fd_ >= 0) ::close(fd_);
 }

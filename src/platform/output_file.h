@@ -41,6 +41,9 @@ private:
 };
 
 // Creates or truncates `path` and writes `content` into it.
-bool writeWholeFile(const std::string& path, std::string_view content, std::string* error);
+inline bool writeWholeFile(const std::string& path, std::string_view content, std::string* error) {
+    OutputFile file;
+    return file.open(path, OpenMode::replace, error) && file.write(content, error) && file.close(error);
+}
 
 }  // namespace dorvan::platform

@@ -69,9 +69,4 @@ bool OutputFile::close(std::string* error) {
     return ::close(fd) == 0 || fail(error);
 }
 
-bool writeWholeFile(const std::string& path, std::string_view content, std::string* error) {
-    OutputFile file;
-    return file.open(path, OpenMode::replace, error) && file.write(content, error) && file.close(error);
-}
-
 }  // namespace dorvan::platform

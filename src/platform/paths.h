@@ -6,14 +6,26 @@
 
 namespace dorvan::platform {
 
-std::string programFolder();                  // folder of the running binary, ending with '/'
+std::string programFolder();                  // folder of the running binary, ending with the separator
 std::string programBaseName();                // file name of the running binary without extension
-std::string dataFolder();                     // per-user data folder, ending with '/'; not created here
+std::string dataFolder();                     // per-user data folder, ending with the separator; not created here
 // With parents, each new folder made with `mode` (less the umask); true when
 // the folder exists afterwards.
 bool createFolders(const std::string& path, unsigned mode = 0777);
 
-bool isAbsolutePath(const std::string& path);  // begins with '/'
+// Local paths as the OS spells them: POSIX separates with '/' and calls a
+// path absolute when it begins with '/'; Windows separates with '\' (taking
+// '/' too) and calls a path absolute when its second character is ':'.
+bool isAbsolutePath(const std::string& path);
+char localSeparator();  // also ends the folder texts above
+// Every '/' as the OS's separator; POSIX keeps the path as typed.
+std::string withLocalSeparators(std::string path);
+// Every separator of the OS as '/', for remote paths and archive entries.
+std::string withSlashSeparators(std::string path);
+// The text after the last separator.
+std::string fileNameOf(const std::string& path);
+// The IconFile value of an internet shortcut: Windows' own url.dll; empty elsewhere.
+std::string shortcutIconFile();
 bool pathExists(const std::string& path);
 bool isFolder(const std::string& path);
 bool isRegularFile(const std::string& path);  // exists and is not a folder

@@ -60,6 +60,16 @@ bool createFolders(const std::string& path, unsigned mode) {
 
 bool isAbsolutePath(const std::string& path) { return !path.empty() && path[0] == '/'; }
 
+char localSeparator() { return '/'; }
+
+std::string withLocalSeparators(std::string path) { return path; }
+
+std::string withSlashSeparators(std::string path) { return path; }
+
+std::string fileNameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+std::string shortcutIconFile() { return {}; }
+
 bool pathExists(const std::string& path) {
     struct stat st;
     return !path.empty() && stat(path.c_str(), &st) == 0;

@@ -43,6 +43,10 @@ void openDetached(const std::string& target) {
     }
 }
 
+std::vector<std::string> processArguments(int argc, char** argv) { return {argv, argv + argc}; }
+
+void openInBrowser(const std::string& address) { openDetached(address); }
+
 void endProcess(int status) {
     std::fflush(nullptr);
     ::_exit(status);

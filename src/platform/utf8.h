@@ -1,6 +1,7 @@
 #pragma once
 // UTF-8 well-formedness: shortest form, no surrogates, at most U+10FFFF.
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace dorvan::platform {
@@ -33,5 +34,9 @@ constexpr bool isValidUtf8(std::string_view text) {
     }
     return true;
 }
+
+// `bytes` with each byte that starts no well-formed sequence replaced by
+// U+FFFD, counted in *replaced when given.
+std::string cleanUtf8(std::string_view bytes, size_t* replaced);
 
 }  // namespace dorvan::platform

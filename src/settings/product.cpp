@@ -16,7 +16,8 @@ constexpr std::string_view homePage = "https://dorvan.tolvane.example/";
 std::string manualAddress() {
     constexpr std::string_view self = __FILE__;
     constexpr std::string_view tail = "src/settings/product.cpp";
-    if (!self.starts_with('/') || !self.ends_with(tail)) return std::string(homePage) + "manual.html";
+    if (!platform::isAbsolutePath(std::string(self)) || !self.ends_with(tail))
+        return std::string(homePage) + "manual.html";
     std::string path = std::string(self.substr(0, self.size() - tail.size())) + "docs/manual.md";
     std::string address = "file://";
     for (unsigned char c : path) {
@@ -33,7 +34,7 @@ std::string manualAddress() {
     return address;
 }
 
-std::string shortcutContent(const std::string& address) {
+std::string shortcutContent(const std::string& address, const std::string& iconFile) {
     return "[DEFAULT]\r\n"
            "BASEURL=\r\n"
            "[InternetShortcut]\r\n"
@@ -42,7 +43,9 @@ std::string shortcutContent(const std::string& address) {
            "\r\n"
            "WorkingDirectory=\r\n"
            "ShowCommand=3\r\n"
-           "IconFile=\r\n"
+           "IconFile=" +
+           iconFile +
+           "\r\n"
            "IconIndex=1\r\n"
            "Modified=\r\n"
            "HotKey=";
@@ -85,14 +88,15 @@ bool Config::openLog() {
 }
 
 bool Config::openUrl(const std::string& address) {
-    platform::openDetached(address);
+    platform::openInBrowser(address);
     return true;
 }
 
 void Config::writeShortcuts() {
     std::string folder = platform::programFolder();
-    writeShortcutIfMissing(folder + "Dorvan_Home.url", shortcutContent(homePageAddress()));
-    writeShortcutIfMissing(folder + "How_to_Dorvan.url", shortcutContent(manualPageAddress()));
+    std::string icon = platform::shortcutIconFile();
+    writeShortcutIfMissing(folder + "Dorvan_Home.url", shortcutContent(homePageAddress(), icon));
+    writeShortcutIfMissing(folder + "How_to_Dorvan.url", shortcutContent(manualPageAddress(), icon));
 }
 
 Config& config() {

@@ -46,7 +46,9 @@ void storeLocalFolder(Settings& s, const ArgumentRow& row, const std::string& va
     } else if (!platform::isFolder(value)) {
         printMessage(Level::Error, format("specified local '{}' is not a folder", value));
     } else {
-        fieldOf<std::string>(s, row) = value.back() == '/' ? value : value + '/';
+        std::string folder = platform::withLocalSeparators(value);
+        if (folder.back() != platform::localSeparator()) folder += platform::localSeparator();
+        fieldOf<std::string>(s, row) = std::move(folder);
     }
 }
 

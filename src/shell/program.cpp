@@ -117,13 +117,14 @@ int programMain(int argc, char** argv) {
         platform::prepareConsoleWake();
         platform::installControlHandler([](unsigned event) { consoleControlHandler(event); });
         platform::setConsoleTitle(config().displayName());
+        platform::shapeConsoleWindow();
         auto finalCleanUp = [&ending] {
             if (!ending.owns_lock()) ending.lock();
             std::lock_guard<std::recursive_timed_mutex> guard(commandLock());
             cleanUp();
         };
         try {
-            Sending sending(ArgumentList(argv, argv + argc));
+            Sending sending(platform::processArguments(argc, argv));
             sending.run();
         } catch (...) {
             finalCleanUp();

@@ -49,7 +49,7 @@ bool pack(const std::vector<PackItem>& members, const std::string& archivePath, 
 
 std::string entryNameOf(const std::string& path, const std::string& base) {
     const bool underBase = !base.empty() && path.compare(0, base.size(), base) == 0;
-    const std::string stripped = underBase ? path.substr(base.size()) : path;
+    const std::string stripped = platform::withSlashSeparators(underBase ? path.substr(base.size()) : path);
 
     std::vector<std::string_view> parts;
     for (size_t start = 0; start <= stripped.size();) {

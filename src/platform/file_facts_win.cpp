@@ -1,0 +1,32 @@
+#include "platform/file_facts.h"
+
+#include <windows.h>
+
+#include "platform/wide_text_win.h"
+
+namespace dorvan::platform {
+namespace {
+
+constexpr int64_t fileTimeEpochTicks = 504'911'232'000'000'000;  // 1601-01-01 in ticks
+
+int64_t ticksOf(const FILETIME& t) {
+    auto value = static_cast<int64_t>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+    return value == 0 ? unknownFileTime : fileTimeEpochTicks + value;
+}
+
+}  // namespace
+
+bool fileFacts(const std::string& path, FileFacts& facts, std::string* error) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(widen(path).c_str(), GetFileExInfoStandard, &data)) {
+        *error = path + ": " + fileErrorText(GetLastError());
+        return false;
+    }
+    facts.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    facts.modified = ticksOf(data.ftLastWriteTime);
+    facts.accessed = ticksOf(data.ftLastAccessTime);
+    facts.created = ticksOf(data.ftCreationTime);
+    return true;
+}
+
+}  // namespace dorvan::platform

@@ -1,0 +1,153 @@
+#include "platform/local_file.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+#include <sys/stat.h>
+#include <windows.h>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/paths.h"
+#include "platform/wide_text_win.h"
+
+namespace dorvan::platform {
+namespace {
+
+// A name no other writer uses: process id, a counter and the clock.
+std::string uniqueSuffix() {
+    static std::atomic<unsigned> counter{0};
+    auto clock = std::chrono::steady_clock::now().time_since_epoch().count();
+    char text[64];
+    std::snprintf(text, sizeof text, "%x-%x-%llx", static_cast<unsigned>(_getpid()), counter++,
+                  static_cast<unsigned long long>(clock) & 0xffffffffffULL);
+    return text;
+}
+
+std::string temporaryNameBeside(const std::string& destination) {
+    std::string name = fileNameOf(destination);
+    std::string folder = destination.substr(0, destination.size() - name.size());
+    return folder + "." + name + "." + uniqueSuffix() + ".part";
+}
+
+struct _stat64 factsOf(int fd) {
+    struct _stat64 st {};
+    _fstat64(fd, &st);
+    return st;
+}
+
+// The volume and file index that name one file, whatever path reaches it.
+bool identityOf(HANDLE handle, BY_HANDLE_FILE_INFORMATION& info) {
+    return handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &info);
+}
+
+}  // namespace
+
+bool localTextUsesCrLf() { return true; }
+
+FileReader::~FileReader() {
+    if (fd_ >= 0) _close(fd_);
+}
+
+bool FileReader::open(const std::string& path, std::string* error) {
+    path_ = path;
+    if (isFolder(path)) {
+        *error = path + ": " + std::strerror(EISDIR);
+        return false;
+    }
+    fd_ = _wopen(widen(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+    if (fd_ < 0) *error = path + ": " + std::strerror(errno);
+    return fd_ >= 0;
+}
+
+bool FileReader::openPlainFile(const std::string& path, std::string* error) {
+    if (!open(path, error)) return false;
+    if (isRegular()) return true;
+    _close(fd_);  // a console or another device
+    fd_ = -1;
+    *error = path + ": not a regular file";
+    return false;
+}
+
+long FileReader::read(char* buffer, size_t size, std::string* error) {
+    unsigned chunk = size > (1u << 30) ? (1u << 30) : static_cast<unsigned>(size);
+    int n = _read(fd_, buffer, chunk);
+    if (n >= 0) return n;
+    *error = path_ + ": " + std::strerror(errno);
+    return -1;
+}
+
+bool FileReader::isRegular() const { return (factsOf(fd_).st_mode & _S_IFMT) == _S_IFREG; }
+
+uint64_t FileReader::size() const { return static_cast<uint64_t>(factsOf(fd_).st_size); }
+
+int64_t FileReader::modifiedUnixSeconds() const { return static_cast<int64_t>(factsOf(fd_).st_mtime); }
+
+bool FileReader::isSameFileAs(const std::string& path) const {
+    HANDLE other = CreateFileW(widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    BY_HANDLE_FILE_INFORMATION own, theirs;
+    bool same = identityOf(reinterpret_cast<HANDLE>(_get_osfhandle(fd_)), own) && identityOf(other, theirs) &&
+                own.dwVolumeSerialNumber == theirs.dwVolumeSerialNumber && own.nFileIndexHigh == theirs.nFileIndexHigh &&
+                own.nFileIndexLow == theirs.nFileIndexLow;
+    if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+    return same;
+}
+
+ReplacingFileWriter::~ReplacingFileWriter() { discard(); }
+
+bool ReplacingFileWriter::fail(const std::string& what, const std::string& path, std::string* error) {
+    *error = what + " " + path + ": " + std::strerror(errno);
+    discard();
+    return false;
+}
+
+void ReplacingFileWriter::discard() {
+    if (fd_ >= 0) _close(fd_);
+    fd_ = -1;
+    if (!temporary_.empty()) removeFile(temporary_);
+    temporary_.clear();
+}
+
+bool ReplacingFileWriter::open(const std::string& destination, std::string* error) {
+    destination_ = destination;
+    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+        temporary_ = temporaryNameBeside(destination);
+        fd_ = _wopen(widen(temporary_).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                     _S_IREAD | _S_IWRITE);
+        if (fd_ < 0) {
+            temporary_.clear();
+            if (errno != EEXIST) break;
+        }
+    }
+    if (fd_ < 0) return fail("cannot create a file beside", destination, error);
+    return true;
+}
+
+bool ReplacingFileWriter::write(std::string_view data, std::string* error) {
+    while (!data.empty()) {
+        unsigned chunk = data.size() > (1u << 30) ? (1u << 30) : static_cast<unsigned>(data.size());
+        int n = _write(fd_, data.data(), chunk);
+        if (n < 0) return fail("cannot write", temporary_, error);
+        data.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+bool ReplacingFileWriter::commit(std::string* error) {
+    if (fd_ < 0) return false;
+    int fd = fd_;
+    fd_ = -1;
+    if (_close(fd) != 0) return fail("cannot write", temporary_, error);
+    if (!renameFile(temporary_, destination_)) {
+        errno = errnoOf(GetLastError());
+        return fail("cannot replace", destination_, error);
+    }
+    temporary_.clear();
+    return true;
+}
+
+}  // namespace dorvan::platform

@@ -1,0 +1,141 @@
+#include "platform/paths.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/wide_text_win.h"
+
+namespace dorvan::platform {
+namespace {
+
+std::string modulePath() {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return {};
+        if (length < buffer.size()) return narrow(std::wstring_view(buffer.data(), length));
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::string specialFolder(int folder) {
+    wchar_t path[MAX_PATH] = L"";
+    if (!SHGetSpecialFolderPathW(nullptr, path, folder, TRUE)) return {};
+    return narrow(path);
+}
+
+bool attributesOf(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data) {
+    return !path.empty() && GetFileAttributesExW(widen(path).c_str(), GetFileExInfoStandard, &data);
+}
+
+bool isSeparator(char c) { return c == '\\' || c == '/'; }
+
+}  // namespace
+
+std::string programFolder() {
+    std::string exe = modulePath();
+    size_t slash = exe.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".\\") : exe.substr(0, slash + 1);
+}
+
+std::string programBaseName() {
+    std::string name = fileNameOf(modulePath());
+    size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.resize(dot);
+    return name.empty() ? std::string("dorvan") : name;
+}
+
+std::string dataFolder() {
+    std::string base = specialFolder(CSIDL_APPDATA);
+    if (!base.empty() && !isSeparator(base.back())) base += '\\';
+    return base + "Tolvane\\Dorvan\\";
+}
+
+bool createFolders(const std::string& path, unsigned) {
+    // A drive ("C:") or a share ("\\server\share") is never made.
+    size_t start = path.size() >= 2 && path[1] == ':' ? 2 : 0;
+    if (path.starts_with("\\\\")) {
+        start = path.find_first_of("\\/", 2);
+        start = start == std::string::npos ? path.size() : path.find_first_of("\\/", start + 1);
+        if (start == std::string::npos) start = path.size();
+    }
+    for (size_t i = start; i <= path.size(); ++i) {
+        if (i < path.size() && !isSeparator(path[i])) continue;
+        std::string partial = path.substr(0, i);
+        if (i > start && !isFolder(partial)) CreateDirectoryW(widen(partial).c_str(), nullptr);
+    }
+    return isFolder(path);
+}
+
+bool isAbsolutePath(const std::string& path) { return path.size() >= 2 && path[1] == ':'; }
+
+char localSeparator() { return '\\'; }
+
+std::string withLocalSeparators(std::string path) {
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+std::string withSlashSeparators(std::string path) {
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    return path;
+}
+
+std::string fileNameOf(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
+
+std::string shortcutIconFile() { return specialFolder(CSIDL_SYSTEM) + "\\url.dll"; }
+
+bool pathExists(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return attributesOf(path, data);
+}
+
+bool isFolder(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return attributesOf(path, data) && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool isRegularFile(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return attributesOf(path, data) && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool isSpecialFile(const std::string& path) {
+    // Devices and pipes are reached through the \\.\ namespace.
+    return path.starts_with("\\\\.\\");
+}
+
+std::optional<uint64_t> fileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!attributesOf(path, data)) return std::nullopt;
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool removeFile(const std::string& path) { return DeleteFileW(widen(path).c_str()); }
+
+bool renameFile(const std::string& from, const std::string& to) {
+    return MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+bool readWholeFile(const std::string& path, std::string& content, std::string* error) {
+    content.clear();
+    FILE* file = _wfopen(widen(path).c_str(), L"rb");
+    if (!file) {
+        *error = std::strerror(errno);
+        return false;
+    }
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, file)) > 0) content.append(buf, n);
+    bool failed = std::ferror(file);
+    if (failed) *error = std::strerror(errno);
+    std::fclose(file);
+    return !failed;
+}
+
+}  // namespace dorvan::platform
