@@ -8,7 +8,8 @@
 # With a parallel count P > 1, the groups flat-get-pP, tree-get-pP and
 # tree-put-pP add Dorvan with --parallel P beside lftp mirror --parallel=P
 # (and wget, which has no parallel mode). Every client is a fresh process on
-# its own control connection(s); rounds as in transfer_bench.sh.
+# its own control connection(s); rounds as in transfer_bench.sh: the order of
+# the groups and of the clients within each turns by one every round.
 # Usage: bench/batch_bench.sh [rounds, default 5] [parallel count, default 1]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -47,75 +48,81 @@ dorvan_commands() {
 }
 dorvan=(env "XDG_DATA_HOME=$work/data" "$dorvan")
 lftp=(lftp -u "$user,$password" -p "$port")
-in_down() { (cd "$down" && "$@"); }
+fresh_down() { rm -rf "$down" && mkdir -p "$down"; }
+fresh_uploads() { rm -rf "$work"/served/up-* && mkdir -p "$work/served/up-ncftp" && bench_chown "$work/served"; }
 
-# Each measurement: its group, its client, the files it must leave behind.
-get_flat() {
-    local group=flat-get$1 extra=$2 lftp_par=$3
-    rm -rf "$down" && mkdir -p "$down"
-    bench_run "$round" "$group" dorvan "${dorvan[@]}" "@$(dorvan_commands flat "cwd --name flat
+# One run of one client in one group (a "-pN" suffix: N sessions), with the
+# folder it writes emptied first and, in the first round, its files counted.
+run_one() {
+    local group=$1 client=$2 n=1 extra=
+    [[ $group == *-p* ]] && n=${group##*-p} && extra=" --parallel $n"
+    case $group:$client in
+        flat-get*:dorvan)
+            fresh_down
+            run "${dorvan[@]}" "@$(dorvan_commands flat "cwd --name flat
 mget --local $down/" "$extra")"
-    check "$group dorvan" "$down" 2000
-    rm -rf "$down" && mkdir -p "$down"
-    bench_run "$round" "$group" wget wget -q -r -nH -P "$down" "$url/flat/"
-    check "$group wget" "$down" 2000
-    rm -rf "$down" && mkdir -p "$down"
-    bench_run "$round" "$group" "lftp$1" "${lftp[@]}" -e "mirror --parallel=$lftp_par flat $down/flat; quit" 127.0.0.1
-    check "$group lftp" "$down" 2000
-}
-get_tree() {
-    local group=tree-get$1 extra=$2 lftp_par=$3
-    rm -rf "$down" && mkdir -p "$down"
-    bench_run "$round" "$group" dorvan "${dorvan[@]}" "@$(dorvan_commands tree "cwd --name tree
+            check "$down" 2000 ;;
+        tree-get*:dorvan)
+            fresh_down
+            run "${dorvan[@]}" "@$(dorvan_commands tree "cwd --name tree
 mget --local $down/ --recurse true" "$extra")"
-    check "$group dorvan" "$down" 2000
-    rm -rf "$down" && mkdir -p "$down"
-    bench_run "$round" "$group" wget wget -q -r -nH -P "$down" "$url/tree/"
-    check "$group wget" "$down" 2000
-    rm -rf "$down" && mkdir -p "$down"
-    bench_run "$round" "$group" "lftp$1" "${lftp[@]}" -e "mirror --parallel=$lftp_par tree $down/tree; quit" 127.0.0.1
-    if [ -z "$1" ]; then
-        rm -rf "$down" && mkdir -p "$down"
-        bench_run "$round" "$group" ncftp ncftpget -R -V -u "$user" -p "$password" -P "$port" 127.0.0.1 "$down" tree
-        check "$group ncftp" "$down" 2000
-    fi
-}
-put_tree() {
-    local group=tree-put$1 extra=$2 lftp_par=$3
-    rm -rf "$work"/served/up-* && mkdir -p "$work/served/up-ncftp" && bench_chown "$work/served"
-    bench_run "$round" "$group" dorvan "${dorvan[@]}" "@$(dorvan_commands put "mkd --name up-dorvan
+            check "$down" 2000 ;;
+        *-get*:wget)
+            fresh_down
+            run wget -q -r -nH -P "$down" "$url/${group%%-*}/"
+            check "$down" 2000 ;;
+        *-get*:lftp*)
+            fresh_down
+            run "${lftp[@]}" -e "mirror --parallel=$n ${group%%-*} $down/${group%%-*}; quit" 127.0.0.1
+            check "$down" 2000 ;;
+        tree-get:ncftp)
+            fresh_down
+            run ncftpget -R -V -u "$user" -p "$password" -P "$port" 127.0.0.1 "$down" tree
+            check "$down" 2000 ;;
+        tree-put*:dorvan)
+            fresh_uploads
+            run "${dorvan[@]}" "@$(dorvan_commands put "mkd --name up-dorvan
 cwd --name up-dorvan
 mput --local $work/local/tree/ --recurse true" "$extra")"
-    check "$group dorvan" "$work/served/up-dorvan" 2000
-    bench_run "$round" "$group" "lftp$1" "${lftp[@]}" -e "mirror -R --parallel=$lftp_par $work/local/tree up-lftp; quit" 127.0.0.1
-    check "$group lftp" "$work/served/up-lftp" 2000
-    if [ -z "$1" ]; then
-        bench_run "$round" "$group" ncftp ncftpput -R -V -u "$user" -p "$password" -P "$port" 127.0.0.1 up-ncftp "$work/local/tree"
-        check "$group ncftp" "$work/served/up-ncftp" 2000
-    fi
+            check "$work/served/up-dorvan" 2000 ;;
+        tree-put*:lftp*)
+            fresh_uploads
+            run "${lftp[@]}" -e "mirror -R --parallel=$n $work/local/tree up-lftp; quit" 127.0.0.1
+            check "$work/served/up-lftp" 2000 ;;
+        tree-put:ncftp)
+            fresh_uploads
+            run ncftpput -R -V -u "$user" -p "$password" -P "$port" 127.0.0.1 up-ncftp "$work/local/tree"
+            check "$work/served/up-ncftp" 2000 ;;
+        scan:dorvan)
+            run "${dorvan[@]}" "@$(dorvan_commands scan "cwd --name big
+mget --local $down/ --recurse true --justprint true" "")" ;;
+        scan:curl)
+            run curl -s "$url/big/" ;;
+    esac
 }
-scan() {
-    bench_run "$round" scan dorvan "${dorvan[@]}" "@$(dorvan_commands scan "cwd --name big
-mget --local $down/ --recurse true --justprint true" "")"
-    bench_run "$round" scan curl curl -s "$url/big/"
-}
-# Checks once, in the first round, that a client left `count` files.
+run() { bench_run "$round" "$group" "$client" "$@"; }
+# Checks once, in the first round, that the client left `count` files.
 check() {
     [ "$round" -eq 1 ] || return 0
     local found
-    found=$(find "$2" -type f ! -name .listing | wc -l)
-    [ "$found" -eq "$3" ] || { echo "$1: $found files, not $3" >&2; exit 1; }
+    found=$(find "$1" -type f ! -name .listing | wc -l)
+    [ "$found" -eq "$2" ] || { echo "$group $client: $found files, not $2" >&2; exit 1; }
 }
 
-measurements=("get_flat '' '' 1" "get_tree '' '' 1" "put_tree '' '' 1" scan)
+groups=("flat-get dorvan wget lftp" "tree-get dorvan wget lftp ncftp" "tree-put dorvan lftp ncftp" "scan dorvan curl")
 if [ "$parallel" -gt 1 ]; then
-    measurements+=("get_flat -p$parallel ' --parallel $parallel' $parallel"
-                   "get_tree -p$parallel ' --parallel $parallel' $parallel"
-                   "put_tree -p$parallel ' --parallel $parallel' $parallel")
+    groups+=("flat-get-p$parallel dorvan wget lftp-p$parallel" "tree-get-p$parallel dorvan wget lftp-p$parallel"
+             "tree-put-p$parallel dorvan lftp-p$parallel")
 fi
+# The groups, and the clients in each, run in an order that turns each round.
 for round in $(seq "$rounds"); do
-    for i in "${!measurements[@]}"; do
-        eval "${measurements[$(((i + round) % ${#measurements[@]}))]}"
+    for i in "${!groups[@]}"; do
+        read -r group clients <<< "${groups[$(((i + round) % ${#groups[@]}))]}"
+        read -ra clients <<< "$clients"
+        for j in "${!clients[@]}"; do
+            client=${clients[$(((j + round) % ${#clients[@]}))]}
+            run_one "$group" "$client"
+        done
     done
 done
 echo "after: $(bench_load)"

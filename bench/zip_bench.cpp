@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
 #include <zlib.h>
 
 #include "zip/archive.h"
@@ -80,6 +81,16 @@ double seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
+// User + system seconds of this process (all its threads) or of its waited-for children.
+double cpuSeconds(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     size_t n = values.size();
@@ -101,7 +112,8 @@ bool pack(const std::vector<std::string>& files, const std::string& base, const 
     double took = seconds(start);
     std::printf("dorvan: %s  %zu files  %.1f s  %.1f MiB/s  archive %.1f MiB  peak RSS (VmHWM) %.1f MiB\n",
                 ok ? "ok" : "FAILED", files.size(), took, static_cast<double>(input) / MiB / took,
-                ok ? static_cast<double>(fs::file_size(archive)) / MiB : 0.0, static_cast<double>(statusKiB("VmHWM:")) / 1024.0);
+                ok ? static_cast<double>(fs::file_size(archive)) / MiB : 0.0,
+                static_cast<double>(statusKiB("VmHWM:")) / 1024.0);
     return ok && run("unzip -tq '" + archive + "'");
 }
 
@@ -193,7 +205,8 @@ bool packMixed(const std::string& work, uint64_t total, int rounds) {
     uint64_t written = 0;
     for (int i = 0; written < total; ++i) {
         uint64_t r = random.next();
-        uint64_t size = std::min<uint64_t>(total - written, r % 4 == 0 ? 8 * MiB + r % (8 * MiB) : 1 + r % (512 * 1024));
+        uint64_t size =
+            std::min<uint64_t>(total - written, r % 4 == 0 ? 8 * MiB + r % (8 * MiB) : 1 + r % (512 * 1024));
         std::string name = "d" + std::to_string(i % 7) + "/f" + std::to_string(i) + (r % 5 == 0 ? ".bin" : ".txt");
         fs::create_directories(folder + "/d" + std::to_string(i % 7));
         writeFile(folder + "/" + name, size, r % 5 != 0);
@@ -202,7 +215,8 @@ bool packMixed(const std::string& work, uint64_t total, int rounds) {
         written += size;
     }
     run("sync");
-    std::printf("source: %zu files, %.0f MiB, a fifth incompressible\n", files.size(), static_cast<double>(total) / MiB);
+    std::printf("source: %zu files, %.0f MiB, a fifth incompressible\n", files.size(),
+                static_cast<double>(total) / MiB);
 
     // Rounds of one worker, two workers and zip -6 in turn; the ratios are
     // taken within a round, their median reported.
@@ -212,6 +226,7 @@ bool packMixed(const std::string& work, uint64_t total, int rounds) {
         double took[2];
         for (unsigned threads : {1u, 2u}) {
             resetPeakMemory();
+            double cpuStart = cpuSeconds(RUSAGE_SELF);
             auto start = std::chrono::steady_clock::now();
             dorvan::ZipWriter writer;
             std::string error;
@@ -219,22 +234,27 @@ bool packMixed(const std::string& work, uint64_t total, int rounds) {
             ok = writer.open(archive, &error) && dorvan::packMembers(writer, items, {.threads = threads}, &error) &&
                  writer.finish(&error);
             took[threads - 1] = seconds(start);
-            std::printf("round %d, dorvan, %u worker(s): %s  %.1f s  %.1f MiB/s  archive %.1f MiB  peak RSS (VmHWM) %.1f MiB\n",
-                        round, threads, ok ? "ok" : error.c_str(), took[threads - 1],
-                        static_cast<double>(total) / MiB / took[threads - 1],
-                        ok ? static_cast<double>(fs::file_size(archive)) / MiB : 0.0,
-                        static_cast<double>(statusKiB("VmHWM:")) / 1024.0);
+            double cpu = cpuSeconds(RUSAGE_SELF) - cpuStart;
+            std::printf(
+                "round %d, dorvan, %u worker(s): %s  %.1f s (CPU %.1f s)  %.1f MiB/s  archive %.1f MiB  peak RSS "
+                "(VmHWM) %.1f MiB\n",
+                round, threads, ok ? "ok" : error.c_str(), took[threads - 1], cpu,
+                static_cast<double>(total) / MiB / took[threads - 1],
+                ok ? static_cast<double>(fs::file_size(archive)) / MiB : 0.0,
+                static_cast<double>(statusKiB("VmHWM:")) / 1024.0);
             if (!ok) return false;
         }
         bool same = run("cmp -s '" + work + "/workers1.zip' '" + work + "/workers2.zip'");
         std::printf("two-worker archive %s the one-worker archive\n", same ? "is byte-identical to" : "DIFFERS from");
 
         fs::remove(work + "/zip6.zip");
+        double cpuStart = cpuSeconds(RUSAGE_CHILDREN);
         auto start = std::chrono::steady_clock::now();
         ok = run("cd '" + folder + "' && zip -6 -q -r ../zip6.zip .") && same;
         double zipTook = seconds(start);
-        std::printf("round %d, zip -6: %.1f s  %.1f MiB/s  archive %.1f MiB\n", round, zipTook,
-                    static_cast<double>(total) / MiB / zipTook, static_cast<double>(fs::file_size(work + "/zip6.zip")) / MiB);
+        std::printf("round %d, zip -6: %.1f s (CPU %.1f s)  %.1f MiB/s  archive %.1f MiB\n", round, zipTook,
+                    cpuSeconds(RUSAGE_CHILDREN) - cpuStart, static_cast<double>(total) / MiB / zipTook,
+                    static_cast<double>(fs::file_size(work + "/zip6.zip")) / MiB);
         overOne.push_back(took[0] / took[1]);
         overZip.push_back(zipTook / took[1]);
         std::printf("round %d, two workers: %.2fx one worker, %.2fx zip -6\n", round, overOne.back(), overZip.back());
