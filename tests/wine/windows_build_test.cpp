@@ -97,6 +97,11 @@ TEST_F(WindowsBuild, SessionTransfersInBothTypesAndListing) {
     EXPECT_EQ(readFile(dir.file("down.txt")), readFile(dir.file("text.txt")));
     EXPECT_EQ(readFile(dir.file("crlf.txt")), "a\r\nb\r\n");
     EXPECT_TRUE(contains(r.log(), "Info   Dorvan -  Loggedin\r\n")) << r.log();
+
+    // This build has no TLS: it says so instead of connecting.
+    r = run({.input = useServer(server, "--tls explicit") + "connect\nquit\n"});
+    EXPECT_TRUE(contains(consoleLines(r.out), "\n TLS: not available in the Windows build of Dorvan\n")) << r.out;
+    EXPECT_FALSE(contains(server.log(), "AUTH")) << server.log();
 }
 
 TEST_F(WindowsBuild, TreesWithBackslashPathsAndAZipUpload) {
@@ -106,9 +111,15 @@ TEST_F(WindowsBuild, TreesWithBackslashPathsAndAZipUpload) {
         {"a.txt", "alpha"}, {"sub/b.txt", "bravo"}, {"sub/deep/c.txt", "charlie"}};
     for (const auto& [name, content] : tree) writeFile(up.file(name), content);
     const std::string archive = windowsPath(dataFolder()) + "pack.zip";
+    // "/" typed in a local path becomes "\".
+    auto forwardSlashes = [](const std::string& path) {
+        std::string typed = windowsPath(path);
+        std::replace(typed.begin(), typed.end(), '\\', '/');
+        return typed;
+    };
     RunResult r =
         run({.input = useServer(server, "--recurse true --local " + windowsPath(up.path())) + "mput\nset --local " +
-                      windowsPath(down.path()) + "\nmget\nmkd --name zip\ncwd --name zip\nset --local " +
+                      forwardSlashes(down.path()) + "\nmget\nmkd --name zip\ncwd --name zip\nset --local " +
                       windowsPath(up.path()) + "\nmput --compress pack.zip\nquit\n"});
     const std::string out = consoleLines(r.out);
     const std::vector<std::string> lines = {
