@@ -110,7 +110,8 @@ TEST(ParallelBatchEndToEnd, ThreeSessionsGiveWhatOneGives) {
 }
 
 TEST(ParallelBatchEndToEnd, SessionsTheServerRefusesLeaveTheirShareToTheOthers) {
-    TestServer server({.faults = {"max-sessions=2"}});
+    // Slow transfers, so that the extra sessions are asked for before the first one is done.
+    TestServer server({.faults = {"max-sessions=2", "throttle=150000"}});
     writeTree(server.path(""));
     TempDir local;
     RunResult r = runDorvan(

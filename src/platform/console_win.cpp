@@ -57,7 +57,8 @@ std::string_view cutToColumns(std::string_view text, size_t columns) {
 std::string takeStatusAway() {
     StatusLine& status = statusLine();
     if (status.shownColumns == 0) return {};
-    std::string erase = "\r" + std::string(status.shownColumns, ' ') + "\r";
+    std::string erase(status.shownColumns + 2, ' ');
+    erase.front() = erase.back() = '\r';
     status.shownColumns = 0;
     return erase;
 }
