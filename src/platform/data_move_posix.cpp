@@ -1,3 +1,4 @@
+#include "platform/buffered_move.h"
 #include "platform/data_move.h"
 
 #include <fcntl.h>
@@ -6,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 #include <vector>
 
 namespace dorvan::platform {
@@ -102,22 +104,7 @@ FileMove sendFile(int socketFd, FileReader& file, const WaitLimit& limit, const 
             kernelCopy = false;
         }
     }
-    std::vector<char> buffer(piece);
-    for (;;) {
-        long n = file.read(buffer.data(), buffer.size(), &move.localError);
-        if (n < 0) {
-            move.localFailed = true;
-            return move;
-        }
-        if (n == 0) return move;
-        IoOutcome sent = sendAll(socketFd, buffer.data(), static_cast<size_t>(n), limit);
-        move.bytes += sent.count;
-        if (moved && sent.count > 0) moved(sent.count);
-        if (!sent.ok()) {
-            move.net = {sent.status, move.bytes, sent.error};
-            return move;
-        }
-    }
+    return sendThroughBuffer(socketFd, file, limit, moved, std::move(move));
 }
 
 FileMove receiveToFile(int socketFd, ReplacingFileWriter& file, const WaitLimit& limit, const MovedBytes& moved) {
@@ -131,8 +118,8 @@ FileMove receiveToFile(int socketFd, ReplacingFileWriter& file, const WaitLimit&
             move.net = {waited, move.bytes};
             return move;
         }
-        ssize_t n = ::splice(socketFd, nullptr, pipe.writeEnd(), nullptr, pipe.capacity(),
-                             SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+        ssize_t n =
+            ::splice(socketFd, nullptr, pipe.writeEnd(), nullptr, pipe.capacity(), SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
         if (n == 0) return move;  // the peer closed: the end of the data
         if (n < 0) {
             if (errno == EAGAIN || errno == EINTR) continue;
@@ -148,21 +135,7 @@ FileMove receiveToFile(int socketFd, ReplacingFileWriter& file, const WaitLimit&
         if (moved) moved(static_cast<uint64_t>(n));
         if (!spliceToFile) splicing = false;
     }
-    std::vector<char> buffer(piece);
-    for (;;) {
-        IoOutcome got = receiveSome(socketFd, buffer.data(), buffer.size(), limit);
-        if (got.status == SocketStatus::closed) return move;
-        if (!got.ok()) {
-            move.net = {got.status, move.bytes, got.error};
-            return move;
-        }
-        if (!file.write(std::string_view(buffer.data(), got.count), &move.localError)) {
-            move.localFailed = true;
-            return move;
-        }
-        move.bytes += got.count;
-        if (moved) moved(got.count);
-    }
+    return receiveThroughBuffer(socketFd, file, limit, moved, std::move(move));
 }
 
 }  // namespace dorvan::platform
