@@ -28,7 +28,8 @@ bool isValidUtf8(const std::string& text) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string bytes(reinterpret_cast<const char*>(data), size);
     size_t replaced = 0;
-    std::string text = dorvan::decodeCommandFileText(bytes, &replaced);
+    std::string text, error;
+    if (!dorvan::decodeCommandFileText(bytes, &text, &replaced, &error)) return 0;  // the locale's set has no mapping
     if (!isValidUtf8(text)) std::abort();
     if (replaced > size) std::abort();
     std::vector<size_t> overlong;
