@@ -19,7 +19,11 @@ constexpr ArgumentRow rows[] = {
     {.name = "host", .syntax = ValueSyntax::text, .field = &S::host, .statusLine = 1},
     {.name = "port", .syntax = ValueSyntax::int32, .field = &S::port, .rejection = invalidNumber, .statusLine = 2},
     {.name = "username", .syntax = ValueSyntax::text, .field = &S::username, .statusLine = 3},
-    {.name = "password", .syntax = ValueSyntax::text, .field = &S::password, .statusLine = 4},
+    {.name = "password",
+     .syntax = ValueSyntax::text,
+     .field = &S::password,
+     .status = StatusShape::secret,
+     .statusLine = 4},
     // Storing a remote folder also changes to it at once when logged in (sends CWD).
     {.name = "remote",
      .syntax = ValueSyntax::remoteFolder,
@@ -191,6 +195,7 @@ constexpr bool fieldFitsStatus(const ArgumentRow& row) {
     switch (row.status) {
         case StatusShape::hidden:
         case StatusShape::plain: return true;
+        case StatusShape::secret: return holds<std::string>(row);
         case StatusShape::transferType: return holds<char>(row);
         case StatusShape::kilobytes:
         case StatusShape::minutes:

@@ -29,6 +29,8 @@ std::string statusText(const Settings& s, const ArgumentRow& row) {
     if (row.status == StatusShape::transferType)
         return s.*std::get<char Settings::*>(row.field) == 'I' ? "image" : "ascii";
     if (row.status == StatusShape::hidden) return {};
+    if (row.status == StatusShape::secret)
+        return (s.*std::get<std::string Settings::*>(row.field)).empty() ? "" : "****";
     int64_t value = s.*std::get<int64_t Settings::*>(row.field);
     if (value == settingsDefaults().*std::get<int64_t Settings::*>(row.field)) return {};
     if (row.status == StatusShape::kilobytes) return std::to_string(value >> 10);
