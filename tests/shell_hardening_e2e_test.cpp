@@ -121,7 +121,7 @@ TEST(ShellHardening, PasswordsMaskedAndFilesPrivate) {
                                         "literal --name \"ACCT S3cretPW\" --password=" +
                                         server.password() + " --encoding 99 --password \"" + server.password() +
                                         "\"\nset --encoding 65001 --debug 3\nquote --name \"PASS S3cretPW\"\n"
-                                        "status\nquit\n");
+                                        "set --name \"acct S3cretPW\"\nstatus\nquit\n");
     RunResult r = runDorvan({.args = {"@" + dir.file("cmds.txt")}});
     const std::string echoed =
         "execute literal --name \"ACCT ****\" --password=**** --encoding 99 --password \"****\" "
@@ -133,6 +133,7 @@ TEST(ShellHardening, PasswordsMaskedAndFilesPrivate) {
     }
     EXPECT_TRUE(contains(r.err, "PASS ****\n503 User already authenticated.\r\n")) << r.err;
     EXPECT_TRUE(contains(r.out, " password    : ****\r\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, " name        : acct ****\r\n")) << r.out;
     EXPECT_FALSE(contains(r.out + r.err + r.log(), server.password()));
     EXPECT_FALSE(contains(r.out + r.err + r.log(), "S3cretPW"));
 

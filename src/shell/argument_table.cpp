@@ -111,7 +111,7 @@ constexpr ArgumentRow rows[] = {
      .clearable = true,
      .status = StatusShape::count,
      .statusLine = 25},
-    {.name = "name", .syntax = ValueSyntax::text, .field = &S::name, .statusLine = 13},
+    {.name = "name", .syntax = ValueSyntax::text, .field = &S::name, .status = StatusShape::command, .statusLine = 13},
     {.name = "src", .syntax = ValueSyntax::text, .field = &S::src, .statusLine = 14},
     {.name = "dst", .syntax = ValueSyntax::text, .field = &S::dst, .statusLine = 15},
     {.name = "debug",
@@ -195,7 +195,8 @@ constexpr bool fieldFitsStatus(const ArgumentRow& row) {
     switch (row.status) {
         case StatusShape::hidden:
         case StatusShape::plain: return true;
-        case StatusShape::secret: return holds<std::string>(row);
+        case StatusShape::secret:
+        case StatusShape::command: return holds<std::string>(row);
         case StatusShape::transferType: return holds<char>(row);
         case StatusShape::kilobytes:
         case StatusShape::minutes:
