@@ -54,14 +54,18 @@ TEST(SessionEndToEnd, ConnectAndLoginFailures) {
     EXPECT_EQ(consoleLines(r.out), " Host name not specified\n" + help("connect") + " Host name not specified\n" +
                                        help("connect") + " login failure: connect first, please\n");
 
-    // A closed port: the reason follows; a command file stops after the failed connect.
+    // A closed port: the second line holds only the blank, the reason follows it from debug level 1 on and is
+    // always logged; a command file stops after the failed connect.
     TempDir dir;
     writeFile(dir.file("cmds.txt"), "set --host 127.0.0.1 --port 1\nconnect\nstatus\n");
-    r = runDorvan({.args = {"@" + dir.file("cmds.txt")}, .input = "login --username u --password p\nquit\n"});
-    EXPECT_EQ(consoleLines(r.out),
-              " Unable to connect to 127.0.0.1 \n Cannot connect to 127.0.0.1 port 1: Connection refused\n"
-              " Unable to connect to 127.0.0.1 \n Cannot connect to 127.0.0.1 port 1: Connection refused\n"
-              " login failure: connect first, please\n");
+    r = runDorvan({.args = {"@" + dir.file("cmds.txt")},
+                   .input = "login --username u --password p\nlogin --debug 1\nquit\n"});
+    const std::string reason = " Cannot connect to 127.0.0.1 port 1: Connection refused";
+    EXPECT_EQ(consoleLines(r.out), " Unable to connect to 127.0.0.1 \n \n Unable to connect to 127.0.0.1 \n \n"
+                                   " login failure: connect first, please\n"
+                                   " Unable to connect to 127.0.0.1 \n \n" +
+                                       reason + "\n login failure: connect first, please\n");
+    EXPECT_EQ(count(r.log(), "Error  Dorvan - " + reason + "\r\n"), 3u) << r.log();
 
     // An IPv6 literal is a host like any other.
     r = runDorvan({.input = "connect --host ::1\nquit\n"});

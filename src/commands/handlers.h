@@ -14,9 +14,10 @@ struct CommandError : std::runtime_error {
 
 // The precondition a verb needs before its handler runs.
 enum class Needs { nothing, login };
-// Connects and logs in with the current settings as far as `needs` asks;
-// false after reporting why not.
-bool meet(Needs needs);
+// Connects and logs in with the current settings as far as `needs` asks,
+// then runs the action; false after reporting why not. With a login, other
+// threads keep off the session until the action is done.
+bool run(Needs needs, bool (*action)());
 
 bool connect();
 bool login();  // connects first when needed; true when already logged in

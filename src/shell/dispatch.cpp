@@ -19,7 +19,7 @@ bool executeLine(const std::string&, ArgumentList& args) {
     if (isHelpRequest(args)) return true;
     args[0] = platform::asciiLower(args[0]);
     applyArguments(args);
-    if (const Verb* verb = findVerb(args[0])) return handlers::meet(verb->needs) && verb->action();
+    if (const Verb* verb = findVerb(args[0])) return handlers::run(verb->needs, verb->action);
     if (args[0].empty()) return false;
     return printMessage(Level::Error, "unknown command: " + args[0]);
 }
