@@ -82,6 +82,22 @@ TEST(SessionEndToEnd, ConnectAndLoginFailures) {
         << out;
 }
 
+TEST(SessionEndToEnd, DisconnectAfterARefusedLoginDropsTheConnection) {
+    TestServer first, second({.user = "other", .password = "pw2"});
+    writeFile(first.path("f.txt"), "first");
+    writeFile(second.path("f.txt"), "second");
+    TempDir local;
+    RunResult r = runDorvan(
+        {.input = useServer(first, "--keepalive 0 --password wrong") + "login\ndisconnect\n" +
+                  useServer(second, "--local " + local.path()) + "get --src f.txt\nquit\n"});
+    EXPECT_EQ(consoleLines(r.out), " connected to 127.0.0.1\nLogin failure, 530 Authentication failed.\n"
+                                   " connected to 127.0.0.1\n Loggedin\n dowloading f.txt to " +
+                                       local.path() + "/f.txt ...\n FTP closed\n");
+    EXPECT_EQ(readFile(local.file("f.txt")), "second");
+    EXPECT_FALSE(contains(first.log(), "USER other")) << first.log();
+    EXPECT_TRUE(contains(first.log(), "FTP session closed")) << "closed by disconnect, not left open";
+}
+
 TEST(SessionEndToEnd, WindowsServerAndUtf8Switch) {
     TestServer server({.mode = "windows"});
     RunResult r = runDorvan({.input = useServer(server, "--debug 1") + "syst\nstatus\nquit\n"});
