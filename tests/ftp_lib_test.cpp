@@ -207,8 +207,8 @@ TEST(FtpText, ReplyParts) {
         {"257 \"/\" is the current directory.", "/"},
         {"257 /sub is the current directory\r\n", "/sub"},
         {"257 /sub", "/sub"},
-        {"257 /a b is current", std::nullopt},          // "/a" or "/a b"
-        {"257 /a is b is current", std::nullopt},       // "/a" or "/a is b"
+        {"257 /a b is current", std::nullopt},         // "/a" or "/a b"
+        {"257 /a is b is current", std::nullopt},      // "/a" or "/a is b"
         {"257 \"/unclosed is current", std::nullopt},  // a quote, so only the quoted form counts
         {"257 no folder", std::nullopt},
     };

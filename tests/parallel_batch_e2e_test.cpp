@@ -159,8 +159,8 @@ TEST(ParallelBatchEndToEnd, ExtraSessionsWorkInTheFolderOfTheCommandsSessionOrNo
     for (const std::string form : {"unquoted", "vague"}) {
         SCOPED_TRACE(form);
         const bool wide = form == "unquoted";
-        TestServer server({.faults = {"pwd-reply=" + form, "delay-command=DELE", "delay-command=RETR",
-                                      "delay-command=STOR"}});
+        TestServer server(
+            {.faults = {"pwd-reply=" + form, "delay-command=DELE", "delay-command=RETR", "delay-command=STOR"}});
         TempDir downloads, uploads;
         for (int i = 1; i <= 6; ++i) {
             const std::string n = std::to_string(i);
@@ -170,10 +170,10 @@ TEST(ParallelBatchEndToEnd, ExtraSessionsWorkInTheFolderOfTheCommandsSessionOrNo
             }
             writeFile(uploads.file("u" + n + ".up"), "up " + n);
         }
-        RunResult r = runDorvan(
-            {.input = useServer(server, "--keepalive 0 --parallel 4 --debug 1") +
-                      "cwd --name sub\nmdele --include *.tmp\nmget --include *.dat --local " + downloads.path() +
-                      "\nmput --include *.up --local " + uploads.path() + "\nquit\n"});
+        RunResult r =
+            runDorvan({.input = useServer(server, "--keepalive 0 --parallel 4 --debug 1") +
+                                "cwd --name sub\nmdele --include *.tmp\nmget --include *.dat --local " +
+                                downloads.path() + "\nmput --include *.up --local " + uploads.path() + "\nquit\n"});
         const std::string out = consoleLines(r.out);
         const std::string folder = wide ? "/sub" : "";
         EXPECT_TRUE(contains(out, " mdele: 6 files deleted on " + folder + "\n")) << out;
@@ -203,12 +203,15 @@ TEST(ParallelBatchEndToEnd, AnotherServerNamedOnABatchLineGetsNoPartOfIt) {
     TempDir local;
     const std::string elsewhere = " --port " + std::to_string(other.port());
     RunResult r = runDorvan({.input = useServer(open, "--keepalive 0 --parallel 4 --local " + local.path()) +
-                                      "login\nmdele --include *.tmp" + elsewhere + "\nmget\nmput --include *.tmp\n"
-                                      "set --port " + std::to_string(open.port()) + "\nmdele\nquit\n"});
+                                      "login\nmdele --include *.tmp" + elsewhere +
+                                      "\nmget\nmput --include *.tmp\n"
+                                      "set --port " +
+                                      std::to_string(open.port()) + "\nmdele\nquit\n"});
     const std::string refusal = " failure: the open session is to 127.0.0.1 port " + std::to_string(open.port()) +
                                 ", not to 127.0.0.1 port " + std::to_string(other.port()) + "; close it first\n";
     EXPECT_EQ(consoleLines(r.out), " connected to 127.0.0.1\n Loggedin\nmdele" + refusal + "mget" + refusal + "mput" +
-                                       refusal + " 1/4 delting a.tmp...\n 2/4 delting b.tmp...\n 3/4 delting c.tmp...\n"
+                                       refusal +
+                                       " 1/4 delting a.tmp...\n 2/4 delting b.tmp...\n 3/4 delting c.tmp...\n"
                                        " 4/4 delting d.tmp...\n mdele: 4 files deleted on /\n FTP closed\n");
     EXPECT_TRUE(std::filesystem::is_empty(local.path()));
     for (const char* name : {"a.tmp", "b.tmp", "c.tmp", "d.tmp"}) {

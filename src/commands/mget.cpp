@@ -89,7 +89,8 @@ bool mget() {
         TrackedTransfer tracked(display, session, fromServer(files[i].name), files[i].size, i + 1);
         return download(session, files[i]);
     };
-    const size_t saved = runBatch(files.size(), s.justprint ? 1 : s.parallel, {.start = start, .finish = finish}, *recipe);
+    const size_t saved =
+        runBatch(files.size(), s.justprint ? 1 : s.parallel, {.start = start, .finish = finish}, *recipe);
     display.end();
     return printMessage(Level::Info, format("{} files saved to {}", saved, s.local));
 }
