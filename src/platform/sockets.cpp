@@ -1,10 +1,11 @@
 // The socket logic both systems share: address rules, deadlines, and the
 // connect, accept, receive and send loops over the calls of sockets_os.h.
+#include "platform/sockets.h"
+
 #include <algorithm>
 #include <chrono>
 
 #include "platform/console.h"
-#include "platform/sockets.h"
 #include "platform/sockets_os.h"
 
 namespace dorvan::platform {
