@@ -6,6 +6,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/sockaddr_layout.h"
 #include "platform/wide_text_win.h"
 
 namespace dorvan::platform {
@@ -26,38 +27,17 @@ void startWinsock() {
 SOCKET handleOf(int fd) { return fd < 0 ? INVALID_SOCKET : static_cast<SOCKET>(fd); }
 int descriptorOf(SOCKET socket) { return socket == INVALID_SOCKET ? -1 : static_cast<int>(socket); }
 
-SocketAddress fromSystem(const sockaddr* from) {
-    SocketAddress address;
-    if (from->sa_family == AF_INET) {
-        const auto* in = reinterpret_cast<const sockaddr_in*>(from);
-        address.family = SocketAddress::Family::ipv4;
-        std::memcpy(address.host.data(), &in->sin_addr, 4);
-        address.portNumber = ntohs(in->sin_port);
-    } else if (from->sa_family == AF_INET6) {
-        const auto* in6 = reinterpret_cast<const sockaddr_in6*>(from);
-        address.family = SocketAddress::Family::ipv6;
-        std::memcpy(address.host.data(), &in6->sin6_addr, 16);
-        address.portNumber = ntohs(in6->sin6_port);
-        address.scopeId = in6->sin6_scope_id;
-    }
-    return address;
-}
+struct System {
+    using In = sockaddr_in;
+    using In6 = sockaddr_in6;
+    static constexpr ADDRESS_FAMILY inet = AF_INET, inet6 = AF_INET6;
+};
+
+SocketAddress fromSystem(const sockaddr* from) { return os::fromSockaddr<System>(from); }
 
 int toSystem(const SocketAddress& address, sockaddr_storage& storage) {
     storage = {};
-    if (address.isIpv6()) {
-        auto* in6 = reinterpret_cast<sockaddr_in6*>(&storage);
-        in6->sin6_family = AF_INET6;
-        std::memcpy(&in6->sin6_addr, address.host.data(), 16);
-        in6->sin6_port = htons(address.portNumber);
-        in6->sin6_scope_id = address.scopeId;
-        return sizeof(sockaddr_in6);
-    }
-    auto* in = reinterpret_cast<sockaddr_in*>(&storage);
-    in->sin_family = AF_INET;
-    std::memcpy(&in->sin_addr, address.host.data(), 4);
-    in->sin_port = htons(address.portNumber);
-    return sizeof(sockaddr_in);
+    return static_cast<int>(os::toSockaddr<System>(address, &storage));
 }
 
 bool makeNonBlocking(SOCKET socket) {
