@@ -146,7 +146,8 @@ private:
     const size_t count_;
     const BatchSteps& steps_;
     // Held while a file's first step runs, so it is taken before any
-    // session's lock and the console's; guards next_ and failure_.
+    // session's lock and the console's (the lock order: shell/program.cpp);
+    // guards next_ and failure_.
     std::mutex orderLock_;
     size_t next_ = 0;
     std::exception_ptr failure_;
