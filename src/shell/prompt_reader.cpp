@@ -5,7 +5,6 @@
 #include "settings/settings.h"
 #include "shell/argument_parser.h"
 #include "shell/argument_table.h"
-#include "shell/tokenizer.h"
 #include "shell/verb_table.h"
 #include "text/ascii.h"
 
@@ -38,16 +37,7 @@ CompletionTables completionTables() {
     return tables;
 }
 
-bool keepInHistoryFile(const std::string& line) {
-    ParsedArguments parsed = parseArguments(splitCommandLine(line));
-    if (parsed.contains("password")) return false;
-    // A raw PASS command carries the password too.
-    auto name = parsed.find("name");
-    if (name != parsed.end())
-        for (const std::string& value : name->second.values)
-            if (text::asciiLower(value.substr(0, 5)) == "pass " || text::asciiLower(value) == "pass") return false;
-    return true;
-}
+bool keepInHistoryFile(const std::string& line) { return maskSecrets(line) == line; }
 
 PromptReader::PromptReader()
     : editor_(platform::LineEditor::open({
