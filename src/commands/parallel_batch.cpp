@@ -106,7 +106,8 @@ private:
     const BatchSteps& steps_;
     const bool trace_;  // report sessions that cannot open (debug level 1)
     // Held while a file's first step runs, so it is taken before any
-    // session's lock and the console's; guards next_ and failure_.
+    // session's lock and the console's (the lock order: shell/program.cpp);
+    // guards next_ and failure_.
     std::mutex orderLock_;
     size_t next_ = 0;
     std::exception_ptr failure_;

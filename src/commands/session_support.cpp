@@ -2,7 +2,7 @@
 
 #include "commands/handlers.h"
 #include "ftp/ftp_lib.h"
-#include "platform/ascii.h"
+#include "text/ascii.h"
 #include "platform/codepage.h"
 #include "platform/console.h"
 #include "settings/command_help.h"
@@ -55,7 +55,7 @@ std::optional<SessionRecipe> batchSessionRecipe(std::string_view verb) {
     const Settings& s = settings();
     SessionRecipe recipe = s.sessionRecipe;
     // An empty host names no other server: connect keeps the open session for it.
-    if ((!s.host.empty() && !platform::equalsIgnoringCase(s.host, platform::asciiLower(recipe.host))) ||
+    if ((!s.host.empty() && !text::equalsIgnoringCase(s.host, text::asciiLower(recipe.host))) ||
         s.port != recipe.port) {
         printMessage(Level::Error, format("{} failure: the open session is to {} port {}, not to {} port {}; "
                                           "close it first",

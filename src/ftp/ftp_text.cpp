@@ -2,12 +2,12 @@
 
 #include <charconv>
 
-#include "platform/ascii.h"
+#include "text/ascii.h"
 
 namespace dorvan {
 namespace {
 
-using platform::isDigit;
+using text::isDigit;
 
 // The reply without its three-digit code and the separator after it.
 std::string_view afterCode(std::string_view reply) {

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/ascii.h"
 #include "platform/clock.h"
+#include "text/ascii.h"
 
 namespace dorvan {
 namespace {
@@ -20,12 +20,12 @@ constexpr int64_t yearGuessWindow = 350 * secondsPerDay;
 constexpr int64_t earliestTime = -62'135'596'800;  // 0001-01-01 00:00:00
 constexpr int64_t latestTime = 253'402'300'799;    // 9999-12-31 23:59:59
 
-using platform::equalsIgnoringCase;
-using platform::isDigit;
+using text::equalsIgnoringCase;
+using text::isDigit;
 
 // A non-empty run of decimal digits and nothing else; values beyond the int64 range saturate.
 std::optional<int64_t> readNumber(string_view digits) {
-    auto value = platform::decimalValue(digits, std::numeric_limits<int64_t>::max(), platform::Overflow::saturate);
+    auto value = text::decimalValue(digits, std::numeric_limits<int64_t>::max(), text::Overflow::saturate);
     if (!value) return std::nullopt;
     return static_cast<int64_t>(*value);
 }
