@@ -45,13 +45,15 @@ bool ensureLocalFolders(const std::string& localFilePath, std::string* error) {
     return true;
 }
 
-void ensureRemoteFolders(FtpLib& session, const std::string& remotePath, const std::string& currentFolder) {
+void ensureRemoteFolders(FtpLib& session, const std::string& remotePath, const std::string& currentFolder,
+                         const StepRunner& runStep) {
     for (size_t k = remotePath.find('/'); k != std::string::npos; k = remotePath.find('/', k + 1)) {
         const std::string prefix = remotePath.substr(0, k);
         if (prefix.empty()) continue;
         auto [made, added] = madeRemoteFolders().try_emplace(joinRemotePath(currentFolder, prefix), false);
         if (!added) continue;
-        made->second = session.mkdir(toServer(prefix));
+        const std::string folder = toServer(prefix);
+        made->second = runStep(folder, [&] { return session.mkdir(folder); });
         if (made->second) printMessage(Level::Info, format(" Made dir: {}", prefix));
     }
 }

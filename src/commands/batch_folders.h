@@ -4,6 +4,8 @@
 // runner calls them only from a file's first step, under its order lock.
 #include <string>
 
+#include "ftp/step_runner.h"
+
 namespace dorvan {
 
 class FtpLib;
@@ -16,6 +18,8 @@ bool ensureLocalFolders(const std::string& localFilePath, std::string* error);
 
 // Sends MKD for every folder on the remote path (relative to `currentFolder`)
 // that has not been tried at the same place before; reports each made one.
-void ensureRemoteFolders(FtpLib& session, const std::string& remotePath, const std::string& currentFolder);
+// Each MKD runs through `runStep` (given the folder in the server's encoding).
+void ensureRemoteFolders(FtpLib& session, const std::string& remotePath, const std::string& currentFolder,
+                         const StepRunner& runStep = runOnce);
 
 }  // namespace dorvan

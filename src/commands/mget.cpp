@@ -3,10 +3,12 @@
 #include "commands/handlers.h"
 #include "commands/parallel_batch.h"
 #include "commands/remote_scan.h"
+#include "commands/retry.h"
 #include "commands/session_support.h"
 #include "commands/transfer_display.h"
 #include "ftp/ftp_lib.h"
 #include "ftp/listed_name.h"
+#include "ftp/resumed_transfers.h"
 #include "platform/paths.h"
 #include "settings/format.h"
 #include "settings/log.h"
@@ -49,10 +51,11 @@ bool beginDownload(const FtpFileInfo& file, size_t position, size_t count) {
 }
 
 // true when it was downloaded.
-bool download(FtpLib& session, const FtpFileInfo& file) {
+bool download(FtpLib& session, const FtpFileInfo& file, Retrier& retrier) {
     const std::string shown = platform::withLocalSeparators(fromServer(file.name));
     // The listed size makes a download that ends short fail.
-    if (session.get(settings().local + shown, file.name, 'I', file.size)) return true;
+    ResumedDownload tries(settings().local + shown, file.name, 'I', file.size);
+    if (retrier.run(session, shown, [&](int attempt) { return tries.attempt(session, attempt); })) return true;
     printMessage(Level::Error, format("Download {} failed, {}", shown, lastResponseText(session)));
     return false;
 }
@@ -75,7 +78,8 @@ bool mget() {
                              HelpAfterMissing::always);
     const std::optional<SessionRecipe> recipe = batchSessionRecipe("mget");
     if (!recipe) return false;
-    if (!scanRemote(""))
+    Retrier retrier(*recipe);
+    if (!scanRemote("", retrier.stepsOn(*s.session)))
         return printMessage(Level::Error, format("{} failure: No files matched on : {}", "mget", currentDir()));
     ClearRemoteScanOnExit clearLists;
     const std::vector<FtpFileInfo>& files = remoteScanResults().files;
@@ -87,7 +91,7 @@ bool mget() {
     };
     auto finish = [&](FtpLib& session, size_t i) {
         TrackedTransfer tracked(display, session, fromServer(files[i].name), files[i].size, i + 1);
-        return download(session, files[i]);
+        return download(session, files[i], retrier);
     };
     const size_t saved =
         runBatch(files.size(), s.justprint ? 1 : s.parallel, {.start = start, .finish = finish}, *recipe);

@@ -4,11 +4,13 @@
 #include "commands/handlers.h"
 #include "commands/one_shot.h"
 #include "commands/parallel_batch.h"
+#include "commands/retry.h"
 #include "commands/scan_settings.h"
 #include "commands/session_support.h"
 #include "commands/transfer_display.h"
 #include "ftp/ftp_lib.h"
 #include "ftp/path_scan.h"
+#include "ftp/resumed_transfers.h"
 #include "platform/paths.h"
 #include "settings/format.h"
 #include "settings/log.h"
@@ -48,7 +50,7 @@ struct Upload {
 
 // The first step for one file of the batch: true when it is to be uploaded.
 bool beginUpload(FtpLib& session, const Upload& file, size_t position, size_t count, char transferType,
-                 const std::string& currentFolder) {
+                 const std::string& currentFolder, Retrier& retrier) {
     Settings& s = settings();
     if (s.justprint) {
         printMessage(Level::Info, format(" found {} to {}", file.localPath, file.remotePath));
@@ -58,15 +60,19 @@ bool beginUpload(FtpLib& session, const Upload& file, size_t position, size_t co
         printMessage(Level::Info, format(" {} skiped, same size: {}", "mput", file.localPath));
         return false;
     }
-    ensureRemoteFolders(session, file.remotePath, currentFolder);
+    ensureRemoteFolders(session, file.remotePath, currentFolder, retrier.stepsOn(session));
     printMessage(Level::Info, format(" {}/{} Uploading {} to {} ...", position, count,
                                      withoutLeading(file.localPath, s.local), file.remotePath));
     return true;
 }
 
-// true when it was uploaded.
-bool upload(FtpLib& session, const Upload& file, char transferType) {
-    if (session.put(file.localPath, toServer(file.remotePath), transferType)) return true;
+// true when it was uploaded. An archive is sent whole on each try.
+bool upload(FtpLib& session, const Upload& file, char transferType, bool archive, Retrier& retrier) {
+    const std::string remotePath = toServer(file.remotePath);
+    if (retrier.run(session, file.remotePath, [&](int attempt) {
+            return uploadAttempt(session, file.localPath, remotePath, transferType, archive, attempt);
+        }))
+        return true;
     printMessage(Level::Error, format("Upload {} failure, {}", file.localPath, lastResponseText(session)));
     return false;
 }
@@ -106,16 +112,19 @@ bool mput() {
     }
     const std::string currentFolder = s.session->pwd();
     recipe->folder = currentFolder;
+    const bool archive = s.compress.size() > 3;
+    Retrier retrier(*recipe);
     TransferDisplay display(uploads.size(), total);
     auto start = [&](FtpLib& session, size_t i) {
-        if (beginUpload(session, uploads[i], i + 1, uploads.size(), transferType, currentFolder)) return true;
+        if (beginUpload(session, uploads[i], i + 1, uploads.size(), transferType, currentFolder, retrier))
+            return true;
         display.leaveOut(uploads[i].size);
         return false;
     };
     auto finish = [&](FtpLib& session, size_t i) {
         TrackedTransfer tracked(display, session, withoutLeading(uploads[i].localPath, s.local), uploads[i].size,
                                 i + 1);
-        return upload(session, uploads[i], transferType);
+        return upload(session, uploads[i], transferType, archive, retrier);
     };
     const size_t uploaded =
         runBatch(uploads.size(), s.justprint ? 1 : s.parallel, {.start = start, .finish = finish}, *recipe);

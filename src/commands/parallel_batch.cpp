@@ -53,17 +53,23 @@ private:
 
 class Batch {
 public:
-    Batch(size_t count, const BatchSteps& steps, bool trace) : count_(count), steps_(steps), trace_(trace) {}
+    Batch(size_t count, const BatchSteps& steps, bool trace, bool leaveWhenLost)
+        : count_(count), steps_(steps), trace_(trace), leaveWhenLost_(leaveWhenLost) {}
 
-    // Takes files until none is left, the batch stopped or the program was interrupted.
+    // Takes files until none is left, the batch stopped or the program was
+    // interrupted, or (leaveWhenLost) its connection is gone for good while
+    // another session goes on.
     void work(FtpLib& session) {
         try {
-            for (size_t index; take(session, index);)
+            for (size_t index; take(session, index);) {
                 if (steps_.finish(session, index)) ++done_;
+                if (leaveWhenLost_ && !session.isOpen() && leave()) return;
+            }
         } catch (...) {
             std::lock_guard<std::mutex> order(orderLock_);
             if (!failure_) failure_ = std::current_exception();
         }
+        leave();
     }
 
     void workOnExtraSession(const SessionRecipe& recipe, int number) {
@@ -73,6 +79,10 @@ public:
         if (!open(*session, recipe, &error)) {
             if (trace_) printMessage(Level::Warn, format(" parallel session {} not opened: {}", number, error));
             return;
+        }
+        {
+            std::lock_guard<std::mutex> order(orderLock_);
+            ++working_;
         }
         work(*session);
         session->quit();
@@ -86,6 +96,14 @@ public:
 
 private:
     bool goingOn() const { return !failure_ && next_ < count_ && !settings().quitRequested; }
+
+    // True when another session still works: this one may stop.
+    bool leave() {
+        std::lock_guard<std::mutex> order(orderLock_);
+        if (working_ <= 1) return false;
+        --working_;
+        return true;
+    }
 
     bool worthOpening() {
         std::lock_guard<std::mutex> order(orderLock_);
@@ -104,12 +122,14 @@ private:
 
     const size_t count_;
     const BatchSteps& steps_;
-    const bool trace_;  // report sessions that cannot open (debug level 1)
+    const bool trace_;          // report sessions that cannot open (debug level 1)
+    const bool leaveWhenLost_;  // a session whose connection is gone leaves the rest to the others
     // Held while a file's first step runs, so it is taken before any
     // session's lock and the console's (the lock order: shell/program.cpp);
-    // guards next_ and failure_.
+    // guards next_, failure_ and working_.
     std::mutex orderLock_;
     size_t next_ = 0;
+    size_t working_ = 1;  // sessions taking files: the command's own and the extra ones opened
     std::exception_ptr failure_;
     std::atomic<size_t> done_{0};
 };
@@ -134,7 +154,7 @@ size_t runBatch(size_t count, int width, const BatchSteps& steps, SessionRecipe 
             if (steps.start(*own, i) && steps.finish(*own, i)) ++done;
         return done;
     }
-    Batch batch(count, steps, s.debug == 1);
+    Batch batch(count, steps, s.debug == 1, s.retries > 0);
     std::vector<std::jthread> workers;
     for (size_t k = 1; k <= extra; ++k)
         workers.emplace_back([&batch, &recipe, k] { batch.workOnExtraSession(recipe, static_cast<int>(k) + 1); });

@@ -27,7 +27,8 @@ struct BatchSteps {
 // `recipe` (batchSessionRecipe; its folder is asked of the command's session
 // when empty) while the batch runs, and quit when it ends. When the folder
 // stays unknown, the command's session does everything (said at debug level
-// 1). A session that cannot open leaves its share to the others. The steps
+// 1). A session that cannot open leaves its share to the others, and so,
+// with retries set, does one whose connection was lost for good. The steps
 // run on several threads: they read the recipe, never the settings. After an
 // interrupt no further file is begun. An exception from a step ends the batch
 // and is rethrown here once every thread is done.

@@ -12,12 +12,13 @@ RemoteScanResults& remoteScanResults() {
     return results;
 }
 
-bool scanRemote(const std::string& start) {
+bool scanRemote(const std::string& start, const StepRunner& runStep) {
     RemoteScanResults& results = remoteScanResults();
     results.clear();
     const auto session = settings().session;
     if (!session) return false;
     FtpScan scanner(*session);
+    scanner.runStep = runStep;
     applyFilterSettings(scanner.filter, toServer);
     scanner.scan(start, settings().recurse);
     scanner.takeResults(results.files, results.folders, results.errors);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ftp/ftp_file_info.h"
+#include "ftp/step_runner.h"
 
 namespace dorvan {
 
@@ -26,8 +27,8 @@ RemoteScanResults& remoteScanResults();
 
 // Scans `start` ("" is the server's current folder) with the include,
 // exclude, size, age and cap settings and the recurse setting; true when a
-// file was found. Needs a logged-in session.
-bool scanRemote(const std::string& start);
+// file was found. Needs a logged-in session. Each listing runs through `runStep`.
+bool scanRemote(const std::string& start, const StepRunner& runStep = runOnce);
 
 // Empties remoteScanResults() when the command ends, whatever its outcome.
 class ClearRemoteScanOnExit {

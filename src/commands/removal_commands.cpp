@@ -6,6 +6,7 @@
 #include "commands/one_shot.h"
 #include "commands/parallel_batch.h"
 #include "commands/remote_scan.h"
+#include "commands/retry.h"
 #include "commands/session_support.h"
 #include "ftp/ftp_lib.h"
 #include "ftp/ftp_rmd.h"
@@ -24,8 +25,10 @@ bool rmd() {
         return reportMissing(" {} failure, directory name for remove not specified", "rmd", HelpAfterMissing::always);
     ClearOnExit oneShot{&s.name};
     std::shared_ptr<FtpLib> session = s.session;
+    Retrier retrier(commandRecipe());
     if (s.recurse) {
         FtpRmd remover(*session);
+        remover.runStep = retrier.stepsOn(*session);
         remover.justPrint = s.justprint;
         remover.verbose = s.debug == 1;
         remover.remove(toServer(s.name));
@@ -37,7 +40,9 @@ bool rmd() {
             return true;
         }
     }
-    if (session->rmdir(toServer(s.name))) return printMessage(Level::Info, format(" directory '{}' removed", s.name));
+    const std::string folder = toServer(s.name);
+    if (retrier.run(*session, s.name, [&](int) { return session->rmdir(folder); }))
+        return printMessage(Level::Info, format(" directory '{}' removed", s.name));
     return printMessage(Level::Error, format("remove dir '{}' failure, {}", s.name, lastResponseText()));
 }
 
@@ -46,7 +51,8 @@ bool mdele() {
     const std::optional<SessionRecipe> recipe = batchSessionRecipe("mdele");
     if (!recipe) return false;
     ClearRemoteScanOnExit clearScan;
-    if (!scanRemote("")) {
+    Retrier retrier(*recipe);
+    if (!scanRemote("", retrier.stepsOn(*s.session))) {
         printMessage(Level::Error, format(" {}: No file matched on {}", "mdele", s.remote.empty() ? s.host : s.remote));
         if (s.debug == 1) platform::consoleWrite(commandHelp("mdele") + "\r\n");
         return false;
@@ -65,9 +71,10 @@ bool mdele() {
         }
         return false;
     };
-    auto remove = [&files, &recipe](FtpLib& session, size_t i) {
-        if (session.deleteFile(files[i].name)) return true;
-        printMessage(Level::Error, format("delete failure: '{}'", fromServer(files[i].name, recipe->encoding)));
+    auto remove = [&files, &recipe, &retrier](FtpLib& session, size_t i) {
+        const std::string shown = fromServer(files[i].name, recipe->encoding);
+        if (retrier.run(session, shown, [&](int) { return session.deleteFile(files[i].name); })) return true;
+        printMessage(Level::Error, format("delete failure: '{}'", shown));
         return false;
     };
     const size_t deleted =

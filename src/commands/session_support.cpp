@@ -51,9 +51,17 @@ std::string lastResponseText(FtpLib& session, uint32_t encoding) {
     return fromServer(session.lastResponse(), encoding);
 }
 
-std::optional<SessionRecipe> batchSessionRecipe(std::string_view verb) {
+SessionRecipe commandRecipe() {
     const Settings& s = settings();
     SessionRecipe recipe = s.sessionRecipe;
+    recipe.encoding = s.encoding;
+    recipe.type = s.transferType;
+    return recipe;
+}
+
+std::optional<SessionRecipe> batchSessionRecipe(std::string_view verb) {
+    const Settings& s = settings();
+    const SessionRecipe recipe = commandRecipe();
     // An empty host names no other server: connect keeps the open session for it.
     if ((!s.host.empty() && !text::equalsIgnoringCase(s.host, text::asciiLower(recipe.host))) ||
         s.port != recipe.port) {
@@ -62,8 +70,6 @@ std::optional<SessionRecipe> batchSessionRecipe(std::string_view verb) {
                                           verb, recipe.host, recipe.port, s.host, s.port));
         return std::nullopt;
     }
-    recipe.encoding = s.encoding;
-    recipe.type = s.transferType;
     return recipe;
 }
 

@@ -40,6 +40,8 @@ void forgetLostSession();
 // when the host or port set since names another server than the open
 // session's: neither server gets a part of the work.
 std::optional<SessionRecipe> batchSessionRecipe(std::string_view verb);
+// The open session's recipe with the encoding and transfer type now in force.
+SessionRecipe commandRecipe();
 
 enum class HelpAfterMissing { always, atDebugOne };
 

@@ -1,9 +1,11 @@
 // get and put of one file.
 #include "commands/handlers.h"
 #include "commands/one_shot.h"
+#include "commands/retry.h"
 #include "commands/session_support.h"
 #include "commands/transfer_display.h"
 #include "ftp/ftp_lib.h"
+#include "ftp/resumed_transfers.h"
 #include "platform/paths.h"
 #include "settings/format.h"
 #include "settings/log.h"
@@ -45,7 +47,9 @@ bool get() {
     printMessage(Level::Info, format(" dowloading {} to {} ...", s.src, localPath));
     TransferDisplay display;
     TrackedTransfer tracked(display, *s.session, s.src, unknownSize);
-    bool ok = s.session->get(localPath, toServer(s.src), s.transferType);
+    ResumedDownload tries(localPath, toServer(s.src), s.transferType, unknownSize);
+    Retrier retrier(commandRecipe());
+    bool ok = retrier.run(*s.session, s.src, [&](int attempt) { return tries.attempt(*s.session, attempt); });
     display.end();
     if (!ok) printMessage(Level::Error, format("{} {} failure: {}", "get", s.src, lastResponseText()));
     return ok;
@@ -87,7 +91,11 @@ bool put() {
     printMessage(Level::Info, format(" uploading {} to {}", localFile, remoteName));
     TransferDisplay display;
     TrackedTransfer tracked(display, *s.session, remoteName, platform::fileSize(localFile).value_or(unknownSize));
-    bool ok = s.session->put(localFile, toServer(remoteName), transferType);
+    const std::string remotePath = toServer(remoteName);
+    Retrier retrier(commandRecipe());
+    bool ok = retrier.run(*s.session, remoteName, [&](int attempt) {
+        return uploadAttempt(*s.session, localFile, remotePath, transferType, !s.compress.empty(), attempt);
+    });
     display.end();
     if (!ok) printMessage(Level::Error, format(" put {} to {} failure: {}", localFile, remoteName, lastResponseText()));
     return ok;

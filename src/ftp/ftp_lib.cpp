@@ -25,6 +25,7 @@
 #include <optional>
 #include <utility>
 
+#include "ftp/feature_list.h"
 #include "ftp/ftp_text.h"
 #include "ftp/masked_command.h"
 #include "platform/console.h"
@@ -85,6 +86,7 @@ public:
         if (session_.depth_++ > 0) return;
         session_.note_.clear();
         session_.reply_.clear();
+        session_.kind_ = OutcomeKind::ok;
     }
     ~Operation() { --session_.depth_; }
     Operation(const Operation&) = delete;
@@ -121,8 +123,9 @@ platform::WaitLimit FtpLib::limit() const {
     return {seconds * 1000, abortSignal_.fd()};
 }
 
-bool FtpLib::fail(std::string note) {
+bool FtpLib::fail(std::string note, OutcomeKind kind) {
     note_ = std::move(note);
+    kind_ = kind;
     return false;
 }
 
@@ -130,11 +133,12 @@ bool FtpLib::fail(std::string note) {
 bool FtpLib::lose(const platform::IoOutcome& outcome, std::string_view during) {
     platform::shutdownSocket(controlFd_);
     lost_ = true;
-    if (outcome.status == SocketStatus::aborted) return fail("Aborted");
+    if (outcome.status == SocketStatus::aborted) return fail("Aborted", OutcomeKind::localError);
     if (outcome.status == SocketStatus::timedOut)
         return fail("Timeout: nothing happened for " + std::to_string(limit().timeoutMs / 1000) + " seconds while " +
-                    std::string(during));
-    return fail("Connection to the server lost while " + std::string(during) + ": " + outcome.text());
+                        std::string(during),
+                    OutcomeKind::timedOut);
+    return fail("Connection to the server lost while " + std::string(during) + ": " + outcome.text(), OutcomeKind::connectionLost);
 }
 
 void FtpLib::discardWaitingReplies() {
@@ -149,10 +153,10 @@ void FtpLib::discardWaitingReplies() {
 }
 
 bool FtpLib::command(std::string_view text, char expected, std::string_view shown) {
-    if (controlFd_ < 0) return fail(notConnected);
+    if (controlFd_ < 0) return fail(notConnected, OutcomeKind::connectionLost);
     if (aborted_) return lose({SocketStatus::aborted}, "sending a command");
     if (text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
-        return fail("Refused to send a command containing a line break");
+        return fail("Refused to send a command containing a line break", OutcomeKind::localError);
     if (!lost_) discardWaitingReplies();
     traceCommand(shown.empty() ? text : shown);
     std::string line(text);
@@ -167,17 +171,29 @@ bool FtpLib::readReply(char expected, std::string_view during) {
     do {
         if (!readOneReply(deadline, during)) return false;
     } while (reply_[0] == '1' && expected != '1');  // preliminary: the final reply follows
-    return reply_[0] == expected;
+    if (reply_[0] == expected) {
+        kind_ = OutcomeKind::ok;
+        return true;
+    }
+    kind_ = refusalKind(replyCode(reply_));
+    if (replyCode(reply_) == 421) {  // the server is closing the connection
+        platform::shutdownSocket(controlFd_);
+        lost_ = true;
+    }
+    return false;
 }
 
 bool FtpLib::readOneReply(Clock::time_point deadline, std::string_view during) {
     parser_.reset();
+    if (replyLines_) replyLines_->clear();
     char buffer[controlChunk];
     for (;;) {
         size_t used = 0;
         while (used < received_.size() && !parser_.finished()) {
             used += parser_.feed(std::string_view(received_).substr(used));
-            if (parser_.state() != ReplyParser::State::partial) traceReply(parser_.rawLine());
+            if (parser_.state() == ReplyParser::State::partial) continue;
+            traceReply(parser_.rawLine());
+            if (replyLines_ && !parser_.failed()) replyLines_->emplace_back(parser_.line());
         }
         received_.erase(0, used);
         if (parser_.finished()) break;
@@ -186,7 +202,8 @@ bool FtpLib::readOneReply(Clock::time_point deadline, std::string_view during) {
         if (got.status == SocketStatus::timedOut) {
             lose(got, during);
             return fail("Timeout: no complete reply within " + std::to_string(limit().timeoutMs / 1000) +
-                        " seconds while " + std::string(during));
+                            " seconds while " + std::string(during),
+                        OutcomeKind::timedOut);
         }
         if (!got.ok()) return lose(got, during);
         received_.assign(buffer, got.count);
@@ -217,7 +234,7 @@ std::string FtpLib::certificateProblem() {
 bool FtpLib::startControlTls() {
     platform::IoOutcome shaken =
         controlTls_.handshake(tlsClient_, platform::TlsRole::control, controlFd_, host_, limit());
-    if (shaken.status == SocketStatus::failed) return fail("TLS handshake failed: " + shaken.reason);
+    if (shaken.status == SocketStatus::failed) return fail("TLS handshake failed: " + shaken.reason, OutcomeKind::localError);
     if (!shaken.ok()) return lose(shaken, "starting TLS");
     traceTls("control connection", controlTls_);
     return true;
@@ -238,16 +255,17 @@ bool FtpLib::protectData() {
 bool FtpLib::connect(const std::string& host, int port) {
     Operation op(*this);
     close();
+    ++connections_;
     aborted_ = false;
     abortSignal_.clear();
     if (port < 1 || port > 65535)
-        return fail("Invalid port " + std::to_string(port) + ": a port is a number from 1 to 65535");
+        return fail("Invalid port " + std::to_string(port) + ": a port is a number from 1 to 65535", OutcomeKind::localError);
     std::vector<platform::SocketAddress> addresses;
     std::string error;
-    if (host.empty()) return fail("No host name");
-    if (tlsMode_ != TlsMode::none && !tlsClient_.configure(tlsTrust_, &error)) return fail("TLS: " + error);
+    if (host.empty()) return fail("No host name", OutcomeKind::localError);
+    if (tlsMode_ != TlsMode::none && !tlsClient_.configure(tlsTrust_, &error)) return fail("TLS: " + error, OutcomeKind::localError);
     if (!platform::resolveHost(host, static_cast<uint16_t>(port), addresses, &error))
-        return fail("Cannot find the host " + host + ": " + error);
+        return fail("Cannot find the host " + host + ": " + error, OutcomeKind::connectionLost);
     platform::IoOutcome outcome;
     int fd = -1;
     for (const platform::SocketAddress& address : addresses) {
@@ -255,11 +273,13 @@ bool FtpLib::connect(const std::string& host, int port) {
         if (fd >= 0 || outcome.status == SocketStatus::aborted || outcome.status == SocketStatus::timedOut) break;
     }
     if (fd < 0) {
-        if (outcome.status == SocketStatus::aborted) return fail("Aborted");
+        if (outcome.status == SocketStatus::aborted) return fail("Aborted", OutcomeKind::localError);
         if (outcome.status == SocketStatus::timedOut)
             return fail("Timeout: no connection to " + host + " within " + std::to_string(limit().timeoutMs / 1000) +
-                        " seconds");
-        return fail("Cannot connect to " + host + " port " + std::to_string(port) + ": " + outcome.text());
+                        " seconds",
+                        OutcomeKind::timedOut);
+        return fail("Cannot connect to " + host + " port " + std::to_string(port) + ": " + outcome.text(),
+                    OutcomeKind::connectionLost);
     }
     controlFd_ = fd;
     platform::peerAddress(fd, peer_);
@@ -288,14 +308,14 @@ bool FtpLib::login(const std::string& user, const std::string& password) {
 
 bool FtpLib::setActive() {
     Operation op(*this);
-    if (controlFd_ < 0) return fail(notConnected);
+    if (controlFd_ < 0) return fail(notConnected, OutcomeKind::connectionLost);
     passive_ = false;
     return true;
 }
 
 bool FtpLib::setPassive() {
     Operation op(*this);
-    if (controlFd_ < 0) return fail(notConnected);
+    if (controlFd_ < 0) return fail(notConnected, OutcomeKind::connectionLost);
     passive_ = true;
     return true;
 }
@@ -325,7 +345,7 @@ bool FtpLib::openPassive(int& dataFd) {
     platform::IoOutcome outcome;
     dataFd = platform::connectTcp(peer_.withPort(*port), limit(), outcome);
     if (dataFd < 0 && outcome.status == SocketStatus::aborted) return lose(outcome, "opening the data connection");
-    if (dataFd < 0) return fail("Cannot open the data connection: " + outcome.text());
+    if (dataFd < 0) return fail("Cannot open the data connection: " + outcome.text(), OutcomeKind::connectionLost);
     return true;
 }
 
@@ -346,7 +366,8 @@ bool FtpLib::openData(const std::string& command, char type, int& dataFd) {
     if (shaken.status == SocketStatus::timedOut || shaken.status == SocketStatus::aborted)
         return lose(shaken, "starting TLS on the data connection");
     readReply('2');
-    return fail("TLS handshake on the data connection failed: " + reason);
+    return fail("TLS handshake on the data connection failed: " + reason,
+                shaken.status == SocketStatus::failed ? OutcomeKind::localError : OutcomeKind::connectionLost);
 }
 
 bool FtpLib::openDataConnection(const std::string& command, char type, int& dataFd) {
@@ -355,7 +376,7 @@ bool FtpLib::openDataConnection(const std::string& command, char type, int& data
     if (passive_) {
         int fd;
         if (!openPassive(fd)) return false;
-        if (!this->command(command, '1')) {
+        if (!sendRestart() || !this->command(command, '1')) {
             platform::closeSocket(fd);
             return false;
         }
@@ -365,10 +386,10 @@ bool FtpLib::openDataConnection(const std::string& command, char type, int& data
     platform::IoOutcome outcome;
     platform::SocketAddress bound;
     int listener = platform::listenBeside(controlFd_, bound, outcome);
-    if (listener < 0) return fail("Cannot open the data connection: " + outcome.text());
+    if (listener < 0) return fail("Cannot open the data connection: " + outcome.text(), OutcomeKind::connectionLost);
     std::optional<platform::Ipv4Endpoint> ipv4 = bound.ipv4();
     std::string announce = ipv4 ? portCommand(*ipv4) : eprtCommand(bound.hostText(), true, bound.port());
-    if (this->command(announce, '2') && this->command(command, '1')) {
+    if (this->command(announce, '2') && sendRestart() && this->command(command, '1')) {
         // A reply that came with the 1xx is either the server's reason (such
         // as 425) or, for a small transfer, already its end (226).
         bool finalReplyWaiting = !received_.empty();
@@ -401,8 +422,8 @@ bool FtpLib::finishData(int dataFd, const platform::IoOutcome& movedData, bool l
         return lose(moved, "moving data");
     std::string localNote = localFailure ? note_ : std::string();
     bool confirmed = readReply('2');
-    if (localFailure) return fail(localNote);
-    if (!moved.ok()) return confirmed ? fail("Data connection failed: " + movedText) : false;
+    if (localFailure) return fail(localNote, OutcomeKind::localError);
+    if (!moved.ok()) return confirmed ? fail("Data connection failed: " + movedText, OutcomeKind::connectionLost) : false;
     return confirmed;
 }
 
@@ -411,8 +432,10 @@ bool FtpLib::download(const std::string& command, char type, const Consumer& con
     int fd;
     if (!openData(command, type, fd)) return false;
     // A file's transfer may announce its size ("150 ... (N bytes)"); a listing's is not held to it.
-    if (expectedSize == unknownSize && command.starts_with("RETR "))
-        expectedSize = parseAnnouncedSize(reply_).value_or(unknownSize);
+    if (command.starts_with("RETR ")) {
+        announcedSize_ = parseAnnouncedSize(reply_).value_or(unknownSize);
+        if (expectedSize == unknownSize && restartAt_ == 0) expectedSize = announcedSize_;
+    }
     if (progress_) progress_->dataStarted(expectedSize);
     platform::IoOutcome moved;
     bool localFailure = false;
@@ -423,7 +446,7 @@ bool FtpLib::download(const std::string& command, char type, const Consumer& con
         moved = move.net;
         received = move.bytes;
         localFailure = move.localFailed;
-        if (localFailure) fail(move.localError);
+        if (localFailure) fail(move.localError, OutcomeKind::localError);
     } else {
         std::vector<char> buffer(dataChunk);
         for (;;) {
@@ -445,7 +468,8 @@ bool FtpLib::download(const std::string& command, char type, const Consumer& con
     // The data connection closed early, whatever the server then says.
     if (expectedSize != unknownSize && received < expectedSize)
         return fail("Download incomplete: " + std::to_string(received) + " of " + std::to_string(expectedSize) +
-                    " bytes received");
+                        " bytes received",
+                    OutcomeKind::connectionLost);
     return true;
 }
 
@@ -461,7 +485,7 @@ bool FtpLib::upload(const std::string& command, char type, const Producer& produ
         platform::FileMove move = platform::sendFile(fd, *file, limit(), progressCallback());
         moved = move.net;
         localFailure = move.localFailed;
-        if (localFailure) fail("cannot read " + move.localError);
+        if (localFailure) fail("cannot read " + move.localError, OutcomeKind::localError);
     } else {
         std::string chunk;
         for (;;) {
@@ -480,13 +504,16 @@ bool FtpLib::upload(const std::string& command, char type, const Producer& produ
 }
 
 bool FtpLib::downloadToFile(const std::string& localPath, const std::string& command, char type,
-                            uint64_t expectedSize) {
-    if (!validType(type)) return fail(invalidType(type));
-    if (controlFd_ < 0) return fail(notConnected);
+                            uint64_t expectedSize, KeptPart* part) {
+    if (!validType(type)) return fail(invalidType(type), OutcomeKind::localError);
+    if (controlFd_ < 0) return fail(notConnected, OutcomeKind::connectionLost);
     platform::ReplacingFileWriter file;
     std::string error;
-    if (!file.open(localPath, &error)) return fail(error);
-    auto write = [&](std::string_view data) { return file.write(data, &error) || fail(error); };
+    const bool opened = part && !part->path.empty()
+                            ? file.openPart(localPath, part->path, part->restartAt > 0, &error)
+                            : file.open(localPath, &error);
+    if (!opened) return fail(error, OutcomeKind::localError);
+    auto write = [&](std::string_view data) { return file.write(data, &error) || fail(error, OutcomeKind::localError); };
     AsciiDecoder decoder;
     AsciiEncoder encoder;  // back to CR LF where local text files use it
     const bool crLf = platform::localTextUsesCrLf();
@@ -511,7 +538,11 @@ bool FtpLib::downloadToFile(const std::string& localPath, const std::string& com
         decoder.finish(text);
         ok = writeText();
     }
-    return ok && (file.commit(&error) || fail(error));
+    if (!ok && part) *part = {.path = file.keep(), .announced = announcedSize_};
+    if (!ok) return false;
+    if (!file.commit(&error)) return fail(error, OutcomeKind::localError);
+    if (part) *part = {};
+    return true;
 }
 
 bool FtpLib::downloadToConsole(const std::string& command) {
@@ -534,18 +565,19 @@ bool FtpLib::downloadToConsole(const std::string& command) {
     return ok;
 }
 
-bool FtpLib::put(const std::string& localPath, const std::string& remotePath, char mode) {
+bool FtpLib::put(const std::string& localPath, const std::string& remotePath, char mode, uint64_t restartAt) {
     Operation op(*this);
-    if (!validType(mode)) return fail(invalidType(mode));
-    if (controlFd_ < 0) return fail(notConnected);
+    if (!validType(mode)) return fail(invalidType(mode), OutcomeKind::localError);
+    if (controlFd_ < 0) return fail(notConnected, OutcomeKind::connectionLost);
     platform::FileReader file;
     std::string error;
-    if (!file.openPlainFile(localPath, &error)) return fail("cannot open " + error);
+    if (!file.openPlainFile(localPath, &error)) return fail("cannot open " + error, OutcomeKind::localError);
+    if (restartAt > 0 && !file.skipTo(restartAt, &error)) return fail("cannot read " + error, OutcomeKind::localError);
     AsciiEncoder encoder;
     std::vector<char> buffer(dataChunk);
     auto produce = [&](std::string& chunk) {
         long n = file.read(buffer.data(), buffer.size(), &error);
-        if (n < 0) return fail("cannot read " + error);
+        if (n < 0) return fail("cannot read " + error, OutcomeKind::localError);
         std::string_view data(buffer.data(), static_cast<size_t>(n));
         if (mode == asciiType)
             encoder.encode(data, chunk);
@@ -553,17 +585,55 @@ bool FtpLib::put(const std::string& localPath, const std::string& remotePath, ch
             chunk.assign(data);
         return true;
     };
-    return upload("STOR " + remotePath, mode, produce, file.size(), mode == imageType ? &file : nullptr);
+    const uint64_t size = file.size();
+    restartAt_ = restartAt;
+    bool ok = upload("STOR " + remotePath, mode, produce, size - std::min(restartAt, size),
+                     mode == imageType ? &file : nullptr);
+    restartAt_ = 0;
+    return ok;
 }
 
-bool FtpLib::get(const std::string& localPath, const std::string& remotePath, char mode, uint64_t expectedSize) {
+bool FtpLib::get(const std::string& localPath, const std::string& remotePath, char mode, uint64_t expectedSize,
+                 KeptPart* part) {
     Operation op(*this);
-    return downloadToFile(localPath, "RETR " + remotePath, mode, expectedSize);
+    restartAt_ = part ? part->restartAt : 0;
+    announcedSize_ = unknownSize;
+    if (expectedSize != unknownSize) expectedSize -= std::min(restartAt_, expectedSize);
+    bool ok = downloadToFile(localPath, "RETR " + remotePath, mode, expectedSize, part);
+    restartAt_ = 0;
+    return ok;
+}
+
+bool FtpLib::sendRestart() {
+    if (restartAt_ == 0 || command("REST " + std::to_string(restartAt_), '3')) return true;
+    if (!note_.empty()) return false;
+    restartFeature_ = 0;  // announced but refused: the next try starts over
+    return fail("REST refused: " + reply_, OutcomeKind::refusedTransient);
+}
+
+bool FtpLib::commandLines(const std::string& text, char expected, std::vector<std::string>& lines) {
+    replyLines_ = &lines;
+    bool ok = command(text, expected);
+    replyLines_ = nullptr;
+    return ok;
+}
+
+bool FtpLib::offersRestart() {
+    Operation op(*this);
+    if (restartFeature_ < 0) {
+        std::vector<std::string> lines;
+        if (!commandLines("FEAT", '2', lines)) {
+            if (!note_.empty()) return false;  // lost or timed out: asked again on the next connection
+            lines.clear();
+        }
+        restartFeature_ = featureListed(lines, "rest stream") ? 1 : 0;
+    }
+    return restartFeature_ == 1;
 }
 
 bool FtpLib::size(const std::string& remotePath, uint64_t& size, char mode) {
     Operation op(*this);
-    if (!validType(mode)) return fail(invalidType(mode));
+    if (!validType(mode)) return fail(invalidType(mode), OutcomeKind::localError);
     if (!setType(mode) || !command("SIZE " + remotePath, '2')) return false;
     std::optional<uint64_t> value = parseSizeReply(reply_);
     if (!value) return fail("Unexpected reply to SIZE: " + reply_);
@@ -604,12 +674,32 @@ bool FtpLib::isWindows() { return systemType_.find("Windows") != std::string::np
 
 bool FtpLib::chdir(const std::string& remotePath) {
     Operation op(*this);
-    return command("CWD " + remotePath, '2');
+    if (!command("CWD " + remotePath, '2')) return false;
+    if (remotePath.starts_with('/')) folderTrail_.clear();
+    folderTrail_.push_back("CWD " + remotePath);
+    return true;
 }
 
 bool FtpLib::cdup() {
     Operation op(*this);
-    return command("CDUP", '2');
+    if (!command("CDUP", '2')) return false;
+    folderTrail_.push_back("CDUP");
+    return true;
+}
+
+std::vector<std::string> FtpLib::folderTrail() {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    return folderTrail_;
+}
+
+bool FtpLib::retrace(const std::vector<std::string>& trail) {
+    Operation op(*this);
+    for (const std::string& step : trail) {
+        if (!command(step, '2')) return false;
+        if (step.starts_with("CWD /")) folderTrail_.clear();
+        folderTrail_.push_back(step);
+    }
+    return true;
 }
 
 bool FtpLib::deleteFile(const std::string& remotePath) {
@@ -722,12 +812,21 @@ void FtpLib::close() {
     received_.clear();
     systemType_.clear();
     type_ = 0;
+    folderTrail_.clear();
+    restartFeature_ = -1;
 }
 
 bool FtpLib::isOpen() {
     std::lock_guard<std::recursive_mutex> hold(lock_);
     return controlFd_ >= 0 && !lost_;
 }
+
+CallOutcome FtpLib::lastOutcome() {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    return {.kind = kind_, .code = replyCode(reply_), .text = note_.empty() ? reply_ : note_};
+}
+
+bool FtpLib::pause(int milliseconds) { return platform::pauseUnlessRaised(abortSignal_, milliseconds); }
 
 void FtpLib::abort() {
     aborted_ = true;

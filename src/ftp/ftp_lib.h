@@ -12,7 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include "ftp/call_outcome.h"
 #include "ftp/ftp_file_info.h"
+#include "ftp/kept_part.h"
 #include "ftp/reply_parser.h"
 #include "ftp/session_recipe.h"
 #include "ftp/transfer_progress.h"
@@ -52,9 +54,12 @@ public:
     // mode is 'I' (image) or 'A' (ASCII). get writes a temporary file beside
     // localPath and renames it into place only after the server confirmed and
     // at least the expected size (or the size the server announced) arrived.
-    bool put(const std::string& localPath, const std::string& remotePath, char mode);
+    // With `part`, a failed get keeps its temporary file there, and a part
+    // with restartAt continues from that byte (REST). put with restartAt
+    // sends the file from that byte on, after REST.
+    bool put(const std::string& localPath, const std::string& remotePath, char mode, uint64_t restartAt = 0);
     bool get(const std::string& localPath, const std::string& remotePath, char mode,
-             uint64_t expectedSize = unknownSize);
+             uint64_t expectedSize = unknownSize, KeptPart* part = nullptr);
     bool size(const std::string& remotePath, uint64_t& size, char mode);
     bool modDate(const std::string& remotePath, std::string& date);
     bool mkdir(const std::string& remotePath);
@@ -79,6 +84,20 @@ public:
     void close();
     // False once the control connection is closed or was given up (timeout, abort, lost).
     bool isOpen();
+    // How the last operation (of the thread holding the session) ended.
+    CallOutcome lastOutcome();
+    // Counts the connections made so far; a new one begins at each connect. Lock-free.
+    uint64_t connectionNumber() const { return connections_; }
+    // The successful CWD and CDUP commands that led from the login folder to
+    // the current one (a CWD to an absolute path begins the trail anew), and
+    // the same walk again on a new connection: true when every step succeeded.
+    std::vector<std::string> folderTrail();
+    bool retrace(const std::vector<std::string>& trail);
+    // True when FEAT announces REST STREAM (asked once per connection) and no
+    // REST was refused since.
+    bool offersRestart();
+    // Waits `milliseconds`, or less when the session is aborted: false then.
+    bool pause(int milliseconds);
 
     // From another thread: makes a blocked operation fail at once, and every
     // later wait until the next connect; the connection is given up.
@@ -95,7 +114,7 @@ private:
     using Producer = std::function<bool(std::string& chunk)>;     // empty chunk at the end
 
     platform::WaitLimit limit() const;
-    bool fail(std::string note);
+    bool fail(std::string note, OutcomeKind kind = OutcomeKind::refusedPermanent);
     bool command(std::string_view text, char expected, std::string_view shown = {});
     // Reads replies up to the first that is not 1xx (or the first one when
     // expected is '1'); the whole read ends within the limit.
@@ -118,7 +137,11 @@ private:
     bool upload(const std::string& command, char type, const Producer& produce, uint64_t expectedSize,
                 platform::FileReader* file = nullptr);
     platform::MovedBytes progressCallback();
-    bool downloadToFile(const std::string& localPath, const std::string& command, char type, uint64_t expectedSize);
+    bool downloadToFile(const std::string& localPath, const std::string& command, char type, uint64_t expectedSize,
+                        KeptPart* part = nullptr);
+    bool sendRestart();  // REST restartAt_ before a transfer command, when set
+    // command() that also keeps every line of the final reply, without line ends.
+    bool commandLines(const std::string& text, char expected, std::vector<std::string>& lines);
     bool downloadToConsole(const std::string& command);
     // A listing's text (LIST or NLST) to a file, or to the console when localPath is empty.
     bool listingText(const char* verb, const std::string& localPath, const std::string& remotePath);
@@ -135,6 +158,14 @@ private:
     std::string reply_;  // the last line of the last reply, without its line end
     std::string systemType_;
     char type_ = 0;  // the transfer type the server was last set to; 0 when unknown
+
+    OutcomeKind kind_ = OutcomeKind::ok;              // of the last operation; see lastOutcome
+    std::atomic<uint64_t> connections_{0};            // connects so far
+    std::vector<std::string> folderTrail_;            // see folderTrail
+    int restartFeature_ = -1;                         // REST STREAM announced: -1 not asked yet, 0 no, 1 yes
+    uint64_t restartAt_ = 0;                          // the REST of the transfer under way; 0 for none
+    uint64_t announcedSize_ = unknownSize;            // what the last RETR's preliminary reply said
+    std::vector<std::string>* replyLines_ = nullptr;  // while set, readOneReply keeps the reply's lines here
     int timeoutSeconds_ = 60;
     std::atomic<bool> aborted_{false};
     bool passive_ = true;

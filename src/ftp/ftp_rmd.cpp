@@ -20,7 +20,7 @@ void FtpRmd::empty(const std::string& folder, int depth) {
         return giveUp(folder, "folders nested deeper than " + std::to_string(maxTreeDepth) + " levels");
     try {
         std::vector<FtpFileInfo> entries;
-        session_.list(folder, entries);
+        runStep(folder, [&] { return session_.list(folder, entries); });
         for (FtpFileInfo& entry : entries) {
             if (entry.type != FtpFileType::dir && entry.type != FtpFileType::file) continue;  // ".", "..", links
             std::string name = withForwardSlashes(entry.name);
@@ -47,7 +47,7 @@ void FtpRmd::removeFolder(FtpFileInfo entry, int depth) {
     empty(entry.name, depth + 1);
     if (justPrint) {
         removedFolders_.push_back(std::move(entry));
-    } else if (session_.rmdir(entry.name)) {
+    } else if (runStep(entry.name, [&] { return session_.rmdir(entry.name); })) {
         if (verbose) say(" removed folder " + entry.name + " ");
         removedFolders_.push_back(std::move(entry));
     } else {
@@ -59,7 +59,7 @@ void FtpRmd::removeFolder(FtpFileInfo entry, int depth) {
 void FtpRmd::deleteFile(FtpFileInfo entry) {
     if (justPrint) {
         deletedFiles_.push_back(std::move(entry));
-    } else if (session_.deleteFile(entry.name)) {
+    } else if (runStep(entry.name, [&] { return session_.deleteFile(entry.name); })) {
         if (verbose) say(" deleted file '" + entry.name + "'");
         deletedFiles_.push_back(std::move(entry));
     } else {

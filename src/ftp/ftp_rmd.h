@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ftp/ftp_file_info.h"
+#include "ftp/step_runner.h"
 
 namespace dorvan {
 
@@ -31,6 +32,7 @@ public:
 
     bool justPrint = false;
     bool verbose = false;  // a console line (not logged) for each DELE or RMD outcome
+    StepRunner runStep = runOnce;  // each listing, DELE and RMD, named by its path
 
 private:
     void empty(const std::string& folder, int depth);

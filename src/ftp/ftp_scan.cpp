@@ -76,7 +76,7 @@ void FtpScan::walk(const std::string& folder, bool descend, std::vector<size_t>&
             return;
         }
         std::vector<FtpFileInfo> entries;
-        if (!session_.list(folder, entries)) return;
+        if (!runStep(folder.empty() ? "." : folder, [&] { return session_.list(folder, entries); })) return;
         const size_t hash = listingHash(entries);
         if (repeatsTwice(listingsAbove, hash)) {
             errors_.push_back("folder leads back to a folder above it: " + folder);

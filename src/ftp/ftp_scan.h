@@ -8,6 +8,7 @@
 
 #include "ftp/ftp_file_info.h"
 #include "ftp/scan_filter.h"
+#include "ftp/step_runner.h"
 
 namespace dorvan {
 
@@ -23,6 +24,7 @@ public:
     std::string path;  // start folder of scan(); empty: the server's current folder
     bool recurse = false;
     ScanFilter filter;
+    StepRunner runStep = runOnce;  // each listing, named by its folder ("." for the start)
 
     const std::vector<std::string>& errors() const { return errors_; }
     const std::vector<FtpFileInfo>& files() const { return files_; }

@@ -15,6 +15,8 @@ long readSome(int fd, char* buffer, size_t size);  // 0 at the end of the file
 long writeSome(int fd, const char* data, size_t size);
 // Writes at `offset`; the next writeSome() still goes to the end.
 long writeSomeAt(int fd, const char* data, size_t size, uint64_t offset);
+// Moves the read and write position to `offset`: 0, or -1 on failure.
+int seekTo(int fd, uint64_t offset);
 int closeFile(int fd);
 
 }  // namespace dorvan::platform::os

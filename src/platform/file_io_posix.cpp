@@ -45,6 +45,8 @@ long writeSomeAt(int fd, const char* data, size_t size, uint64_t offset) {
     return retried([&] { return ::pwrite(fd, data, size, static_cast<off_t>(offset)); });
 }
 
+int seekTo(int fd, uint64_t offset) { return ::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0 ? -1 : 0; }
+
 int closeFile(int fd) { return ::close(fd); }
 
 }  // namespace dorvan::platform::os

@@ -42,6 +42,8 @@ long writeSomeAt(int fd, const char* data, size_t size, uint64_t offset) {
     return n < 0 || backAtEnd ? n : -1;
 }
 
+int seekTo(int fd, uint64_t offset) { return _lseeki64(fd, static_cast<long long>(offset), SEEK_SET) < 0 ? -1 : 0; }
+
 int closeFile(int fd) { return _close(fd); }
 
 }  // namespace dorvan::platform::os

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "platform/file_io_os.h"
 #include "platform/paths.h"
@@ -18,7 +19,28 @@ long FileReader::read(char* buffer, size_t size, std::string* error) {
     return n;
 }
 
+bool FileReader::skipTo(uint64_t offset, std::string* error) {
+    if (os::seekTo(fd_, offset) == 0) return true;
+    *error = path_ + ": " + std::strerror(errno);
+    return false;
+}
+
 ReplacingFileWriter::~ReplacingFileWriter() { discard(); }
+
+bool ReplacingFileWriter::openPart(const std::string& destination, const std::string& part, bool keepContent,
+                                   std::string* error) {
+    destination_ = destination;
+    fd_ = os::openOutput(part, keepContent ? OpenMode::append : OpenMode::replace, Access::usual);
+    if (fd_ < 0) return fail("cannot write", part, error);
+    temporary_ = part;
+    return true;
+}
+
+std::string ReplacingFileWriter::keep() {
+    if (fd_ >= 0) os::closeFile(fd_);
+    fd_ = -1;
+    return std::exchange(temporary_, std::string());
+}
 
 bool ReplacingFileWriter::fail(const std::string& what, const std::string& path, std::string* error) {
     *error = what + " " + path + ": " + std::strerror(errno);

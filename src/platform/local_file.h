@@ -30,6 +30,8 @@ public:
     // device; failures read "<path>: <reason>".
     bool openPlainFile(const std::string& path, std::string* error);
     long read(char* buffer, size_t size, std::string* error);  // 0 at the end, -1 on error
+    // The next read begins at byte `offset`.
+    bool skipTo(uint64_t offset, std::string* error);
 
     // Facts of the open file.
     bool isRegular() const;
@@ -56,8 +58,13 @@ public:
     // destination lends it its permissions.
     // Failures read "<what failed> <path>: <reason>".
     bool open(const std::string& destination, std::string* error);
+    // Takes `part` (a file another writer kept) as the temporary file:
+    // written on after its bytes with `keepContent`, else emptied first.
+    bool openPart(const std::string& destination, const std::string& part, bool keepContent, std::string* error);
     bool write(std::string_view data, std::string* error);
     bool commit(std::string* error);  // closes and renames the temporary file over the destination
+    // Closes the temporary file and leaves it where it is; returns its path.
+    std::string keep();
 
     // For the kernel-side moves of data_move.h: the temporary file, and its
     // failure report for errno, which discards it like a failed write.

@@ -77,6 +77,17 @@ SocketStatus waitFor(int fd, short events, const WaitLimit& limit, int otherFd) 
     }
 }
 
+bool pauseUnlessRaised(const AbortSignal& signal, int milliseconds) {
+    consoleFlush();
+    const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+    for (;;) {
+        int left = remainingMs(deadline);
+        os::Readiness ready = os::waitOnce(signal.fd(), os::readable, -1, -1, left);
+        if (ready.socket) return false;
+        if (ready.failed || left <= 0) return true;
+    }
+}
+
 int connectTcp(const SocketAddress& to, const WaitLimit& limit, IoOutcome& outcome) {
     int error = 0;
     int fd = os::newTcpSocket(to.family, &error);

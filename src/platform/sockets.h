@@ -69,6 +69,9 @@ private:
     int fd_;
 };
 
+// Waits `milliseconds`, or less when `signal` is raised: false then.
+bool pauseUnlessRaised(const AbortSignal& signal, int milliseconds);
+
 // Polls fd for `events` (POLLIN/POLLOUT); with otherFd >= 0, its readability
 // ends the wait as otherReady. Console output held back goes out first, so
 // that what a command has said shows while it waits on the network.

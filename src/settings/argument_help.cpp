@@ -254,6 +254,26 @@ const std::vector<HelpSource> argumentSources = {
      .syntax = "--{0} sessions",
      .examples = "transfer four files at a time:\n"
                  "    --{0} 4"},
+    {.key = "retries",
+     .summary = " how many more times a transfer, a listing or a removal is tried after a failure that may pass "
+                "(a busy server, a lost connection, a timeout), 0 to 10 (default 3)",
+     .syntax = "--{0} count",
+     .examples = "try each file up to six times:\n"
+                 "    --{0} 5\n"
+                 "    \n"
+                 "never try again:\n"
+                 "    --{0} 0"},
+    {.key = "retrywait",
+     .summary = " seconds before the first retry, 1 to 600 (default 2); each further wait doubles, up to 60 seconds",
+     .syntax = "--{0} seconds",
+     .examples = "wait 10, 20, 40 seconds before the retries:\n"
+                 "    --{0} 10 --retries 3"},
+    {.key = "resume",
+     .summary = " a download that still fails after its retries keeps what arrived as <file>.partial, and the next "
+                "run continues it (default false)",
+     .syntax = "--{0} <false or true>",
+     .examples = "continue cut downloads in the next run:\n"
+                 "    --{0} true"},
 };
 
 }  // namespace

@@ -81,6 +81,9 @@ struct Settings : ResettableArguments {
     bool verify = true;        // the server's certificate must be trusted and name the host
     std::string cafile;        // a certificate file trusted besides the system's authorities
     int32_t parallel = 1;      // sessions mget, mput and mdele spread their files over
+    int32_t retries = 3;       // tries after the first of a step that failed for a passing reason
+    int32_t retrywait = 2;     // seconds before the first retry; each further wait doubles, up to a minute
+    bool resume = false;       // a download that still failed keeps its part for the next run
 };
 
 constexpr int32_t maxParallelSessions = 8;

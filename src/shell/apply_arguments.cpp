@@ -82,9 +82,10 @@ bool storeValue(Settings& s, const ArgumentRow& row, const std::string& value, F
             auto parsed = parseInt32(value);
             return parsed && *parsed >= 1 && storeIf<int32_t>(s, row, parsed);
         }
-        case ValueSyntax::sessionCount: {
+        case ValueSyntax::boundedInt32: {
             auto parsed = parseInt32(value);
-            return parsed && *parsed >= 1 && *parsed <= maxParallelSessions && storeIf<int32_t>(s, row, parsed);
+            return parsed && *parsed >= row.bounds.first && *parsed <= row.bounds.second &&
+                   storeIf<int32_t>(s, row, parsed);
         }
         case ValueSyntax::uint32: return storeIf<uint32_t>(s, row, parseUInt32(value));
         case ValueSyntax::int64: return storeIf<int64_t>(s, row, parseInt64(value));

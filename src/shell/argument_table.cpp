@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "commands/retry.h"
 #include "commands/session_support.h"
 
 namespace dorvan {
@@ -159,10 +160,28 @@ constexpr ArgumentRow rows[] = {
      .clearable = true,
      .statusLine = 31},
     {.name = "parallel",
-     .syntax = ValueSyntax::sessionCount,
+     .syntax = ValueSyntax::boundedInt32,
      .field = &S::parallel,
      .rejection = invalidColon,
+     .bounds = {1, maxParallelSessions},
      .statusLine = 32},
+    {.name = "retries",
+     .syntax = ValueSyntax::boundedInt32,
+     .field = &S::retries,
+     .rejection = invalidColon,
+     .bounds = {0, maxRetries},
+     .statusLine = 33},
+    {.name = "retrywait",
+     .syntax = ValueSyntax::boundedInt32,
+     .field = &S::retrywait,
+     .rejection = invalidColon,
+     .bounds = {1, maxRetryWait},
+     .statusLine = 34},
+    {.name = "resume",
+     .syntax = ValueSyntax::boolean,
+     .field = &S::resume,
+     .rejection = invalidColonQuoted,
+     .statusLine = 35},
 };
 
 template <typename T>
@@ -182,8 +201,8 @@ constexpr bool fieldFitsSyntax(const ArgumentRow& row) {
         case ValueSyntax::imageFlag:
         case ValueSyntax::firstCharacter: return holds<char>(row);
         case ValueSyntax::int32: return holds<int32_t>(row) || holds<std::atomic<int32_t>>(row);
-        case ValueSyntax::positiveInt32:
-        case ValueSyntax::sessionCount: return holds<int32_t>(row);
+        case ValueSyntax::positiveInt32: return holds<int32_t>(row);
+        case ValueSyntax::boundedInt32: return holds<int32_t>(row) && row.bounds.first <= row.bounds.second;
         case ValueSyntax::uint32: return holds<uint32_t>(row);
         case ValueSyntax::int64:
         case ValueSyntax::kilobytes:

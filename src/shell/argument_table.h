@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 
 #include "settings/settings.h"
@@ -31,7 +32,7 @@ enum class ValueSyntax {
     minutes,       // signed minutes, stored in ticks (not checked for overflow)
     tlsMode,       // "none", "explicit" or "implicit" in any letter case, stored in lower case
     localFile,     // an existing file, stored as typed
-    sessionCount,  // 1 to maxParallelSessions
+    boundedInt32,  // a number from ArgumentRow::bounds[0] to bounds[1]
 };
 
 // How status shows a field. A line whose text would be empty is left out.
@@ -57,6 +58,7 @@ struct ArgumentRow {
     std::string_view rejection = {};          // message template filled with the name and the value as typed
     bool clearable = false;                   // given without a value: back to its default
     void (*afterStore)(Settings&) = nullptr;  // what a stored value changes at once
+    std::pair<int32_t, int32_t> bounds = {};  // of a boundedInt32
     StatusShape status = StatusShape::plain;
     int statusLine = 0;  // status lists the shown rows by this number
 };
