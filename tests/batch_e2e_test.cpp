@@ -152,12 +152,14 @@ TEST(BatchEndToEnd, MgetSkipsRefusesAndConflictsFileByFile) {
     EXPECT_FALSE(contains(server.log(), "RETR huge/big.bin"));
 
     // A transfer that fails after its data arrived, or ends short of the listed
-    // size, leaves the local file as it was.
+    // size, leaves the local file as it was, after its retry too.
     for (const char* fault : {"fail-after-transfer", "short-retr"}) {
         TestServer failing({.faults = {fault}});
         writeFile(failing.path("refused-short.txt"), std::string(10'000, 'n'));
         writeFile(local.file("refused-short.txt"), "precious");
-        r = runDorvan({.input = useServer(failing, "--local " + local.path()) + "mget\nquit\n"});
+        r = runDorvan(
+            {.input = useServer(failing, "--local " + local.path() + " --retries 1 --retrywait 1") + "mget\nquit\n"});
+        EXPECT_TRUE(contains(consoleLines(r.out), " retry 1 of 1 in 1 s: refused-short.txt: ")) << fault << r.out;
         EXPECT_TRUE(contains(consoleLines(r.out), "\nDownload refused-short.txt failed, ")) << fault << r.out;
         EXPECT_EQ(readFile(local.file("refused-short.txt")), "precious") << fault;
     }

@@ -76,7 +76,7 @@ TEST(HostileServerEndToEnd, EveryMisbehaviourFailsCleanlyOrIsHandled) {
              {"send": "150 Opening BINARY mode data connection for f.bin (100 bytes).\r\n"},
              {"data": ")" +
              std::string(50, 'x') + R"("}, {"send": "226 Transfer complete.\r\n"}]}}]})",
-         "",
+         "--retries 0",
          "get --src f.bin\n",
          {"get f.bin failure: Download incomplete: 50 of 100 bytes received\n"},
          [](const TestServer&, const TempDir& local) { EXPECT_EQ(readFile(local.file("f.bin")), "old"); }},

@@ -118,14 +118,16 @@ TEST(TransferEndToEnd, FailedTransfersNeverDestroyTheLocalFile) {
         writeFile(server.path("big.bin"), randomBytes(2'000'000));
         writeFile(local.file("big.bin"), precious);
         std::string command = *fault ? "get --src big.bin\n" : "get --src missing.bin --dst big.bin\n";
-        RunResult r = runDorvan({.input = useServer(server, "--local " + local.path()) + command + "quit\n"});
+        RunResult r = runDorvan({.input = useServer(server, "--local " + local.path() + " --retries 1 --retrywait 1") +
+                                          command + "quit\n"});
         std::string out = consoleLines(r.out);
         EXPECT_TRUE(contains(out, *fault ? "get big.bin failure: " : "get missing.bin failure: 550 ")) << fault << out;
         EXPECT_EQ(readFile(local.file("big.bin")), precious) << fault;
         EXPECT_EQ(folderEntries(local.path()), std::vector<std::string>{"big.bin"}) << fault;
     }
     TestServer failing({.faults = {"fail-after-transfer"}});
-    RunResult r = runDorvan({.input = useServer(failing, "--local " + local.path()) + "put --src big.bin\nquit\n"});
+    RunResult r = runDorvan(
+        {.input = useServer(failing, "--local " + local.path() + " --retries 0") + "put --src big.bin\nquit\n"});
     EXPECT_TRUE(contains(consoleLines(r.out), " put " + local.file("big.bin") + " to big.bin failure: 451 ")) << r.out;
 }
 

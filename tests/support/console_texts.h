@@ -43,6 +43,9 @@ inline const std::string defaultStatus =
     " tls         : none\r\n"
     " verify      : true\r\n"
     " parallel    : 1\r\n"
+    " retries     : 3\r\n"
+    " retrywait   : 2\r\n"
+    " resume      : false\r\n"
     "\r\n";
 
 // `status` with a line added before the one labelled `before`.

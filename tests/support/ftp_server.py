@@ -13,7 +13,9 @@ classes actually served are composed from the ones selected.
 import argparse
 import logging
 import os
+import socket
 import stat
+import struct
 import sys
 import tempfile
 import threading
@@ -337,6 +339,103 @@ class EndlessTreeFS:
         return super().ftp2fs("/".join(parts) or "/")
 
 
+class FirstTryFaults:
+    """The first RETR or STOR of a file fails in a way that may pass, once per
+    file over all sessions: refused with a code (refuse-first=CODE:TEXT, for
+    names holding TEXT; 421 also closes the session) or cut (cut-first=TEXT:
+    a download at half the file, an upload after cut_upload_bytes, then the
+    data connection reset and 426). grow-when-cut makes a cut file longer.
+    close-after=K closes the control connection once, after the K-th
+    completed transfer of the server."""
+    use_sendfile = False  # a cut download's bytes must pass through the DTP's send()
+    refusals = ()
+    cut_marks = ()
+    close_after = 0
+    grow_when_cut = False
+    cut_upload_bytes = 100000
+    _cut_pending = False
+    _state = {"tried": set(), "transfers": 0}  # shared by all sessions of the server
+
+    def ftp_RETR(self, file):
+        if not self._first_try_fault("RETR", file):
+            return super().ftp_RETR(file)
+
+    def ftp_STOR(self, file, mode="w"):
+        if not self._first_try_fault("STOR", file):
+            return super().ftp_STOR(file, mode)
+
+    def _first_try(self, key):
+        if key in self._state["tried"]:
+            return False
+        self._state["tried"].add(key)
+        return True
+
+    def _first_try_fault(self, verb, file):
+        name = os.path.basename(file)
+        for code, mark in self.refusals:
+            if mark in name and self._first_try((verb, file, code)):
+                self.respond("%d Refused for a test, try again." % code)
+                if code == 421:
+                    self.close_when_done()
+                return True
+        self._cut_pending = any(mark in name for mark in self.cut_marks) and self._first_try((verb, file, "cut"))
+        return False
+
+    def _transfer_done(self):
+        self._state["transfers"] += 1
+        if self._state["transfers"] == self.close_after:
+            logger.info("closing the control connection after %d transfers", self.close_after)
+            self.close_when_done()
+
+    def on_file_sent(self, file):
+        super().on_file_sent(file)
+        self._transfer_done()
+
+    def on_file_received(self, file):
+        super().on_file_received(file)
+        self._transfer_done()
+
+
+class FirstTryFaultsDTP:
+    _cut_at = None
+
+    def _cut_limit(self):
+        if self._cut_at is None:
+            self._cut_at = -1
+            if self.cmd_channel._cut_pending:
+                self.cmd_channel._cut_pending = False
+                self._cut_at = (self.cmd_channel.cut_upload_bytes if self.receive
+                                else os.fstat(self.file_obj.fileno()).st_size // 2)
+        return self._cut_at
+
+    def _cut(self):
+        logger.info("cutting the transfer of %s", self.file_obj.name)
+        self.socket.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        self._resp = ("426 Connection reset; transfer aborted.", logger.info)
+        name = self.file_obj.name
+        self.close()
+        if self.cmd_channel.grow_when_cut and not self.receive:
+            with open(name, "ab") as grown:
+                grown.write(b"grown after the cut\n" * 100)
+
+    def send(self, data):
+        if self.file_obj is None or self.receive or self._cut_limit() < 0:
+            return super().send(data)
+        room = self._cut_at - self.tot_bytes_sent
+        sent = super().send(data[:room]) if room > 0 else 0
+        if self.tot_bytes_sent >= self._cut_at:
+            self._cut()
+        return sent
+
+    def handle_read(self):
+        super().handle_read()
+        if (self.receive and self.file_obj is not None and not self._closed and self._cut_limit() >= 0
+                and self.tot_bytes_received >= self._cut_at):
+            self._cut()
+
+    handle_read_event = handle_read
+
+
 FAULTS = {
     "utf8": {"handler": [Utf8Opts]},
     "no-greeting": {"handler": [NoGreeting]},
@@ -360,6 +459,11 @@ FAULTS = {
     "throttle": {"dtp": [EvenThrottleDTP]},
     # max-sessions=N: control connections from one address beyond N get 421.
     "max-sessions": {},
+    # refuse-first=CODE:TEXT, cut-first=TEXT, grow-when-cut, close-after=K (see FirstTryFaults)
+    "refuse-first": {"handler": [FirstTryFaults], "dtp": [FirstTryFaultsDTP]},
+    "cut-first": {"handler": [FirstTryFaults], "dtp": [FirstTryFaultsDTP]},
+    "grow-when-cut": {"handler": [FirstTryFaults], "dtp": [FirstTryFaultsDTP]},
+    "close-after": {"handler": [FirstTryFaults], "dtp": [FirstTryFaultsDTP]},
 }
 
 
@@ -377,6 +481,7 @@ def build_handler(args):
     delayed_verbs = set()
     refused_names = set()
     pwd_form = "unquoted"
+    first_try = {"refusals": [], "cut_marks": [], "close_after": 0, "grow_when_cut": False}
     dtp_base, dtp_attrs = DTPHandler, {}
     for fault in args.fault:
         name, _, value = fault.partition("=")
@@ -394,6 +499,21 @@ def build_handler(args):
             if value not in ("unquoted", "vague"):
                 raise SystemExit("pwd-reply needs =unquoted or =vague")
             pwd_form = value
+        if name == "refuse-first":
+            code, _, mark = value.partition(":")
+            if not code.isdigit() or not mark:
+                raise SystemExit("refuse-first needs =CODE:TEXT")
+            first_try["refusals"].append((int(code), mark))
+        if name == "cut-first":
+            if not value:
+                raise SystemExit("cut-first needs =TEXT")
+            first_try["cut_marks"].append(value)
+        if name == "close-after":
+            if not value.isdigit() or int(value) == 0:
+                raise SystemExit("close-after needs =K (transfers)")
+            first_try["close_after"] = int(value)
+        if name == "grow-when-cut":
+            first_try["grow_when_cut"] = True
         if name == "refuse-dele" and value:
             refused_names.add(value)
         if name == "throttle":
@@ -418,6 +538,10 @@ def build_handler(args):
         "delayed_verbs": frozenset(delayed_verbs),
         "pwd_form": pwd_form,
         "refused_names": frozenset(refused_names),
+        "refusals": tuple(first_try["refusals"]),
+        "cut_marks": tuple(first_try["cut_marks"]),
+        "close_after": first_try["close_after"],
+        "grow_when_cut": first_try["grow_when_cut"],
         "banner": "Test server ready.",
     })
 
@@ -436,7 +560,8 @@ def main():
     parser.add_argument("--mode", choices=sorted(MODES), default="plain")
     parser.add_argument("--fault", action="append", default=[],
                         help="NAME, silent-command=VERB, delay-command=VERB, pwd-reply=unquoted|vague, refuse-dele=FILE, "
-                             "throttle=BYTES or max-sessions=N; "
+                             "throttle=BYTES, max-sessions=N, refuse-first=CODE:TEXT, cut-first=TEXT, "
+                             "grow-when-cut or close-after=K; "
                              "repeatable")
     args = parser.parse_args()
 
