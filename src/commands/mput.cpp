@@ -79,6 +79,11 @@ bool mput() {
         return reportMissing("{} failure: local folder for FTP transfer not specified", "mput",
                              HelpAfterMissing::always);
     std::vector<std::string> found = scanLocal();
+    std::erase_if(found, [&](const std::string& path) {
+        const std::string link = linkLeadingOutside(s.local, path);
+        if (!link.empty()) printMessage(Level::Error, format("Upload {} failure, {}", path, link));
+        return !link.empty();
+    });
     if (found.empty()) return printMessage(Level::Error, format("{} failure: nothing to upload", "mput"));
     ClearOnExit oneShot{&s.compress};
 
