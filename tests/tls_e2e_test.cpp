@@ -132,7 +132,7 @@ TEST(TlsEndToEnd, StrictServerSessionsUntrustedDataAndEndlessClose) {
     const std::string upload = " uploading " + local.file("slow-close.txt") + " to slow-close.txt\n";
     EXPECT_TRUE(contains(consoleLines(r.out),
                          "-rw-r--r-- 1 ftp ftp 6 Jan 01 2024 a.txt\na.txt\n"
-                         "list untrusted failure: TLS handshake on the data connection failed: the server's "
+                         "list untrusted failure, TLS handshake on the data connection failed: the server's "
                          "certificate is not trusted: self-signed certificate\n" +
                              upload + " put " + local.file("slow-close.txt") +
                              " to slow-close.txt failure: Timeout: nothing happened for 3 seconds while moving data\n"))

@@ -82,7 +82,7 @@ bool showListing(const char* verb, Listing listing) {
     TrackedTransfer tracked(display, *s.session, shown, unknownSize);
     bool ok = (s.session.get()->*listing)("", s.name.empty() ? std::string() : toServer(s.name));
     display.end();
-    if (!ok) printMessage(Level::Error, format("{} failure: {}", shown, lastResponseText()));
+    if (!ok) printMessage(Level::Error, format("{} failure, {}", shown, lastResponseText()));
     return ok;
 }
 
