@@ -4,7 +4,8 @@
 // session's connections, one of which every data connection resumes (servers
 // use that to tell that a data connection comes from the client that logged
 // in). A TLS 1.3 session is offered once while a fresher one is at hand: some
-// servers accept each only once, and issue fresh ones on every connection.
+// servers accept each only once and issue none on an upload, so a data
+// connection they refuse is worth one more try (retryAfterRefusal).
 // A TlsConnection runs TLS over one connected non-blocking socket; the waits
 // of a handshake or a close together obey one WaitLimit, every other wait
 // obeys it alone, like the plain socket calls. Neither class locks: the
