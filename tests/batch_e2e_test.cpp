@@ -192,6 +192,36 @@ TEST(BatchEndToEnd, ListedNamesNeverLeadOutsideTheLocalFolder) {
     EXPECT_EQ(count(server.log(), "<- LIST"), 1u) << "no listing of a folder outside";
 }
 
+TEST(BatchEndToEnd, SymbolicLinksNeverLeadTransfersOutsideTheLocalFolder) {
+    TestServer server;
+    TempDir parent;
+    writeFile(server.path("sub/config.txt"), "remote");
+    writeFile(server.path("inner/x.txt"), "x");
+    const std::string l = parent.path() + "/local/";
+    writeFile(parent.file("outside/config.txt"), "keep");
+    writeFile(parent.file("key.txt"), "secret");
+    writeFile(l + "real.txt", "real");
+    std::filesystem::create_directory(l + "folder");
+    for (auto [target, link] : {std::pair{parent.file("outside"), "sub"},
+                                {"folder", "inner"},
+                                {parent.file("key.txt"), "notes.txt"},
+                                {"real.txt", "inside.txt"}})
+        ASSERT_EQ(symlink(target.c_str(), (l + link).c_str()), 0);
+    RunResult r = runDorvan({.input = useServer(server, "--local " + l) + "mget --recurse true\nmput\nquit\n"});
+    std::string out = consoleLines(r.out);
+    EXPECT_TRUE(contains(out, "Download sub/config.txt failed, the symbolic link " + l +
+                                  "sub leads outside the local folder\n1 files saved to "))
+        << out;
+    EXPECT_TRUE(contains(out, "Upload " + l + "notes.txt failure, the symbolic link " + l +
+                                  "notes.txt leads outside the local folder\n"))
+        << out;
+    EXPECT_TRUE(contains(out, " 3 files uploaded to /\n")) << out;
+    EXPECT_EQ(readFile(parent.file("outside/config.txt")), "keep");
+    EXPECT_EQ(readFile(l + "folder/x.txt"), "x") << "a link inside the folder is followed";
+    EXPECT_EQ(readFile(server.path("inside.txt")), "real");
+    EXPECT_FALSE(fileExists(server.path("notes.txt")));
+}
+
 TEST(BatchEndToEnd, TreeLoopsEndTheirBranch) {
     TestServer server({.faults = {"endless-tree"}});
     TempDir local, up;

@@ -31,6 +31,10 @@ bool beginDownload(const FtpFileInfo& file, size_t position, size_t count) {
         return false;
     }
     const std::string localPath = s.local + shown;
+    if (const std::string link = linkLeadingOutside(s.local, localPath); !link.empty()) {
+        printMessage(Level::Error, format("Download {} failed, {}", shown, link));
+        return false;
+    }
     if (!s.overwrite && sameSizeLocally(localPath, file.size)) {
         if (s.debug == 1) printMessage(Level::Info, format("Same size, skiped: {}", shown));
         return false;
