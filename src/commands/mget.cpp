@@ -26,7 +26,7 @@ bool beginDownload(const FtpFileInfo& file, size_t position, size_t count) {
     Settings& s = settings();
     const std::string decoded = fromServer(file.name);
     const std::string shown = platform::withLocalSeparators(decoded);
-    if (!isSafeListedName(file.name) || !isSafeListedName(decoded)) {
+    if (!isSafeListedName(decoded)) {
         printMessage(Level::Error, format("Download {} failed, {}", shown, "the name leads outside the local folder"));
         return false;
     }
@@ -73,7 +73,7 @@ bool mget() {
     if (s.local.empty())
         return reportMissing("{} failure: local folder for FTP transfer not specified", "mget",
                              HelpAfterMissing::always);
-    if (!scanRemote(""))
+    if (!scanRemote("", {.command = "mget"}))
         return printMessage(Level::Error, format("{} failure: No files matched on : {}", "mget", currentDir()));
     ClearRemoteScanOnExit clearLists;
     const std::vector<FtpFileInfo>& files = remoteScanResults().files;
@@ -89,7 +89,7 @@ bool mget() {
     };
     const size_t saved = runBatch(files.size(), s.justprint ? 1 : s.parallel, {.start = start, .finish = finish});
     display.end();
-    return printMessage(Level::Info, format("{} files saved to {}", saved, s.local));
+    return printMessage(Level::Info, format("{} files saved to {}", saved, s.local) + scanFailuresNote());
 }
 
 }  // namespace dorvan::handlers
