@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "ftp/ftp_scan_lister.h"
 #include "platform/clock.h"
 
 namespace dorvan {

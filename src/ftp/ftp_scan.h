@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "ftp/ftp_file_info.h"
-#include "ftp/ftp_scan_lister.h"
 #include "ftp/listed_name.h"
 #include "ftp/scan_filter.h"
 
 namespace dorvan {
 
 class FtpLib;
+class ScanLister;
 
 class FtpScan {
 public:

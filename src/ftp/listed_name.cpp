@@ -1,5 +1,7 @@
 #include "ftp/listed_name.h"
 
+#include <algorithm>
+
 #include "platform/codepage.h"
 
 namespace dorvan {
@@ -24,8 +26,11 @@ std::string listedPath(std::string_view name, bool backslashSeparates, unsigned 
 }
 
 std::string decodedName(std::string_view name, unsigned codePage) {
+    const bool ascii =
+        std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     std::string text, error;
-    if (codePage == utf8CodePage || !platform::codePageToUtf8(name, codePage, &text, &error)) return std::string(name);
+    if (ascii || codePage == utf8CodePage || !platform::codePageToUtf8(name, codePage, &text, &error))
+        return std::string(name);
     return text;
 }
 
