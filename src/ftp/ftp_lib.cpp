@@ -26,6 +26,7 @@
 #include <utility>
 
 #include "ftp/ftp_text.h"
+#include "ftp/masked_command.h"
 #include "platform/console.h"
 #include "platform/data_move.h"
 #include "platform/local_file.h"
@@ -50,7 +51,7 @@ std::atomic<int>& debugLevel() {
 }
 
 void traceCommand(std::string_view command) {
-    if (debugLevel() > 2) platform::consoleWriteError(std::string(command) + "\n");
+    if (debugLevel() > 2) platform::consoleWriteError(maskedCommand(command) + "\n");
 }
 
 void traceReply(std::string_view line) {
