@@ -75,12 +75,13 @@ void FtpScan::walkEntries(ScanLister& lister, const std::string& folder, bool de
         std::string name = listedPath(entry.name, entry.backslashSeparates, codePage);
         entry.name = joinRemotePath(folder, name);
         if (entry.type == FtpFileType::dir) {
-            if (!isSafeListedName(decodedName(name, codePage))) {
+            const bool safe = isSafeListedName(decodedName(name, codePage));
+            if (safe) folders_.push_back(entry);
+            if (!descend) continue;
+            if (!safe) {
                 errors_.push_back("folder name leads outside the listed folder: " + entry.name);
                 continue;
             }
-            folders_.push_back(entry);
-            if (!descend) continue;
             const size_t files = files_.size(), folders = folders_.size(), undated = undated_.size();
             walk(lister, entry.name, descend, depth + 1);
             if (lister.leftOut(depth + 1)) {  // what was found inside is a copy
