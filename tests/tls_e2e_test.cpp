@@ -63,11 +63,11 @@ TEST(TlsEndToEnd, CertificatesAreCheckedBeforeTheLoginUnlessTurnedOff) {
         std::string lines;
     };
     const Case cases[] = {
-        {"--host 127.0.0.1",
-         " Unable to connect to 127.0.0.1 \n"
+        {"--host 127.0.0.1 --debug 1",
+         " Unable to connect to 127.0.0.1 \n \n"
          " TLS handshake failed: the server's certificate is not trusted: self-signed certificate\n"},
-        {"--host localhost --cafile " + server.certificate(),
-         " Unable to connect to localhost \n"
+        {"--host localhost --debug 1 --cafile " + server.certificate(),
+         " Unable to connect to localhost \n \n"
          " TLS handshake failed: the server's certificate is not trusted: hostname mismatch\n"},
         {"--host 127.0.0.1 --verify false",
          " warning: the TLS certificate of 127.0.0.1 is not checked (self-signed certificate)\n"
@@ -83,9 +83,9 @@ TEST(TlsEndToEnd, CertificatesAreCheckedBeforeTheLoginUnlessTurnedOff) {
 
 TEST(TlsEndToEnd, PlainServerThatRefusesTlsNeverSeesTheCredentials) {
     TestServer server;
-    RunResult r = runDorvan({.input = useServer(server, "--tls explicit") + "login\nquit\n"});
+    RunResult r = runDorvan({.input = useServer(server, "--tls explicit --debug 1") + "login\nquit\n"});
     EXPECT_TRUE(contains(consoleLines(r.out),
-                         " Unable to connect to 127.0.0.1 \n"
+                         " Unable to connect to 127.0.0.1 \n \n"
                          " The server refuses TLS: 500 Command \"AUTH\" not understood.\n"
                          " login failure: connect first, please\n"))
         << consoleLines(r.out);

@@ -190,6 +190,8 @@ TEST(TransferEndToEnd, AFolderThatFailsItsCheckStopsTheCommandOnItsLine) {
         {"mget --local " + local.file("none"), "specified local '" + local.file("none") + "' does not exists\n"},
         {"mdelete --remote \\missing\\ --include *.tmp", cwdFailed},
         {"rmdir --remote /missing --name sub --recurse true", cwdFailed},
+        // A rejected filter stops a removal as well: it would delete more than asked.
+        {"mdele --include * --lsize abc", "Invalid lsize parameter 'abc'\n"},
         {"recv --src a.txt --lcd " + local.file("up.txt"),
          "specified local '" + local.file("up.txt") + "' is not a folder\n"},
         // Other lines report and go on; the one-shot values of the lines above are gone.

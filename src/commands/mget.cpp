@@ -73,6 +73,8 @@ bool mget() {
     if (s.local.empty())
         return reportMissing("{} failure: local folder for FTP transfer not specified", "mget",
                              HelpAfterMissing::always);
+    const std::optional<SessionRecipe> recipe = batchSessionRecipe("mget");
+    if (!recipe) return false;
     if (!scanRemote("", {.command = "mget"}))
         return printMessage(Level::Error, format("{} failure: No files matched on : {}", "mget", currentDir()));
     ClearRemoteScanOnExit clearLists;
@@ -87,7 +89,8 @@ bool mget() {
         TrackedTransfer tracked(display, session, fromServer(files[i].name), files[i].size, i + 1);
         return download(session, files[i]);
     };
-    const size_t saved = runBatch(files.size(), s.justprint ? 1 : s.parallel, {.start = start, .finish = finish});
+    const size_t saved =
+        runBatch(files.size(), s.justprint ? 1 : s.parallel, {.start = start, .finish = finish}, *recipe);
     display.end();
     return printMessage(Level::Info, format("{} files saved to {}", saved, s.local) + scanFailuresNote());
 }

@@ -78,6 +78,8 @@ bool mput() {
     if (s.local.empty())
         return reportMissing("{} failure: local folder for FTP transfer not specified", "mput",
                              HelpAfterMissing::always);
+    std::optional<SessionRecipe> recipe = batchSessionRecipe("mput");
+    if (!recipe) return false;
     std::vector<std::string> found = scanLocal();
     if (found.empty()) return printMessage(Level::Error, format("{} failure: nothing to upload", "mput"));
     ClearOnExit oneShot{&s.compress};
@@ -103,6 +105,7 @@ bool mput() {
         total = total == unknownSize || file.size == unknownSize ? unknownSize : total + file.size;
     }
     const std::string currentFolder = s.session->pwd();
+    recipe->folder = currentFolder;
     TransferDisplay display(uploads.size(), total);
     auto start = [&](FtpLib& session, size_t i) {
         if (beginUpload(session, uploads[i], i + 1, uploads.size(), transferType, currentFolder)) return true;
@@ -115,7 +118,7 @@ bool mput() {
         return upload(session, uploads[i], transferType);
     };
     const size_t uploaded =
-        runBatch(uploads.size(), s.justprint ? 1 : s.parallel, {.start = start, .finish = finish}, currentFolder);
+        runBatch(uploads.size(), s.justprint ? 1 : s.parallel, {.start = start, .finish = finish}, *recipe);
     display.end();
     return printMessage(Level::Info, format(" {} files uploaded to {}", uploaded, fromServer(currentFolder)));
 }

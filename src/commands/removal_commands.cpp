@@ -48,6 +48,8 @@ bool rmd() {
 
 bool mdele() {
     Settings& s = settings();
+    const std::optional<SessionRecipe> recipe = batchSessionRecipe("mdele");
+    if (!recipe) return false;
     ClearRemoteScanOnExit clearScan;
     const bool found = scanRemote("", {.command = "mdele", .deleting = true});
     if (s.debug == 1)
@@ -72,12 +74,13 @@ bool mdele() {
         }
         return false;
     };
-    auto remove = [&files](FtpLib& session, size_t i) {
+    auto remove = [&files, &recipe](FtpLib& session, size_t i) {
         if (session.deleteFile(files[i].name)) return true;
-        printMessage(Level::Error, format("delete failure: '{}'", fromServer(files[i].name)));
+        printMessage(Level::Error, format("delete failure: '{}'", fromServer(files[i].name, recipe->encoding)));
         return false;
     };
-    const size_t deleted = runBatch(files.size(), s.justprint ? 1 : s.parallel, {.start = begin, .finish = remove});
+    const size_t deleted =
+        runBatch(files.size(), s.justprint ? 1 : s.parallel, {.start = begin, .finish = remove}, *recipe);
     return printMessage(Level::Info,
                         format(" {}: {} files deleted on {}", "mdele", deleted, currentDir()) + scanFailuresNote());
 }

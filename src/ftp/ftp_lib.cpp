@@ -626,8 +626,8 @@ bool FtpLib::pwd(std::string& folder) {
     Operation op(*this);
     folder.clear();
     if (!command("PWD", '2')) return false;
-    std::optional<std::string> path = parseQuotedPath(reply_);
-    if (!path) return false;  // lastResponse shows the reply without a quoted folder
+    std::optional<std::string> path = parseWorkingFolder(reply_);
+    if (!path) return false;  // lastResponse shows the reply that names no folder
     folder = *path;
     return true;
 }
@@ -733,5 +733,7 @@ void FtpLib::abort() {
     aborted_ = true;
     abortSignal_.raise();
 }
+
+std::unique_lock<std::recursive_mutex> FtpLib::hold() { return std::unique_lock<std::recursive_mutex>(lock_); }
 
 }  // namespace dorvan

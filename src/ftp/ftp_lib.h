@@ -14,6 +14,7 @@
 
 #include "ftp/ftp_file_info.h"
 #include "ftp/reply_parser.h"
+#include "ftp/session_recipe.h"
 #include "ftp/transfer_progress.h"
 #include "platform/data_move.h"
 #include "platform/local_file.h"
@@ -21,12 +22,6 @@
 #include "platform/tls.h"
 
 namespace dorvan {
-
-enum class TlsMode {
-    none,         // plain FTP
-    explicitTls,  // AUTH TLS after the greeting; PBSZ 0 and PROT P after the login
-    implicitTls,  // TLS from the first byte; PBSZ 0 and PROT P after the login
-};
 
 class FtpLib {
 public:
@@ -89,6 +84,11 @@ public:
     // later wait until the next connect; the connection is given up.
     void abort();
 
+    // Keeps the operations of every other thread (a keep-alive's SYST) out
+    // while the returned lock is held, so that a command's messages quote the
+    // replies of its own calls. The holding thread's operations still run.
+    std::unique_lock<std::recursive_mutex> hold();
+
 private:
     class Operation;
     using Consumer = std::function<bool(std::string_view data)>;  // false: local failure, note_ set
@@ -123,9 +123,9 @@ private:
     // A listing's text (LIST or NLST) to a file, or to the console when localPath is empty.
     bool listingText(const char* verb, const std::string& localPath, const std::string& remotePath);
 
-    // Held by every operation but isWindows; guards all below. Callers may hold
-    // their own locks when they call in; inside it only the console's output
-    // lock is taken.
+    // Held by every operation but isWindows, and by a command through hold();
+    // guards all below. Callers may hold their own locks when they call in;
+    // inside an operation only the console's output lock is taken.
     std::recursive_mutex lock_;
     int controlFd_ = -1;
     platform::SocketAddress peer_;  // the server's address on the control connection

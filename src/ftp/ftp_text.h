@@ -101,6 +101,10 @@ std::optional<uint64_t> parseAnnouncedSize(std::string_view reply);
 std::optional<uint64_t> parseSizeReply(std::string_view reply);
 // "257 "/a ""b""" is current" -> /a "b"
 std::optional<std::string> parseQuotedPath(std::string_view reply);
+// The folder a PWD reply names: quoted as above, or unquoted where that is
+// unambiguous ("257 /sub is the current directory" -> /sub; "257 /a b is
+// current" -> nothing, as the folder could be "/a b").
+std::optional<std::string> parseWorkingFolder(std::string_view reply);
 // The text after the reply code, up to the line end ("213 20200101120000").
 std::string replyText(std::string_view reply);
 // The first word after the reply code ("215 UNIX Type: L8" -> "UNIX").

@@ -22,14 +22,15 @@ bool executeLine(const std::string&, ArgumentList& args) {
     Settings& s = settings();
     s.remoteChangeFailed = false;
     FolderChecks folders;
-    applyArguments(args, &folders);
+    const bool accepted = applyArguments(args, &folders);
     if (const Verb* verb = findVerb(args[0])) {
-        if (!handlers::meet(verb->needs)) return false;  // a login enters the remote folder
-        bool folderFailed = folders.localFailed || (folders.remoteStored && s.remoteChangeFailed);
-        if (!verb->needsItsFolders || !folderFailed) return verb->action();
-        // Not run: the one-shot values meant for it must not reach a later command.
-        for (std::string* oneShot : {&s.name, &s.src, &s.dst, &s.compress}) oneShot->clear();
-        return false;
+        return handlers::run(verb->needs, [&] {  // a login enters the remote folder
+            bool checkFailed = !accepted || folders.localFailed || (folders.remoteStored && s.remoteChangeFailed);
+            if (!verb->needsItsFolders || !checkFailed) return verb->action();
+            // Not run: the one-shot values meant for it must not reach a later command.
+            for (std::string* oneShot : {&s.name, &s.src, &s.dst, &s.compress}) oneShot->clear();
+            return false;
+        });
     }
     if (args[0].empty()) return false;
     return printMessage(Level::Error, "unknown command: " + args[0]);
