@@ -20,7 +20,7 @@ namespace dorvan::handlers {
 namespace {
 
 // The files of the local folder (and its subfolders with recurse) that pass
-// the filters, as full paths; scan errors are dropped.
+// the filters, as full paths; what the scan skipped is shown at debug level 1.
 std::vector<std::string> scanLocal() {
     const Settings& s = settings();
     PathScan scanner;

@@ -95,6 +95,8 @@ void FtpScan::walkEntries(const std::string& folder, bool descend, std::vector<F
     const size_t depth = listingsAbove.size();
     for (FtpFileInfo& entry : entries) {
         if (filter.capReached(files_.size(), folders_.size())) break;
+        if (entry.type == FtpFileType::unknown)
+            errors_.push_back("neither file nor folder (a link?), skipped: " + joinRemotePath(folder, entry.name));
         if (entry.type != FtpFileType::dir && entry.type != FtpFileType::file) continue;
         std::string name = withForwardSlashes(entry.name);
         entry.name = joinRemotePath(folder, name);
