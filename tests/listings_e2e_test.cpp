@@ -1,5 +1,6 @@
-// File times end to end: the time filters on MLSD listings (pyftpdlib) and
-// LIST listings (vsftpd), keeptime in both directions, and IPv6 sessions.
+// Listings and file times end to end: the time filters on MLSD listings
+// (pyftpdlib) and LIST listings (vsftpd), keeptime both ways, IPv6 sessions,
+// and the fall back from a refused MLSD.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <optional>
 #include <sstream>
 
+#include "ftp/ftp_lib.h"
 #include "support/run_dorvan.h"
 #include "support/session_script.h"
 #include "support/shell_command.h"
@@ -61,7 +63,7 @@ struct FilterCase {
 // Files dated to the second around the bounds, and one 400 days old: MLSD
 // gives exact times, LIST minutes for recent files and days for old ones, and
 // the filters take each at its precision.
-TEST(FileTimesEndToEnd, TimeFiltersSelectExactlyByMlsdAndByList) {
+TEST(ListingsEndToEnd, TimeFiltersSelectExactlyByMlsdAndByList) {
     TestServer pyftpdlib;
     VsftpdServer vsftpd({.plain = true});
     const int64_t now = std::time(nullptr);
@@ -113,7 +115,7 @@ TEST(FileTimesEndToEnd, TimeFiltersSelectExactlyByMlsdAndByList) {
 // or from MDTM where LIST is all there is); put and mput send MFMT where the
 // server offers it, and where not, say so at debug level 1. At that level mget
 // and mput also name the links their scans skipped.
-TEST(FileTimesEndToEnd, KeeptimeBothWaysAndSkippedLinksAtDebugOne) {
+TEST(ListingsEndToEnd, KeeptimeBothWaysAndSkippedLinksAtDebugOne) {
     TestServer pyftpdlib;
     VsftpdServer vsftpd({.plain = true});
     const int64_t june2021 = 1'623'752'430, jan2019 = 1'546'398'245, mar2020 = 1'583'298'367;
@@ -171,7 +173,7 @@ TEST(FileTimesEndToEnd, KeeptimeBothWaysAndSkippedLinksAtDebugOne) {
 
 // vsftpd on ::1, the host given with and without brackets: EPSV in passive
 // mode, EPRT in active mode, for get, put and a recursive mget.
-TEST(FileTimesEndToEnd, Ipv6SessionsInPassiveAndActiveMode) {
+TEST(ListingsEndToEnd, Ipv6SessionsInPassiveAndActiveMode) {
     VsftpdServer server({.plain = true, .ipv6 = true});
     writeFile(server.path("down.txt"), "down");
     writeFile(server.path("tree/a.txt"), "alpha");
@@ -201,4 +203,28 @@ TEST(FileTimesEndToEnd, Ipv6SessionsInPassiveAndActiveMode) {
     EXPECT_EQ(count(log, "\"EPSV\""), 6u) << log;
     EXPECT_EQ(count(log, "\"EPRT |2|::1|"), 12u) << log;
     EXPECT_FALSE(contains(log, "\"PASV\"") || contains(log, "\"PORT ")) << log;
+}
+
+// A server that offers MLSD and refuses it is listed by LIST for the rest of
+// the session; a folder that MLSD and LIST both refuse is no such sign.
+TEST(ListingsEndToEnd, RefusedMlsdFallsBackToListAMissingFolderDoesNot) {
+    TestServer refusing({.faults = {"refuse-mlsd"}}), plain;
+    for (const TestServer* server : {&refusing, &plain}) {
+        writeFile(server->path("a.txt"), "a");
+        writeFile(server->path("sub/b.txt"), "b");
+        dorvan::FtpLib ftp;
+        ASSERT_TRUE(ftp.connect("127.0.0.1", server->port()) && ftp.login(server->user(), server->password()));
+        std::vector<dorvan::FtpFileInfo> entries;
+        EXPECT_FALSE(ftp.list("missing", entries));
+        ASSERT_TRUE(ftp.list("", entries)) << ftp.lastResponse();
+        EXPECT_EQ(entries.size(), 2u);
+        ASSERT_TRUE(ftp.list("sub", entries)) << ftp.lastResponse();
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(entries[0].name, "b.txt");
+        ftp.quit();
+    }
+    EXPECT_EQ(count(refusing.log(), "<- MLSD"), 2u) << refusing.log();
+    EXPECT_EQ(count(refusing.log(), "<- LIST"), 3u) << refusing.log();
+    EXPECT_EQ(count(plain.log(), "<- MLSD"), 3u) << plain.log();
+    EXPECT_EQ(count(plain.log(), "<- LIST"), 1u) << plain.log();
 }
