@@ -6,6 +6,7 @@
 #include "commands/one_shot.h"
 #include "commands/session_support.h"
 #include "ftp/ftp_lib.h"
+#include "ftp/masked_command.h"
 #include "platform/console.h"
 #include "settings/command_help.h"
 #include "settings/format.h"
@@ -101,7 +102,9 @@ bool literal() {
     if (s.name.empty())
         return reportMissing("{} failure: command name not specified", "literal", HelpAfterMissing::always);
     ClearOnExit oneShot{&s.name};
-    return s.session->sendCmd(toServer(s.name), s.expresp);
+    if (s.session->sendCmd(toServer(s.name), s.expresp)) return true;
+    return printMessage(Level::Error,
+                        format("{} {} failure, {}", "literal", maskedCommand(s.name), lastResponseText()));
 }
 
 bool response() {

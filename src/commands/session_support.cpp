@@ -51,7 +51,9 @@ std::string currentDir() {
 
 bool changeToRemote(const std::string& folder) {
     if (!settings().isLoggedin) return false;
-    return changeWorkingDirectory(folder);
+    bool changed = changeWorkingDirectory(folder);
+    if (!changed) settings().remoteChangeFailed = true;
+    return changed;
 }
 
 bool reportMissing(std::string_view message, std::string_view command, HelpAfterMissing help) {

@@ -27,6 +27,7 @@
 
 #include "ftp/ftp_text.h"
 #include "ftp/ftp_time.h"
+#include "ftp/masked_command.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/data_move.h"
@@ -52,7 +53,7 @@ std::atomic<int>& debugLevel() {
 }
 
 void traceCommand(std::string_view command) {
-    if (debugLevel() > 2) platform::consoleWriteError(std::string(command) + "\n");
+    if (debugLevel() > 2) platform::consoleWriteError(maskedCommand(command) + "\n");
 }
 
 void traceReply(std::string_view line) {

@@ -28,7 +28,8 @@ std::string temporaryNameBeside(const std::string& destination) {
     size_t slash = destination.rfind('/');
     std::string folder = slash == std::string::npos ? std::string() : destination.substr(0, slash + 1);
     std::string name = slash == std::string::npos ? destination : destination.substr(slash + 1);
-    return folder + "." + name + "." + uniqueSuffix() + ".part";
+    long limit = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+    return folder + partFileName(name, uniqueSuffix(), limit > 0 ? static_cast<size_t>(limit) : 255);
 }
 
 }  // namespace

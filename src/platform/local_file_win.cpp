@@ -30,7 +30,9 @@ std::string uniqueSuffix() {
 std::string temporaryNameBeside(const std::string& destination) {
     std::string name = fileNameOf(destination);
     std::string folder = destination.substr(0, destination.size() - name.size());
-    return folder + "." + name + "." + uniqueSuffix() + ".part";
+    // 255 UTF-16 units is the limit of the usual file systems; a UTF-8 byte
+    // never stands for more than one unit.
+    return folder + partFileName(name, uniqueSuffix(), 255);
 }
 
 struct _stat64 factsOf(int fd) {

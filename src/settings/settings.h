@@ -55,6 +55,10 @@ struct Settings : ResettableArguments {
     std::atomic<bool> isConnected{false};
     std::atomic<bool> isLoggedin{false};
     std::atomic<bool> quitRequested{false};
+    // A change into the remote folder (changeToRemote) failed since the shell
+    // began the current command line, which clears it: a transfer or removal
+    // whose remote value cannot be entered must not run elsewhere.
+    bool remoteChangeFailed = false;
 
     // Argument values that stay when the session closes.
     int32_t debug = 0;

@@ -2,6 +2,7 @@
 
 #include "platform/ascii.h"
 #include "settings/log.h"
+#include "settings/settings.h"
 #include "settings/usage.h"
 #include "shell/apply_arguments.h"
 #include "shell/verb_table.h"
@@ -18,8 +19,18 @@ bool executeLine(const std::string&, ArgumentList& args) {
     if (args.empty()) return false;
     if (isHelpRequest(args)) return true;
     args[0] = platform::asciiLower(args[0]);
-    applyArguments(args);
-    if (const Verb* verb = findVerb(args[0])) return handlers::meet(verb->needs) && verb->action();
+    Settings& s = settings();
+    s.remoteChangeFailed = false;
+    FolderChecks folders;
+    const bool accepted = applyArguments(args, &folders);
+    if (const Verb* verb = findVerb(args[0])) {
+        if (!handlers::meet(verb->needs)) return false;  // a login enters the remote folder
+        bool checkFailed = !accepted || folders.localFailed || (folders.remoteStored && s.remoteChangeFailed);
+        if (!verb->needsItsFolders || !checkFailed) return verb->action();
+        // Not run: the one-shot values meant for it must not reach a later command.
+        for (std::string* oneShot : {&s.name, &s.src, &s.dst, &s.compress}) oneShot->clear();
+        return false;
+    }
     if (args[0].empty()) return false;
     return printMessage(Level::Error, "unknown command: " + args[0]);
 }

@@ -1,12 +1,10 @@
 #include "shell/prompt_reader.h"
 
-#include "platform/ascii.h"
 #include "platform/console.h"
 #include "settings/log.h"
 #include "settings/settings.h"
 #include "shell/argument_parser.h"
 #include "shell/argument_table.h"
-#include "shell/tokenizer.h"
 #include "shell/verb_table.h"
 
 namespace dorvan {
@@ -38,17 +36,7 @@ platform::CompletionTables completionTables() {
     return tables;
 }
 
-bool keepInHistoryFile(const std::string& line) {
-    ParsedArguments parsed = parseArguments(splitCommandLine(line));
-    if (parsed.contains("password")) return false;
-    // A raw PASS command carries the password too.
-    auto name = parsed.find("name");
-    if (name != parsed.end())
-        for (const std::string& value : name->second.values)
-            if (platform::asciiLower(value.substr(0, 5)) == "pass " || platform::asciiLower(value) == "pass")
-                return false;
-    return true;
-}
+bool keepInHistoryFile(const std::string& line) { return maskSecrets(line) == line; }
 
 PromptReader::PromptReader()
     : editor_(platform::LineEditor::open({

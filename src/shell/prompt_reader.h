@@ -24,7 +24,7 @@ private:
 platform::CompletionTables completionTables();
 
 // Whether a typed line may be written to the history file: never one that
-// carries a password.
+// carries a password or a PASS or ACCT command (see maskSecrets).
 bool keepInHistoryFile(const std::string& line);
 
 }  // namespace dorvan

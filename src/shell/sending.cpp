@@ -10,6 +10,7 @@
 #include "settings/log.h"
 #include "settings/product.h"
 #include "settings/settings.h"
+#include "settings/usage.h"
 #include "shell/apply_arguments.h"
 #include "shell/argument_parser.h"
 #include "shell/dispatch.h"
@@ -59,6 +60,11 @@ CommandList Sending::readCommandFile(const std::string& token, const ArgumentLis
 }
 
 void Sending::run() {
+    // The usage screen begins with the banner.
+    if (args_.size() == 2 && (args_[1] == "--help" || args_[1] == "-h")) {
+        printUsage();
+        return;
+    }
     platform::consoleWrite(config().banner() + "\r\n");
     if (args_.size() == 1) {
         keepWindow();
@@ -141,8 +147,7 @@ void Sending::execute(CommandList& list) {
         try {
             ok = locked([&] { return executeLine(entry.line, entry.args); });
         } catch (const std::exception& e) {
-            printMessage(Level::Error,
-                         format("execute {} catch {}", maskArgumentValues(entry.line, "password"), e.what()));
+            printMessage(Level::Error, format("execute {} catch {}", maskSecrets(entry.line), e.what()));
         }
         if (!ok && stopsFileOnFailure(entry.args)) return;
     }
