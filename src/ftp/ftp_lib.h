@@ -149,10 +149,12 @@ private:
     ReplyParser parser_;
     std::string reply_;  // the last line of the last reply, without its line end
     std::string systemType_;
+    char type_ = 0;  // the transfer type the server was last set to; 0 when unknown
+
     ServerFeatures features_;                         // what FEAT said after the login; nothing when refused
     bool mlsdRefused_ = false;                        // the server refused an MLSD that LIST answered
     std::vector<std::string>* replyLines_ = nullptr;  // while set, readOneReply keeps the reply's lines here
-    char type_ = 0;                                   // the transfer type the server was last set to; 0 when unknown
+
     int timeoutSeconds_ = 60;
     std::atomic<bool> aborted_{false};
     bool passive_ = true;
