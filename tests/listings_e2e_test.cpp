@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <optional>
 #include <sstream>
@@ -66,6 +67,9 @@ struct FilterCase {
 TEST(ListingsEndToEnd, TimeFiltersSelectExactlyByMlsdAndByList) {
     TestServer pyftpdlib;
     VsftpdServer vsftpd({.plain = true});
+    // old.txt's listed day must be the day 400 days before the scans: the run keeps clear of UTC midnight.
+    ASSERT_TRUE(waitUntil([] { return std::time(nullptr) % day > 30 && std::time(nullptr) % day < day - 30; },
+                          std::chrono::seconds(70)));
     const int64_t now = std::time(nullptr);
     const std::pair<const char*, int64_t> tree[] = {{"new/a.txt", now - 9 * minute - 40},
                                                     {"new/b.txt", now - 10 * minute - 20},
