@@ -103,6 +103,7 @@ TEST(MachineListingParser, FactsInAnyOrderAndCaseNamesExactlyAsSent) {
     EXPECT_EQ(info.modify, 621'355'968'000'000'000 + march5 * 10'000'000);
     EXPECT_EQ(info.modifyPrecision, 10'000'000);
     EXPECT_EQ(parseMachineLine("type=OS.unix=symlink; l").type, FtpFileType::unknown);
+    EXPECT_TRUE(parseMachineLine("type=OS.unix=symlink; l").symlink);
     EXPECT_EQ(parseMachineLine("type=pdir; ..").name, "");
 }
 

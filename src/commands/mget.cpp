@@ -27,11 +27,15 @@ bool beginDownload(const FtpFileInfo& file, size_t position, size_t count) {
     Settings& s = settings();
     const std::string decoded = fromServer(file.name);
     const std::string shown = platform::withLocalSeparators(decoded);
-    if (!isSafeListedName(file.name) || !isSafeListedName(decoded)) {
+    if (!isSafeListedName(decoded)) {
         printMessage(Level::Error, format("Download {} failed, {}", shown, "the name leads outside the local folder"));
         return false;
     }
     const std::string localPath = s.local + shown;
+    if (const std::string link = linkLeadingOutside(s.local, localPath); !link.empty()) {
+        printMessage(Level::Error, format("Download {} failed, {}", shown, link));
+        return false;
+    }
     if (!s.overwrite && sameSizeLocally(localPath, file.size)) {
         if (s.debug == 1) printMessage(Level::Info, format("Same size, skiped: {}", shown));
         return false;
@@ -77,10 +81,10 @@ bool mget() {
     if (s.local.empty())
         return reportMissing("{} failure: local folder for FTP transfer not specified", "mget",
                              HelpAfterMissing::always);
-    const bool found = scanRemote("");
-    if (s.debug == 1)  // the entries the scan skipped: links, names leading outside, loops
-        for (const std::string& skipped : remoteScanResults().errors) printMessage(Level::Info, " mget: " + skipped);
-    if (!found) return printMessage(Level::Error, format("{} failure: No files matched on : {}", "mget", currentDir()));
+    const std::optional<SessionRecipe> recipe = batchSessionRecipe("mget");
+    if (!recipe) return false;
+    if (!scanRemote("", {.command = "mget"}))
+        return printMessage(Level::Error, format("{} failure: No files matched on : {}", "mget", currentDir()));
     ClearRemoteScanOnExit clearLists;
     const std::vector<FtpFileInfo>& files = remoteScanResults().files;
     const bool keepTime = s.keeptime, notes = s.debug == 1;  // read here: finish runs on the batch's threads
@@ -94,9 +98,10 @@ bool mget() {
         TrackedTransfer tracked(display, session, fromServer(files[i].name), files[i].size, i + 1);
         return download(session, files[i], keepTime, notes);
     };
-    const size_t saved = runBatch(files.size(), s.justprint ? 1 : s.parallel, {.start = start, .finish = finish});
+    const size_t saved =
+        runBatch(files.size(), s.justprint ? 1 : s.parallel, {.start = start, .finish = finish}, *recipe);
     display.end();
-    return printMessage(Level::Info, format("{} files saved to {}", saved, s.local));
+    return printMessage(Level::Info, format("{} files saved to {}", saved, s.local) + scanFailuresNote());
 }
 
 }  // namespace dorvan::handlers

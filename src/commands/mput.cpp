@@ -85,7 +85,14 @@ bool mput() {
     if (s.local.empty())
         return reportMissing("{} failure: local folder for FTP transfer not specified", "mput",
                              HelpAfterMissing::always);
+    std::optional<SessionRecipe> recipe = batchSessionRecipe("mput");
+    if (!recipe) return false;
     std::vector<std::string> found = scanLocal();
+    std::erase_if(found, [&](const std::string& path) {
+        const std::string link = linkLeadingOutside(s.local, path);
+        if (!link.empty()) printMessage(Level::Error, format("Upload {} failure, {}", path, link));
+        return !link.empty();
+    });
     if (found.empty()) return printMessage(Level::Error, format("{} failure: nothing to upload", "mput"));
     ClearOnExit oneShot{&s.compress};
 
@@ -111,6 +118,7 @@ bool mput() {
     }
     const std::string currentFolder = s.session->pwd();
     const bool keepTime = s.keeptime, notes = s.debug == 1;  // read here: finish runs on the batch's threads
+    recipe->folder = currentFolder;
     TransferDisplay display(uploads.size(), total);
     auto start = [&](FtpLib& session, size_t i) {
         if (beginUpload(session, uploads[i], i + 1, uploads.size(), transferType, currentFolder)) return true;
@@ -123,7 +131,7 @@ bool mput() {
         return upload(session, uploads[i], transferType, keepTime, notes);
     };
     const size_t uploaded =
-        runBatch(uploads.size(), s.justprint ? 1 : s.parallel, {.start = start, .finish = finish}, currentFolder);
+        runBatch(uploads.size(), s.justprint ? 1 : s.parallel, {.start = start, .finish = finish}, *recipe);
     display.end();
     return printMessage(Level::Info, format(" {} files uploaded to {}", uploaded, fromServer(currentFolder)));
 }

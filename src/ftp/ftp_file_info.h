@@ -17,6 +17,10 @@ struct FtpFileInfo {
     // How exactly the listing gave modify: the time lies in [modify, modify + modifyPrecision).
     int64_t modifyPrecision = 1;
     int64_t create = unknownTime;
+    bool symlink = false;  // listed as a symbolic link; its type is then unknown
+    // "\" in the name separates folders: the line is MS-DOS style or the server's
+    // system type is Windows. Elsewhere it is a character of the name.
+    bool backslashSeparates = false;
 };
 
 }  // namespace dorvan

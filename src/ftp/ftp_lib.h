@@ -15,6 +15,7 @@
 #include "ftp/ftp_file_info.h"
 #include "ftp/reply_parser.h"
 #include "ftp/server_features.h"
+#include "ftp/session_recipe.h"
 #include "ftp/transfer_progress.h"
 #include "platform/data_move.h"
 #include "platform/local_file.h"
@@ -22,12 +23,6 @@
 #include "platform/tls.h"
 
 namespace dorvan {
-
-enum class TlsMode {
-    none,         // plain FTP
-    explicitTls,  // AUTH TLS after the greeting; PBSZ 0 and PROT P after the login
-    implicitTls,  // TLS from the first byte; PBSZ 0 and PROT P after the login
-};
 
 class FtpLib {
 public:
@@ -99,6 +94,11 @@ public:
     // later wait until the next connect; the connection is given up.
     void abort();
 
+    // Keeps the operations of every other thread (a keep-alive's SYST) out
+    // while the returned lock is held, so that a command's messages quote the
+    // replies of its own calls. The holding thread's operations still run.
+    std::unique_lock<std::recursive_mutex> hold();
+
 private:
     class Operation;
     using Consumer = std::function<bool(std::string_view data)>;  // false: local failure, note_ set
@@ -127,6 +127,8 @@ private:
     // The data comes from `produce`, or with `file` given, unchanged from that file.
     bool upload(const std::string& command, char type, const Producer& produce, uint64_t expectedSize,
                 platform::FileReader* file = nullptr);
+    bool retryRefusedSession();
+    bool putOnce(const std::string& localPath, const std::string& remotePath, char mode);
     platform::MovedBytes progressCallback();
     bool downloadToFile(const std::string& localPath, const std::string& command, char type, uint64_t expectedSize);
     bool downloadToConsole(const std::string& command);
@@ -138,9 +140,9 @@ private:
     // command() that also keeps every line of the final reply, without line ends.
     bool commandLines(const std::string& text, char expected, std::vector<std::string>& lines);
 
-    // Held by every operation but isWindows; guards all below. Callers may hold
-    // their own locks when they call in; inside it only the console's output
-    // lock is taken.
+    // Held by every operation but isWindows, and by a command through hold();
+    // guards all below. Callers may hold their own locks when they call in;
+    // inside an operation only the console's output lock is taken.
     std::recursive_mutex lock_;
     int controlFd_ = -1;
     platform::SocketAddress peer_;  // the server's address on the control connection

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/ascii.h"
+#include "text/ascii.h"
 
 namespace dorvan {
 namespace {
@@ -28,7 +28,7 @@ std::optional<int64_t> parseTimeValue(std::string_view text) {
     std::string_view fraction = text.substr(width);
     if (!fraction.empty() && (fraction[0] != '.' || fraction.size() == 1)) return std::nullopt;
     for (size_t i = 0; i < text.size(); ++i)
-        if (!platform::isDigit(text[i]) && !(i == width && text[i] == '.')) return std::nullopt;
+        if (!text::isDigit(text[i]) && !(i == width && text[i] == '.')) return std::nullopt;
     const int64_t year = digitsAt(text, 0, 4), month = digitsAt(text, 4, 2), day = digitsAt(text, 6, 2);
     const int64_t hour = digitsAt(text, 8, 2), minute = digitsAt(text, 10, 2), second = digitsAt(text, 12, 2);
     if (year < 1 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 || minute > 59 ||

@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "ftp/ftp_time.h"
-#include "platform/ascii.h"
 #include "platform/clock.h"
+#include "text/ascii.h"
 
 namespace dorvan {
 namespace {
@@ -16,12 +16,13 @@ using std::string_view;
 
 // A listed date without a year is placed in the past only when it is less than this far back.
 constexpr int64_t yearGuessWindow = 350 * secondsPerDay;
-using platform::equalsIgnoringCase;
-using platform::isDigit;
+
+using text::equalsIgnoringCase;
+using text::isDigit;
 
 // A non-empty run of decimal digits and nothing else; values beyond the int64 range saturate.
 std::optional<int64_t> readNumber(string_view digits) {
-    auto value = platform::decimalValue(digits, std::numeric_limits<int64_t>::max(), platform::Overflow::saturate);
+    auto value = text::decimalValue(digits, std::numeric_limits<int64_t>::max(), text::Overflow::saturate);
     if (!value) return std::nullopt;
     return static_cast<int64_t>(*value);
 }
@@ -290,12 +291,22 @@ bool parseMsDos(ListingReport& report, string_view line) {
 }
 
 bool parseOneLine(ListingReport& report, string_view line, int64_t nowSeconds) {
-    if (line[0] == '+') return parseEplf(report, line);
-    if (const UnixType* type = unixType(line[0])) return parseUnix(report, line, *type, nowSeconds);
-    if (const size_t semicolon = line.find(';'); semicolon != string_view::npos)
+    if (line[0] == '+') {
+        report.style = 1;
+        return parseEplf(report, line);
+    }
+    if (const UnixType* type = unixType(line[0])) {
+        report.style = 2;
+        report.link = type->letter == 'l' ? 1 : 0;
+        return parseUnix(report, line, *type, nowSeconds);
+    }
+    if (const size_t semicolon = line.find(';'); semicolon != string_view::npos) {
+        report.style = 3;
         return parseVms(report, line, semicolon);
-    if (isDigit(line[0])) return parseMsDos(report, line);
-    return false;
+    }
+    if (!isDigit(line[0])) return false;
+    report.style = msDosStyle;
+    return parseMsDos(report, line);
 }
 
 }  // namespace

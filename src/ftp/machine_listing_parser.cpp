@@ -4,19 +4,19 @@
 #include <string_view>
 
 #include "ftp/ftp_time.h"
-#include "platform/ascii.h"
+#include "text/ascii.h"
 
 namespace dorvan {
 namespace {
 
-using platform::equalsIgnoringCase;
 using std::string_view;
+using text::equalsIgnoringCase;
 
 int32_t offsetIn(string_view line, string_view part) { return static_cast<int32_t>(part.data() - line.data()); }
 
 bool isLinkType(string_view type) {
     if (type.size() < 3 || !equalsIgnoringCase(type.substr(0, 3), "os.")) return false;
-    const std::string lower = platform::asciiLower(type.substr(0, type.find(':')));
+    const std::string lower = text::asciiLower(type.substr(0, type.find(':')));
     return lower.find("link") != std::string::npos;
 }
 
@@ -30,6 +30,7 @@ bool readType(ListingReport& report, string_view type) {
     } else if (isLinkType(type)) {
         report.folder = 1;
         report.retrieval = 1;
+        report.link = 1;
     }
     return true;
 }
@@ -41,8 +42,7 @@ bool readFact(ListingReport& report, string_view line, string_view fact) {
     const string_view value = fact.substr(equals + 1);
     if (equalsIgnoringCase(name, "type")) return readType(report, value);
     if (equalsIgnoringCase(name, "size")) {
-        const auto size =
-            platform::decimalValue(value, std::numeric_limits<int64_t>::max(), platform::Overflow::saturate);
+        const auto size = text::decimalValue(value, std::numeric_limits<int64_t>::max(), text::Overflow::saturate);
         if (size) {
             report.sizeKind = 1;
             report.size = static_cast<int64_t>(*size);

@@ -12,7 +12,7 @@ namespace dorvan {
 // Fills the report as parseListing does, from these facts (names and type
 // values in any letter case, in any order, each optional):
 //   type    "file": retrieval; "dir": folder; a link ("OS.unix=slink:/x",
-//           "OS.unix=symlink" and the like): both, as a LIST line shows a link;
+//           "OS.unix=symlink" and the like): both and link, as for a LIST link;
 //           other values: neither
 //   size    bytes (sizes beyond the int64 range saturate)
 //   modify  "YYYYMMDDHHMMSS[.fff]" UTC: timeKind 1, the fraction dropped

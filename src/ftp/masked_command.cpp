@@ -1,6 +1,6 @@
 #include "ftp/masked_command.h"
 
-#include "platform/ascii.h"
+#include "text/ascii.h"
 
 namespace dorvan {
 
@@ -9,7 +9,7 @@ std::string maskedCommand(std::string_view command) {
     if (start == std::string_view::npos) return std::string(command);
     size_t verbEnd = std::min(command.find(' ', start), command.size());
     std::string_view verb = command.substr(start, verbEnd - start);
-    bool secret = platform::equalsIgnoringCase(verb, "pass") || platform::equalsIgnoringCase(verb, "acct");
+    bool secret = text::equalsIgnoringCase(verb, "pass") || text::equalsIgnoringCase(verb, "acct");
     if (!secret || verbEnd == command.size()) return std::string(command);
     return std::string(command.substr(0, verbEnd + 1)) + "****";
 }

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <iterator>
 
-#include "platform/utf8.h"
+#include "text/utf8.h"
 
 namespace dorvan::platform {
 namespace {
+
+using text::utf8SequenceLength;
 
 struct Range {
     char32_t first, last;

@@ -1,7 +1,7 @@
 #include <algorithm>
 
 #include "platform/local_file.h"
-#include "platform/utf8.h"
+#include "text/utf8.h"
 
 namespace dorvan::platform {
 
@@ -10,7 +10,7 @@ std::string partFileName(std::string_view name, std::string_view unique, size_t 
     const size_t room = limit > tail.size() + 1 ? limit - tail.size() - 1 : 0;
     size_t kept = 0;
     while (kept < name.size()) {
-        size_t length = std::max<size_t>(utf8SequenceLength(name.substr(kept)), 1);
+        size_t length = std::max<size_t>(text::utf8SequenceLength(name.substr(kept)), 1);
         if (kept + length > room) break;
         kept += length;
     }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "ftp/session_recipe.h"
+
 namespace dorvan {
 
 class FtpLib;
@@ -52,6 +54,10 @@ struct Settings : ResettableArguments {
     // The extra sessions a batch command runs while it runs, so that an
     // interrupt aborts them too. Guarded by sessionPointerLock.
     std::vector<std::shared_ptr<FtpLib>> batchSessions;
+    // What the open session connected and logged in with (host to TLS at
+    // connect, credentials and data connection mode at login); the command
+    // thread's only.
+    SessionRecipe sessionRecipe;
     std::atomic<bool> isConnected{false};
     std::atomic<bool> isLoggedin{false};
     std::atomic<bool> quitRequested{false};

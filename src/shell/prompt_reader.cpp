@@ -6,6 +6,7 @@
 #include "shell/argument_parser.h"
 #include "shell/argument_table.h"
 #include "shell/verb_table.h"
+#include "text/ascii.h"
 
 namespace dorvan {
 namespace {
@@ -15,8 +16,8 @@ constexpr size_t historyCap = 1000;
 
 }  // namespace
 
-platform::CompletionTables completionTables() {
-    platform::CompletionTables tables;
+CompletionTables completionTables() {
+    CompletionTables tables;
     for (std::string_view verb : verbNames()) tables.verbs.emplace_back(verb);
     for (const ArgumentRow& row : argumentRows()) {
         for (std::string_view name : {row.name, row.aliases[0], row.aliases[1]}) {
@@ -43,7 +44,7 @@ PromptReader::PromptReader()
           .prompt = std::string(prompt),
           .historyPath = dataFolder() + "dorvan-history",
           .historyCap = historyCap,
-          .completion = completionTables(),
+          .complete = [tables = completionTables()](std::string_view line) { return complete(line, tables); },
           .keepInHistoryFile = keepInHistoryFile,
       })) {}
 

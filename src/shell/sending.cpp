@@ -3,7 +3,6 @@
 #include <atomic>
 #include <exception>
 
-#include "platform/ascii.h"
 #include "platform/console.h"
 #include "platform/paths.h"
 #include "settings/format.h"
@@ -15,6 +14,7 @@
 #include "shell/argument_parser.h"
 #include "shell/dispatch.h"
 #include "shell/prompt_reader.h"
+#include "text/ascii.h"
 
 namespace dorvan {
 namespace {
@@ -22,7 +22,7 @@ namespace {
 bool isCommandFileToken(const std::string& token) { return token.size() >= 2 && token[0] == '@'; }
 
 bool stopsFileOnFailure(const ArgumentList& args) {
-    std::string verb = platform::asciiLower(args.empty() ? std::string() : args[0]);
+    std::string verb = text::asciiLower(args.empty() ? std::string() : args[0]);
     return verb == "connect" || verb == "open" || verb == "login";
 }
 
