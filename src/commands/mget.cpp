@@ -1,6 +1,7 @@
 // mget: every remote file the filters select, into the local folder.
 #include "commands/batch_folders.h"
 #include "commands/handlers.h"
+#include "commands/kept_times.h"
 #include "commands/parallel_batch.h"
 #include "commands/remote_scan.h"
 #include "commands/retry.h"
@@ -28,11 +29,15 @@ bool beginDownload(const FtpFileInfo& file, size_t position, size_t count) {
     Settings& s = settings();
     const std::string decoded = fromServer(file.name);
     const std::string shown = platform::withLocalSeparators(decoded);
-    if (!isSafeListedName(file.name) || !isSafeListedName(decoded)) {
+    if (!isSafeListedName(decoded)) {
         printMessage(Level::Error, format("Download {} failed, {}", shown, "the name leads outside the local folder"));
         return false;
     }
     const std::string localPath = s.local + shown;
+    if (const std::string link = linkLeadingOutside(s.local, localPath); !link.empty()) {
+        printMessage(Level::Error, format("Download {} failed, {}", shown, link));
+        return false;
+    }
     if (!s.overwrite && sameSizeLocally(localPath, file.size)) {
         if (s.debug == 1) printMessage(Level::Info, format("Same size, skiped: {}", shown));
         return false;
@@ -51,11 +56,14 @@ bool beginDownload(const FtpFileInfo& file, size_t position, size_t count) {
 }
 
 // true when it was downloaded.
-bool download(FtpLib& session, const FtpFileInfo& file, Retrier& retrier) {
+bool download(FtpLib& session, const FtpFileInfo& file, Retrier& retrier, bool keepTime, bool notes) {
     const std::string shown = platform::withLocalSeparators(fromServer(file.name));
     // The listed size makes a download that ends short fail.
     ResumedDownload tries(settings().local + shown, file.name, 'I', file.size);
-    if (retrier.run(session, shown, [&](int attempt) { return tries.attempt(session, attempt); })) return true;
+    if (retrier.run(session, shown, [&](int attempt) { return tries.attempt(session, attempt); })) {
+        if (keepTime) keepRemoteTime(session, file, settings().local + shown, notes);
+        return true;
+    }
     printMessage(Level::Error, format("Download {} failed, {}", shown, lastResponseText(session)));
     return false;
 }
@@ -79,10 +87,11 @@ bool mget() {
     const std::optional<SessionRecipe> recipe = batchSessionRecipe("mget");
     if (!recipe) return false;
     Retrier retrier(*recipe);
-    if (!scanRemote("", retrier.stepsOn(*s.session)))
+    if (!scanRemote("", {.command = "mget", .runStep = retrier.stepsOn(*s.session)}))
         return printMessage(Level::Error, format("{} failure: No files matched on : {}", "mget", currentDir()));
     ClearRemoteScanOnExit clearLists;
     const std::vector<FtpFileInfo>& files = remoteScanResults().files;
+    const bool keepTime = s.keeptime, notes = s.debug == 1;  // read here: finish runs on the batch's threads
     TransferDisplay display(files.size(), totalSize(files));
     auto start = [&](FtpLib&, size_t i) {
         if (beginDownload(files[i], i + 1, files.size())) return true;
@@ -91,12 +100,12 @@ bool mget() {
     };
     auto finish = [&](FtpLib& session, size_t i) {
         TrackedTransfer tracked(display, session, fromServer(files[i].name), files[i].size, i + 1);
-        return download(session, files[i], retrier);
+        return download(session, files[i], retrier, keepTime, notes);
     };
     const size_t saved =
         runBatch(files.size(), s.justprint ? 1 : s.parallel, {.start = start, .finish = finish}, *recipe);
     display.end();
-    return printMessage(Level::Info, format("{} files saved to {}", saved, s.local));
+    return printMessage(Level::Info, format("{} files saved to {}", saved, s.local) + scanFailuresNote());
 }
 
 }  // namespace dorvan::handlers

@@ -27,11 +27,13 @@ bool rmd() {
     std::shared_ptr<FtpLib> session = s.session;
     Retrier retrier(commandRecipe());
     if (s.recurse) {
-        FtpRmd remover(*session);
-        remover.runStep = retrier.stepsOn(*session);
+        FtpRmd remover(*session, retrier.stepsOn(*session));
         remover.justPrint = s.justprint;
         remover.verbose = s.debug == 1;
+        remover.codePage = s.encoding;
         remover.remove(toServer(s.name));
+        for (const std::string& error : remover.errors())
+            printMessage(Level::Error, format("{} failure: {}", "rmd", fromServer(error)));
         if (s.justprint) {
             for (const FtpFileInfo& file : remover.deletedFiles())
                 platform::consoleWrite(format(" found file: {}", fromServer(file.name)) + "\r\n");
@@ -39,6 +41,8 @@ bool rmd() {
                 platform::consoleWrite(format(" found folder: {}", fromServer(folder.name)) + "\r\n");
             return true;
         }
+        // The name is relative to a current folder the server no longer has.
+        if (remover.astray()) return printMessage(Level::Error, format("remove dir '{}' failure", s.name));
     }
     const std::string folder = toServer(s.name);
     if (retrier.run(*session, s.name, [&](int) { return session->rmdir(folder); }))
@@ -52,7 +56,11 @@ bool mdele() {
     if (!recipe) return false;
     ClearRemoteScanOnExit clearScan;
     Retrier retrier(*recipe);
-    if (!scanRemote("", retrier.stepsOn(*s.session))) {
+    const bool found = scanRemote("", {.command = "mdele", .deleting = true, .runStep = retrier.stepsOn(*s.session)});
+    if (s.debug == 1)
+        for (const FtpFileInfo& file : remoteScanResults().undated)
+            printMessage(Level::Info, format(" {}: kept {}, its time is unknown", "mdele", fromServer(file.name)));
+    if (!found) {
         printMessage(Level::Error, format(" {}: No file matched on {}", "mdele", s.remote.empty() ? s.host : s.remote));
         if (s.debug == 1) platform::consoleWrite(commandHelp("mdele") + "\r\n");
         return false;
@@ -61,7 +69,7 @@ bool mdele() {
     auto begin = [&files, &s](FtpLib&, size_t i) {
         const std::string shown = fromServer(files[i].name);
         // Only names below the current folder: a listing may name "..\x" or "/x".
-        if (!isSafeListedName(files[i].name)) {
+        if (!isSafeListedName(shown)) {
             printMessage(Level::Error, format("delete failure: '{}'", shown));
         } else if (s.justprint) {
             printMessage(Level::Info, format(" {}: found {}", "mdele", shown));
@@ -79,7 +87,8 @@ bool mdele() {
     };
     const size_t deleted =
         runBatch(files.size(), s.justprint ? 1 : s.parallel, {.start = begin, .finish = remove}, *recipe);
-    return printMessage(Level::Info, format(" {}: {} files deleted on {}", "mdele", deleted, currentDir()));
+    return printMessage(Level::Info,
+                        format(" {}: {} files deleted on {}", "mdele", deleted, currentDir()) + scanFailuresNote());
 }
 
 }  // namespace dorvan::handlers

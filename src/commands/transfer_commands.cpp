@@ -1,5 +1,6 @@
 // get and put of one file.
 #include "commands/handlers.h"
+#include "commands/kept_times.h"
 #include "commands/one_shot.h"
 #include "commands/retry.h"
 #include "commands/session_support.h"
@@ -52,6 +53,7 @@ bool get() {
     bool ok = retrier.run(*s.session, s.src, [&](int attempt) { return tries.attempt(*s.session, attempt); });
     display.end();
     if (!ok) printMessage(Level::Error, format("{} {} failure: {}", "get", s.src, lastResponseText()));
+    if (ok && s.keeptime) keepRemoteTime(*s.session, {.name = toServer(s.src)}, localPath, s.debug == 1);
     return ok;
 }
 
@@ -98,6 +100,7 @@ bool put() {
     });
     display.end();
     if (!ok) printMessage(Level::Error, format(" put {} to {} failure: {}", localFile, remoteName, lastResponseText()));
+    if (ok && s.keeptime) keepLocalTime(*s.session, localFile, toServer(remoteName), s.debug == 1);
     return ok;
 }
 

@@ -25,9 +25,10 @@
 #include <optional>
 #include <utility>
 
-#include "ftp/feature_list.h"
 #include "ftp/ftp_text.h"
+#include "ftp/ftp_time.h"
 #include "ftp/masked_command.h"
+#include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/data_move.h"
 #include "platform/local_file.h"
@@ -74,6 +75,13 @@ std::string withPath(const char* verb, const std::string& path) {
 int remainingMs(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(std::min<int64_t>(left, INT_MAX)) : 0;
+}
+
+// A handshake is bounded as a whole: a server that sends a byte now and then
+// has not been silent.
+std::string handshakeTimeout(std::string_view handshake, const platform::WaitLimit& limit) {
+    return "Timeout: the " + std::string(handshake) + " did not end within " + std::to_string(limit.timeoutMs / 1000) +
+           " seconds";
 }
 
 }  // namespace
@@ -138,7 +146,8 @@ bool FtpLib::lose(const platform::IoOutcome& outcome, std::string_view during) {
         return fail("Timeout: nothing happened for " + std::to_string(limit().timeoutMs / 1000) + " seconds while " +
                         std::string(during),
                     OutcomeKind::timedOut);
-    return fail("Connection to the server lost while " + std::string(during) + ": " + outcome.text(), OutcomeKind::connectionLost);
+    return fail("Connection to the server lost while " + std::string(during) + ": " + outcome.text(),
+                OutcomeKind::connectionLost);
 }
 
 void FtpLib::discardWaitingReplies() {
@@ -234,8 +243,12 @@ std::string FtpLib::certificateProblem() {
 bool FtpLib::startControlTls() {
     platform::IoOutcome shaken =
         controlTls_.handshake(tlsClient_, platform::TlsRole::control, controlFd_, host_, limit());
-    if (shaken.status == SocketStatus::failed) return fail("TLS handshake failed: " + shaken.reason, OutcomeKind::localError);
-    if (!shaken.ok()) return lose(shaken, "starting TLS");
+    if (shaken.status == SocketStatus::failed)
+        return fail("TLS handshake failed: " + shaken.reason, OutcomeKind::localError);
+    if (!shaken.ok()) lose(shaken, "starting TLS");
+    if (shaken.status == SocketStatus::timedOut)
+        return fail(handshakeTimeout("TLS handshake", limit()), OutcomeKind::timedOut);
+    if (!shaken.ok()) return false;
     traceTls("control connection", controlTls_);
     return true;
 }
@@ -259,12 +272,15 @@ bool FtpLib::connect(const std::string& host, int port) {
     aborted_ = false;
     abortSignal_.clear();
     if (port < 1 || port > 65535)
-        return fail("Invalid port " + std::to_string(port) + ": a port is a number from 1 to 65535", OutcomeKind::localError);
+        return fail("Invalid port " + std::to_string(port) + ": a port is a number from 1 to 65535",
+                    OutcomeKind::localError);
     std::vector<platform::SocketAddress> addresses;
     std::string error;
     if (host.empty()) return fail("No host name", OutcomeKind::localError);
-    if (tlsMode_ != TlsMode::none && !tlsClient_.configure(tlsTrust_, &error)) return fail("TLS: " + error, OutcomeKind::localError);
-    if (!platform::resolveHost(host, static_cast<uint16_t>(port), addresses, &error))
+    if (tlsMode_ != TlsMode::none && !tlsClient_.configure(tlsTrust_, &error))
+        return fail("TLS: " + error, OutcomeKind::localError);
+    const std::string hostAddress(withoutBrackets(host));  // "[::1]" is the address ::1
+    if (!platform::resolveHost(hostAddress, static_cast<uint16_t>(port), addresses, &error))
         return fail("Cannot find the host " + host + ": " + error, OutcomeKind::connectionLost);
     platform::IoOutcome outcome;
     int fd = -1;
@@ -276,14 +292,14 @@ bool FtpLib::connect(const std::string& host, int port) {
         if (outcome.status == SocketStatus::aborted) return fail("Aborted", OutcomeKind::localError);
         if (outcome.status == SocketStatus::timedOut)
             return fail("Timeout: no connection to " + host + " within " + std::to_string(limit().timeoutMs / 1000) +
-                        " seconds",
+                            " seconds",
                         OutcomeKind::timedOut);
         return fail("Cannot connect to " + host + " port " + std::to_string(port) + ": " + outcome.text(),
                     OutcomeKind::connectionLost);
     }
     controlFd_ = fd;
     platform::peerAddress(fd, peer_);
-    host_ = host;
+    host_ = hostAddress;
     connectionTls_ = tlsMode_;
     if ((connectionTls_ != TlsMode::implicitTls || startControlTls()) && readReply('2', "waiting for the greeting") &&
         (connectionTls_ != TlsMode::explicitTls || requestTls()))
@@ -303,6 +319,8 @@ bool FtpLib::login(const std::string& user, const std::string& password) {
     systemType_.clear();
     std::string type;
     if (sysType(type)) systemType_ = type;
+    std::vector<std::string> features;
+    if (commandLines("FEAT", '2', features)) features_ = parseFeatures(features);
     return true;
 }
 
@@ -349,10 +367,11 @@ bool FtpLib::openPassive(int& dataFd) {
     return true;
 }
 
-// With TLS the data connection runs it too, resuming the control
-// connection's session; its handshake follows the 1xx reply.
+// With TLS the data connection runs it too, resuming a session the server
+// issued on this session's connections; its handshake follows the 1xx reply.
 bool FtpLib::openData(const std::string& command, char type, int& dataFd) {
     if (connectionTls_ != TlsMode::none && !dataProtected_ && !protectData()) return false;
+    tlsClient_.forgetRefusal();
     if (!openDataConnection(command, type, dataFd) || !dataProtected_) return dataFd >= 0;
     platform::IoOutcome shaken = dataTls_.handshake(tlsClient_, platform::TlsRole::data, dataFd, host_, limit());
     if (shaken.ok()) {
@@ -363,8 +382,11 @@ bool FtpLib::openData(const std::string& command, char type, int& dataFd) {
     dataTls_.release();
     platform::resetSocket(dataFd);
     dataFd = -1;
-    if (shaken.status == SocketStatus::timedOut || shaken.status == SocketStatus::aborted)
-        return lose(shaken, "starting TLS on the data connection");
+    if (shaken.status == SocketStatus::timedOut) {
+        lose(shaken, "starting TLS on the data connection");
+        return fail(handshakeTimeout("TLS handshake on the data connection", limit()), OutcomeKind::timedOut);
+    }
+    if (shaken.status == SocketStatus::aborted) return lose(shaken, "starting TLS on the data connection");
     readReply('2');
     return fail("TLS handshake on the data connection failed: " + reason,
                 shaken.status == SocketStatus::failed ? OutcomeKind::localError : OutcomeKind::connectionLost);
@@ -411,7 +433,10 @@ bool FtpLib::openDataConnection(const std::string& command, char type, int& data
 // stops at it) and ours went out and was answered (uploads wait for that).
 bool FtpLib::finishData(int dataFd, const platform::IoOutcome& movedData, bool localFailure) {
     platform::IoOutcome moved = movedData;
-    if (moved.ok() && !localFailure && dataTls_.active()) moved = dataTls_.close(limit(), true);
+    if (dataTls_.active()) {
+        dataTls_.readIssuedSessions();  // a failed transfer's too: they may serve the next
+        if (moved.ok() && !localFailure) moved = dataTls_.close(limit(), true);
+    }
     std::string movedText = moved.text();
     dataTls_.release();
     if (moved.ok() && !localFailure)
@@ -423,7 +448,8 @@ bool FtpLib::finishData(int dataFd, const platform::IoOutcome& movedData, bool l
     std::string localNote = localFailure ? note_ : std::string();
     bool confirmed = readReply('2');
     if (localFailure) return fail(localNote, OutcomeKind::localError);
-    if (!moved.ok()) return confirmed ? fail("Data connection failed: " + movedText, OutcomeKind::connectionLost) : false;
+    if (!moved.ok())
+        return confirmed ? fail("Data connection failed: " + movedText, OutcomeKind::connectionLost) : false;
     return confirmed;
 }
 
@@ -464,7 +490,11 @@ bool FtpLib::download(const std::string& command, char type, const Consumer& con
             }
         }
     }
-    if (!finishData(fd, moved, localFailure)) return false;
+    if (!finishData(fd, moved, localFailure)) {
+        if (received == 0 && !localFailure && retryRefusedSession())
+            return download(command, type, consume, expectedSize, file);
+        return false;
+    }
     // The data connection closed early, whatever the server then says.
     if (expectedSize != unknownSize && received < expectedSize)
         return fail("Download incomplete: " + std::to_string(received) + " of " + std::to_string(expectedSize) +
@@ -503,17 +533,29 @@ bool FtpLib::upload(const std::string& command, char type, const Producer& produ
     return finishData(fd, moved, localFailure);
 }
 
-bool FtpLib::downloadToFile(const std::string& localPath, const std::string& command, char type,
-                            uint64_t expectedSize, KeptPart* part) {
+// Some servers take each TLS session once only and issue none on an upload:
+// a data connection they refused for the session it offered is worth one more
+// try when a fresh session came with the refusal.
+bool FtpLib::retryRefusedSession() {
+    if (lost_ || !(reply_.starts_with("425") || reply_.starts_with("522")) || !tlsClient_.retryAfterRefusal())
+        return false;
+    if (debugLevel() > 1) platform::consoleWriteError("TLS data connection: session not resumed, trying once more\n");
+    note_.clear();
+    return true;
+}
+
+bool FtpLib::downloadToFile(const std::string& localPath, const std::string& command, char type, uint64_t expectedSize,
+                            KeptPart* part) {
     if (!validType(type)) return fail(invalidType(type), OutcomeKind::localError);
     if (controlFd_ < 0) return fail(notConnected, OutcomeKind::connectionLost);
     platform::ReplacingFileWriter file;
     std::string error;
-    const bool opened = part && !part->path.empty()
-                            ? file.openPart(localPath, part->path, part->restartAt > 0, &error)
-                            : file.open(localPath, &error);
+    const bool opened = part && !part->path.empty() ? file.openPart(localPath, part->path, part->restartAt > 0, &error)
+                                                    : file.open(localPath, &error);
     if (!opened) return fail(error, OutcomeKind::localError);
-    auto write = [&](std::string_view data) { return file.write(data, &error) || fail(error, OutcomeKind::localError); };
+    auto write = [&](std::string_view data) {
+        return file.write(data, &error) || fail(error, OutcomeKind::localError);
+    };
     AsciiDecoder decoder;
     AsciiEncoder encoder;  // back to CR LF where local text files use it
     const bool crLf = platform::localTextUsesCrLf();
@@ -569,10 +611,18 @@ bool FtpLib::put(const std::string& localPath, const std::string& remotePath, ch
     Operation op(*this);
     if (!validType(mode)) return fail(invalidType(mode), OutcomeKind::localError);
     if (controlFd_ < 0) return fail(notConnected, OutcomeKind::connectionLost);
+    restartAt_ = restartAt;
+    bool ok = putOnce(localPath, remotePath, mode) || (retryRefusedSession() && putOnce(localPath, remotePath, mode));
+    restartAt_ = 0;
+    return ok;
+}
+
+bool FtpLib::putOnce(const std::string& localPath, const std::string& remotePath, char mode) {
     platform::FileReader file;
     std::string error;
     if (!file.openPlainFile(localPath, &error)) return fail("cannot open " + error, OutcomeKind::localError);
-    if (restartAt > 0 && !file.skipTo(restartAt, &error)) return fail("cannot read " + error, OutcomeKind::localError);
+    if (restartAt_ > 0 && !file.skipTo(restartAt_, &error))
+        return fail("cannot read " + error, OutcomeKind::localError);
     AsciiEncoder encoder;
     std::vector<char> buffer(dataChunk);
     auto produce = [&](std::string& chunk) {
@@ -586,11 +636,8 @@ bool FtpLib::put(const std::string& localPath, const std::string& remotePath, ch
         return true;
     };
     const uint64_t size = file.size();
-    restartAt_ = restartAt;
-    bool ok = upload("STOR " + remotePath, mode, produce, size - std::min(restartAt, size),
-                     mode == imageType ? &file : nullptr);
-    restartAt_ = 0;
-    return ok;
+    return upload("STOR " + remotePath, mode, produce, size - std::min(restartAt_, size),
+                  mode == imageType ? &file : nullptr);
 }
 
 bool FtpLib::get(const std::string& localPath, const std::string& remotePath, char mode, uint64_t expectedSize,
@@ -607,28 +654,13 @@ bool FtpLib::get(const std::string& localPath, const std::string& remotePath, ch
 bool FtpLib::sendRestart() {
     if (restartAt_ == 0 || command("REST " + std::to_string(restartAt_), '3')) return true;
     if (!note_.empty()) return false;
-    restartFeature_ = 0;  // announced but refused: the next try starts over
+    restartRefused_ = true;  // announced but refused: the next try starts over
     return fail("REST refused: " + reply_, OutcomeKind::refusedTransient);
 }
 
-bool FtpLib::commandLines(const std::string& text, char expected, std::vector<std::string>& lines) {
-    replyLines_ = &lines;
-    bool ok = command(text, expected);
-    replyLines_ = nullptr;
-    return ok;
-}
-
 bool FtpLib::offersRestart() {
-    Operation op(*this);
-    if (restartFeature_ < 0) {
-        std::vector<std::string> lines;
-        if (!commandLines("FEAT", '2', lines)) {
-            if (!note_.empty()) return false;  // lost or timed out: asked again on the next connection
-            lines.clear();
-        }
-        restartFeature_ = featureListed(lines, "rest stream") ? 1 : 0;
-    }
-    return restartFeature_ == 1;
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    return features_.restartsStreams && !restartRefused_;
 }
 
 bool FtpLib::size(const std::string& remotePath, uint64_t& size, char mode) {
@@ -745,15 +777,27 @@ bool FtpLib::listToFile(const std::string& localPath, const std::string& remoteP
 
 bool FtpLib::list(const std::string& remotePath, std::vector<FtpFileInfo>& entries) {
     Operation op(*this);
+    auto listLine = [this](std::string_view line) { return parseLine(line, systemType_); };
+    if (!features_.listsFacts || mlsdRefused_) return listing("LIST", remotePath, entries, listLine);
+    if (listing("MLSD", remotePath, entries, parseMachineLine)) return true;
+    // Lost, timed out or failed here: no other listing would fare better.
+    if (lost_ || controlFd_ < 0 || !note_.empty()) return false;
+    // The server refused MLSD: where LIST answers, MLSD is what failed, not the folder.
+    mlsdRefused_ = listing("LIST", remotePath, entries, listLine);
+    return mlsdRefused_;
+}
+
+bool FtpLib::listing(const char* verb, const std::string& remotePath, std::vector<FtpFileInfo>& entries,
+                     const std::function<FtpFileInfo(std::string_view line)>& parse) {
     entries.clear();
     AsciiDecoder decoder;
     LineCutter cutter(maxListingLine);
     std::string text;
     auto add = [&](std::string_view line) {
-        FtpFileInfo info = parseLine(line, systemType_);
+        FtpFileInfo info = parse(line);
         if (!info.name.empty()) entries.push_back(std::move(info));
     };
-    bool ok = download(withPath("LIST", remotePath), asciiType, [&](std::string_view data) {
+    bool ok = download(withPath(verb, remotePath), asciiType, [&](std::string_view data) {
         text.clear();
         decoder.decode(data, text);
         cutter.feed(text, add);
@@ -765,6 +809,49 @@ bool FtpLib::list(const std::string& remotePath, std::vector<FtpFileInfo>& entri
     cutter.finish(add);
     if (!ok) entries.clear();
     return ok;
+}
+
+bool FtpLib::commandLines(const std::string& text, char expected, std::vector<std::string>& lines) {
+    replyLines_ = &lines;
+    bool ok = command(text, expected);
+    replyLines_ = nullptr;
+    return ok;
+}
+
+bool FtpLib::modifyTime(const std::string& remotePath, int64_t& ticks) {
+    Operation op(*this);
+    ticks = unknownTime;
+    std::vector<std::string> lines;
+    if (features_.listsFacts && commandLines("MLST " + remotePath, '2', lines)) {
+        // The entry is the reply's line that begins with a blank.
+        for (const std::string& line : lines) {
+            if (!line.starts_with(' ')) continue;
+            FtpFileInfo entry = parseMachineLine(std::string_view(line).substr(1));
+            if (entry.modify == unknownTime) break;
+            ticks = entry.modify;
+            return true;
+        }
+    }
+    if (lost_ || controlFd_ < 0) return false;
+    if (!command("MDTM " + remotePath, '2')) return false;
+    std::optional<int64_t> seconds = parseTimeValue(replyText(reply_));
+    if (!seconds) return fail("Unexpected reply to MDTM: " + reply_);
+    ticks = platform::unixEpochTicks + *seconds * platform::ticksPerSecond;
+    return true;
+}
+
+bool FtpLib::setsModifyTimes() {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    return features_.setsTimes;
+}
+
+bool FtpLib::setModifyTime(const std::string& remotePath, int64_t ticks) {
+    Operation op(*this);
+    const int64_t sinceEpoch = ticks - platform::unixEpochTicks;
+    const int64_t seconds = sinceEpoch / platform::ticksPerSecond - (sinceEpoch % platform::ticksPerSecond < 0 ? 1 : 0);
+    const std::string value = timeValueText(seconds);
+    if (value.empty()) return fail("No modification time to set");
+    return command("MFMT " + value + " " + remotePath, '2');
 }
 
 bool FtpLib::rename(const std::string& from, const std::string& to) {
@@ -811,9 +898,11 @@ void FtpLib::close() {
     lost_ = false;
     received_.clear();
     systemType_.clear();
+    features_ = {};
+    mlsdRefused_ = false;
     type_ = 0;
     folderTrail_.clear();
-    restartFeature_ = -1;
+    restartRefused_ = false;
 }
 
 bool FtpLib::isOpen() {

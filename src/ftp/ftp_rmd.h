@@ -1,11 +1,15 @@
 #pragma once
-// Empties a remote folder depth first: every file in it and every subfolder
-// with its contents, recording what went and what did not. The folder itself
-// stays; the caller removes it.
+// Empties a remote folder depth first: every file and symbolic link in it and
+// every subfolder with its contents, recording what went and what did not.
+// The folder itself stays; the caller removes it. A link goes with DELE: the
+// link itself, never what it leads to.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ftp/ftp_file_info.h"
+#include "ftp/ftp_scan_lister.h"
+#include "ftp/listed_name.h"
 #include "ftp/step_runner.h"
 
 namespace dorvan {
@@ -14,8 +18,12 @@ class FtpLib;
 
 class FtpRmd {
 public:
-    // The session must outlive the remover.
-    explicit FtpRmd(FtpLib& session) : session_(session) {}
+    // The session must outlive the remover. Each listing, DELE and RMD runs
+    // through `runStep`, named by its path.
+    explicit FtpRmd(FtpLib& session, StepRunner runStep = runOnce)
+        : session_(session), lister_(session), runStep_(std::move(runStep)) {
+        lister_.runStep = runStep_;
+    }
     virtual ~FtpRmd() = default;
     FtpRmd(const FtpRmd&) = delete;
     FtpRmd& operator=(const FtpRmd&) = delete;
@@ -30,9 +38,13 @@ public:
     // sent but LIST; the lists show what would go.
     virtual FtpRmd& remove(const std::string& folder);
 
+    // The server's current folder could not be restored: a relative path no
+    // longer leads where it did.
+    bool astray() const { return lister_.astray(); }
+
     bool justPrint = false;
-    bool verbose = false;  // a console line (not logged) for each DELE or RMD outcome
-    StepRunner runStep = runOnce;  // each listing, DELE and RMD, named by its path
+    bool verbose = false;              // a console line (not logged) for each DELE or RMD outcome
+    unsigned codePage = utf8CodePage;  // the server's, for the "\" characters in listed names
 
 private:
     void empty(const std::string& folder, int depth);
@@ -43,6 +55,8 @@ private:
     void say(const std::string& line) const;
 
     FtpLib& session_;
+    ScanLister lister_;
+    const StepRunner runStep_;
     std::vector<FtpFileInfo> deletedFiles_;
     std::vector<std::string> errors_;
     std::vector<FtpFileInfo> removedFolders_;

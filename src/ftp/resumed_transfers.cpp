@@ -35,8 +35,8 @@ uint64_t ResumedDownload::restartPoint(FtpLib& session) {
     return kept;
 }
 
-bool uploadAttempt(FtpLib& session, const std::string& localPath, const std::string& remotePath, char mode,
-                   bool whole, int number) {
+bool uploadAttempt(FtpLib& session, const std::string& localPath, const std::string& remotePath, char mode, bool whole,
+                   int number) {
     uint64_t restartAt = 0;
     if (number > 0 && !whole && mode == 'I' && session.offersRestart()) {
         uint64_t held = 0;

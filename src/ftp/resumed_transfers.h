@@ -42,7 +42,7 @@ private:
 
 // Try `number` (0 first) of an upload: after a cut, the server's copy is
 // asked its size (SIZE) and the rest sent after REST, unless `whole`.
-bool uploadAttempt(FtpLib& session, const std::string& localPath, const std::string& remotePath, char mode,
-                   bool whole, int number);
+bool uploadAttempt(FtpLib& session, const std::string& localPath, const std::string& remotePath, char mode, bool whole,
+                   int number);
 
 }  // namespace dorvan

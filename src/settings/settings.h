@@ -84,6 +84,7 @@ struct Settings : ResettableArguments {
     int32_t retries = 3;       // tries after the first of a step that failed for a passing reason
     int32_t retrywait = 2;     // seconds before the first retry; each further wait doubles, up to a minute
     bool resume = false;       // a download that still failed keeps its part for the next run
+    bool keeptime = false;     // transfers carry the source file's modification time over
 };
 
 constexpr int32_t maxParallelSessions = 8;

@@ -182,6 +182,11 @@ constexpr ArgumentRow rows[] = {
      .field = &S::resume,
      .rejection = invalidColonQuoted,
      .statusLine = 35},
+    {.name = "keeptime",
+     .syntax = ValueSyntax::boolean,
+     .field = &S::keeptime,
+     .rejection = invalidColonQuoted,
+     .statusLine = 36},
 };
 
 template <typename T>

@@ -46,6 +46,7 @@ inline const std::string defaultStatus =
     " retries     : 3\r\n"
     " retrywait   : 2\r\n"
     " resume      : false\r\n"
+    " keeptime    : false\r\n"
     "\r\n";
 
 // `status` with a line added before the one labelled `before`.
