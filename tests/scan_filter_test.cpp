@@ -78,6 +78,13 @@ TEST(ScanFilter, BoundsAreInclusiveAndUnknownValuesPass) {
     EXPECT_FALSE(accept(f, file(15361, 985 * minute)));
     EXPECT_FALSE(accept(f, file(10, 985 * minute - 1)));
     EXPECT_TRUE(accept(f, file(unknownSize, unknownTime)));
+    // A deleting scan sets an undated file aside only when an age bound asks for a date.
+    EXPECT_FALSE(f.failsUndated(file(10, unknownTime)));
+    f.undatedFails = true;
+    EXPECT_TRUE(f.failsUndated(file(10, unknownTime)));
+    EXPECT_FALSE(f.failsUndated(file(10, 985 * minute)));
+    f.modified.max = unsetBound;
+    EXPECT_FALSE(f.failsUndated(file(10, unknownTime)));
     f = ScanFilter{};
     f.minSize = 15360;
     f.now = 1000 * minute;

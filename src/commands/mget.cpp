@@ -26,11 +26,15 @@ bool beginDownload(const FtpFileInfo& file, size_t position, size_t count) {
     Settings& s = settings();
     const std::string decoded = fromServer(file.name);
     const std::string shown = platform::withLocalSeparators(decoded);
-    if (!isSafeListedName(file.name) || !isSafeListedName(decoded)) {
+    if (!isSafeListedName(decoded)) {
         printMessage(Level::Error, format("Download {} failed, {}", shown, "the name leads outside the local folder"));
         return false;
     }
     const std::string localPath = s.local + shown;
+    if (const std::string link = linkLeadingOutside(s.local, localPath); !link.empty()) {
+        printMessage(Level::Error, format("Download {} failed, {}", shown, link));
+        return false;
+    }
     if (!s.overwrite && sameSizeLocally(localPath, file.size)) {
         if (s.debug == 1) printMessage(Level::Info, format("Same size, skiped: {}", shown));
         return false;
@@ -75,7 +79,7 @@ bool mget() {
                              HelpAfterMissing::always);
     const std::optional<SessionRecipe> recipe = batchSessionRecipe("mget");
     if (!recipe) return false;
-    if (!scanRemote(""))
+    if (!scanRemote("", {.command = "mget"}))
         return printMessage(Level::Error, format("{} failure: No files matched on : {}", "mget", currentDir()));
     ClearRemoteScanOnExit clearLists;
     const std::vector<FtpFileInfo>& files = remoteScanResults().files;
@@ -92,7 +96,7 @@ bool mget() {
     const size_t saved =
         runBatch(files.size(), s.justprint ? 1 : s.parallel, {.start = start, .finish = finish}, *recipe);
     display.end();
-    return printMessage(Level::Info, format("{} files saved to {}", saved, s.local));
+    return printMessage(Level::Info, format("{} files saved to {}", saved, s.local) + scanFailuresNote());
 }
 
 }  // namespace dorvan::handlers

@@ -81,6 +81,11 @@ bool mput() {
     std::optional<SessionRecipe> recipe = batchSessionRecipe("mput");
     if (!recipe) return false;
     std::vector<std::string> found = scanLocal();
+    std::erase_if(found, [&](const std::string& path) {
+        const std::string link = linkLeadingOutside(s.local, path);
+        if (!link.empty()) printMessage(Level::Error, format("Upload {} failure, {}", path, link));
+        return !link.empty();
+    });
     if (found.empty()) return printMessage(Level::Error, format("{} failure: nothing to upload", "mput"));
     ClearOnExit oneShot{&s.compress};
 

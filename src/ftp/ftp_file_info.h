@@ -15,6 +15,10 @@ struct FtpFileInfo {
     uint64_t size = unknownSize;
     int64_t modify = unknownTime;  // 100-ns ticks since 0001-01-01
     int64_t create = unknownTime;
+    bool symlink = false;  // listed as a symbolic link; its type is then unknown
+    // "\" in the name separates folders: the line is MS-DOS style or the server's
+    // system type is Windows. Elsewhere it is a character of the name.
+    bool backslashSeparates = false;
 };
 
 }  // namespace dorvan

@@ -75,6 +75,13 @@ int remainingMs(Clock::time_point deadline) {
     return left > 0 ? static_cast<int>(std::min<int64_t>(left, INT_MAX)) : 0;
 }
 
+// A handshake is bounded as a whole: a server that sends a byte now and then
+// has not been silent.
+std::string handshakeTimeout(std::string_view handshake, const platform::WaitLimit& limit) {
+    return "Timeout: the " + std::string(handshake) + " did not end within " + std::to_string(limit.timeoutMs / 1000) +
+           " seconds";
+}
+
 }  // namespace
 
 // Holds the session lock for one operation. The outermost one also starts a
@@ -218,7 +225,9 @@ bool FtpLib::startControlTls() {
     platform::IoOutcome shaken =
         controlTls_.handshake(tlsClient_, platform::TlsRole::control, controlFd_, host_, limit());
     if (shaken.status == SocketStatus::failed) return fail("TLS handshake failed: " + shaken.reason);
-    if (!shaken.ok()) return lose(shaken, "starting TLS");
+    if (!shaken.ok()) lose(shaken, "starting TLS");
+    if (shaken.status == SocketStatus::timedOut) return fail(handshakeTimeout("TLS handshake", limit()));
+    if (!shaken.ok()) return false;
     traceTls("control connection", controlTls_);
     return true;
 }
@@ -329,10 +338,11 @@ bool FtpLib::openPassive(int& dataFd) {
     return true;
 }
 
-// With TLS the data connection runs it too, resuming the control
-// connection's session; its handshake follows the 1xx reply.
+// With TLS the data connection runs it too, resuming a session the server
+// issued on this session's connections; its handshake follows the 1xx reply.
 bool FtpLib::openData(const std::string& command, char type, int& dataFd) {
     if (connectionTls_ != TlsMode::none && !dataProtected_ && !protectData()) return false;
+    tlsClient_.forgetRefusal();
     if (!openDataConnection(command, type, dataFd) || !dataProtected_) return dataFd >= 0;
     platform::IoOutcome shaken = dataTls_.handshake(tlsClient_, platform::TlsRole::data, dataFd, host_, limit());
     if (shaken.ok()) {
@@ -343,8 +353,11 @@ bool FtpLib::openData(const std::string& command, char type, int& dataFd) {
     dataTls_.release();
     platform::resetSocket(dataFd);
     dataFd = -1;
-    if (shaken.status == SocketStatus::timedOut || shaken.status == SocketStatus::aborted)
-        return lose(shaken, "starting TLS on the data connection");
+    if (shaken.status == SocketStatus::timedOut) {
+        lose(shaken, "starting TLS on the data connection");
+        return fail(handshakeTimeout("TLS handshake on the data connection", limit()));
+    }
+    if (shaken.status == SocketStatus::aborted) return lose(shaken, "starting TLS on the data connection");
     readReply('2');
     return fail("TLS handshake on the data connection failed: " + reason);
 }
@@ -390,7 +403,10 @@ bool FtpLib::openDataConnection(const std::string& command, char type, int& data
 // stops at it) and ours went out and was answered (uploads wait for that).
 bool FtpLib::finishData(int dataFd, const platform::IoOutcome& movedData, bool localFailure) {
     platform::IoOutcome moved = movedData;
-    if (moved.ok() && !localFailure && dataTls_.active()) moved = dataTls_.close(limit(), true);
+    if (dataTls_.active()) {
+        dataTls_.readIssuedSessions();  // a failed transfer's too: they may serve the next
+        if (moved.ok() && !localFailure) moved = dataTls_.close(limit(), true);
+    }
     std::string movedText = moved.text();
     dataTls_.release();
     if (moved.ok() && !localFailure)
@@ -441,7 +457,11 @@ bool FtpLib::download(const std::string& command, char type, const Consumer& con
             }
         }
     }
-    if (!finishData(fd, moved, localFailure)) return false;
+    if (!finishData(fd, moved, localFailure)) {
+        if (received == 0 && !localFailure && retryRefusedSession())
+            return download(command, type, consume, expectedSize, file);
+        return false;
+    }
     // The data connection closed early, whatever the server then says.
     if (expectedSize != unknownSize && received < expectedSize)
         return fail("Download incomplete: " + std::to_string(received) + " of " + std::to_string(expectedSize) +
@@ -477,6 +497,17 @@ bool FtpLib::upload(const std::string& command, char type, const Producer& produ
         }
     }
     return finishData(fd, moved, localFailure);
+}
+
+// Some servers take each TLS session once only and issue none on an upload:
+// a data connection they refused for the session it offered is worth one more
+// try when a fresh session came with the refusal.
+bool FtpLib::retryRefusedSession() {
+    if (lost_ || !(reply_.starts_with("425") || reply_.starts_with("522")) || !tlsClient_.retryAfterRefusal())
+        return false;
+    if (debugLevel() > 1) platform::consoleWriteError("TLS data connection: session not resumed, trying once more\n");
+    note_.clear();
+    return true;
 }
 
 bool FtpLib::downloadToFile(const std::string& localPath, const std::string& command, char type,
@@ -538,6 +569,10 @@ bool FtpLib::put(const std::string& localPath, const std::string& remotePath, ch
     Operation op(*this);
     if (!validType(mode)) return fail(invalidType(mode));
     if (controlFd_ < 0) return fail(notConnected);
+    return putOnce(localPath, remotePath, mode) || (retryRefusedSession() && putOnce(localPath, remotePath, mode));
+}
+
+bool FtpLib::putOnce(const std::string& localPath, const std::string& remotePath, char mode) {
     platform::FileReader file;
     std::string error;
     if (!file.openPlainFile(localPath, &error)) return fail("cannot open " + error);

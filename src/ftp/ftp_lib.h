@@ -117,6 +117,8 @@ private:
     // The data comes from `produce`, or with `file` given, unchanged from that file.
     bool upload(const std::string& command, char type, const Producer& produce, uint64_t expectedSize,
                 platform::FileReader* file = nullptr);
+    bool retryRefusedSession();
+    bool putOnce(const std::string& localPath, const std::string& remotePath, char mode);
     platform::MovedBytes progressCallback();
     bool downloadToFile(const std::string& localPath, const std::string& command, char type, uint64_t expectedSize);
     bool downloadToConsole(const std::string& command);

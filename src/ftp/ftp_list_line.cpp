@@ -15,6 +15,8 @@ FtpFileInfo parseLine(std::string_view line, const std::string& systemType) {
     info.type = folder == retrieval ? FtpFileType::unknown : folder ? FtpFileType::dir : FtpFileType::file;
     if (info.name == ".") info.type = FtpFileType::cdir;
     if (info.name == "..") info.type = FtpFileType::pdir;
+    info.symlink = report.link != 0;
+    info.backslashSeparates = report.style == msDosStyle || systemType.find("Windows") != std::string::npos;
     if (report.sizeKind != 0 && report.size >= 0) info.size = static_cast<uint64_t>(report.size);
     // A time is given only when the server's system type is known (login fills it).
     if (report.timeKind != 0 && !systemType.empty())

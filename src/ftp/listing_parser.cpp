@@ -324,19 +324,30 @@ bool parseMsDos(ListingReport& report, string_view line) {
 }
 
 bool parseOneLine(ListingReport& report, string_view line, int64_t nowSeconds) {
-    if (line[0] == '+') return parseEplf(report, line);
-    if (const UnixType* type = unixType(line[0])) return parseUnix(report, line, *type, nowSeconds);
-    if (const size_t semicolon = line.find(';'); semicolon != string_view::npos)
+    if (line[0] == '+') {
+        report.style = 1;
+        return parseEplf(report, line);
+    }
+    if (const UnixType* type = unixType(line[0])) {
+        report.style = 2;
+        report.link = type->letter == 'l' ? 1 : 0;
+        return parseUnix(report, line, *type, nowSeconds);
+    }
+    if (const size_t semicolon = line.find(';'); semicolon != string_view::npos) {
+        report.style = 3;
         return parseVms(report, line, semicolon);
-    if (isDigit(line[0])) return parseMsDos(report, line);
-    return false;
+    }
+    if (!isDigit(line[0])) return false;
+    report.style = msDosStyle;
+    return parseMsDos(report, line);
 }
 
 }  // namespace
 
 bool parseListing(ListingReport& report, const char* line, size_t length, int64_t nowSeconds) {
     report = {};
-    if (line == nullptr || length < 2 || length > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return false;
+    if (line == nullptr || length < 2 || length > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+        return false;
     // An entry without a name cannot be used for anything and is not reported.
     if (!parseOneLine(report, string_view(line, length), nowSeconds) || report.nameLength == 0) {
         report = {};

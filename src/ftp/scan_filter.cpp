@@ -39,6 +39,10 @@ bool ScanFilter::capReached(size_t files, size_t folders) const {
     return maxFolders != unsetBound && static_cast<int64_t>(folders) >= maxFolders;
 }
 
+bool ScanFilter::failsUndated(const FtpFileInfo& file) const {
+    return undatedFails && modified.isSet() && file.modify == unknownTime;
+}
+
 bool accept(const ScanFilter& filter, const FtpFileInfo& file) {
     return filter.namePasses(file.name) && filter.sizePasses(file.size) &&
            filter.modified.accepts(filter.now, file.modify);

@@ -24,7 +24,7 @@ VsftpdServer::VsftpdServer(bool implicitTls) {
 
 std::string VsftpdServer::log() const { return readFile(base_.file("vsftpd.log")); }
 
-CutShortTlsServer::CutShortTlsServer() {
+HostileTlsServer::HostileTlsServer() {
     mkdir(base_.file("root").c_str(), 0755);
     std::string made = commandOutput(
         "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1"
@@ -47,6 +47,6 @@ CutShortTlsServer::CutShortTlsServer() {
     }
 }
 
-std::string CutShortTlsServer::log() const { return readFile(base_.file("commands.log")); }
+std::string HostileTlsServer::log() const { return readFile(base_.file("commands.log")); }
 
 }  // namespace dorvan::test

@@ -33,10 +33,13 @@ private:
 };
 
 // tests/support/tls_ftp_server.py: explicit TLS, any login; every download's
-// TLS stream is cut short after half the file, and the reply is still 226.
-class CutShortTlsServer {
+// TLS stream is cut short after half the file, and the reply is still 226;
+// every data connection must resume a session the server issued and not used
+// yet, and uploads issue none; "LIST untrusted" shows another certificate,
+// and the upload of "slow-close.txt" is followed by a 20-second TLS close.
+class HostileTlsServer {
 public:
-    CutShortTlsServer();
+    HostileTlsServer();
 
     int port() const { return port_; }
     std::string path(const std::string& relative) const { return base_.file("root/" + relative); }
