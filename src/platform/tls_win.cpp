@@ -1,13 +1,13 @@
-// wincrypt.h first: OpenSSL's headers undo its macros that clash with their names.
-#include <wincrypt.h>
-#include <windows.h>
+#include "platform/tls_os.h"
+
 #include <winsock2.h>
+
+// Before OpenSSL's headers, which undo the macros of it that clash with their names.
+#include <wincrypt.h>
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
-
-#include "platform/tls_os.h"
 
 namespace dorvan::platform::os {
 
