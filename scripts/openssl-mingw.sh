@@ -5,7 +5,7 @@
 # -DOPENSSL_ROOT_DIR. The newest source version in Debian's bookworm and
 # bookworm-security index decides; a version already built is reused, so only
 # the first run on a machine, and the first after an OpenSSL update, builds
-# (about 10 minutes on 2 cores).
+# (2 to 8 minutes on 2 cores, by their load).
 #
 #   scripts/openssl-mingw.sh            DORVAN_CI_CACHE: the cache (default /var/cache/dorvan-ci)
 #
