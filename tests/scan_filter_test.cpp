@@ -110,3 +110,17 @@ TEST(ScanFilter, BoundsAreInclusiveAndUnknownValuesPass) {
     EXPECT_TRUE(caps(2, unsetBound).capReached(2, 0));
     EXPECT_TRUE(caps(unsetBound, 1).capReached(0, 1));
 }
+
+// A listed time known to a minute or a day stands for that whole minute or day:
+// the bounds are taken at the same precision.
+TEST(ScanFilter, AgeBoundsTakeListedTimesAtTheirPrecision) {
+    constexpr int64_t second = 10'000'000, minute = 60 * second;
+    AgeBounds newer{.max = 15 * minute}, older{.min = 60 * minute};
+    const int64_t now = 1000 * minute + 30 * second;
+    EXPECT_TRUE(newer.accepts(now, 985 * minute, minute));  // 14:30 to 15:30 old
+    EXPECT_FALSE(newer.accepts(now, 984 * minute, minute));
+    EXPECT_FALSE(newer.accepts(now, 985 * minute, 1));  // exactly 15:30 old
+    EXPECT_TRUE(newer.accepts(now, 985 * minute + 30 * second, second));
+    EXPECT_TRUE(older.accepts(now, 940 * minute, minute));  // 59:30 to 60:30 old
+    EXPECT_FALSE(older.accepts(now, 941 * minute, minute));
+}

@@ -25,6 +25,10 @@ bool scanRemote(const std::string& start, const ScanUse& use) {
     scanner.codePage = settings().encoding;
     scanner.scan(start, settings().recurse);
     scanner.takeResults(results.files, results.folders, results.errors, results.undated);
+    if (settings().debug == 1)  // what the scan passed over
+        for (const FtpFileInfo& entry : scanner.skipped())
+            printMessage(Level::Info, format(" {}: skipped {}, {}", use.command, fromServer(entry.name),
+                                             entry.symlink ? "a symbolic link" : "neither file nor folder"));
     for (const std::string& error : results.errors)
         printMessage(Level::Error, format("{} failure: {}", use.command, fromServer(error)));
     return !results.files.empty();

@@ -42,6 +42,7 @@ FtpScan& FtpScan::scan(const std::string& start, Predicate callerFilter, bool de
     errors_.clear();
     folders_.clear();
     undated_.clear();
+    skipped_.clear();
     callerFilter_ = std::move(callerFilter);
     ScanLister lister(session_);
     walk(lister, start, descend, 0);
@@ -71,6 +72,8 @@ void FtpScan::walkEntries(ScanLister& lister, const std::string& folder, bool de
                           std::vector<FtpFileInfo>& entries) {
     for (FtpFileInfo& entry : entries) {
         if (lister.unwinding(depth) || filter.capReached(files_.size(), folders_.size())) break;
+        if (entry.type == FtpFileType::unknown)
+            skipped_.push_back({.name = joinRemotePath(folder, entry.name), .symlink = entry.symlink});
         if (entry.type != FtpFileType::dir && entry.type != FtpFileType::file) continue;
         std::string name = listedPath(entry.name, entry.backslashSeparates, codePage);
         entry.name = joinRemotePath(folder, name);

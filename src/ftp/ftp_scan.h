@@ -36,6 +36,8 @@ public:
     // Files that passed every test only because their time is unknown, when
     // the filter says that fails (filter.undatedFails).
     const std::vector<FtpFileInfo>& undated() const { return undated_; }
+    // The entries passed over as neither file nor folder (links among them), by path.
+    const std::vector<FtpFileInfo>& skipped() const { return skipped_; }
     // Hands the lists over, leaving the scanner empty.
     void takeResults(std::vector<FtpFileInfo>& files, std::vector<FtpFileInfo>& folders,
                      std::vector<std::string>& errors, std::vector<FtpFileInfo>& undated);
@@ -57,6 +59,7 @@ private:
     std::vector<FtpFileInfo> folders_;
     std::vector<std::string> errors_;
     std::vector<FtpFileInfo> undated_;
+    std::vector<FtpFileInfo> skipped_;
 };
 
 }  // namespace dorvan

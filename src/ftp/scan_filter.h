@@ -20,8 +20,9 @@ struct AgeBounds {
     int64_t max = unsetBound;
 
     bool isSet() const { return min != unsetBound || max != unsetBound; }
-    // An unknown time (unknownTime) always passes.
-    bool accepts(int64_t now, int64_t time) const;
+    // An unknown time (unknownTime) always passes. A time known to `precision`
+    // ticks lies in [time, time + precision): the bounds are taken at that precision.
+    bool accepts(int64_t now, int64_t time, int64_t precision = 1) const;
 };
 
 struct ScanFilter {

@@ -8,9 +8,11 @@
 
 namespace dorvan::test {
 
-VsftpdServer::VsftpdServer(bool implicitTls) {
+VsftpdServer::VsftpdServer(const VsftpdOptions& options) {
     std::vector<std::string> argv = {"/bin/bash", DORVAN_SOURCE_DIR "/tests/support/vsftpd_server.sh", base_.path()};
-    if (implicitTls) argv.push_back("--implicit");
+    if (options.implicitTls) argv.push_back("--implicit");
+    if (options.plain) argv.push_back("--plain");
+    if (options.ipv6) argv.push_back("--ipv6");
     std::istringstream lines(process_.start(argv, base_.file("start.err"), 2));
     for (std::string word; lines >> word;) {
         if (word == "PORT") lines >> port_;

@@ -11,12 +11,20 @@
 
 namespace dorvan::test {
 
+struct VsftpdOptions {
+    bool implicitTls = false;
+    bool plain = false;  // plain FTP, no TLS at all
+    bool ipv6 = false;   // on ::1 instead of 127.0.0.1
+};
+
 // vsftpd (tests/support/vsftpd_server.sh): TLS required on control and data
 // connections, data connections must resume the control connection's TLS
-// session; a self-signed certificate for 127.0.0.1.
+// session; a self-signed certificate for 127.0.0.1. Or, as the options say,
+// plain FTP and on ::1.
 class VsftpdServer {
 public:
-    explicit VsftpdServer(bool implicitTls = false);
+    explicit VsftpdServer(bool implicitTls = false) : VsftpdServer(VsftpdOptions{.implicitTls = implicitTls}) {}
+    explicit VsftpdServer(const VsftpdOptions& options);
 
     int port() const { return port_; }
     const std::string& user() const { return user_; }
