@@ -11,7 +11,6 @@ namespace {
 namespace h = handlers;
 using S = Settings;
 constexpr handlers::Needs login = handlers::Needs::login;
-constexpr HelpAfterMissing always = HelpAfterMissing::always;
 constexpr HelpAfterMissing atDebugOne = HelpAfterMissing::atDebugOne;
 
 constexpr std::string_view localFolderMissing = "{} failure: local folder for FTP transfer not specified";
@@ -32,6 +31,8 @@ constexpr Verb verbs[] = {
     {.name = "cwd", .aliases = {"cd"}, .action = h::cwd, .needs = login, .oneShot = {&S::name}},
     {.name = "cdup", .action = h::cdup, .needs = login},
     {.name = "pwd", .action = h::pwd, .needs = login},
+    // get, put and mput check their names (or scan) before their one-shot
+    // settings count as used, and clear them themselves.
     {.name = "get",
      .aliases = {"recv"},
      .action = h::get,
