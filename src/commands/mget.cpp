@@ -55,13 +55,22 @@ bool beginDownload(const FtpFileInfo& file, size_t position, size_t count) {
     return true;
 }
 
+// What a download does besides the transfer; read on the command's thread,
+// since the downloads run on the batch's threads.
+struct DownloadChoices {
+    bool keepTime = false;
+    bool notes = false;   // debug level 1
+    bool resume = false;  // a part left after the retries stays for the next run
+};
+
 // true when it was downloaded.
-bool download(FtpLib& session, const FtpFileInfo& file, Retrier& retrier, bool keepTime, bool notes) {
+bool download(FtpLib& session, const FtpFileInfo& file, Retrier& retrier, const DownloadChoices& choices) {
     const std::string shown = platform::withLocalSeparators(fromServer(file.name));
+    const std::string localPath = settings().local + shown;
     // The listed size makes a download that ends short fail.
-    ResumedDownload tries(settings().local + shown, file.name, 'I', file.size);
+    ResumedDownload tries(localPath, file, 'I', choices.resume ? partialName(localPath) : "");
     if (retrier.run(session, shown, [&](int attempt) { return tries.attempt(session, attempt); })) {
-        if (keepTime) keepRemoteTime(session, file, settings().local + shown, notes);
+        if (choices.keepTime) keepRemoteTime(session, file, localPath, choices.notes);
         return true;
     }
     printMessage(Level::Error, format("Download {} failed, {}", shown, lastResponseText(session)));
@@ -88,7 +97,7 @@ bool mget() {
         return printMessage(Level::Error, format("{} failure: No files matched on : {}", "mget", currentDir()));
     ClearRemoteScanOnExit clearLists;
     const std::vector<FtpFileInfo>& files = remoteScanResults().files;
-    const bool keepTime = s.keeptime, notes = s.debug == 1;  // read here: finish runs on the batch's threads
+    const DownloadChoices choices{.keepTime = s.keeptime, .notes = s.debug == 1, .resume = s.resume};
     TransferDisplay display(files.size(), totalSize(files));
     auto start = [&](FtpLib&, size_t i) {
         if (beginDownload(files[i], i + 1, files.size())) return true;
@@ -97,7 +106,7 @@ bool mget() {
     };
     auto finish = [&](FtpLib& session, size_t i) {
         TrackedTransfer tracked(display, session, fromServer(files[i].name), files[i].size, i + 1);
-        return download(session, files[i], retrier, keepTime, notes);
+        return download(session, files[i], retrier, choices);
     };
     const size_t saved =
         runBatch(files.size(), s.justprint ? 1 : s.parallel, {.start = start, .finish = finish}, *recipe);

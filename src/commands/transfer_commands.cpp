@@ -42,7 +42,7 @@ bool get() {
     printMessage(Level::Info, format(" dowloading {} to {} ...", s.src, localPath));
     TransferDisplay display;
     TrackedTransfer tracked(display, *s.session, s.src, unknownSize);
-    ResumedDownload tries(localPath, toServer(s.src), s.transferType, unknownSize);
+    ResumedDownload tries(localPath, {.name = toServer(s.src)}, s.transferType, s.resume ? partialName(localPath) : "");
     Retrier retrier(commandRecipe());
     bool ok = retrier.run(*s.session, s.src, [&](int attempt) { return tries.attempt(*s.session, attempt); });
     display.end();

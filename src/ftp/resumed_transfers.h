@@ -14,13 +14,19 @@ class FtpLib;
 
 // The tries of one download. What a try received stays in a part file for
 // the next, which continues it with REST when the remote file still has the
-// size it had (as listed, or as the first try's server announced it) and the
-// time the first check found; otherwise the next try starts over.
+// size it had (as listed, or as the first try's server announced it) and,
+// where known, the time; otherwise the next try starts over.
+//
+// With a part name (a file beside the destination), the part is that file:
+// one left by an earlier run is continued when the remote file still has the
+// time the part was given then, and after the last failed try the part stays
+// there, given the remote file's time, for the next run.
 class ResumedDownload {
 public:
-    // `size` as listed; unknownSize when the listing gave none.
-    ResumedDownload(std::string localPath, std::string remotePath, char mode, uint64_t size);
-    ~ResumedDownload();  // removes a part still kept
+    // `remote` as listed: its name is the path to download, its size and
+    // time (when given to the second) what the file must keep.
+    ResumedDownload(std::string localPath, const FtpFileInfo& remote, char mode, std::string partName = {});
+    ~ResumedDownload();  // removes or keeps the part, as above
     ResumedDownload(const ResumedDownload&) = delete;
     ResumedDownload& operator=(const ResumedDownload&) = delete;
 
@@ -28,15 +34,19 @@ public:
     bool attempt(FtpLib& session, int number);
 
 private:
-    // The kept bytes when the next try may go on after them, else 0 (the
-    // part is then written anew). Asks SIZE and MDTM.
+    // The kept bytes when the try may go on after them, else 0 (the part is
+    // then written anew). Asks SIZE and the modification time.
     uint64_t restartPoint(FtpLib& session);
+    void keepForLater(FtpLib& session);
 
     const std::string localPath_;
     const std::string remotePath_;
     const char mode_;
-    uint64_t size_;
-    std::string time_;  // MDTM's answer at the first check; empty while unknown
+    uint64_t size_;  // unknownSize while unknown
+    int64_t time_;   // to the second; unknownTime while unknown
+    const bool keep_;
+    bool carried_ = false;       // the part is an earlier run's
+    FtpLib* session_ = nullptr;  // the last try's
     KeptPart part_;
 };
 
@@ -44,5 +54,8 @@ private:
 // asked its size (SIZE) and the rest sent after REST, unless `whole`.
 bool uploadAttempt(FtpLib& session, const std::string& localPath, const std::string& remotePath, char mode, bool whole,
                    int number);
+
+// The name a download's part keeps between runs: "<file>.partial".
+std::string partialName(const std::string& localPath);
 
 }  // namespace dorvan
