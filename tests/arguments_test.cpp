@@ -35,6 +35,8 @@ protected:
         s.verify = true;
         s.cafile.clear();
         s.parallel = 1;
+        s.retries = 3;
+        s.retrywait = 2;
     }
     static bool apply(const std::string& line) { return applyArguments(splitCommandLine(line)); }
 };
@@ -109,6 +111,11 @@ TEST_F(StoringTest, FixedOrderStopsAtFirstRejectedValue) {
     EXPECT_FALSE(apply("set --parallel 0"));
     EXPECT_TRUE(apply("set --parallel 8"));
     EXPECT_EQ(s.parallel, 8);
+    for (const char* refused : {"--retries=-1", "--retries 11", "--retrywait 0", "--retrywait 601"})
+        EXPECT_FALSE(apply(std::string("set ") + refused)) << refused;
+    EXPECT_TRUE(apply("set --retries 0 --retrywait 600"));
+    EXPECT_EQ(s.retries, 0);
+    EXPECT_EQ(s.retrywait, 600);
     EXPECT_FALSE(apply("set --timeout 0"));
     EXPECT_EQ(s.timeout, 60);
     EXPECT_FALSE(apply("set --encoding=-1"));

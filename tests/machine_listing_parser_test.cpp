@@ -127,10 +127,10 @@ TEST(TimeValues, ReadAndWrittenInUtcWithinTheYears1To9999) {
 
 TEST(ServerFeatures, ReadFromTheLinesBetweenTheFirstAndTheLast) {
     ServerFeatures offered =
-        parseFeatures({"211-Features:", " MDTM", " MLST type*;size*;modify*;", " mfmt", "211 End"});
-    EXPECT_TRUE(offered.listsFacts && offered.setsTimes);
-    ServerFeatures mlsdOnly = parseFeatures({"211-Extensions supported:", "MLSD", " SIZE", "211 END"});
-    EXPECT_TRUE(mlsdOnly.listsFacts && !mlsdOnly.setsTimes);
+        parseFeatures({"211-Features:", " MDTM", " MLST type*;size*;modify*;", " mfmt", " Rest Stream", "211 End"});
+    EXPECT_TRUE(offered.listsFacts && offered.setsTimes && offered.restartsStreams);
+    ServerFeatures mlsdOnly = parseFeatures({"211-Extensions supported:", "MLSD", " SIZE", " REST", "211 END"});
+    EXPECT_TRUE(mlsdOnly.listsFacts && !mlsdOnly.setsTimes && !mlsdOnly.restartsStreams);
     for (const std::vector<std::string>& none : {std::vector<std::string>{"500 FEAT not understood."},
                                                  {"211-MLST named on the first line", " EPSV", "211 MFMT too"}}) {
         ServerFeatures refused = parseFeatures(none);

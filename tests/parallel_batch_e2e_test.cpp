@@ -220,3 +220,38 @@ TEST(ParallelBatchEndToEnd, AnotherServerNamedOnABatchLineGetsNoPartOfIt) {
     }
     EXPECT_FALSE(contains(other.log(), "<- USER")) << other.log();
 }
+
+TEST(ParallelBatchEndToEnd, AFlakyServerStillGetsAndTakesTheWholeTreeInOneRun) {
+    // -c: the first transfer is cut in the middle; -r: refused once with 425; -q: refused once
+    // with 421, which closes the session; and the control connection closes after the 5th file.
+    const std::vector<std::string> names = {
+        "a.bin",          "b-c.bin",          "c-r.bin",          "sub/d.bin",      "sub/e-c.bin", "sub/f-q.bin",
+        "sub/deep/g.bin", "sub/deep/h-c.bin", "sub/deep/i-r.bin", "sub/deep/j.bin", "k.bin",       "sub/l.bin"};
+    for (const char* verb : {"mget", "mput"}) {
+        for (int width : {1, 3}) {
+            SCOPED_TRACE(std::string(verb) + " --parallel " + std::to_string(width));
+            TestServer server(
+                {.faults = {"cut-first=-c", "refuse-first=425:-r", "refuse-first=421:-q", "close-after=5"}});
+            TempDir local;
+            const std::string source = std::string(verb) == "mget" ? server.root() : local.path();
+            unsigned seed = 0;
+            for (const std::string& name : names) writeFile(source + "/" + name, randomBytes(200'000, ++seed));
+            RunResult r =
+                runDorvan({.input = useServer(server, "--keepalive 0 --recurse true --retrywait 1 --local " +
+                                                          local.path() + " --parallel " + std::to_string(width)) +
+                                    verb + "\nquit\n",
+                           .timeout = 60s});
+            ASSERT_FALSE(r.timedOut);
+            const std::string out = consoleLines(r.out);
+            EXPECT_TRUE(
+                contains(out, std::string(verb) == "mget" ? "\n12 files saved to " : "\n 12 files uploaded to /"))
+                << out;
+            EXPECT_GE(count(out, " retry 1 of 3 in 1 s: "), 6u) << out;
+            EXPECT_GE(count(out, " reconnected to 127.0.0.1\n"), 2u) << out;
+            EXPECT_FALSE(contains(r.log(), " Error  ")) << r.log();
+            EXPECT_EQ(contentOf(server.root()), contentOf(local.path()));
+            // Each cut file went on after REST, and only those.
+            EXPECT_EQ(count(server.log(), "<- REST "), 3u) << server.log();
+        }
+    }
+}

@@ -1,0 +1,153 @@
+// Transfers tried again after failures that may pass: cut downloads going on
+// where they stopped, permanent refusals and --retries 0 reported as before,
+// an interrupted wait, and a part kept from one run for the next.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <regex>
+
+#include "support/run_dorvan.h"
+#include "support/session_script.h"
+#include "support/shell_command.h"
+#include "support/test_server.h"
+
+using namespace dorvan::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The byte counts the server logged for the transfers of `file` ("RETR /path completed=1 bytes=N"), in order.
+std::vector<uint64_t> transferred(const TestServer& server, const std::string& verb, const std::string& file) {
+    const std::string log = server.log();
+    const std::regex line(verb + " " + server.path(file) + " completed=[01] bytes=([0-9]+)");
+    std::vector<uint64_t> bytes;
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), line); it != std::sregex_iterator(); ++it)
+        bytes.push_back(std::stoull((*it)[1]));
+    return bytes;
+}
+
+// The offsets of the REST commands the server received.
+std::vector<uint64_t> restarts(const TestServer& server) {
+    const std::string log = server.log();
+    const std::regex line("<- REST ([0-9]+)");
+    std::vector<uint64_t> offsets;
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), line); it != std::sregex_iterator(); ++it)
+        offsets.push_back(std::stoull((*it)[1]));
+    return offsets;
+}
+
+std::vector<std::string> entriesOf(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::ranges::sort(names);
+    return names;
+}
+
+}  // namespace
+
+TEST(RetryEndToEnd, CutDownloadsGoOnWhereTheyStoppedUnlessTheFileChanged) {
+    const std::string content = randomBytes(1'000'000);
+    {
+        TestServer server({.faults = {"cut-first=-c"}});
+        writeFile(server.path("big-c.bin"), content);
+        TempDir local;
+        RunResult r =
+            runDorvan({.input = useServer(server, "--local " + local.path() + " --retrywait 1 --errorlevel true") +
+                                "mget\nquit\n"});
+        const std::string out = consoleLines(r.out);
+        EXPECT_TRUE(contains(out,
+                             " retry 1 of 3 in 1 s: big-c.bin: 426 Connection reset; transfer aborted.\n"
+                             "1 files saved to " +
+                                 local.path() + "/\n"))
+            << out;
+        EXPECT_EQ(r.exitStatus, 0) << "a file that arrives after a retry is a success";
+        EXPECT_TRUE(contains(r.log(), "Warn   Dorvan -  retry 1 of 3 in 1 s: big-c.bin: 426 ")) << r.log();
+        EXPECT_EQ(readFile(local.file("big-c.bin")), content);
+        // The second RETR went on after the bytes that had arrived: REST named them, and the
+        // server sent only the rest.
+        const std::vector<uint64_t> sent = transferred(server, "RETR", "big-c.bin");
+        const std::vector<uint64_t> offsets = restarts(server);
+        ASSERT_EQ(sent.size(), 2u) << server.log();
+        ASSERT_EQ(offsets.size(), 1u) << server.log();
+        EXPECT_GT(offsets[0], 0u);
+        EXPECT_LE(offsets[0], sent[0]);
+        EXPECT_EQ(offsets[0] + sent[1], content.size());
+        EXPECT_EQ(entriesOf(local.path()), std::vector<std::string>{"big-c.bin"}) << "no part left behind";
+    }
+    // A file that grew after the cut is downloaded again from its first byte.
+    TestServer grown({.faults = {"cut-first=-c", "grow-when-cut"}});
+    writeFile(grown.path("grow-c.bin"), content);
+    TempDir local;
+    RunResult r = runDorvan({.input = useServer(grown, "--local " + local.path() + " --retrywait 1") + "mget\nquit\n"});
+    EXPECT_TRUE(contains(consoleLines(r.out), " retry 1 of 3 in 1 s: grow-c.bin: 426 ")) << consoleLines(r.out);
+    EXPECT_EQ(readFile(local.file("grow-c.bin")), readFile(grown.path("grow-c.bin")));
+    EXPECT_GT(readFile(local.file("grow-c.bin")).size(), content.size());
+    EXPECT_TRUE(restarts(grown).empty()) << grown.log();
+}
+
+TEST(RetryEndToEnd, PermanentFailuresAndNoRetriesAreReportedAsBefore) {
+    for (const char* retries : {"3", "0"}) {
+        SCOPED_TRACE(retries);
+        TestServer server({.faults = {"refuse-marked-transfers", "cut-first=-c"}});
+        writeFile(server.path("refused.bin"), "never sent");
+        writeFile(server.path("x-c.bin"), randomBytes(300'000));
+        TempDir local;
+        RunResult r =
+            runDorvan({.input = useServer(server, "--local " + local.path() + " --retrywait 1 --retries " + retries) +
+                                "mget\nget --src refused.bin\nquit\n"});
+        const std::string out = consoleLines(r.out);
+        const std::string l = local.path() + "/";
+        const std::string refused = "Download refused.bin failed, 550 Transfer refused.\n";
+        if (std::string(retries) == "0") {
+            EXPECT_TRUE(contains(out, " 1/2 Downloading refused.bin to " + l + "refused.bin... \n" + refused +
+                                          " 2/2 Downloading x-c.bin to " + l +
+                                          "x-c.bin... \nDownload x-c.bin failed, 426 Connection reset; transfer "
+                                          "aborted.\n0 files saved to " +
+                                          l + "\n"))
+                << out;
+            EXPECT_TRUE(entriesOf(local.path()).empty()) << "nothing partial is left behind";
+        } else {
+            EXPECT_TRUE(contains(out, refused + " 2/2 Downloading x-c.bin")) << out;
+        }
+        EXPECT_EQ(count(out, " retry "), std::string(retries) == "0" ? 0u : 1u) << out;
+        EXPECT_TRUE(contains(out, "\nget refused.bin failure: 550 Transfer refused.\n")) << out;
+        EXPECT_EQ(count(server.log(), "<- RETR refused.bin"), 2u) << "one try per command";
+    }
+}
+
+TEST(RetryEndToEnd, InterruptEndsTheWaitAtOnce) {
+    TestServer server({.faults = {"refuse-first=450:x"}});
+    writeFile(server.path("x.txt"), "later");
+    TempDir local;
+    DorvanProcess process(
+        {.input = useServer(server, "--local " + local.path() + " --retrywait 600") + "get --src x.txt\n"});
+    ASSERT_TRUE(process.waitForOutput(" retry 1 of 3 in 600 s: x.txt: 450 ", 10s)) << process.out();
+    const auto started = std::chrono::steady_clock::now();
+    process.sendSignal(SIGINT);
+    RunResult r = process.wait(10s);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
+    EXPECT_TRUE(contains(consoleLines(r.out), "get x.txt failure: 450 Refused for a test, try again.\n FTP closed\n"))
+        << consoleLines(r.out);
+    EXPECT_EQ(count(server.log(), "<- RETR x.txt"), 1u);
+}
+
+TEST(RetryEndToEnd, ResumeTrueKeepsThePartForTheNextRun) {
+    TestServer server({.faults = {"cut-first=-c"}});
+    const std::string content = randomBytes(1'000'000, 7);
+    writeFile(server.path("big-c.bin"), content);
+    TempDir local;
+    const std::string setup = useServer(server, "--local " + local.path() + " --resume true");
+    RunResult first = runDorvan({.input = setup + "set --retries 0\nmget\nquit\n"});
+    EXPECT_TRUE(contains(consoleLines(first.out), "Download big-c.bin failed, 426 ")) << consoleLines(first.out);
+    ASSERT_EQ(entriesOf(local.path()), std::vector<std::string>{"big-c.bin.partial"});
+    const std::string part = readFile(local.file("big-c.bin.partial"));
+    EXPECT_EQ(part, content.substr(0, part.size()));
+
+    RunResult second = runDorvan({.input = setup + "mget\nquit\n"});
+    EXPECT_TRUE(contains(consoleLines(second.out), "\n1 files saved to ")) << consoleLines(second.out);
+    EXPECT_EQ(restarts(server), std::vector<uint64_t>{part.size()}) << server.log();
+    EXPECT_EQ(readFile(local.file("big-c.bin")), content);
+    EXPECT_EQ(entriesOf(local.path()), std::vector<std::string>{"big-c.bin"});
+}
