@@ -132,6 +132,8 @@ TrackedTransfer::~TrackedTransfer() {
 }
 
 void TrackedTransfer::dataStarted(uint64_t expected) {
+    // Tried again: what the last try moved is not counted twice.
+    display_.batchDone_.fetch_sub(done_.exchange(0), std::memory_order_relaxed);
     if (givenSize_ == unknownSize) total_ = expected;
 }
 

@@ -10,9 +10,9 @@ namespace dorvan {
 class TransferProgress {
 public:
     virtual ~TransferProgress() = default;
-    // The data connection is open. `expected` is the size the transfer is held
-    // to (the caller's, else the one the server announced in its 1xx reply),
-    // unknownSize when neither is known.
+    // The data connection is open (again at each try of a transfer). `expected`
+    // is the size the transfer is held to (the caller's, else the one the
+    // server announced in its 1xx reply), unknownSize when neither is known.
     virtual void dataStarted(uint64_t expected) = 0;
     // `bytes` more crossed the data connection. Runs once per chunk (up to a
     // few MiB): keep it to a few atomic operations.
