@@ -236,6 +236,8 @@ TEST(ParallelBatchEndToEnd, AFlakyServerStillGetsAndTakesTheWholeTreeInOneRun) {
             const std::string source = std::string(verb) == "mget" ? server.root() : local.path();
             unsigned seed = 0;
             for (const std::string& name : names) writeFile(source + "/" + name, randomBytes(200'000, ++seed));
+            // An older, shorter copy on the server is replaced, not taken for the start of the upload.
+            if (source != server.root()) writeFile(server.path("c-r.bin"), randomBytes(150'000, 99));
             RunResult r =
                 runDorvan({.input = useServer(server, "--keepalive 0 --recurse true --retrywait 1 --local " +
                                                           local.path() + " --parallel " + std::to_string(width)) +

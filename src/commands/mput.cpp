@@ -74,9 +74,8 @@ bool beginUpload(FtpLib& session, const Upload& file, size_t position, size_t co
 bool upload(FtpLib& session, const Upload& file, char transferType, bool archive, Retrier& retrier, bool keepTime,
             bool notes) {
     const std::string remotePath = toServer(file.remotePath);
-    if (retrier.run(session, file.remotePath, [&](int attempt) {
-            return uploadAttempt(session, file.localPath, remotePath, transferType, archive, attempt);
-        })) {
+    ResumedUpload tries(file.localPath, remotePath, transferType, archive);
+    if (retrier.run(session, file.remotePath, [&](int) { return tries.attempt(session); })) {
         if (keepTime) keepLocalTime(session, file.localPath, remotePath, notes);
         return true;
     }

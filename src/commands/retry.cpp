@@ -30,13 +30,14 @@ Retrier::Retrier(RetryPolicy policy, const SessionRecipe& recipe, std::shared_pt
 
 bool Retrier::run(FtpLib& session, std::string_view shown, const std::function<bool(int attempt)>& attempt) {
     if (policy_.retries <= 0) return attempt(0);
-    const int retries = reopenFailed_ && !session.isOpen() ? 0 : policy_.retries;
+    // After a session could not be opened again, one try without waiting, until one opens.
+    int retries = reopenFailed_ && !session.isOpen() ? 0 : policy_.retries;
     for (int tried = 0;; ++tried) {
-        if (session.isOpen() ? attempt(tried) : reopen(session) && attempt(tried)) return true;
-        if (!session.lastOutcome().transient() || tried >= retries || !session.pause(0)) {
-            if (!session.isOpen()) reopenFailed_ = true;
-            return false;
-        }
+        const bool open = session.isOpen() || reopen(session);
+        if (open) retries = policy_.retries;
+        if (open && attempt(tried)) return true;
+        if (!open && tried >= retries) reopenFailed_ = true;
+        if (!session.lastOutcome().transient() || tried >= retries || !session.pause(0)) return false;
         const int wait = retryWait(policy_, tried + 1);
         printMessage(Level::Warn, format(" retry {} of {} in {} s: {}: {}", tried + 1, retries, wait, shown,
                                          lastResponseText(session, recipe_.encoding)));

@@ -85,11 +85,9 @@ bool put() {
     printMessage(Level::Info, format(" uploading {} to {}", localFile, remoteName));
     TransferDisplay display;
     TrackedTransfer tracked(display, *s.session, remoteName, platform::fileSize(localFile).value_or(unknownSize));
-    const std::string remotePath = toServer(remoteName);
+    ResumedUpload tries(localFile, toServer(remoteName), transferType, !s.compress.empty());
     Retrier retrier(commandRecipe());
-    bool ok = retrier.run(*s.session, remoteName, [&](int attempt) {
-        return uploadAttempt(*s.session, localFile, remotePath, transferType, !s.compress.empty(), attempt);
-    });
+    bool ok = retrier.run(*s.session, remoteName, [&](int) { return tries.attempt(*s.session); });
     display.end();
     if (!ok) printMessage(Level::Error, format(" put {} to {} failure: {}", localFile, remoteName, lastResponseText()));
     if (ok && s.keeptime) keepLocalTime(*s.session, localFile, toServer(remoteName), s.debug == 1);

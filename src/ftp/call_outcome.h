@@ -19,6 +19,7 @@ struct CallOutcome {
     OutcomeKind kind = OutcomeKind::ok;
     int code = 0;        // the last reply's code; 0 when none came
     std::string text{};  // what lastResponse says
+    bool begun = false;  // the server accepted a transfer command (1xx): a STOR had truncated its file
 
     // Another try may succeed.
     bool transient() const {

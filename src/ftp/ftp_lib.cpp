@@ -95,6 +95,7 @@ public:
         session_.note_.clear();
         session_.reply_.clear();
         session_.kind_ = OutcomeKind::ok;
+        session_.transferBegun_ = false;
     }
     ~Operation() { --session_.depth_; }
     Operation(const Operation&) = delete;
@@ -402,6 +403,7 @@ bool FtpLib::openDataConnection(const std::string& command, char type, int& data
             platform::closeSocket(fd);
             return false;
         }
+        transferBegun_ = true;
         dataFd = fd;
         return true;
     }
@@ -412,6 +414,7 @@ bool FtpLib::openDataConnection(const std::string& command, char type, int& data
     std::optional<platform::Ipv4Endpoint> ipv4 = bound.ipv4();
     std::string announce = ipv4 ? portCommand(*ipv4) : eprtCommand(bound.hostText(), true, bound.port());
     if (this->command(announce, '2') && sendRestart() && this->command(command, '1')) {
+        transferBegun_ = true;
         // A reply that came with the 1xx is either the server's reason (such
         // as 425) or, for a small transfer, already its end (226).
         bool finalReplyWaiting = !received_.empty();
@@ -912,7 +915,7 @@ bool FtpLib::isOpen() {
 
 CallOutcome FtpLib::lastOutcome() {
     std::lock_guard<std::recursive_mutex> hold(lock_);
-    return {.kind = kind_, .code = replyCode(reply_), .text = note_.empty() ? reply_ : note_};
+    return {.kind = kind_, .code = replyCode(reply_), .text = note_.empty() ? reply_ : note_, .begun = transferBegun_};
 }
 
 bool FtpLib::pause(int milliseconds) { return platform::pauseUnlessRaised(abortSignal_, milliseconds); }

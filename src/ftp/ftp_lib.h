@@ -184,6 +184,7 @@ private:
     bool restartRefused_ = false;           // a REST was refused since the connect
     uint64_t restartAt_ = 0;                // the REST of the transfer under way; 0 for none
     uint64_t announcedSize_ = unknownSize;  // what the last RETR's preliminary reply said
+    bool transferBegun_ = false;            // the operation's transfer command was accepted
     int timeoutSeconds_ = 60;
     std::atomic<bool> aborted_{false};
     bool passive_ = true;
