@@ -4,12 +4,14 @@
 #include <cstdint>
 #include <string>
 
+#include "ftp/ftp_file_info.h"
+
 namespace dorvan {
 
 struct KeptPart {
-    std::string path{};               // empty until a try made one beside the destination
-    uint64_t restartAt = 0;           // > 0: the next try keeps this many bytes (the whole file) and asks for the rest
-    uint64_t announced = UINT64_MAX;  // the whole file's size as the last try's server announced it; all bits: none
+    std::string path{};                // empty until a try made one beside the destination
+    uint64_t restartAt = 0;            // > 0: the next try keeps the part (this many bytes) and asks for the rest
+    uint64_t announced = unknownSize;  // the whole file's size as the last try's server announced it
 };
 
 }  // namespace dorvan
