@@ -3,7 +3,9 @@
 # gets a copy of this checkout and runs, as root inside it,
 # scripts/install-deps.sh, the release build, the release CTest suite (not
 # wine) and scripts/package-check.sh (the .deb built, installed, run and
-# purged). Needs root (debootstrap, mount, chroot).
+# purged). Needs root (debootstrap, mount, chroot). With --whole it runs
+# scripts/install-deps.sh and scripts/test.sh there instead: the README's
+# two commands on a fresh machine (wine, sanitizers and fuzzing included).
 #
 # The root as install-deps.sh leaves it is kept in $DORVAN_ROOT_CACHE
 # (default /var/cache/dorvan-ci), keyed by a hash of install-deps.sh and the
@@ -14,6 +16,8 @@ cd "$(dirname "$0")/.."
 suite=bookworm
 variant=minbase
 cache=${DORVAN_ROOT_CACHE:-/var/cache/dorvan-ci}
+whole=false
+[ "${1:-}" = --whole ] && whole=true
 
 fail() { echo "fresh-root-test: $*" >&2; exit 1; }
 [ "$(id -u)" -eq 0 ] || fail "needs root (debootstrap, mount, chroot)"
@@ -106,7 +110,10 @@ if ! mount_at "$root" -t overlay overlay -o "lowerdir=$base,upperdir=$work/upper
 fi
 git ls-files -z --cached --others --exclude-standard | tar --null -T - -cf - | tar -xf - -C "$root/root" --one-top-level=dorvan
 step "root ready, checkout copied in"
-run_in "$root" 'set -e
+if $whole; then
+    run_in "$root" "cd /root/dorvan && scripts/install-deps.sh && scripts/test.sh"
+else
+    run_in "$root" 'set -e
 cd /root/dorvan
 step() { echo "== fresh root: $1 ($SECONDS s)"; SECONDS=0; }
 scripts/install-deps.sh
@@ -117,5 +124,6 @@ ctest --test-dir build --output-on-failure -j2 -LE wine
 step "CTest suite"
 scripts/package-check.sh
 step "package built, installed, run and purged"'
+fi
 unmount_to 0
-step "done"
+step "inside the root, in all"
