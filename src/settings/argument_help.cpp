@@ -254,6 +254,11 @@ const std::vector<HelpSource> argumentSources = {
      .syntax = "--{0} sessions",
      .examples = "transfer four files at a time:\n"
                  "    --{0} 4"},
+    {.key = "netrc",
+     .summary = " login takes a missing username and password from the netrc file (default false)",
+     .syntax = "--{0} <true or false>",
+     .examples = "the host's entry in $NETRC, else ~/.netrc; refused when others can read the file:\n"
+                 "    --{0} true"},
 };
 
 }  // namespace

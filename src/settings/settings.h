@@ -71,6 +71,7 @@ struct Settings : ResettableArguments {
     bool verify = true;        // the server's certificate must be trusted and name the host
     std::string cafile;        // a certificate file trusted besides the system's authorities
     int32_t parallel = 1;      // sessions mget, mput and mdele spread their files over
+    bool netrc = false;        // login takes a missing username and password from the netrc file
 };
 
 constexpr int32_t maxParallelSessions = 8;

@@ -159,6 +159,11 @@ constexpr ArgumentRow rows[] = {
      .field = &S::parallel,
      .rejection = invalidColon,
      .statusLine = 32},
+    {.name = "netrc",
+     .syntax = ValueSyntax::boolean,
+     .field = &S::netrc,
+     .rejection = invalidColonQuoted,
+     .statusLine = 33},
 };
 
 template <typename T>
