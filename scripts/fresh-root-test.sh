@@ -10,7 +10,8 @@
 # The root as install-deps.sh leaves it is kept in $DORVAN_ROOT_CACHE
 # (default /var/cache/dorvan-ci), keyed by a hash of install-deps.sh and the
 # debootstrap settings, so the download is paid once per change of the
-# package list; every run works on a throwaway overlay of it.
+# package list; every run works on a throwaway overlay of it. One run at a
+# time per cache.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 suite=bookworm
@@ -36,6 +37,8 @@ fi
 key=$({ echo "$suite $variant $mirror"; cat "$sources" scripts/install-deps.sh; } | sha256sum | cut -c1-16)
 base=$cache/root-$key
 mkdir -p "$cache/debs" "$cache/archives"
+exec 9> "$cache/lock"
+flock -n 9 || fail "another run is using $cache"
 
 mounted=()
 mount_at() {  # mount_at TARGET MOUNT-ARGUMENTS...
@@ -63,7 +66,7 @@ run_in() {
     mount_at "$root/dev/shm" -t tmpfs -o mode=1777 tmpfs
     cp /etc/resolv.conf "$root/etc/resolv.conf"
     chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb CI="${CI:-}" \
-        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin /bin/bash -c "$2" || status=$?
+        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin /bin/bash -c "$2" 9>&- || status=$?
     for p in /proc/[0-9]*; do
         if [ "$(readlink "$p/root" 2>/dev/null)" = "$root" ]; then kill -9 "${p#/proc/}" 2>/dev/null || true; fi
     done
@@ -71,22 +74,27 @@ run_in() {
     return $status
 }
 
+# Never through a mount into the host: what a killed run left mounted under
+# the cache is unmounted first, and rm stays on the cache's file system.
+remove_under_cache() {
+    awk -v cache="$cache/" 'index($2, cache) == 1 { print $2 }' /proc/self/mounts | sort -r |
+        while read -r stale; do umount -l "$stale"; done
+    rm -rf --one-file-system "$@"
+}
 work=
 cleanup() {
     unmount_to 0
-    [ -n "$work" ] && rm -rf "$work"
-    [ -d "$base.new" ] && rm -rf "$base.new"
-    return 0
+    remove_under_cache "$base.new" ${work:+"$work"}
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
+remove_under_cache "$cache"/run.* "$base.new"  # left by a killed run
 
 step_start=$SECONDS
 step() { echo "== fresh root: $1 ($((SECONDS - step_start)) s)"; step_start=$SECONDS; }
 
 if [ ! -d "$base" ]; then
     echo "== fresh root: making $base (debootstrap $variant $suite, then scripts/install-deps.sh)"
-    rm -rf "$base.new"
     debootstrap --variant="$variant" --cache-dir="$cache/debs" "$suite" "$base.new" "$mirror" \
         > "$cache/debootstrap.log" 2>&1 || { tail -30 "$cache/debootstrap.log"; fail "debootstrap failed"; }
     cp "$sources" "$base.new$sources"
@@ -98,7 +106,7 @@ if [ ! -d "$base" ]; then
     run_in "$base.new" "/tmp/install-deps.sh && rm /tmp/install-deps.sh"
     unmount_to 0
     step "install-deps.sh into the new root"
-    for old in "$cache"/root-*; do [ "$old" = "$base.new" ] || rm -rf "$old"; done  # older package lists
+    for old in "$cache"/root-*; do [ "$old" = "$base.new" ] || remove_under_cache "$old"; done  # older lists
     mv "$base.new" "$base"
 fi
 
