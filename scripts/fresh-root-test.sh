@@ -77,7 +77,7 @@ run_in() {
 # Never through a mount into the host: what a killed run left mounted under
 # the cache is unmounted first, and rm stays on the cache's file system.
 remove_under_cache() {
-    awk -v cache="$cache/" 'index($2, cache) == 1 { print $2 }' /proc/self/mounts | sort -r |
+    awk -v c="$cache" 'index($2, c "/run.") == 1 || index($2, c "/root-") == 1 { print $2 }' /proc/self/mounts | sort -r |
         while read -r stale; do umount -l "$stale"; done
     rm -rf --one-file-system "$@"
 }
