@@ -222,7 +222,7 @@ TEST_F(StoringTest, TlsModeCertificateChecksAndTrustedFile) {
     EXPECT_FALSE(s.verify);
 }
 
-TEST(MaskArgumentValues, EverySpellingOfTheValueIsHidden) {
+TEST(MaskSecrets, EverySpellingOfAPasswordOrPassCommandIsHidden) {
     struct Case {
         const char* line;
         const char* masked;
@@ -233,9 +233,14 @@ TEST(MaskArgumentValues, EverySpellingOfTheValueIsHidden) {
         {"  login  --password  \"two words\"  ", "  login  --password  \"****\"  "},
         {"login \"--password=a b\" --port 2", "login \"--password=****\" --port 2"},
         {"login --password \"\" -x --password a\"b", "login --password \"****\" -x --password ****"},
-        {"login --passwords x --Password y --username password", "login --passwords x --Password y --username password"},
+        {"login --passwords x --Password y --username password",
+         "login --passwords x --Password y --username password"},
         {"login --password", "login --password"},
         {"", ""},
+        // The argument of PASS and ACCT sent as a raw command, never another command's.
+        {"literal --name \"PASS S3cret PW\" --expresp 2", "literal --name \"PASS ****\" --expresp 2"},
+        {"quote --name=acct:x --name pass", "quote --name=acct:x --name pass"},
+        {"quote \"--name=Acct 9\" --name \"NOOP PASS\"", "quote \"--name=Acct ****\" --name \"NOOP PASS\""},
     };
-    for (const Case& c : cases) EXPECT_EQ(dorvan::maskArgumentValues(c.line, "password"), c.masked) << c.line;
+    for (const Case& c : cases) EXPECT_EQ(dorvan::maskSecrets(c.line), c.masked) << c.line;
 }

@@ -63,9 +63,9 @@ TEST(BatchEndToEnd, MgetCopiesTheTreeWithRecurseOnAndOff) {
               (std::vector<std::string>{"a.txt", "sub", "sub/b.txt", "sub/deep", "sub/deep/c.txt"}));
     EXPECT_EQ(readFile(all.file("sub/deep/c.txt")), "charlie");
     EXPECT_TRUE(contains(r.log(), "Info   Dorvan - 3 files saved to " + a + "\r\n"));
-    // One listing per folder, and no command per file beyond the transfer.
+    // One listing per folder (by MLSD, which the server offers), and no command per file beyond the transfer.
     const std::string log = server.log();
-    EXPECT_EQ(count(log, "<- LIST"), 6u) << log;
+    EXPECT_EQ(count(log, "<- MLSD"), 6u) << log;
     EXPECT_EQ(count(log, "<- SIZE"), 0u) << log;
     EXPECT_EQ(count(log, "<- PWD"), 1u) << log;
     EXPECT_TRUE(contains(log, "<- RETR sub/deep/c.txt")) << log;
@@ -185,11 +185,43 @@ TEST(BatchEndToEnd, ListedNamesNeverLeadOutsideTheLocalFolder) {
     std::filesystem::create_directory(l);
     RunResult r = runDorvan({.input = useServer(server, "--local " + l + " --recurse true") + "mget\nquit\n"});
     const std::string refused = " failed, the name leads outside the local folder\n";
-    EXPECT_EQ(consoleLines(r.out), " connected to 127.0.0.1\n Loggedin\n 1/3 Downloading a.txt to " + l +
-                                       "a.txt... \nDownload ../outside.txt" + refused + "Download /outside.txt" +
-                                       refused + "1 files saved to " + l + "\n FTP closed\n");
+    EXPECT_EQ(consoleLines(r.out),
+              " connected to 127.0.0.1\n Loggedin\nmget failure: folder name leads outside the listed folder: "
+              "x\\..\\..\\outdir\n 1/3 Downloading a.txt to " +
+                  l + "a.txt... \nDownload ..\\outside.txt" + refused + "Download /outside.txt" + refused +
+                  "1 files saved to " + l + ", scan failures: 1\n FTP closed\n");
     EXPECT_EQ(treeOf(parent.path()), (std::vector<std::string>{"dl", "dl/a.txt"}));
     EXPECT_EQ(count(server.log(), "<- LIST"), 1u) << "no listing of a folder outside";
+}
+
+TEST(BatchEndToEnd, SymbolicLinksNeverLeadTransfersOutsideTheLocalFolder) {
+    TestServer server;
+    TempDir parent;
+    writeFile(server.path("sub/config.txt"), "remote");
+    writeFile(server.path("inner/x.txt"), "x");
+    const std::string l = parent.path() + "/local/";
+    writeFile(parent.file("outside/config.txt"), "keep");
+    writeFile(parent.file("key.txt"), "secret");
+    writeFile(l + "real.txt", "real");
+    std::filesystem::create_directory(l + "folder");
+    for (auto [target, link] : {std::pair{parent.file("outside"), "sub"},
+                                {"folder", "inner"},
+                                {parent.file("key.txt"), "notes.txt"},
+                                {"real.txt", "inside.txt"}})
+        ASSERT_EQ(symlink(target.c_str(), (l + link).c_str()), 0);
+    RunResult r = runDorvan({.input = useServer(server, "--local " + l) + "mget --recurse true\nmput\nquit\n"});
+    std::string out = consoleLines(r.out);
+    EXPECT_TRUE(contains(out, "Download sub/config.txt failed, the symbolic link " + l +
+                                  "sub leads outside the local folder\n1 files saved to "))
+        << out;
+    EXPECT_TRUE(contains(out, "Upload " + l + "notes.txt failure, the symbolic link " + l +
+                                  "notes.txt leads outside the local folder\n"))
+        << out;
+    EXPECT_TRUE(contains(out, " 3 files uploaded to /\n")) << out;
+    EXPECT_EQ(readFile(parent.file("outside/config.txt")), "keep");
+    EXPECT_EQ(readFile(l + "folder/x.txt"), "x") << "a link inside the folder is followed";
+    EXPECT_EQ(readFile(server.path("inside.txt")), "real");
+    EXPECT_FALSE(fileExists(server.path("notes.txt")));
 }
 
 TEST(BatchEndToEnd, TreeLoopsEndTheirBranch) {
@@ -204,7 +236,10 @@ TEST(BatchEndToEnd, TreeLoopsEndTheirBranch) {
                              .timeout = 60s});
     ASSERT_FALSE(r.timedOut);
     std::string out = consoleLines(r.out);
-    EXPECT_TRUE(contains(out, " 2/2 Downloading loop/a.txt to " + local.path() + "/loop/a.txt... \n2 files saved"))
+    EXPECT_TRUE(contains(out,
+                         "mget failure: folder 'loop' leads back to a folder above it (listed alike down to 64 "
+                         "levels), left out\n 1/1 Downloading a.txt to " +
+                             local.path() + "/a.txt... \n1 files saved to " + local.path() + "/, scan failures: 1\n"))
         << out;
     EXPECT_TRUE(contains(out, " found " + up.path() + "/u.txt to u.txt\n 0 files uploaded to /\n")) << out;
     EXPECT_EQ(count(out, " found "), 1u) << out;

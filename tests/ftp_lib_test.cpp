@@ -202,9 +202,17 @@ TEST(FtpText, ReplyParts) {
     for (const char* bad : {"213 18446744073709551616", "213 -1", "213 12ab", "213 ", "213"})
         EXPECT_FALSE(parseSizeReply(bad)) << bad;
 
-    EXPECT_EQ(parseQuotedPath("257 \"/a \"\"b\"\"\" is current.\n"), "/a \"b\"");
-    EXPECT_EQ(parseQuotedPath("257 \"/\" is the current directory."), "/");
-    EXPECT_FALSE(parseQuotedPath("257 no folder"));
+    const std::pair<const char*, std::optional<std::string>> folders[] = {
+        {"257 \"/a \"\"b\"\"\" is current.\n", "/a \"b\""},
+        {"257 \"/\" is the current directory.", "/"},
+        {"257 /sub is the current directory\r\n", "/sub"},
+        {"257 /sub", "/sub"},
+        {"257 /a b is current", std::nullopt},         // "/a" or "/a b"
+        {"257 /a is b is current", std::nullopt},      // "/a" or "/a is b"
+        {"257 \"/unclosed is current", std::nullopt},  // a quote, so only the quoted form counts
+        {"257 no folder", std::nullopt},
+    };
+    for (const auto& [reply, folder] : folders) EXPECT_EQ(parseWorkingFolder(reply), folder) << reply;
     EXPECT_EQ(replyText("213 20200101120000\r\n"), "20200101120000");
     EXPECT_EQ(replyWord("215 Windows_NT\n"), "Windows_NT");
     EXPECT_EQ(replyWord("215 UNIX Type: L8"), "UNIX");
@@ -520,7 +528,7 @@ TEST(FtpLibDeadlines, SilentServersClosedPortsAndBadHosts) {
     const Refusal refusals[] = {
         {"127.0.0.1", closed, "Cannot connect to 127.0.0.1 port {}: Connection refused"},
         {"::1", closed, "Cannot connect to ::1 port {}: Connection refused"},
-        {"[::1]", 21, "Cannot find the host [::1]: "},
+        {"[::1]", closed, "Cannot connect to [::1] port {}: Connection refused"},
         {"", 21, "No host name"},
         {"127.0.0.1", 0, "Invalid port 0: a port is a number from 1 to 65535"},
         {"127.0.0.1", -1, "Invalid port -1: a port is a number from 1 to 65535"},

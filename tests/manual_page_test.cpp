@@ -12,7 +12,7 @@ using namespace dorvan::test;
 TEST(ManualPage, MatchesTheHelpTablesAndRendersWithoutWarnings) {
     const std::string path = std::string(DORVAN_SOURCE_DIR) + "/docs/dorvan.1";
     const std::string page = readFile(path);
-    EXPECT_EQ(page, dorvan::manualPage());
+    EXPECT_EQ(page, dorvan::manualPage()) << "out of date: cmake --build build --target update_manual_page";
     for (const auto& command : dorvan::commandHelpTable()) EXPECT_TRUE(contains(page, "\n.B " + command.name + "\n"));
     for (const auto& argument : dorvan::argumentHelpTable())
         EXPECT_TRUE(contains(page, "\n.B \\-\\-" + argument.name + "\n")) << argument.name;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <set>
 #include <sstream>
 
 #include "support/run_dorvan.h"
@@ -136,4 +137,86 @@ TEST(ParallelBatchEndToEnd, InterruptAbortsEverySession) {
     EXPECT_EQ(count(out, " failed, Aborted\n"), 3u) << out;
     EXPECT_TRUE(contains(out, "0 files saved to " + local.path() + "/\n FTP closed\n")) << out;
     EXPECT_FALSE(contains(out, " 4/4 ")) << "no file is begun after the interrupt";
+}
+
+namespace {
+
+// How many control connections sent `verb` (the server logs each command after its client's address and port).
+size_t sessionsSending(const std::string& log, const std::string& verb) {
+    std::set<std::string> clients;
+    std::istringstream in(log);
+    for (std::string line; std::getline(in, line);) {
+        const size_t client = line.find("127.0.0.1:");
+        if (contains(line, "] <- " + verb + " ")) clients.insert(line.substr(client, line.find('-', client) - client));
+    }
+    return clients.size();
+}
+
+}  // namespace
+
+TEST(ParallelBatchEndToEnd, ExtraSessionsWorkInTheFolderOfTheCommandsSessionOrNotAtAll) {
+    // unquoted: "257 /sub is the current directory."; vague: a PWD reply that names no folder.
+    for (const std::string form : {"unquoted", "vague"}) {
+        SCOPED_TRACE(form);
+        const bool wide = form == "unquoted";
+        TestServer server(
+            {.faults = {"pwd-reply=" + form, "delay-command=DELE", "delay-command=RETR", "delay-command=STOR"}});
+        TempDir downloads, uploads;
+        for (int i = 1; i <= 6; ++i) {
+            const std::string n = std::to_string(i);
+            for (const char* folder : {"", "sub/"}) {
+                writeFile(server.path(folder + ("old" + n + ".tmp")), "x");
+                writeFile(server.path(folder + ("g" + n + ".dat")), folder + n);
+            }
+            writeFile(uploads.file("u" + n + ".up"), "up " + n);
+        }
+        RunResult r =
+            runDorvan({.input = useServer(server, "--keepalive 0 --parallel 4 --debug 1") +
+                                "cwd --name sub\nmdele --include *.tmp\nmget --include *.dat --local " +
+                                downloads.path() + "\nmput --include *.up --local " + uploads.path() + "\nquit\n"});
+        const std::string out = consoleLines(r.out);
+        const std::string folder = wide ? "/sub" : "";
+        EXPECT_TRUE(contains(out, " mdele: 6 files deleted on " + folder + "\n")) << out;
+        EXPECT_TRUE(contains(out, "\n6 files saved to ")) << out;
+        EXPECT_TRUE(contains(out, " 6 files uploaded to " + folder + "\n")) << out;
+        EXPECT_EQ(count(out, " parallel sessions not opened: the current folder is unknown (257 Current directory "),
+                  wide ? 0u : 3u)
+            << out;
+        for (int i = 1; i <= 6; ++i) {
+            const std::string n = std::to_string(i);
+            EXPECT_TRUE(fileExists(server.path("old" + n + ".tmp"))) << "the login folder's file stays";
+            EXPECT_FALSE(fileExists(server.path("sub/old" + n + ".tmp")));
+            EXPECT_EQ(readFile(downloads.file("g" + n + ".dat")), "sub/" + n);
+            EXPECT_EQ(readFile(server.path("sub/u" + n + ".up")), "up " + n);
+            EXPECT_FALSE(fileExists(server.path("u" + n + ".up")));
+        }
+        const std::string log = server.log();
+        for (const char* verb : {"DELE", "RETR", "STOR"})
+            EXPECT_EQ(sessionsSending(log, verb) > 1, wide) << verb << "\n" << log;
+    }
+}
+
+TEST(ParallelBatchEndToEnd, AnotherServerNamedOnABatchLineGetsNoPartOfIt) {
+    TestServer open, other;
+    for (TestServer* server : {&open, &other})
+        for (const char* name : {"a.tmp", "b.tmp", "c.tmp", "d.tmp"}) writeFile(server->path(name), name);
+    TempDir local;
+    const std::string elsewhere = " --port " + std::to_string(other.port());
+    RunResult r = runDorvan({.input = useServer(open, "--keepalive 0 --parallel 4 --local " + local.path()) +
+                                      "login\nmdele --include *.tmp" + elsewhere +
+                                      "\nmget\nmput --include *.tmp\n"
+                                      "set --port " +
+                                      std::to_string(open.port()) + "\nmdele\nquit\n"});
+    const std::string refusal = " failure: the open session is to 127.0.0.1 port " + std::to_string(open.port()) +
+                                ", not to 127.0.0.1 port " + std::to_string(other.port()) + "; close it first\n";
+    EXPECT_EQ(consoleLines(r.out), " connected to 127.0.0.1\n Loggedin\nmdele" + refusal + "mget" + refusal + "mput" +
+                                       refusal +
+                                       " 1/4 delting a.tmp...\n 2/4 delting b.tmp...\n 3/4 delting c.tmp...\n"
+                                       " 4/4 delting d.tmp...\n mdele: 4 files deleted on /\n FTP closed\n");
+    EXPECT_TRUE(std::filesystem::is_empty(local.path()));
+    for (const char* name : {"a.tmp", "b.tmp", "c.tmp", "d.tmp"}) {
+        EXPECT_FALSE(fileExists(open.path(name))) << "the matching line works on the open session";
+        EXPECT_TRUE(fileExists(other.path(name)));
+    }
+    EXPECT_FALSE(contains(other.log(), "<- USER")) << other.log();
 }

@@ -7,6 +7,13 @@ using namespace dorvan;
 namespace {
 
 constexpr uint64_t MB = 1024 * 1024;
+const std::string wide = "\xE8\xA1\xA8";  // U+8868, two columns
+
+std::string repeated(const std::string& text, int times) {
+    std::string out;
+    while (times-- > 0) out += text;
+    return out;
+}
 
 TEST(ProgressText, SizesAndDurations) {
     struct Case {
@@ -27,7 +34,7 @@ TEST(ProgressText, Lines) {
     struct Case {
         ProgressFacts facts;
         size_t columns;
-        const char* line;
+        std::string line;
     } cases[] = {
         {{.name = "big.bin", .done = 16 * MB, .total = 64 * MB, .rate = 4.0 * MB},
          100,
@@ -74,6 +81,8 @@ TEST(ProgressText, Lines) {
          40,
          "...long-file-name-report.csv  0/10 B  0%"},
         {{.name = "a-rather-long-file-name-report.csv", .done = 0, .total = 10}, 10, "...-name-report.csv  0/10 B  0%"},
+        // Wide characters take two columns each: of 30, 12 fit in 40 columns.
+        {{.name = repeated(wide, 30), .done = 0, .total = 10}, 40, "..." + repeated(wide, 12) + "  0/10 B  0%"},
     };
     for (const Case& c : cases) EXPECT_EQ(progressLine(c.facts, c.columns), c.line) << c.line;
 }

@@ -54,14 +54,19 @@ TEST(SessionEndToEnd, ConnectAndLoginFailures) {
     EXPECT_EQ(consoleLines(r.out), " Host name not specified\n" + help("connect") + " Host name not specified\n" +
                                        help("connect") + " login failure: connect first, please\n");
 
-    // A closed port: the reason follows; a command file stops after the failed connect.
+    // A closed port: the second line holds only the blank, the reason follows it from debug level 1 on and is
+    // always logged; a command file stops after the failed connect.
     TempDir dir;
     writeFile(dir.file("cmds.txt"), "set --host 127.0.0.1 --port 1\nconnect\nstatus\n");
-    r = runDorvan({.args = {"@" + dir.file("cmds.txt")}, .input = "login --username u --password p\nquit\n"});
+    r = runDorvan(
+        {.args = {"@" + dir.file("cmds.txt")}, .input = "login --username u --password p\nlogin --debug 1\nquit\n"});
+    const std::string reason = " Cannot connect to 127.0.0.1 port 1: Connection refused";
     EXPECT_EQ(consoleLines(r.out),
-              " Unable to connect to 127.0.0.1 \n Cannot connect to 127.0.0.1 port 1: Connection refused\n"
-              " Unable to connect to 127.0.0.1 \n Cannot connect to 127.0.0.1 port 1: Connection refused\n"
-              " login failure: connect first, please\n");
+              " Unable to connect to 127.0.0.1 \n \n Unable to connect to 127.0.0.1 \n \n"
+              " login failure: connect first, please\n"
+              " Unable to connect to 127.0.0.1 \n \n" +
+                  reason + "\n login failure: connect first, please\n");
+    EXPECT_EQ(count(r.log(), "Error  Dorvan - " + reason + "\r\n"), 3u) << r.log();
 
     // An IPv6 literal is a host like any other.
     r = runDorvan({.input = "connect --host ::1\nquit\n"});
@@ -76,6 +81,22 @@ TEST(SessionEndToEnd, ConnectAndLoginFailures) {
                        " password not specified\nLogin failure, 530 Authentication failed.\n Loggedin\n/\n"
                        " FTP closed\n")
         << out;
+}
+
+TEST(SessionEndToEnd, DisconnectAfterARefusedLoginDropsTheConnection) {
+    TestServer first, second({.user = "other", .password = "pw2"});
+    writeFile(first.path("f.txt"), "first");
+    writeFile(second.path("f.txt"), "second");
+    TempDir local;
+    RunResult r = runDorvan({.input = useServer(first, "--keepalive 0 --password wrong") + "login\ndisconnect\n" +
+                                      useServer(second, "--local " + local.path()) + "get --src f.txt\nquit\n"});
+    EXPECT_EQ(consoleLines(r.out),
+              " connected to 127.0.0.1\nLogin failure, 530 Authentication failed.\n"
+              " connected to 127.0.0.1\n Loggedin\n dowloading f.txt to " +
+                  local.path() + "/f.txt ...\n FTP closed\n");
+    EXPECT_EQ(readFile(local.file("f.txt")), "second");
+    EXPECT_FALSE(contains(first.log(), "USER other")) << first.log();
+    EXPECT_TRUE(contains(first.log(), "FTP session closed")) << "closed by disconnect, not left open";
 }
 
 TEST(SessionEndToEnd, WindowsServerAndUtf8Switch) {

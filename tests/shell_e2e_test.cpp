@@ -61,12 +61,21 @@ TEST(ShellEndToEnd, PipedCommandsStatusAndSettingsThatPersist) {
 }
 
 TEST(ShellEndToEnd, ProcessCommandLine) {
-    RunResult r = runDorvan({.args = {"get", "--src", "a.txt"}, .input = "status\n"});
-    EXPECT_EQ(r.out, banner());
-    EXPECT_EQ(r.exitStatus, 0);
-
-    r = runDorvan({.args = {"@"}, .input = "status\n"});
-    EXPECT_EQ(r.out, banner());
+    // --help and -h alone print the usage screen, which begins with the banner;
+    // any other line without an @ token only the banner. Nothing runs.
+    struct Case {
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {{"--help"}, usageReply()},        {{"-h"}, usageReply()}, {{"--version"}, banner()},
+        {{"--help", "--debug"}, banner()}, {{"@"}, banner()},      {{"get", "--src", "a.txt"}, banner()},
+    };
+    for (const Case& c : cases) {
+        RunResult r = runDorvan({.args = c.args, .input = "status\n"});
+        EXPECT_EQ(r.out, c.out) << c.args[0];
+        EXPECT_EQ(r.exitStatus, 0);
+    }
+    RunResult r;
 
     r = runDorvan({.args = {"@nofile-for-test"}, .input = "quit\n"});
     EXPECT_EQ(r.out,

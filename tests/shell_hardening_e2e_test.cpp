@@ -114,17 +114,28 @@ TEST(ShellHardening, PasswordsMaskedAndFilesPrivate) {
     writeFile(local.file("a.txt"), "content");
     ::chmod(local.file("a.txt").c_str(), 0644);
     // An unknown code page makes the command throw, so its line is echoed.
+    // A raw PASS or ACCT keeps its argument to itself too: in the echo, the
+    // failure line, the trace and status.
     writeFile(dir.file("cmds.txt"), useServer(server, "--local " + local.path()) +
                                         "login\nput --src a.txt --compress a.zip\n"
-                                        "literal --name NOOP --password=" +
+                                        "literal --name \"ACCT S3cretPW\" --password=" +
                                         server.password() + " --encoding 99 --password \"" + server.password() +
-                                        "\"\nquit\n");
+                                        "\"\nset --encoding 65001 --debug 3\nquote --name \"PASS S3cretPW\"\n"
+                                        "set --name \"acct S3cretPW\"\nstatus\nquit\n");
     RunResult r = runDorvan({.args = {"@" + dir.file("cmds.txt")}});
     const std::string echoed =
-        "execute literal --name NOOP --password=**** --encoding 99 --password \"****\" catch CodePage.convert :: ";
-    EXPECT_TRUE(contains(r.out, "\r\n" + echoed)) << r.out;
-    EXPECT_TRUE(contains(r.log(), "Error  Dorvan - " + echoed)) << r.log();
-    EXPECT_FALSE(contains(r.out + r.log(), server.password()));
+        "execute literal --name \"ACCT ****\" --password=**** --encoding 99 --password \"****\" "
+        "catch CodePage.convert :: ";
+    const std::string refused = "literal PASS **** failure, 503 User already authenticated.\r\n";
+    for (const std::string& line : {echoed, refused}) {
+        EXPECT_TRUE(contains(r.out, "\r\n" + line)) << r.out;
+        EXPECT_TRUE(contains(r.log(), "Error  Dorvan - " + line)) << r.log();
+    }
+    EXPECT_TRUE(contains(r.err, "PASS ****\n503 User already authenticated.\r\n")) << r.err;
+    EXPECT_TRUE(contains(r.out, " password    : ****\r\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, " name        : acct ****\r\n")) << r.out;
+    EXPECT_FALSE(contains(r.out + r.err + r.log(), server.password()));
+    EXPECT_FALSE(contains(r.out + r.err + r.log(), "S3cretPW"));
 
     auto mode = [](const std::string& path) {
         struct stat st {};
@@ -147,6 +158,11 @@ TEST(ShellHardening, TerminalSeesNoControlCharacters) {
         {"\x1b]0;owned\x07\x1b[2J", "?]0;owned??[2J"},
         {"a\rb\r\r\nc\r", "a?b?\r\nc?"},
         {std::string("\0\x7f\x80\xC3\xA4", 5), "??\x80\xC3\xA4"},
+        // C1 controls in UTF-8 (CSI, OSC, U+0080) become one '?'; U+00A0 and a lone C2 stay.
+        {"\xC2\x9B"
+         "2J\xC2\x9D"
+         "0;t\xC2\x80\xC2\xA0\xC2",
+         "?2J?0;t?\xC2\xA0\xC2"},
     };
     for (const Case& c : cases) EXPECT_EQ(dorvan::platform::terminalSafe(c.text), c.shown) << c.text;
 }

@@ -73,7 +73,7 @@ TEST(TerminalE2E, EditsCompletesAndRecallsHistoryFromAnEarlierRun) {
         enter(terminal, "put --src alp\t\x01\x1b[3~\x1b[3~\x1b[3~set\r");
         std::string status = enter(terminal, "sta\t\r");
         for (const char* line : {" local       : docsfolder/\r", " passive     : false\r",
-                                 " src         : alpha-report.txt\r", " password    : secret-word\r"})
+                                 " src         : alpha-report.txt\r", " password    : ****\r"})
             EXPECT_TRUE(contains(status, line)) << line;
         ASSERT_TRUE(terminal.waitForKeyByKeyInput());
         terminal.type("\x04");  // Ctrl+D on an empty line: end of input
@@ -137,3 +137,20 @@ TEST(TerminalE2E, StatusLineShowsSlowTransfersAndLeavesEveryMessageWhole) {
 }
 
 }  // namespace
+
+TEST(TerminalE2E, ServerRepliesNeverDriveTheTerminalOnEitherStream) {
+    // The system type carries an OSC title sequence and a C1 CSI; --debug 2
+    // traces it on standard error at the login and the literal, response
+    // prints it on standard output.
+    TestServer server({.script = R"({"connections": [{"commands": {"SYST":
+        [{"send": "215 UNIX \u001b]0;owned\u0007 \u00c2\u009b2J\r\n"}]}}]})"});
+    TempDir data, work;
+    writeFile(work.file("commands.txt"), useServer(server, "--debug 2") + "literal --name SYST\nresponse\nquit\n");
+    TerminalSession terminal(
+        {.args = {"@" + work.file("commands.txt")}, .env = {"XDG_DATA_HOME=" + data.path(), "TERM=xterm"}});
+    ASSERT_EQ(terminal.wait(), 0);
+    const std::string& screen = terminal.output();
+    EXPECT_EQ(count(screen, "215 UNIX ?]0;owned? ?2J\r"), 3u) << screen;
+    EXPECT_FALSE(contains(screen, "\x1b]0;owned")) << screen;
+    EXPECT_FALSE(contains(screen, "\xC2\x9B")) << screen;
+}

@@ -172,3 +172,55 @@ TEST(TransferEndToEnd, CompressedUploads) {
     EXPECT_FALSE(contains(out, " compress ")) << out;
     EXPECT_FALSE(fileExists(server.path("bad.zip")));
 }
+
+TEST(TransferEndToEnd, AFolderThatFailsItsCheckStopsTheCommandOnItsLine) {
+    TestServer server;
+    TempDir local;
+    writeFile(server.path("sub/keep.txt"), "kept");
+    writeFile(server.path("old.tmp"), "old");
+    writeFile(server.path("a.txt"), "server a");
+    writeFile(local.file("up.txt"), "up");
+    const std::string cwdFailed = "change working directory to '/missing' failure: 550 No such file or directory.\n";
+    struct Case {
+        std::string line, console;
+    } cases[] = {
+        // Before the login the login enters the folder.
+        {"put --remote /missing/ --src up.txt", " connected to 127.0.0.1\n" + cwdFailed + " Loggedin\n"},
+        {"mput --remote /missing/ --recurse true", cwdFailed},
+        {"mget --local " + local.file("none"), "specified local '" + local.file("none") + "' does not exists\n"},
+        {"mdelete --remote \\missing\\ --include *.tmp", cwdFailed},
+        {"rmdir --remote /missing --name sub --recurse true", cwdFailed},
+        // A rejected filter stops a removal as well: it would delete more than asked.
+        {"mdele --include * --lsize abc", "Invalid lsize parameter 'abc'\n"},
+        {"recv --src a.txt --lcd " + local.file("up.txt"),
+         "specified local '" + local.file("up.txt") + "' is not a folder\n"},
+        // Other lines report and go on; the one-shot values of the lines above are gone.
+        {"set --remote /missing/", cwdFailed},
+        {"get --dst a.txt", "get failure: source file for FTP transfer not specified\n"},
+        {"get --src a.txt", " dowloading a.txt to " + local.file("a.txt") + " ...\n"},
+    };
+    std::string input = useServer(server, "--local " + local.path()), expected;
+    for (const Case& c : cases) {
+        input += c.line + "\n";
+        expected += c.console;
+    }
+    RunResult r = runDorvan({.input = input + "quit\n"});
+    EXPECT_EQ(consoleLines(r.out), expected + " FTP closed\n");
+    EXPECT_EQ(folderEntries(server.root()), (std::vector<std::string>{"a.txt", "old.tmp", "sub"}));
+    EXPECT_EQ(readFile(server.path("sub/keep.txt")), "kept");
+    EXPECT_EQ(folderEntries(local.path()), (std::vector<std::string>{"a.txt", "up.txt"}));
+}
+
+TEST(TransferEndToEnd, NamesAtTheFileSystemLimitDownload) {
+    TestServer server;
+    TempDir local;
+    const std::string names[] = {std::string(251, 'g') + ".txt", std::string(250, 'm') + ".bin"};
+    writeFile(server.path(names[0]), "got");
+    writeFile(server.path("batch/" + names[1]), "batched");
+    RunResult r = runDorvan({.input = useServer(server, "--local " + local.path()) + "get --src " + names[0] +
+                                      "\nmget --remote /batch\nquit\n"});
+    EXPECT_FALSE(contains(r.out, "failure")) << r.out;
+    EXPECT_EQ(readFile(local.file(names[0])), "got");
+    EXPECT_EQ(readFile(local.file(names[1])), "batched");
+    EXPECT_EQ(folderEntries(local.path()), (std::vector<std::string>{names[0], names[1]}));
+}

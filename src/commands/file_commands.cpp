@@ -72,14 +72,18 @@ bool mdtm() {
 namespace {
 
 // The listing goes to the console as it arrives, below it the status line.
+// A refused or broken listing ends with a failure line; an empty one is no failure.
 template <typename Listing>
 bool showListing(const char* verb, Listing listing) {
     Settings& s = settings();
     ClearOnExit oneShot{&s.name};
+    const std::string shown = s.name.empty() ? std::string(verb) : verb + (" " + s.name);
     TransferDisplay display;
-    TrackedTransfer tracked(display, *s.session, s.name.empty() ? std::string(verb) : verb + (" " + s.name),
-                            unknownSize);
-    return (s.session.get()->*listing)("", s.name.empty() ? std::string() : toServer(s.name));
+    TrackedTransfer tracked(display, *s.session, shown, unknownSize);
+    bool ok = (s.session.get()->*listing)("", s.name.empty() ? std::string() : toServer(s.name));
+    display.end();
+    if (!ok) printMessage(Level::Error, format("{} failure, {}", shown, lastResponseText()));
+    return ok;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // Command handlers: each reads the Settings record and returns its success.
 // A handler whose verb needs a login (see the verb table) runs only once the
 // login precondition holds.
+#include <functional>
 #include <stdexcept>
 
 namespace dorvan::handlers {
@@ -14,9 +15,10 @@ struct CommandError : std::runtime_error {
 
 // The precondition a verb needs before its handler runs.
 enum class Needs { nothing, login };
-// Connects and logs in with the current settings as far as `needs` asks;
-// false after reporting why not.
-bool meet(Needs needs);
+// Connects and logs in with the current settings as far as `needs` asks,
+// then runs the action; false after reporting why not. With a login, other
+// threads keep off the session until the action is done.
+bool run(Needs needs, const std::function<bool()>& action);
 
 bool connect();
 bool login();  // connects first when needed; true when already logged in

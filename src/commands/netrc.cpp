@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/ascii.h"
+#include "text/ascii.h"
 
 namespace dorvan {
 namespace {
@@ -87,12 +87,12 @@ std::vector<ParsedEntry> parse(std::string_view text) {
 
 std::optional<NetrcEntry> findNetrcEntry(std::string_view text, std::string_view host, std::string_view user) {
     std::vector<ParsedEntry> entries = parse(text);
-    std::string lowerHost = platform::asciiLower(host);
+    std::string lowerHost = text::asciiLower(host);
     auto fits = [user](const ParsedEntry& e) {
         return user.empty() || e.credentials.login.empty() || e.credentials.login == user;
     };
     for (const ParsedEntry& e : entries)
-        if (!e.isDefault && platform::equalsIgnoringCase(e.machine, lowerHost) && fits(e)) return e.credentials;
+        if (!e.isDefault && text::equalsIgnoringCase(e.machine, lowerHost) && fits(e)) return e.credentials;
     for (const ParsedEntry& e : entries)
         if (e.isDefault && fits(e)) return e.credentials;
     return std::nullopt;

@@ -10,6 +10,7 @@
 
 #include "commands/session_support.h"
 #include "ftp/ftp_lib.h"
+#include "ftp/session_opener.h"
 #include "settings/format.h"
 #include "settings/log.h"
 #include "settings/settings.h"
@@ -17,57 +18,15 @@
 namespace dorvan {
 namespace {
 
-// What an extra session needs to stand beside the command's session. Taken
-// on the calling thread, so that the workers never read the settings for it.
-struct SessionRecipe {
-    std::string host;
-    int port = 21;
-    std::string user;
-    std::string password;
-    int timeout = 60;
-    TlsMode tls = TlsMode::none;
-    platform::TlsTrust trust;
-    bool passive = true;
-    std::string folder;  // as the server spells it
-    bool trace = false;  // report sessions that cannot open (debug level 1)
-};
-
-SessionRecipe recipeFrom(const Settings& s, std::string folder) {
-    return {.host = s.host,
-            .port = s.port,
-            .user = s.username,
-            .password = s.password,
-            .timeout = s.timeout,
-            .tls = tlsModeOf(s.tls),
-            .trust = {.verify = s.verify, .cafile = s.cafile},
-            .passive = s.passive,
-            .folder = std::move(folder),
-            .trace = s.debug == 1};
-}
-
-// Connects and logs in as the command's session did, then changes to its folder.
+// Opens a session as the command's session was opened, in its folder.
 bool open(FtpLib& session, const SessionRecipe& recipe, std::string* error) {
     try {
-        session.setTimeout(recipe.timeout);
-        session.setTls(recipe.tls, recipe.trust);
-        bool opened = session.connect(recipe.host, recipe.port);
-        if (opened) {
-            if (recipe.passive)
-                session.setPassive();
-            else
-                session.setActive();
-            opened = session.login(recipe.user, recipe.password);
-        }
-        if (opened) {
-            session.utf8On();
-            opened = recipe.folder.empty() || session.chdir(recipe.folder);
-        }
-        if (!opened) *error = lastResponseText(session);
-        return opened;
+        if (openSession(session, recipe)) return true;
+        *error = lastResponseText(session, recipe.encoding);
     } catch (const std::exception& e) {
         *error = e.what();
-        return false;
     }
+    return false;
 }
 
 // Keeps an extra session where an interrupt finds it, for as long as it lives.
@@ -94,7 +53,7 @@ private:
 
 class Batch {
 public:
-    Batch(size_t count, const BatchSteps& steps) : count_(count), steps_(steps) {}
+    Batch(size_t count, const BatchSteps& steps, bool trace) : count_(count), steps_(steps), trace_(trace) {}
 
     // Takes files until none is left, the batch stopped or the program was interrupted.
     void work(FtpLib& session) {
@@ -112,7 +71,7 @@ public:
         AbortableSession session;
         std::string error;
         if (!open(*session, recipe, &error)) {
-            if (recipe.trace) printMessage(Level::Warn, format(" parallel session {} not opened: {}", number, error));
+            if (trace_) printMessage(Level::Warn, format(" parallel session {} not opened: {}", number, error));
             return;
         }
         work(*session);
@@ -145,8 +104,10 @@ private:
 
     const size_t count_;
     const BatchSteps& steps_;
+    const bool trace_;  // report sessions that cannot open (debug level 1)
     // Held while a file's first step runs, so it is taken before any
-    // session's lock and the console's; guards next_ and failure_.
+    // session's lock and the console's (the lock order: shell/program.cpp);
+    // guards next_ and failure_.
     std::mutex orderLock_;
     size_t next_ = 0;
     std::exception_ptr failure_;
@@ -155,19 +116,25 @@ private:
 
 }  // namespace
 
-size_t runBatch(size_t count, int width, const BatchSteps& steps, std::string remoteFolder) {
-    Settings& s = settings();
+size_t runBatch(size_t count, int width, const BatchSteps& steps, SessionRecipe recipe) {
+    const Settings& s = settings();
     std::shared_ptr<FtpLib> own = s.session;
-    const size_t extra = count == 0 ? 0 : std::min(static_cast<size_t>(std::max(width, 1)), count) - 1;
+    size_t extra = count == 0 ? 0 : std::min(static_cast<size_t>(std::max(width, 1)), count) - 1;
+    if (extra > 0 && recipe.folder.empty()) own->pwd(recipe.folder);
+    if (extra > 0 && recipe.folder.empty()) {
+        // Extra sessions would start in the login folder, not necessarily this one.
+        if (s.debug == 1)
+            printMessage(Level::Warn, format(" parallel sessions not opened: the current folder is unknown ({})",
+                                             lastResponseText(*own)));
+        extra = 0;
+    }
     if (extra == 0) {
         size_t done = 0;
         for (size_t i = 0; i < count; ++i)
             if (steps.start(*own, i) && steps.finish(*own, i)) ++done;
         return done;
     }
-    if (remoteFolder.empty()) remoteFolder = own->pwd();
-    const SessionRecipe recipe = recipeFrom(s, std::move(remoteFolder));
-    Batch batch(count, steps);
+    Batch batch(count, steps, s.debug == 1);
     std::vector<std::jthread> workers;
     for (size_t k = 1; k <= extra; ++k)
         workers.emplace_back([&batch, &recipe, k] { batch.workOnExtraSession(recipe, static_cast<int>(k) + 1); });

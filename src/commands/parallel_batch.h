@@ -4,7 +4,8 @@
 // each on a thread of its own, for as long as the batch runs.
 #include <cstddef>
 #include <functional>
-#include <string>
+
+#include "ftp/session_recipe.h"
 
 namespace dorvan {
 
@@ -22,12 +23,14 @@ struct BatchSteps {
 
 // Runs both steps for the files 0 to count - 1 and returns how many finished
 // with true. With width 1 the command's session does everything in order on
-// the calling thread. Otherwise up to width - 1 extra sessions open while the
-// batch runs, each logged in like the command's session and changed to
-// `remoteFolder` (the command's session's current folder; asked for when
-// empty), and quit when the batch ends. One that cannot open leaves its share
-// to the others. After an interrupt no further file is begun. An exception
-// from a step ends the batch and is rethrown here once every thread is done.
-size_t runBatch(size_t count, int width, const BatchSteps& steps, std::string remoteFolder = {});
+// the calling thread. Otherwise up to width - 1 extra sessions open from
+// `recipe` (batchSessionRecipe; its folder is asked of the command's session
+// when empty) while the batch runs, and quit when it ends. When the folder
+// stays unknown, the command's session does everything (said at debug level
+// 1). A session that cannot open leaves its share to the others. The steps
+// run on several threads: they read the recipe, never the settings. After an
+// interrupt no further file is begun. An exception from a step ends the batch
+// and is rethrown here once every thread is done.
+size_t runBatch(size_t count, int width, const BatchSteps& steps, SessionRecipe recipe);
 
 }  // namespace dorvan

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/display_width.h"
 #include "settings/format.h"
 
 namespace dorvan {
@@ -10,7 +11,7 @@ namespace {
 
 constexpr std::string_view gap = "  ";
 constexpr std::string_view ellipsis = "...";
-constexpr size_t shortestName = 16;  // a name is never shortened below this many characters
+constexpr size_t shortestName = 16;  // a name is never shortened below this many columns
 
 // "1.5/8.0 MB  18%", or "512 B/8.0 MB  0%" when the units differ; only the
 // size done while the total is unknown.
@@ -25,19 +26,9 @@ std::string amountText(uint64_t done, uint64_t total) {
     return format("{}/{}{}{}%", first, second, gap, percent);
 }
 
-size_t characterCount(std::string_view text) {
-    return static_cast<size_t>(
-        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
-// The last `keep` characters of `name` after an ellipsis.
+// The last `keep` columns of `name` after an ellipsis.
 std::string shortened(const std::string& name, size_t keep) {
-    size_t start = name.size();
-    for (size_t kept = 0; start > 0 && kept < keep;) {
-        --start;
-        if ((static_cast<unsigned char>(name[start]) & 0xC0) != 0x80) ++kept;
-    }
-    return std::string(ellipsis) + name.substr(start);
+    return std::string(ellipsis) + std::string(platform::trailingColumns(name, keep));
 }
 
 }  // namespace
@@ -83,12 +74,12 @@ std::string progressLine(const ProgressFacts& facts, size_t columns) {
     // Where the line is too wide, a batch's file first gives up its sizes
     // (keeping its percent), then the name its start.
     std::string file = std::string(gap) + amountText(facts.done, facts.total);
-    auto width = [&] { return characterCount(before) + characterCount(file) + characterCount(after); };
-    if (batch && facts.total != unknownSize && width() + characterCount(facts.name) > columns)
+    auto width = [&] { return platform::displayWidth(before + file + after); };
+    if (batch && facts.total != unknownSize && width() + platform::displayWidth(facts.name) > columns)
         file = std::string(gap) + file.substr(file.rfind(' ') + 1);
     size_t fixed = width();
-    size_t nameLength = characterCount(facts.name);
-    if (fixed + nameLength <= columns || nameLength <= ellipsis.size() + shortestName)
+    size_t nameWidth = platform::displayWidth(facts.name);
+    if (fixed + nameWidth <= columns || nameWidth <= ellipsis.size() + shortestName)
         return before + facts.name + file + after;
     size_t room = std::max(columns > fixed + ellipsis.size() ? columns - fixed - ellipsis.size() : 0, shortestName);
     return before + shortened(facts.name, room) + file + after;

@@ -28,7 +28,10 @@ bool rmd() {
         FtpRmd remover(*session);
         remover.justPrint = s.justprint;
         remover.verbose = s.debug == 1;
+        remover.codePage = s.encoding;
         remover.remove(toServer(s.name));
+        for (const std::string& error : remover.errors())
+            printMessage(Level::Error, format("{} failure: {}", "rmd", fromServer(error)));
         if (s.justprint) {
             for (const FtpFileInfo& file : remover.deletedFiles())
                 platform::consoleWrite(format(" found file: {}", fromServer(file.name)) + "\r\n");
@@ -36,6 +39,8 @@ bool rmd() {
                 platform::consoleWrite(format(" found folder: {}", fromServer(folder.name)) + "\r\n");
             return true;
         }
+        // The name is relative to a current folder the server no longer has.
+        if (remover.astray()) return printMessage(Level::Error, format("remove dir '{}' failure", s.name));
     }
     if (session->rmdir(toServer(s.name))) return printMessage(Level::Info, format(" directory '{}' removed", s.name));
     return printMessage(Level::Error, format("remove dir '{}' failure, {}", s.name, lastResponseText()));
@@ -43,8 +48,14 @@ bool rmd() {
 
 bool mdele() {
     Settings& s = settings();
+    const std::optional<SessionRecipe> recipe = batchSessionRecipe("mdele");
+    if (!recipe) return false;
     ClearRemoteScanOnExit clearScan;
-    if (!scanRemote("")) {
+    const bool found = scanRemote("", {.command = "mdele", .deleting = true});
+    if (s.debug == 1)
+        for (const FtpFileInfo& file : remoteScanResults().undated)
+            printMessage(Level::Info, format(" {}: kept {}, its time is unknown", "mdele", fromServer(file.name)));
+    if (!found) {
         printMessage(Level::Error, format(" {}: No file matched on {}", "mdele", s.remote.empty() ? s.host : s.remote));
         if (s.debug == 1) platform::consoleWrite(commandHelp("mdele") + "\r\n");
         return false;
@@ -53,7 +64,7 @@ bool mdele() {
     auto begin = [&files, &s](FtpLib&, size_t i) {
         const std::string shown = fromServer(files[i].name);
         // Only names below the current folder: a listing may name "..\x" or "/x".
-        if (!isSafeListedName(files[i].name)) {
+        if (!isSafeListedName(shown)) {
             printMessage(Level::Error, format("delete failure: '{}'", shown));
         } else if (s.justprint) {
             printMessage(Level::Info, format(" {}: found {}", "mdele", shown));
@@ -63,13 +74,15 @@ bool mdele() {
         }
         return false;
     };
-    auto remove = [&files](FtpLib& session, size_t i) {
+    auto remove = [&files, &recipe](FtpLib& session, size_t i) {
         if (session.deleteFile(files[i].name)) return true;
-        printMessage(Level::Error, format("delete failure: '{}'", fromServer(files[i].name)));
+        printMessage(Level::Error, format("delete failure: '{}'", fromServer(files[i].name, recipe->encoding)));
         return false;
     };
-    const size_t deleted = runBatch(files.size(), s.justprint ? 1 : s.parallel, {.start = begin, .finish = remove});
-    return printMessage(Level::Info, format(" {}: {} files deleted on {}", "mdele", deleted, currentDir()));
+    const size_t deleted =
+        runBatch(files.size(), s.justprint ? 1 : s.parallel, {.start = begin, .finish = remove}, *recipe);
+    return printMessage(Level::Info,
+                        format(" {}: {} files deleted on {}", "mdele", deleted, currentDir()) + scanFailuresNote());
 }
 
 }  // namespace dorvan::handlers

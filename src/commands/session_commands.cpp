@@ -7,6 +7,8 @@
 #include "commands/one_shot.h"
 #include "commands/session_support.h"
 #include "ftp/ftp_lib.h"
+#include "ftp/masked_command.h"
+#include "ftp/session_opener.h"
 #include "platform/console.h"
 #include "settings/command_help.h"
 #include "settings/format.h"
@@ -14,12 +16,43 @@
 #include "settings/settings.h"
 
 namespace dorvan {
+namespace {
+
+// The one place where the tls setting's text becomes a session's mode.
+TlsMode tlsModeOf(const std::string& name) {
+    return name == "explicit" ? TlsMode::explicitTls : name == "implicit" ? TlsMode::implicitTls : TlsMode::none;
+}
+
+SessionRecipe recipeToConnect(const Settings& s) {
+    return {.host = s.host,
+            .port = s.port,
+            .tls = tlsModeOf(s.tls),
+            .trust = {.verify = s.verify, .cafile = s.cafile},
+            .timeout = s.timeout};
+}
+
+// The failure line as scripts read it, its second line holding only the
+// blank; the reason follows on a line of its own from debug level 1 on, and
+// always in the log.
+bool reportNotConnected(const std::string& host) {
+    const std::string reason = " " + lastResponseText();
+    printMessage(Level::Error, format(" Unable to connect to {} \n {}", host, ""));
+    if (settings().debug >= 1)
+        printMessage(Level::Error, reason);
+    else
+        logRecord(Level::Error, reason);
+    return false;
+}
+
+}  // namespace
 
 bool changeWorkingDirectory(const std::string& folder) {
     Settings& s = settings();
     if (folder.empty())
         return reportMissing(" {} failure: directory name not specified", "cwd", HelpAfterMissing::always);
-    if (s.session->chdir(toServer(folder)))
+    std::shared_ptr<FtpLib> session = s.session;
+    auto hold = session->hold();  // the message quotes the reply to this CWD
+    if (session->chdir(toServer(folder)))
         return printMessage(Level::Info, format(" working directory changed to '{}'", folder));
     return printMessage(Level::Error,
                         format("change working directory to '{}' failure: {}", folder, lastResponseText()));
@@ -36,16 +69,15 @@ bool connect() {
         bool created = !s.session;
         std::shared_ptr<FtpLib> session = ensureSession();
         if (created && s.debug == 1) printMessage(Level::Info, " FTP initialized");
-        session->setTimeout(s.timeout);
-        session->setTls(tlsModeOf(s.tls), {.verify = s.verify, .cafile = s.cafile});
+        const SessionRecipe recipe = recipeToConnect(s);
         try {
-            s.isConnected = session->connect(s.host, s.port);
+            s.isConnected = connectSession(*session, recipe);
         } catch (const std::exception& e) {
             printMessage(Level::Error, format("ftp.connect {} {} catch {}", s.host, s.port, e.what()));
         }
-        if (!s.isConnected)
-            return printMessage(Level::Error, format(" Unable to connect to {} \n {}", s.host, lastResponseText()));
-        if (tlsModeOf(s.tls) != TlsMode::none && !s.verify) {
+        if (!s.isConnected) return reportNotConnected(s.host);
+        s.sessionRecipe = recipe;
+        if (recipe.tls != TlsMode::none && !recipe.trust.verify) {
             std::string problem = session->certificateProblem();
             printMessage(Level::Warn, format(" warning: the TLS certificate of {} is not checked{}", s.host,
                                              problem.empty() ? "" : " (" + problem + ")"));
@@ -70,13 +102,14 @@ bool login() {
         }
     }
     FtpLib& session = *s.session;
-    session.setTimeout(s.timeout);
-    if (s.passive)
-        session.setPassive();
-    else
-        session.setActive();
-    s.isLoggedin = session.login(s.username, s.password);
+    SessionRecipe recipe = s.sessionRecipe;
+    recipe.user = s.username;
+    recipe.password = s.password;
+    recipe.passive = s.passive;
+    recipe.timeout = s.timeout;
+    s.isLoggedin = logInSession(session, recipe);
     if (!s.isLoggedin) return printMessage(Level::Error, format("Login failure, {}", lastResponseText()));
+    s.sessionRecipe = recipe;
     if (s.keepalive > 0) startKeepAlive(s.session);
     if (!s.remote.empty()) changeToRemote(s.remote);
     if (session.utf8On()) {
@@ -86,7 +119,15 @@ bool login() {
     return printMessage(Level::Info, " Loggedin");
 }
 
-bool meet(Needs needs) { return needs == Needs::nothing || login(); }
+bool run(Needs needs, const std::function<bool()>& action) {
+    if (needs == Needs::nothing) return action();
+    if (!login()) return false;
+    // Other threads (the keep-alive's SYST) wait until the command is done,
+    // so that its failure messages quote the replies of its own calls.
+    std::shared_ptr<FtpLib> session = settings().session;
+    auto hold = session->hold();
+    return action();
+}
 
 bool close() { return closeSession(false); }
 
@@ -103,7 +144,9 @@ bool literal() {
     if (s.name.empty())
         return reportMissing("{} failure: command name not specified", "literal", HelpAfterMissing::always);
     ClearOnExit oneShot{&s.name};
-    return s.session->sendCmd(toServer(s.name), s.expresp);
+    if (s.session->sendCmd(toServer(s.name), s.expresp)) return true;
+    return printMessage(Level::Error,
+                        format("{} {} failure, {}", "literal", maskedCommand(s.name), lastResponseText()));
 }
 
 bool response() {

@@ -2,6 +2,7 @@
 
 #include "commands/handlers.h"
 #include "ftp/ftp_lib.h"
+#include "text/ascii.h"
 #include "platform/codepage.h"
 #include "platform/console.h"
 #include "settings/command_help.h"
@@ -15,8 +16,7 @@ namespace {
 
 // UTF-8 stays as it is; any other encoding goes through `convert`.
 template <typename Convert>
-std::string converted(std::string_view text, Convert convert) {
-    uint32_t encoding = settings().encoding;
+std::string converted(std::string_view text, uint32_t encoding, Convert convert) {
     if (encoding == 65001) return std::string(text);
     std::string out, error;
     if (!convert(text, encoding, &out, &error)) throw handlers::CommandError(error);
@@ -25,13 +25,20 @@ std::string converted(std::string_view text, Convert convert) {
 
 }  // namespace
 
-std::string toServer(std::string_view text) { return converted(text, platform::utf8ToCodePage); }
-
-std::string fromServer(std::string_view text) {
-    return converted(text, [](std::string_view bytes, unsigned codePage, std::string* utf8, std::string* error) {
-        return platform::codePageToUtf8(bytes, codePage, utf8, error);
-    });
+std::string toServer(std::string_view text, uint32_t encoding) {
+    return converted(text, encoding, platform::utf8ToCodePage);
 }
+
+std::string fromServer(std::string_view text, uint32_t encoding) {
+    return converted(text, encoding,
+                     [](std::string_view bytes, unsigned codePage, std::string* utf8, std::string* error) {
+                         return platform::codePageToUtf8(bytes, codePage, utf8, error);
+                     });
+}
+
+std::string toServer(std::string_view text) { return toServer(text, settings().encoding); }
+
+std::string fromServer(std::string_view text) { return fromServer(text, settings().encoding); }
 
 std::string lastResponseText() {
     const auto& session = settings().session;
@@ -40,8 +47,24 @@ std::string lastResponseText() {
 
 std::string lastResponseText(FtpLib& session) { return fromServer(session.lastResponse()); }
 
-TlsMode tlsModeOf(const std::string& name) {
-    return name == "explicit" ? TlsMode::explicitTls : name == "implicit" ? TlsMode::implicitTls : TlsMode::none;
+std::string lastResponseText(FtpLib& session, uint32_t encoding) {
+    return fromServer(session.lastResponse(), encoding);
+}
+
+std::optional<SessionRecipe> batchSessionRecipe(std::string_view verb) {
+    const Settings& s = settings();
+    SessionRecipe recipe = s.sessionRecipe;
+    // An empty host names no other server: connect keeps the open session for it.
+    if ((!s.host.empty() && !text::equalsIgnoringCase(s.host, text::asciiLower(recipe.host))) ||
+        s.port != recipe.port) {
+        printMessage(Level::Error, format("{} failure: the open session is to {} port {}, not to {} port {}; "
+                                          "close it first",
+                                          verb, recipe.host, recipe.port, s.host, s.port));
+        return std::nullopt;
+    }
+    recipe.encoding = s.encoding;
+    recipe.type = s.transferType;
+    return recipe;
 }
 
 std::string currentDir() {
@@ -51,7 +74,9 @@ std::string currentDir() {
 
 bool changeToRemote(const std::string& folder) {
     if (!settings().isLoggedin) return false;
-    return changeWorkingDirectory(folder);
+    bool changed = changeWorkingDirectory(folder);
+    if (!changed) settings().remoteChangeFailed = true;
+    return changed;
 }
 
 bool reportMissing(std::string_view message, std::string_view command, HelpAfterMissing help) {

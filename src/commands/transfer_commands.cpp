@@ -1,5 +1,6 @@
 // get and put of one file.
 #include "commands/handlers.h"
+#include "commands/kept_times.h"
 #include "commands/one_shot.h"
 #include "commands/session_support.h"
 #include "commands/transfer_display.h"
@@ -48,6 +49,7 @@ bool get() {
     bool ok = s.session->get(localPath, toServer(s.src), s.transferType);
     display.end();
     if (!ok) printMessage(Level::Error, format("{} {} failure: {}", "get", s.src, lastResponseText()));
+    if (ok && s.keeptime) keepRemoteTime(*s.session, {.name = toServer(s.src)}, localPath, s.debug == 1);
     return ok;
 }
 
@@ -90,6 +92,7 @@ bool put() {
     bool ok = s.session->put(localFile, toServer(remoteName), transferType);
     display.end();
     if (!ok) printMessage(Level::Error, format(" put {} to {} failure: {}", localFile, remoteName, lastResponseText()));
+    if (ok && s.keeptime) keepLocalTime(*s.session, localFile, toServer(remoteName), s.debug == 1);
     return ok;
 }
 

@@ -60,7 +60,9 @@ private:
     std::atomic<uint64_t> batchDone_{0};
     const Clock::time_point started_ = Clock::now();
 
-    std::mutex lock_;  // guards what follows; a leaf lock (the console's is taken only after it is released)
+    // Guards what follows. A leaf lock (the lock order: shell/program.cpp): the
+    // console's is taken only after it is released.
+    std::mutex lock_;
     std::vector<TrackedTransfer*> active_;  // in the order they started
     // The last file to finish, shown while none is active.
     std::string lastName_;

@@ -2,12 +2,12 @@
 
 #include <charconv>
 
-#include "platform/ascii.h"
+#include "text/ascii.h"
 
 namespace dorvan {
 namespace {
 
-using platform::isDigit;
+using text::isDigit;
 
 // The reply without its three-digit code and the separator after it.
 std::string_view afterCode(std::string_view reply) {
@@ -140,11 +140,29 @@ std::optional<std::string> parseQuotedPath(std::string_view reply) {
     return std::nullopt;
 }
 
+std::string_view withoutBrackets(std::string_view host) {
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']') return host.substr(1, host.size() - 2);
+    return host;
+}
+
 std::string replyText(std::string_view reply) { return std::string(afterCode(reply)); }
 
 std::string replyWord(std::string_view reply) {
     std::string_view text = afterCode(reply);
     return std::string(text.substr(0, text.find(' ')));
+}
+
+std::optional<std::string> parseWorkingFolder(std::string_view reply) {
+    if (trimLineEnd(reply).find('"') != std::string_view::npos) return parseQuotedPath(reply);
+    std::string_view text = afterCode(reply);
+    const size_t space = text.find(' ');
+    std::string_view folder = text.substr(0, space);
+    if (!folder.starts_with('/')) return std::nullopt;
+    if (space == std::string_view::npos) return std::string(folder);
+    // "/a is b is current" could name "/a" or "/a is b": neither is taken.
+    std::string_view rest = text.substr(space + 1);
+    if (!rest.starts_with("is ") || rest.find(" is ") != std::string_view::npos) return std::nullopt;
+    return std::string(folder);
 }
 
 }  // namespace dorvan

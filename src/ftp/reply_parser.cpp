@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "platform/ascii.h"
+#include "text/ascii.h"
 
 namespace dorvan {
 namespace {
 
-using platform::isDigit;
+using text::isDigit;
 
 }  // namespace
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <optional>
 
-#include "platform/utf8.h"
+#include "text/utf8.h"
 
 namespace dorvan::platform {
 namespace {
@@ -161,7 +161,7 @@ bool nameOf(unsigned codePage, std::string* name, std::string* error) {
 bool charsetToUtf8(std::string_view bytes, const std::string& charset, std::string* utf8, std::string* error,
                    size_t* replaced) {
     if (charset == "UTF-8") {
-        *utf8 = cleanUtf8(bytes, replaced);
+        *utf8 = text::cleanUtf8(bytes, replaced);
         return true;
     }
     return convertReplacing(bytes, charset, "UTF-8", "\xEF\xBF\xBD", utf8, error, replaced);

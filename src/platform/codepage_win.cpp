@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "platform/utf8.h"
 #include "platform/wide_text_win.h"
+#include "text/utf8.h"
 
 namespace dorvan::platform {
 namespace {
@@ -94,7 +94,7 @@ bool takesNoDefaultCharacter(unsigned codePage) {
 bool charsetToUtf8(std::string_view bytes, const std::string& charset, std::string* utf8, std::string* error,
                    size_t* replaced) {
     if (charset == "UTF-8") {
-        *utf8 = cleanUtf8(bytes, replaced);
+        *utf8 = text::cleanUtf8(bytes, replaced);
     } else if (charset == "UTF-16LE" || charset == "UTF-16BE") {
         *utf8 = narrow(fromUtf16(bytes, charset == "UTF-16BE", replaced));
     } else if (charset == "UTF-32LE" || charset == "UTF-32BE") {
@@ -120,7 +120,7 @@ bool codePageToUtf8(std::string_view bytes, unsigned codePage, std::string* utf8
 }
 
 bool utf8ToCodePage(std::string_view utf8, unsigned codePage, std::string* bytes, std::string* error) {
-    std::wstring wide = widen(cleanUtf8(utf8, nullptr));
+    std::wstring wide = widen(text::cleanUtf8(utf8, nullptr));
     bytes->clear();
     if (codePage == CP_UTF8) {
         *bytes = narrow(wide);

@@ -12,14 +12,15 @@ namespace dorvan::platform {
 // in large pieces: by consoleFlush, and before writing to stderr, before
 // waiting for input and before every network wait (sockets.h).
 void consoleWrite(std::string_view text);       // stdout
-void consoleWriteError(std::string_view text);  // stderr, at once
+void consoleWriteError(std::string_view text);  // stderr, at once; made safe like stdout on a terminal
 void consoleFlush();
 // As consoleFlush, but gives up at once when another thread is writing (it
 // may be stuck on a full pipe): for ending the process in a hurry.
 void consoleFlushUnlessBusy();
 bool stdoutIsTerminal();
 // `text` with every C0 control character except TAB, LF and a CR right
-// before an LF, and DEL, turned into '?'.
+// before an LF, DEL, and every C1 control character (U+0080 to U+009F in
+// UTF-8) turned into one '?'.
 std::string terminalSafe(std::string_view text);
 void setConsoleTitle(const std::string& title);  // POSIX: only on a terminal
 // Gives the console window a 4:3 outer shape by enlarging one side, never
@@ -29,10 +30,11 @@ void shapeConsoleWindow();
 // The status line: one line below everything printed, drawn in place (only
 // when stdout is a terminal; otherwise nothing happens). Every console write
 // takes it away first and, after a complete line, draws it again below. The
-// text is cut to the terminal's width; an empty text removes the line.
+// text is cut to the terminal's width in columns (display_width.h); an empty
+// text removes the line.
 // Safe from any thread.
 void consoleStatus(std::string_view text);
-size_t consoleColumns();  // the terminal's width in characters, 80 when unknown
+size_t consoleColumns();  // the terminal's width in columns, 80 when unknown
 
 enum class LineRead {
     line,      // `line` holds the next line

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <mutex>
 
+#include "platform/display_width.h"
+
 namespace dorvan::platform {
 namespace {
 
@@ -48,17 +50,6 @@ std::string_view bringStatusBack(std::string_view written) {
     if (status.text.empty() || !status.atLineStart) return {};
     status.shown = true;
     return status.text;
-}
-
-// The longest start of `text` that takes at most `columns` characters,
-// without splitting a UTF-8 sequence.
-std::string_view cutToColumns(std::string_view text, size_t columns) {
-    size_t count = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        bool startsCharacter = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
-        if (startsCharacter && count++ == columns) return text.substr(0, i);
-    }
-    return text;
 }
 
 void writeAll(int fd, std::string_view text) {
@@ -165,7 +156,8 @@ void consoleWriteError(std::string_view text) {
     // Standard error usually shares the terminal: the status line must not
     // run into its text.
     writeAll(STDOUT_FILENO, takeStatusAway());
-    writeAll(STDERR_FILENO, text);
+    static const bool errorIsTerminal = ::isatty(STDERR_FILENO) == 1;
+    writeAll(STDERR_FILENO, errorIsTerminal ? terminalSafe(text) : std::string(text));
     writeAll(STDOUT_FILENO, bringStatusBack(text));
 }
 
@@ -173,7 +165,7 @@ void consoleStatus(std::string_view text) {
     if (!stdoutIsTerminal()) return;
     // The last column stays free: a line that fills it wraps on some terminals,
     // and a wrapped line can no longer be erased in place.
-    std::string safe(cutToColumns(terminalSafe(text), consoleColumns() - 1));
+    std::string safe(leadingColumns(terminalSafe(text), consoleColumns() - 1));
     for (char& c : safe)
         if (c == '\n' || c == '\r') c = ' ';
     std::lock_guard<std::mutex> guard(outputLock());

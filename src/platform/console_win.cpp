@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/display_width.h"
 #include "platform/wide_text_win.h"
 
 namespace dorvan::platform {
@@ -35,23 +36,6 @@ StatusLine& statusLine() {
     return line;
 }
 
-size_t columnsOf(std::string_view text) {
-    size_t count = 0;
-    for (char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return count;
-}
-
-// The longest start of `text` that takes at most `columns` characters,
-// without splitting a UTF-8 sequence.
-std::string_view cutToColumns(std::string_view text, size_t columns) {
-    size_t count = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        bool startsCharacter = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
-        if (startsCharacter && count++ == columns) return text.substr(0, i);
-    }
-    return text;
-}
-
 // What goes before console output so that the status line is gone: blanks
 // over it, the cursor back at the line's start. outputLock() held.
 std::string takeStatusAway() {
@@ -68,7 +52,7 @@ std::string bringStatusBack(std::string_view written) {
     StatusLine& status = statusLine();
     if (!written.empty()) status.atLineStart = written.back() == '\n';
     if (status.text.empty() || !status.atLineStart) return {};
-    status.shownColumns = columnsOf(status.text);
+    status.shownColumns = displayWidth(status.text);
     return status.text;
 }
 
@@ -225,14 +209,15 @@ void consoleWriteError(std::string_view text) {
     // Standard error usually shares the console: the status line must not
     // run into its text.
     writeAll(STD_OUTPUT_HANDLE, takeStatusAway());
-    writeAll(STD_ERROR_HANDLE, text);
+    static const bool errorIsConsole = isConsole(GetStdHandle(STD_ERROR_HANDLE));
+    writeAll(STD_ERROR_HANDLE, errorIsConsole ? terminalSafe(text) : std::string(text));
     writeAll(STD_OUTPUT_HANDLE, bringStatusBack(text));
 }
 
 void consoleStatus(std::string_view text) {
     if (!stdoutIsTerminal()) return;
     // The last column stays free, so the line never wraps.
-    std::string safe(cutToColumns(terminalSafe(text), consoleColumns() - 1));
+    std::string safe(leadingColumns(terminalSafe(text), consoleColumns() - 1));
     for (char& c : safe)
         if (c == '\n' || c == '\r') c = ' ';
     std::lock_guard<std::mutex> guard(outputLock());
@@ -241,7 +226,7 @@ void consoleStatus(std::string_view text) {
     status.text = std::move(safe);
     if (!status.text.empty() && status.atLineStart) {
         out += status.text;
-        status.shownColumns = columnsOf(status.text);
+        status.shownColumns = displayWidth(status.text);
     }
     writeAll(STD_OUTPUT_HANDLE, out);
 }

@@ -31,10 +31,11 @@ bool HistoryFile::append(const std::string& line, std::string* error) {
     std::string text;
     for (const std::string& entry : lines_) text += entry + '\n';
 
-    // Written beside the file and renamed over it, so a crash never leaves half a history.
-    std::string temporary = path_ + ".tmp";
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-    bool ok = fd >= 0 && ::fchmod(fd, 0600) == 0;
+    // Written beside the file under a name of its own (another instance may
+    // be writing too) and renamed over it, so a crash never leaves half a history.
+    std::string temporary = path_ + ".XXXXXX";
+    int fd = ::mkostemp(temporary.data(), O_CLOEXEC);  // mode 0600
+    bool ok = fd >= 0;
     for (size_t done = 0; ok && done < text.size();) {
         ssize_t n = ::write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
@@ -45,7 +46,7 @@ bool HistoryFile::append(const std::string& line, std::string* error) {
     if (ok) ok = ::rename(temporary.c_str(), path_.c_str()) == 0;
     if (!ok) {
         if (error) *error = temporary + ": " + std::strerror(errno);
-        ::unlink(temporary.c_str());
+        if (fd >= 0) ::unlink(temporary.c_str());
     }
     return ok;
 }

@@ -5,19 +5,28 @@
 #include <functional>
 #include <memory>
 #include <string>
-
-#include "platform/completion.h"
+#include <string_view>
+#include <vector>
 
 typedef struct editline EditLine;
 typedef struct history History;
 
 namespace dorvan::platform {
 
+// What Tab does to the line: nothing (a beep), show `choices`, or put `insert`
+// in place of the bytes from `replaceFrom` up to the cursor.
+struct TabAction {
+    enum class Kind { beep, list, replace } kind = Kind::beep;
+    std::vector<std::string> choices{};
+    size_t replaceFrom = 0;
+    std::string insert{};
+};
+
 struct LineEditorSetup {
     std::string prompt;
     std::string historyPath;  // empty: history for this run only
     size_t historyCap = 1000;
-    CompletionTables completion;
+    std::function<TabAction(std::string_view beforeCursor)> complete;
     // False for lines that must stay out of the history file (they are still
     // recalled during this run).
     std::function<bool(const std::string& line)> keepInHistoryFile;

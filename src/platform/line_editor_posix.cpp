@@ -127,21 +127,14 @@ struct LineEditor::State {
         State& state = of(editor);
         const LineInfo* info = ::el_line(editor);
         std::string_view before(info->buffer, static_cast<size_t>(info->cursor - info->buffer));
-        Completion completion = complete(before, state.setup.completion);
-        if (completion.candidates.empty()) return CC_REFRESH_BEEP;
-
-        std::string common = commonPrefix(completion.candidates);
-        bool single = completion.candidates.size() == 1;
-        if (!single && common.size() <= completion.word.size()) {
-            listCandidates(completion.candidates);
+        TabAction action = state.setup.complete(before);
+        if (action.kind == TabAction::Kind::beep) return CC_REFRESH_BEEP;
+        if (action.kind == TabAction::Kind::list) {
+            listCandidates(action.choices);
             return CC_REDISPLAY;
         }
-        bool quote = completion.quoted || common.find(' ') != std::string::npos;
-        bool finished = single && !common.ends_with('/');
-        std::string text = (quote ? "\"" : "") + common;
-        if (finished) text += quote ? "\" " : " ";
-        ::el_deletestr(editor, static_cast<int>(characterCount(before.substr(completion.wordStart))));
-        ::el_insertstr(editor, text.c_str());
+        ::el_deletestr(editor, static_cast<int>(characterCount(before.substr(action.replaceFrom))));
+        ::el_insertstr(editor, action.insert.c_str());
         return CC_REFRESH;
     }
 };

@@ -12,6 +12,11 @@ namespace dorvan::platform {
 // ASCII-type downloads are stored that way; POSIX uses LF.
 bool localTextUsesCrLf();
 
+// The name of the temporary file that fills `name` in its folder:
+// "." name "." unique ".part", with `name` cut short at a character boundary
+// so that the whole takes at most `limit` bytes; `unique` is never cut.
+std::string partFileName(std::string_view name, std::string_view unique, size_t limit);
+
 class FileReader {
 public:
     FileReader() = default;

@@ -28,16 +28,13 @@ std::string temporaryNameBeside(const std::string& destination) {
     size_t slash = destination.rfind('/');
     std::string folder = slash == std::string::npos ? std::string() : destination.substr(0, slash + 1);
     std::string name = slash == std::string::npos ? destination : destination.substr(slash + 1);
-    return folder + "." + name + "." + uniqueSuffix() + ".part";
+    long limit = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+    return folder + partFileName(name, uniqueSuffix(), limit > 0 ? static_cast<size_t>(limit) : 255);
 }
 
 }  // namespace
 
 bool localTextUsesCrLf() { return false; }
-
-FileReader::~FileReader() {
-    if (fd_ >= 0) ::close(fd_);
-}
 
 bool FileReader::open(const std::string& path, std::string* error) {
     path_ = path;
@@ -74,17 +71,6 @@ bool FileReader::openPlainFile(const std::string& path, std::string* error) {
     return false;
 }
 
-long FileReader::read(char* buffer, size_t size, std::string* error) {
-    for (;;) {
-        ssize_t n = ::read(fd_, buffer, size);
-        if (n >= 0) return static_cast<long>(n);
-        if (errno != EINTR) {
-            *error = path_ + ": " + std::strerror(errno);
-            return -1;
-        }
-    }
-}
-
 namespace {
 
 struct stat factsOf(int fd) {
@@ -108,21 +94,6 @@ bool FileReader::isSameFileAs(const std::string& path) const {
     return own.st_dev == other.st_dev && own.st_ino == other.st_ino;
 }
 
-ReplacingFileWriter::~ReplacingFileWriter() { discard(); }
-
-bool ReplacingFileWriter::fail(const std::string& what, const std::string& path, std::string* error) {
-    *error = what + " " + path + ": " + std::strerror(errno);
-    discard();
-    return false;
-}
-
-void ReplacingFileWriter::discard() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    if (!temporary_.empty()) ::unlink(temporary_.c_str());
-    temporary_.clear();
-}
-
 bool ReplacingFileWriter::open(const std::string& destination, std::string* error) {
     destination_ = destination;
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
@@ -137,28 +108,6 @@ bool ReplacingFileWriter::open(const std::string& destination, std::string* erro
     struct stat existing;
     if (::stat(destination.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
         ::fchmod(fd_, existing.st_mode & 07777);
-    return true;
-}
-
-bool ReplacingFileWriter::write(std::string_view data, std::string* error) {
-    while (!data.empty()) {
-        ssize_t n = ::write(fd_, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return fail("cannot write", temporary_, error);
-        }
-        data.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
-bool ReplacingFileWriter::commit(std::string* error) {
-    if (fd_ < 0) return false;
-    int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) return fail("cannot write", temporary_, error);
-    if (!renameFile(temporary_, destination_)) return fail("cannot replace", destination_, error);
-    temporary_.clear();
     return true;
 }
 

@@ -30,7 +30,9 @@ std::string uniqueSuffix() {
 std::string temporaryNameBeside(const std::string& destination) {
     std::string name = fileNameOf(destination);
     std::string folder = destination.substr(0, destination.size() - name.size());
-    return folder + "." + name + "." + uniqueSuffix() + ".part";
+    // 255 UTF-16 units is the limit of the usual file systems; a UTF-8 byte
+    // never stands for more than one unit.
+    return folder + partFileName(name, uniqueSuffix(), 255);
 }
 
 struct _stat64 factsOf(int fd) {
@@ -47,10 +49,6 @@ bool identityOf(HANDLE handle, BY_HANDLE_FILE_INFORMATION& info) {
 }  // namespace
 
 bool localTextUsesCrLf() { return true; }
-
-FileReader::~FileReader() {
-    if (fd_ >= 0) _close(fd_);
-}
 
 bool FileReader::open(const std::string& path, std::string* error) {
     path_ = path;
@@ -72,14 +70,6 @@ bool FileReader::openPlainFile(const std::string& path, std::string* error) {
     return false;
 }
 
-long FileReader::read(char* buffer, size_t size, std::string* error) {
-    unsigned chunk = size > (1u << 30) ? (1u << 30) : static_cast<unsigned>(size);
-    int n = _read(fd_, buffer, chunk);
-    if (n >= 0) return n;
-    *error = path_ + ": " + std::strerror(errno);
-    return -1;
-}
-
 bool FileReader::isRegular() const { return (factsOf(fd_).st_mode & _S_IFMT) == _S_IFREG; }
 
 uint64_t FileReader::size() const { return static_cast<uint64_t>(factsOf(fd_).st_size); }
@@ -97,21 +87,6 @@ bool FileReader::isSameFileAs(const std::string& path) const {
     return same;
 }
 
-ReplacingFileWriter::~ReplacingFileWriter() { discard(); }
-
-bool ReplacingFileWriter::fail(const std::string& what, const std::string& path, std::string* error) {
-    *error = what + " " + path + ": " + std::strerror(errno);
-    discard();
-    return false;
-}
-
-void ReplacingFileWriter::discard() {
-    if (fd_ >= 0) _close(fd_);
-    fd_ = -1;
-    if (!temporary_.empty()) removeFile(temporary_);
-    temporary_.clear();
-}
-
 bool ReplacingFileWriter::open(const std::string& destination, std::string* error) {
     destination_ = destination;
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
@@ -124,29 +99,6 @@ bool ReplacingFileWriter::open(const std::string& destination, std::string* erro
         }
     }
     if (fd_ < 0) return fail("cannot create a file beside", destination, error);
-    return true;
-}
-
-bool ReplacingFileWriter::write(std::string_view data, std::string* error) {
-    while (!data.empty()) {
-        unsigned chunk = data.size() > (1u << 30) ? (1u << 30) : static_cast<unsigned>(data.size());
-        int n = _write(fd_, data.data(), chunk);
-        if (n < 0) return fail("cannot write", temporary_, error);
-        data.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
-bool ReplacingFileWriter::commit(std::string* error) {
-    if (fd_ < 0) return false;
-    int fd = fd_;
-    fd_ = -1;
-    if (_close(fd) != 0) return fail("cannot write", temporary_, error);
-    if (!renameFile(temporary_, destination_)) {
-        errno = errnoOf(GetLastError());
-        return fail("cannot replace", destination_, error);
-    }
-    temporary_.clear();
     return true;
 }
 

@@ -34,7 +34,7 @@ bool isRegularFile(const std::string& path);  // exists and is not a folder
 bool isSpecialFile(const std::string& path);
 std::optional<uint64_t> fileSize(const std::string& path);
 bool removeFile(const std::string& path);
-bool renameFile(const std::string& from, const std::string& to);  // replaces the target
+bool renameFile(const std::string& from, const std::string& to);  // replaces the target; the reason in errno
 // Reads a whole file; false with the reason alone (no path) when it cannot.
 bool readWholeFile(const std::string& path, std::string& content, std::string* error);
 

@@ -119,7 +119,9 @@ std::optional<uint64_t> fileSize(const std::string& path) {
 bool removeFile(const std::string& path) { return DeleteFileW(widen(path).c_str()); }
 
 bool renameFile(const std::string& from, const std::string& to) {
-    return MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_REPLACE_EXISTING);
+    if (MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    errno = errnoOf(GetLastError());
+    return false;
 }
 
 bool readWholeFile(const std::string& path, std::string& content, std::string* error) {

@@ -33,17 +33,20 @@ struct Ipv4Endpoint {
     uint16_t port = 0;
 };
 
-// An IPv4 or IPv6 socket address, kept opaque (a sockaddr_storage inside).
+// An IPv4 or IPv6 socket address; empty until set.
 struct SocketAddress {
-    alignas(8) std::array<unsigned char, 128> bytes{};
-    uint32_t length = 0;
+    enum class Family : uint8_t { none, ipv4, ipv6 };
+    Family family = Family::none;
+    std::array<uint8_t, 16> host{};  // network order; an IPv4 address fills the first 4 bytes
+    uint16_t portNumber = 0;
+    uint32_t scopeId = 0;  // the interface of an IPv6 link-local address
 
-    bool isIpv6() const;
-    uint16_t port() const;
+    bool isIpv6() const { return family == Family::ipv6; }
+    uint16_t port() const { return portNumber; }
     SocketAddress withPort(uint16_t port) const;
-    std::string hostText() const;              // numeric: "127.0.0.1", "::1"
-    std::optional<Ipv4Endpoint> ipv4() const;  // for IPv4 addresses only
-    bool sameHost(const SocketAddress& other) const;
+    std::string hostText() const;                     // numeric: "127.0.0.1", "::1"
+    std::optional<Ipv4Endpoint> ipv4() const;         // for IPv4 addresses only
+    bool sameHost(const SocketAddress& other) const;  // the port and the interface aside
 };
 
 // The addresses of a host name or an IPv4/IPv6 literal, in the resolver's order.

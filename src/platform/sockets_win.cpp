@@ -1,19 +1,16 @@
-#include "platform/sockets.h"
+#include "platform/sockets_os.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <mutex>
 
-#include "platform/console.h"
+#include "platform/sockaddr_layout.h"
 #include "platform/wide_text_win.h"
 
 namespace dorvan::platform {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // Winsock starts once per process and is never shut down: sockets may be in
 // use on other threads until the process ends.
@@ -30,20 +27,17 @@ void startWinsock() {
 SOCKET handleOf(int fd) { return fd < 0 ? INVALID_SOCKET : static_cast<SOCKET>(fd); }
 int descriptorOf(SOCKET socket) { return socket == INVALID_SOCKET ? -1 : static_cast<int>(socket); }
 
-IoOutcome failedWith(int error) { return {SocketStatus::failed, 0, error}; }
-IoOutcome lastFailure() { return failedWith(WSAGetLastError()); }
+struct System {
+    using In = sockaddr_in;
+    using In6 = sockaddr_in6;
+    static constexpr ADDRESS_FAMILY inet = AF_INET, inet6 = AF_INET6;
+};
 
-static_assert(sizeof(sockaddr_storage) <= sizeof(SocketAddress::bytes));
+SocketAddress fromSystem(const sockaddr* from) { return os::fromSockaddr<System>(from); }
 
-sockaddr* raw(SocketAddress& address) { return reinterpret_cast<sockaddr*>(address.bytes.data()); }
-const sockaddr* raw(const SocketAddress& address) { return reinterpret_cast<const sockaddr*>(address.bytes.data()); }
-
-SocketAddress fromRaw(const sockaddr* from, int length) {
-    SocketAddress address;
-    size_t size = std::min(static_cast<size_t>(length), sizeof address.bytes);
-    std::memcpy(address.bytes.data(), from, size);
-    address.length = static_cast<uint32_t>(size);
-    return address;
+int toSystem(const SocketAddress& address, sockaddr_storage& storage) {
+    storage = {};
+    return static_cast<int>(os::toSockaddr<System>(address, &storage));
 }
 
 bool makeNonBlocking(SOCKET socket) {
@@ -51,109 +45,142 @@ bool makeNonBlocking(SOCKET socket) {
     return ioctlsocket(socket, FIONBIO, &on) == 0;
 }
 
-int newTcpSocket(int family) {
-    startWinsock();
-    SOCKET socket = WSASocketW(family, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
-    if (socket != INVALID_SOCKET && !makeNonBlocking(socket)) {
-        closesocket(socket);
-        return -1;
-    }
-    return descriptorOf(socket);
-}
-
-int remainingMs(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
-
 bool wouldBlock(int error) { return error == WSAEWOULDBLOCK || error == WSAEINTR || error == WSAEINPROGRESS; }
+
+bool failed(int* error) {
+    *error = WSAGetLastError();
+    return false;
+}
+
+// The calls that only have to wait (or were interrupted) leave *error at 0.
+long result(int n, int* error) {
+    if (n < 0 && !wouldBlock(WSAGetLastError())) *error = WSAGetLastError();
+    return n;
+}
+
+int chunkOf(size_t size) { return static_cast<int>(std::min<size_t>(size, 1u << 30)); }
 
 }  // namespace
 
-bool SocketAddress::isIpv6() const { return length > 0 && raw(*this)->sa_family == AF_INET6; }
+namespace os {
 
-uint16_t SocketAddress::port() const {
-    if (isIpv6()) return ntohs(reinterpret_cast<const sockaddr_in6*>(bytes.data())->sin6_port);
-    return ntohs(reinterpret_cast<const sockaddr_in*>(bytes.data())->sin_port);
+const short readable = POLLIN;
+const short writable = POLLOUT;
+
+// select() rather than WSAPoll(): only select() reports a refused
+// non-blocking connect on every Windows version (through the except set).
+Readiness waitOnce(int fd, short events, int abortFd, int otherFd, int timeoutMs) {
+    fd_set readableSet, writableSet, failedSet;
+    FD_ZERO(&readableSet);
+    FD_ZERO(&writableSet);
+    FD_ZERO(&failedSet);
+    SOCKET socket = handleOf(fd);
+    if (events & POLLIN) FD_SET(socket, &readableSet);
+    if (events & POLLOUT) FD_SET(socket, &writableSet);
+    FD_SET(socket, &failedSet);
+    if (abortFd >= 0) FD_SET(handleOf(abortFd), &readableSet);
+    if (otherFd >= 0) FD_SET(handleOf(otherFd), &readableSet);
+    timeval wait{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    if (::select(0, &readableSet, &writableSet, &failedSet, &wait) == SOCKET_ERROR) {
+        bool interrupted = WSAGetLastError() == WSAEINTR;
+        return {.failed = !interrupted, .interrupted = interrupted};
+    }
+    return {.socket = FD_ISSET(socket, &readableSet) || FD_ISSET(socket, &writableSet) || FD_ISSET(socket, &failedSet),
+            .abort = abortFd >= 0 && FD_ISSET(handleOf(abortFd), &readableSet),
+            .other = otherFd >= 0 && FD_ISSET(handleOf(otherFd), &readableSet)};
 }
 
-SocketAddress SocketAddress::withPort(uint16_t port) const {
-    SocketAddress copy = *this;
-    if (isIpv6())
-        reinterpret_cast<sockaddr_in6*>(copy.bytes.data())->sin6_port = htons(port);
-    else
-        reinterpret_cast<sockaddr_in*>(copy.bytes.data())->sin_port = htons(port);
-    return copy;
-}
-
-std::string SocketAddress::hostText() const {
-    char text[NI_MAXHOST] = "";
-    if (length == 0 ||
-        ::getnameinfo(raw(*this), static_cast<socklen_t>(length), text, sizeof text, nullptr, 0, NI_NUMERICHOST) != 0)
-        return {};
-    return text;
-}
-
-std::optional<Ipv4Endpoint> SocketAddress::ipv4() const {
-    if (length == 0 || raw(*this)->sa_family != AF_INET) return std::nullopt;
-    const auto* sin = reinterpret_cast<const sockaddr_in*>(bytes.data());
-    Ipv4Endpoint endpoint;
-    std::memcpy(endpoint.address.data(), &sin->sin_addr, 4);
-    endpoint.port = ntohs(sin->sin_port);
-    return endpoint;
-}
-
-bool SocketAddress::sameHost(const SocketAddress& other) const {
-    if (length == 0 || other.length == 0 || raw(*this)->sa_family != raw(other)->sa_family) return false;
-    if (isIpv6())
-        return std::memcmp(&reinterpret_cast<const sockaddr_in6*>(bytes.data())->sin6_addr,
-                           &reinterpret_cast<const sockaddr_in6*>(other.bytes.data())->sin6_addr,
-                           sizeof(in6_addr)) == 0;
-    return std::memcmp(&reinterpret_cast<const sockaddr_in*>(bytes.data())->sin_addr,
-                       &reinterpret_cast<const sockaddr_in*>(other.bytes.data())->sin_addr, sizeof(in_addr)) == 0;
-}
-
-bool resolveHost(const std::string& host, uint16_t port, std::vector<SocketAddress>& addresses, std::string* error) {
+bool lookUpHost(const std::string& host, uint16_t port, std::vector<SocketAddress>& addresses, std::string* error) {
     startWinsock();
-    addresses.clear();
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
     addrinfo* found = nullptr;
-    std::string service = std::to_string(port);
-    int result = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
+    int result = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
     if (result != 0) {
         if (error) *error = systemErrorText(static_cast<unsigned long>(result));
         return false;
     }
     for (addrinfo* at = found; at; at = at->ai_next)
-        if (at->ai_family == AF_INET || at->ai_family == AF_INET6)
-            addresses.push_back(fromRaw(at->ai_addr, static_cast<int>(at->ai_addrlen)));
+        if (at->ai_family == AF_INET || at->ai_family == AF_INET6) addresses.push_back(fromSystem(at->ai_addr));
     ::freeaddrinfo(found);
-    if (addresses.empty() && error) *error = "no IPv4 or IPv6 address";
-    return !addresses.empty();
-}
-
-bool peerAddress(int fd, SocketAddress& address) {
-    sockaddr_storage storage{};
-    int length = sizeof storage;
-    if (::getpeername(handleOf(fd), reinterpret_cast<sockaddr*>(&storage), &length) != 0) return false;
-    address = fromRaw(reinterpret_cast<sockaddr*>(&storage), length);
     return true;
 }
 
-std::string IoOutcome::text() const {
-    switch (status) {
-        case SocketStatus::ok: return {};
-        case SocketStatus::closed: return "connection closed by the server";
-        case SocketStatus::timedOut: return "timed out";
-        case SocketStatus::aborted: return "aborted";
-        case SocketStatus::otherReady: return "interrupted by a reply";
-        case SocketStatus::failed: break;
+bool localAddress(int fd, SocketAddress& address, int* error) {
+    sockaddr_storage storage{};
+    int length = sizeof storage;
+    if (::getsockname(handleOf(fd), reinterpret_cast<sockaddr*>(&storage), &length) != 0) return failed(error);
+    address = fromSystem(reinterpret_cast<sockaddr*>(&storage));
+    return true;
+}
+
+int newTcpSocket(SocketAddress::Family family, int* error) {
+    startWinsock();
+    int domain = family == SocketAddress::Family::ipv6 ? AF_INET6 : AF_INET;
+    SOCKET socket = WSASocketW(domain, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
+    if (socket != INVALID_SOCKET && !makeNonBlocking(socket)) {
+        *error = WSAGetLastError();
+        closesocket(socket);
+        return -1;
     }
-    if (!reason.empty()) return "TLS: " + reason;
-    // The usual ones read as in the POSIX build.
+    if (socket == INVALID_SOCKET) *error = WSAGetLastError();
+    return descriptorOf(socket);
+}
+
+bool startConnect(int fd, const SocketAddress& to, int* error) {
+    sockaddr_storage storage;
+    int length = toSystem(to, storage);
+    if (::connect(handleOf(fd), reinterpret_cast<sockaddr*>(&storage), length) == 0) return true;
+    if (!wouldBlock(WSAGetLastError())) *error = WSAGetLastError();
+    return false;
+}
+
+int connectError(int fd) {
+    int error = 0;
+    int length = sizeof error;
+    if (::getsockopt(handleOf(fd), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0)
+        return WSAGetLastError();
+    return error;
+}
+
+bool listenOn(int fd, const SocketAddress& at, int* error) {
+    sockaddr_storage storage;
+    int length = toSystem(at, storage);
+    if (::bind(handleOf(fd), reinterpret_cast<sockaddr*>(&storage), length) != 0 || ::listen(handleOf(fd), 4) != 0)
+        return failed(error);
+    return true;
+}
+
+// An accepted socket that cannot be made non-blocking is closed, and the wait goes on.
+int acceptNow(int listenFd, SocketAddress& from, int* error) {
+    sockaddr_storage storage{};
+    int length = sizeof storage;
+    SOCKET accepted = ::accept(handleOf(listenFd), reinterpret_cast<sockaddr*>(&storage), &length);
+    if (accepted == INVALID_SOCKET) {
+        int code = WSAGetLastError();
+        if (!wouldBlock(code) && code != WSAECONNRESET) *error = code;
+        return -1;
+    }
+    if (!makeNonBlocking(accepted)) {
+        closesocket(accepted);
+        return -1;
+    }
+    from = fromSystem(reinterpret_cast<sockaddr*>(&storage));
+    return descriptorOf(accepted);
+}
+
+long receiveNow(int fd, char* buffer, size_t size, bool peek, int* error) {
+    return result(::recv(handleOf(fd), buffer, chunkOf(size), peek ? MSG_PEEK : 0), error);
+}
+
+long sendNow(int fd, const char* data, size_t size, int* error) {
+    return result(::send(handleOf(fd), data, chunkOf(size), 0), error);
+}
+
+// The usual ones read as in the POSIX build.
+std::string errorText(int error) {
     switch (error) {
         case WSAECONNREFUSED: return "Connection refused";
         case WSAECONNRESET: return "Connection reset by peer";
@@ -163,6 +190,27 @@ std::string IoOutcome::text() const {
         case WSAEHOSTUNREACH: return "No route to host";
         default: return systemErrorText(static_cast<unsigned long>(error));
     }
+}
+
+}  // namespace os
+
+std::string SocketAddress::hostText() const {
+    if (family == Family::none) return {};
+    sockaddr_storage storage;
+    int length = toSystem(*this, storage);
+    char text[NI_MAXHOST] = "";
+    if (::getnameinfo(reinterpret_cast<sockaddr*>(&storage), static_cast<socklen_t>(length), text, sizeof text, nullptr,
+                      0, NI_NUMERICHOST) != 0)
+        return {};
+    return text;
+}
+
+bool peerAddress(int fd, SocketAddress& address) {
+    sockaddr_storage storage{};
+    int length = sizeof storage;
+    if (::getpeername(handleOf(fd), reinterpret_cast<sockaddr*>(&storage), &length) != 0) return false;
+    address = fromSystem(reinterpret_cast<sockaddr*>(&storage));
+    return true;
 }
 
 // A UDP socket connected to itself: readable while a datagram it sent to
@@ -196,147 +244,6 @@ void AbortSignal::clear() {
     char byte;
     while (::recv(handleOf(fd_), &byte, 1, 0) > 0) {
     }
-}
-
-// select() rather than WSAPoll(): only select() reports a refused
-// non-blocking connect on every Windows version (through the except set).
-SocketStatus waitFor(int fd, short events, const WaitLimit& limit, int otherFd) {
-    consoleFlush();
-    const auto deadline = Clock::now() + std::chrono::milliseconds(limit.timeoutMs);
-    for (;;) {
-        fd_set readable, writable, failed;
-        FD_ZERO(&readable);
-        FD_ZERO(&writable);
-        FD_ZERO(&failed);
-        SOCKET socket = handleOf(fd);
-        if (events & POLLIN) FD_SET(socket, &readable);
-        if (events & POLLOUT) FD_SET(socket, &writable);
-        FD_SET(socket, &failed);
-        if (limit.abortFd >= 0) FD_SET(handleOf(limit.abortFd), &readable);
-        if (otherFd >= 0) FD_SET(handleOf(otherFd), &readable);
-        int left = remainingMs(deadline);
-        timeval wait{left / 1000, (left % 1000) * 1000};
-        int ready = ::select(0, &readable, &writable, &failed, &wait);
-        if (ready == SOCKET_ERROR) {
-            if (WSAGetLastError() == WSAEINTR) continue;
-            return SocketStatus::failed;
-        }
-        if (limit.abortFd >= 0 && FD_ISSET(handleOf(limit.abortFd), &readable)) return SocketStatus::aborted;
-        if (FD_ISSET(socket, &readable) || FD_ISSET(socket, &writable) || FD_ISSET(socket, &failed))
-            return SocketStatus::ok;  // errors surface in the call that follows
-        if (otherFd >= 0 && FD_ISSET(handleOf(otherFd), &readable)) return SocketStatus::otherReady;
-        if (ready == 0 && left <= 0) return SocketStatus::timedOut;
-    }
-}
-
-int connectTcp(const SocketAddress& to, const WaitLimit& limit, IoOutcome& outcome) {
-    int fd = newTcpSocket(raw(to)->sa_family);
-    if (fd < 0) {
-        outcome = lastFailure();
-        return -1;
-    }
-    if (::connect(handleOf(fd), raw(to), static_cast<int>(to.length)) != 0) {
-        if (!wouldBlock(WSAGetLastError())) {
-            outcome = lastFailure();
-            closeSocket(fd);
-            return -1;
-        }
-        SocketStatus waited = waitFor(fd, POLLOUT, limit);
-        int error = 0;
-        int length = sizeof error;
-        if (waited == SocketStatus::ok &&
-            ::getsockopt(handleOf(fd), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0)
-            error = WSAGetLastError();
-        if (waited != SocketStatus::ok || error != 0) {
-            outcome = waited == SocketStatus::ok ? failedWith(error) : IoOutcome{waited};
-            closeSocket(fd);
-            return -1;
-        }
-    }
-    outcome = {};
-    return fd;
-}
-
-int listenBeside(int besideFd, SocketAddress& bound, IoOutcome& outcome) {
-    sockaddr_storage storage{};
-    int length = sizeof storage;
-    if (::getsockname(handleOf(besideFd), reinterpret_cast<sockaddr*>(&storage), &length) != 0) {
-        outcome = lastFailure();
-        return -1;
-    }
-    SocketAddress local = fromRaw(reinterpret_cast<sockaddr*>(&storage), length).withPort(0);
-    int fd = newTcpSocket(raw(local)->sa_family);
-    length = sizeof storage;
-    if (fd < 0 || ::bind(handleOf(fd), raw(local), static_cast<int>(local.length)) != 0 ||
-        ::listen(handleOf(fd), 4) != 0 ||
-        ::getsockname(handleOf(fd), reinterpret_cast<sockaddr*>(&storage), &length) != 0) {
-        outcome = lastFailure();
-        closeSocket(fd);
-        return -1;
-    }
-    bound = fromRaw(reinterpret_cast<sockaddr*>(&storage), length);
-    outcome = {};
-    return fd;
-}
-
-int acceptFrom(int listenFd, const SocketAddress& peer, int watchFd, const WaitLimit& limit, IoOutcome& outcome) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(limit.timeoutMs);
-    for (;;) {
-        SocketStatus waited = waitFor(listenFd, POLLIN, {remainingMs(deadline), limit.abortFd}, watchFd);
-        if (waited != SocketStatus::ok) {
-            outcome = {waited};
-            return -1;
-        }
-        sockaddr_storage storage{};
-        int length = sizeof storage;
-        SOCKET accepted = ::accept(handleOf(listenFd), reinterpret_cast<sockaddr*>(&storage), &length);
-        if (accepted != INVALID_SOCKET) {
-            int fd = descriptorOf(accepted);
-            if (makeNonBlocking(accepted) && fromRaw(reinterpret_cast<sockaddr*>(&storage), length).sameHost(peer)) {
-                outcome = {};
-                return fd;
-            }
-            closeSocket(fd);  // not the server: whoever it is gets nothing
-            continue;
-        }
-        int error = WSAGetLastError();
-        if (!wouldBlock(error) && error != WSAECONNRESET) {
-            outcome = failedWith(error);
-            return -1;
-        }
-    }
-}
-
-IoOutcome receiveSome(int fd, char* buffer, size_t size, const WaitLimit& limit) {
-    int chunk = static_cast<int>(std::min<size_t>(size, 1u << 30));
-    for (;;) {
-        SocketStatus waited = waitFor(fd, POLLIN, limit);
-        if (waited != SocketStatus::ok) return {waited};
-        int n = ::recv(handleOf(fd), buffer, chunk, 0);
-        if (n > 0) return {SocketStatus::ok, static_cast<size_t>(n)};
-        if (n == 0) return {SocketStatus::closed};
-        if (!wouldBlock(WSAGetLastError())) return lastFailure();
-    }
-}
-
-IoOutcome sendAll(int fd, const char* data, size_t size, const WaitLimit& limit) {
-    size_t sent = 0;
-    while (sent < size) {
-        SocketStatus waited = waitFor(fd, POLLOUT, limit);
-        if (waited != SocketStatus::ok) return {waited, sent};
-        int n = ::send(handleOf(fd), data + sent, static_cast<int>(std::min<size_t>(size - sent, 1u << 30)), 0);
-        if (n >= 0)
-            sent += static_cast<size_t>(n);
-        else if (!wouldBlock(WSAGetLastError()))
-            return {SocketStatus::failed, sent, WSAGetLastError()};
-    }
-    return {SocketStatus::ok, sent};
-}
-
-bool connectionGone(int fd) {
-    char byte;
-    int n = ::recv(handleOf(fd), &byte, 1, MSG_PEEK);
-    return n == 0 || (n < 0 && !wouldBlock(WSAGetLastError()));
 }
 
 void shutdownSocket(int fd) {

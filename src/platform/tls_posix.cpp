@@ -5,7 +5,11 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 #include <poll.h>
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -14,6 +18,27 @@
 
 namespace dorvan::platform {
 namespace {
+
+// Sessions kept per client: enough for the tickets of a few connections.
+constexpr size_t keptSessions = 8;
+
+// One limit for a whole exchange (a handshake, a close) rather than for each
+// of its waits: a peer that sends a byte now and then cannot stretch it.
+class Deadline {
+public:
+    explicit Deadline(const WaitLimit& limit)
+        : end_(std::chrono::steady_clock::now() + std::chrono::milliseconds(limit.timeoutMs)),
+          abortFd_(limit.abortFd) {}
+    WaitLimit left() const {
+        auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(end_ - std::chrono::steady_clock::now()).count();
+        return {static_cast<int>(std::clamp<int64_t>(ms, 0, INT_MAX)), abortFd_};
+    }
+
+private:
+    std::chrono::steady_clock::time_point end_;
+    int abortFd_;
+};
 
 bool isIpAddress(const std::string& host) {
     unsigned char address[16];
@@ -38,9 +63,9 @@ TlsClient::TlsClient() = default;
 TlsClient::~TlsClient() { release(); }
 
 void TlsClient::release() {
-    if (session_) SSL_SESSION_free(session_);
+    for (const Issued& issued : sessions_) SSL_SESSION_free(issued.session);
+    sessions_.clear();
     if (context_) SSL_CTX_free(context_);
-    session_ = nullptr;
     context_ = nullptr;
 }
 
@@ -67,11 +92,51 @@ bool TlsClient::configure(const TlsTrust& trust, std::string* error) {
     return true;
 }
 
+// A fresh session makes the offered ones useless, and the oldest gives way.
 int TlsClient::keepSession(ssl_st* ssl, ssl_session_st* session) {
     auto* client = static_cast<TlsClient*>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl)));
-    if (client->session_) SSL_SESSION_free(client->session_);
-    client->session_ = session;
+    std::vector<Issued>& kept = client->sessions_;
+    std::erase_if(kept, [](const Issued& issued) {
+        if (issued.offered) SSL_SESSION_free(issued.session);
+        return issued.offered;
+    });
+    if (kept.size() == keptSessions) {
+        SSL_SESSION_free(kept.front().session);
+        kept.erase(kept.begin());
+    }
+    kept.push_back({session, false});
     return 1;  // the reference is ours now
+}
+
+// The newest session not offered yet; else the newest offered one, which a
+// server that accepts a session more than once still takes. OpenSSL marks the
+// session last issued on a connection that failed as not resumable.
+ssl_session_st* TlsClient::sessionToOffer(bool freshOnly) const {
+    ssl_session_st* spent = nullptr;
+    for (auto kept = sessions_.rbegin(); kept != sessions_.rend(); ++kept) {
+        if (!SSL_SESSION_is_resumable(kept->session)) continue;
+        if (!kept->offered) return kept->session;
+        if (!spent) spent = kept->session;
+    }
+    return freshOnly ? nullptr : spent;
+}
+
+bool TlsClient::retryAfterRefusal() {
+    if (!refused_ || retried_ || !sessionToOffer(true)) return false;
+    retried_ = true;
+    return true;
+}
+
+void TlsClient::resumed(bool resumed) {
+    refused_ = !resumed;
+    if (resumed) retried_ = false;
+}
+
+void TlsClient::offered(ssl_session_st* session) {
+    // Earlier versions' sessions serve again and again.
+    if (SSL_SESSION_get_protocol_version(session) != TLS1_3_VERSION) return;
+    for (Issued& issued : sessions_)
+        if (issued.session == session) issued.offered = true;
 }
 
 TlsConnection::~TlsConnection() { release(); }
@@ -141,11 +206,19 @@ IoOutcome TlsConnection::handshake(TlsClient& client, TlsRole role, int fd, cons
     }
     // Unchecked, the verification still runs, so certificateProblem() can tell what it found.
     SSL_set_verify(ssl_, client.trust_.verify ? SSL_VERIFY_PEER : SSL_VERIFY_NONE, nullptr);
-    if (role == TlsRole::data && client.session_) SSL_set_session(ssl_, client.session_);
+    ssl_session_st* offer = role == TlsRole::data ? client.sessionToOffer(false) : nullptr;
+    if (offer) {
+        SSL_set_session(ssl_, offer);
+        client.offered(offer);
+    }
+    const Deadline deadline(limit);
     for (;;) {
         int result = SSL_connect(ssl_);
-        if (result == 1) return {};
-        Step next = step(result, limit, outcome);
+        if (result == 1) {
+            if (role == TlsRole::data) client.resumed(SSL_session_reused(ssl_) == 1);
+            return {};
+        }
+        Step next = step(result, deadline.left(), outcome);
         if (next == Step::again) continue;
         if (next == Step::closed || outcome.status == SocketStatus::closed) {
             outcome = {SocketStatus::failed, 0, EPROTO, "the server closed the connection during the TLS handshake"};
@@ -186,23 +259,42 @@ IoOutcome TlsConnection::sendAll(const char* data, size_t size, const WaitLimit&
 
 bool TlsConnection::pending() const { return ssl_ && SSL_has_pending(ssl_); }
 
+// OpenSSL drops sessions that come after our close_notify. A connection
+// broken otherwise than by its end is left for the close to report.
+bool TlsConnection::readIssuedSessions() {
+    ERR_clear_error();
+    char byte;
+    size_t peeked = 0;
+    errno = 0;
+    int result = SSL_peek_ex(ssl_, &byte, 1, &peeked);
+    int savedErrno = errno;
+    if (result == 1) return true;
+    int code = SSL_get_error(ssl_, result);
+    unsigned long queued = ERR_peek_error();
+    ERR_clear_error();
+    return !(code == SSL_ERROR_ZERO_RETURN || (code == SSL_ERROR_SYSCALL && queued == 0 && savedErrno == 0) ||
+             ERR_GET_REASON(queued) == SSL_R_UNEXPECTED_EOF_WHILE_READING);
+}
+
 IoOutcome TlsConnection::close(const WaitLimit& limit, bool awaitPeer) {
-    if (SSL_get_shutdown(ssl_) & SSL_RECEIVED_SHUTDOWN) {
-        closeQuietly();  // the peer has closed: ours is a courtesy it may no longer read
+    // When the peer has ended, ours is a courtesy it may no longer read.
+    if (!readIssuedSessions() || (SSL_get_shutdown(ssl_) & SSL_RECEIVED_SHUTDOWN)) {
+        closeQuietly();
         return {};
     }
+    const Deadline deadline(limit);
     IoOutcome outcome;
     int result;
     for (;;) {
         ERR_clear_error();
         result = SSL_shutdown(ssl_);
         if (result >= 0) break;
-        if (step(result, limit, outcome) != Step::again) return outcome;
+        if (step(result, deadline.left(), outcome) != Step::again) return outcome;
     }
     if (result == 1 || !awaitPeer) return {};
     char scratch[4096];
     for (;;) {
-        outcome = receiveSome(scratch, sizeof scratch, limit);
+        outcome = receiveSome(scratch, sizeof scratch, deadline.left());
         if (outcome.ok()) continue;
         // Any end of the peer's side will do: our close_notify is out.
         if (outcome.status == SocketStatus::closed || outcome.status == SocketStatus::failed) return {};

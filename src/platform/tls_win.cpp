@@ -21,6 +21,8 @@ bool TlsClient::configure(const TlsTrust& trust, std::string* error) {
     return false;
 }
 
+bool TlsClient::retryAfterRefusal() { return false; }
+
 TlsConnection::~TlsConnection() = default;
 
 void TlsConnection::release() {}
@@ -34,6 +36,8 @@ IoOutcome TlsConnection::receiveSome(char*, size_t, const WaitLimit&) { return {
 IoOutcome TlsConnection::sendAll(const char*, size_t, const WaitLimit&) { return {SocketStatus::failed}; }
 
 bool TlsConnection::pending() const { return false; }
+
+bool TlsConnection::readIssuedSessions() { return false; }
 
 IoOutcome TlsConnection::close(const WaitLimit&, bool) { return {}; }
 

@@ -58,6 +58,9 @@ dorvan \- scriptable console FTP client
 .BI @ commandfile
 .RB [ \-\-\fIargument\fR
 .IR value ]...
+.br
+.B dorvan
+.BR \-\-help " | " \-h
 .SH DESCRIPTION
 Without arguments,
 .B dorvan
@@ -78,6 +81,14 @@ relative file name is taken from the folder of the program. Lines whose
 first character is
 .B #
 are comments.
+.PP
+With the one argument
+.B \-\-help
+or
+.BR \-h ,
+it prints the usage screen of
+.B help
+and ends.
 .PP
 Type a command or an argument followed by
 .B ?

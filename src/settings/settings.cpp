@@ -46,7 +46,13 @@ bool closeSession(bool quit) {
         session->close();
         session.reset();
         printMessage(Level::Info, " FTP closed");
+    } else if (s.session && s.isConnected) {
+        // Connected without a login: the connection goes too, so that no
+        // later login sends its credentials over it to the earlier host.
+        s.isConnected = false;
+        s.session->close();
     }
+    s.sessionRecipe = {};
     resetSettings();
     return true;
 }
@@ -59,6 +65,7 @@ void announceTransferType(Settings& s) {
 void applyPassive(Settings& s) {
     if (!s.isConnected || !s.session) return;
     printMessage(Level::Info, s.passive ? " Use Passive FTP" : " Use Active FTP");
+    s.sessionRecipe.passive = s.passive;
     if (s.passive)
         s.session->setPassive();
     else

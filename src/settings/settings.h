@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "ftp/session_recipe.h"
+
 namespace dorvan {
 
 class FtpLib;
@@ -52,9 +54,17 @@ struct Settings : ResettableArguments {
     // The extra sessions a batch command runs while it runs, so that an
     // interrupt aborts them too. Guarded by sessionPointerLock.
     std::vector<std::shared_ptr<FtpLib>> batchSessions;
+    // What the open session connected and logged in with (host to TLS at
+    // connect, credentials and data connection mode at login); the command
+    // thread's only.
+    SessionRecipe sessionRecipe;
     std::atomic<bool> isConnected{false};
     std::atomic<bool> isLoggedin{false};
     std::atomic<bool> quitRequested{false};
+    // A change into the remote folder (changeToRemote) failed since the shell
+    // began the current command line, which clears it: a transfer or removal
+    // whose remote value cannot be entered must not run elsewhere.
+    bool remoteChangeFailed = false;
 
     // Argument values that stay when the session closes.
     int32_t debug = 0;
@@ -71,6 +81,7 @@ struct Settings : ResettableArguments {
     bool verify = true;        // the server's certificate must be trusted and name the host
     std::string cafile;        // a certificate file trusted besides the system's authorities
     int32_t parallel = 1;      // sessions mget, mput and mdele spread their files over
+    bool keeptime = false;     // transfers carry the source file's modification time over
     bool netrc = false;        // login takes a missing username and password from the netrc file
 };
 

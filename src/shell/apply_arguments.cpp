@@ -38,26 +38,30 @@ std::string remoteFolderOf(std::string folder) {
     return folder;
 }
 
-// A path that is not an existing folder is reported and skipped; it does not
-// count as rejected, so the arguments after it are still stored.
-void storeLocalFolder(Settings& s, const ArgumentRow& row, const std::string& value) {
-    if (!platform::pathExists(value)) {
-        printMessage(Level::Error, format("specified local '{}' does not exists", value));
-    } else if (!platform::isFolder(value)) {
-        printMessage(Level::Error, format("specified local '{}' is not a folder", value));
-    } else {
-        std::string folder = platform::withLocalSeparators(value);
-        if (folder.back() != platform::localSeparator()) folder += platform::localSeparator();
-        fieldOf<std::string>(s, row) = std::move(folder);
-    }
+// A path that is not an existing folder is reported and skipped (false); it
+// does not count as rejected, so the arguments after it are still stored.
+bool storeLocalFolder(Settings& s, const ArgumentRow& row, const std::string& value) {
+    if (!platform::pathExists(value))
+        return printMessage(Level::Error, format("specified local '{}' does not exists", value));
+    if (!platform::isFolder(value))
+        return printMessage(Level::Error, format("specified local '{}' is not a folder", value));
+    std::string folder = platform::withLocalSeparators(value);
+    if (folder.back() != platform::localSeparator()) folder += platform::localSeparator();
+    fieldOf<std::string>(s, row) = std::move(folder);
+    return true;
 }
 
 // False when the value does not have the row's syntax.
-bool storeValue(Settings& s, const ArgumentRow& row, const std::string& value) {
+bool storeValue(Settings& s, const ArgumentRow& row, const std::string& value, FolderChecks& folders) {
     switch (row.syntax) {
         case ValueSyntax::text: fieldOf<std::string>(s, row) = value; return true;
-        case ValueSyntax::remoteFolder: fieldOf<std::string>(s, row) = remoteFolderOf(value); return true;
-        case ValueSyntax::localFolder: storeLocalFolder(s, row, value); return true;
+        case ValueSyntax::remoteFolder:
+            fieldOf<std::string>(s, row) = remoteFolderOf(value);
+            folders.remoteStored = true;
+            return true;
+        case ValueSyntax::localFolder:
+            if (!storeLocalFolder(s, row, value)) folders.localFailed = true;
+            return true;
         case ValueSyntax::boolean: return storeIf<bool>(s, row, parseBoolean(value));
         case ValueSyntax::imageFlag: {
             auto image = parseBoolean(value);
@@ -105,7 +109,9 @@ void clearToDefault(Settings& s, const ArgumentRow& row) {
 
 }  // namespace
 
-bool applyArguments(const ArgumentList& tokens) {
+bool applyArguments(const ArgumentList& tokens, FolderChecks* folders) {
+    FolderChecks unused;
+    if (!folders) folders = &unused;
     Settings& s = settings();
     ParsedArguments parsed = parseArguments(tokens);
     for (const ArgumentRow& row : argumentRows()) {
@@ -114,7 +120,7 @@ bool applyArguments(const ArgumentList& tokens) {
         const std::vector<std::string>& values = found->second.values;
         if (values.empty() && row.clearable) clearToDefault(s, row);
         for (const std::string& value : values) {
-            if (!storeValue(s, row, value)) {
+            if (!storeValue(s, row, value, *folders)) {
                 printMessage(Level::Error, format(row.rejection, row.name, value));
                 return false;
             }

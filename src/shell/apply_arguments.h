@@ -3,9 +3,17 @@
 
 namespace dorvan {
 
+// What the line's folder values met. A `local` value that is no existing
+// folder is reported and not stored. A stored `remote` value is entered at
+// once when logged in, else at the login (see Settings::remoteChangeFailed).
+struct FolderChecks {
+    bool remoteStored = false;
+    bool localFailed = false;
+};
+
 // Stores a line's argument values into the Settings record in the fixed order
 // of the argument table. The first rejected value is reported and ends the
 // storing with false; arguments stored before it keep their new values.
-bool applyArguments(const ArgumentList& tokens);
+bool applyArguments(const ArgumentList& tokens, FolderChecks* folders = nullptr);
 
 }  // namespace dorvan

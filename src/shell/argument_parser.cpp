@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "ftp/masked_command.h"
 #include "shell/argument_table.h"
 
 namespace dorvan {
@@ -59,26 +60,33 @@ ParsedArguments parseArguments(const ArgumentList& tokens) {
     return result;
 }
 
-std::string maskArgumentValues(std::string_view line, std::string_view name) {
+std::string maskSecrets(std::string_view line) {
     std::vector<Token> tokens = splitCommandLineTokens(line);
     std::vector<std::string_view> views;
     for (const Token& token : tokens) views.push_back(token.text);
-    // (start, end) of each stretch of the line to hide, in line order.
-    std::vector<std::pair<size_t, size_t>> hidden;
+    struct Replaced {
+        size_t start, end;
+        std::string text;
+    };
+    std::vector<Replaced> replaced;  // in line order
     walkArguments(
         views, [](const std::string&) {},
         [&](const std::string& argument, size_t index, size_t from) {
-            if (argument != name) return;
+            std::string_view value = views[index].substr(from);
+            std::string shown = argument == "password" ? "****"
+                                : argument == "name"   ? maskedCommand(value)
+                                                       : std::string(value);
+            if (shown == value) return;
             const Token& token = tokens[index];
             bool quoted = line[token.begin] == '"' && token.end - token.begin == token.text.size() + 2;
-            hidden.emplace_back(token.begin + from + (quoted ? 1 : 0), token.end - (quoted ? 1 : 0));
+            replaced.push_back({token.begin + from + (quoted ? 1 : 0), token.end - (quoted ? 1 : 0), shown});
         });
     std::string out;
     size_t copied = 0;
-    for (auto [start, end] : hidden) {
-        out.append(line.substr(copied, start - copied));
-        out += "****";
-        copied = end;
+    for (const Replaced& part : replaced) {
+        out.append(line.substr(copied, part.start - copied));
+        out += part.text;
+        copied = part.end;
     }
     out.append(line.substr(copied));
     return out;

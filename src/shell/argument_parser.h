@@ -18,8 +18,9 @@ using ParsedArguments = std::map<std::string, ParsedArgument>;
 
 ParsedArguments parseArguments(const ArgumentList& tokens);
 
-// The line with each value of the argument `name`, however it is typed, shown
-// as "****": for echoing a command line that may hold a password.
-std::string maskArgumentValues(std::string_view line, std::string_view name);
+// The line with each value of `password`, however it is typed, and the
+// argument of a PASS or ACCT command given as a `name` value shown as "****":
+// for echoing or keeping a command line that may hold a secret.
+std::string maskSecrets(std::string_view line);
 
 }  // namespace dorvan

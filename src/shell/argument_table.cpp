@@ -19,7 +19,11 @@ constexpr ArgumentRow rows[] = {
     {.name = "host", .syntax = ValueSyntax::text, .field = &S::host, .statusLine = 1},
     {.name = "port", .syntax = ValueSyntax::int32, .field = &S::port, .rejection = invalidNumber, .statusLine = 2},
     {.name = "username", .syntax = ValueSyntax::text, .field = &S::username, .statusLine = 3},
-    {.name = "password", .syntax = ValueSyntax::text, .field = &S::password, .statusLine = 4},
+    {.name = "password",
+     .syntax = ValueSyntax::text,
+     .field = &S::password,
+     .status = StatusShape::secret,
+     .statusLine = 4},
     // Storing a remote folder also changes to it at once when logged in (sends CWD).
     {.name = "remote",
      .syntax = ValueSyntax::remoteFolder,
@@ -107,7 +111,7 @@ constexpr ArgumentRow rows[] = {
      .clearable = true,
      .status = StatusShape::count,
      .statusLine = 25},
-    {.name = "name", .syntax = ValueSyntax::text, .field = &S::name, .statusLine = 13},
+    {.name = "name", .syntax = ValueSyntax::text, .field = &S::name, .status = StatusShape::command, .statusLine = 13},
     {.name = "src", .syntax = ValueSyntax::text, .field = &S::src, .statusLine = 14},
     {.name = "dst", .syntax = ValueSyntax::text, .field = &S::dst, .statusLine = 15},
     {.name = "debug",
@@ -159,11 +163,16 @@ constexpr ArgumentRow rows[] = {
      .field = &S::parallel,
      .rejection = invalidColon,
      .statusLine = 32},
+    {.name = "keeptime",
+     .syntax = ValueSyntax::boolean,
+     .field = &S::keeptime,
+     .rejection = invalidColonQuoted,
+     .statusLine = 33},
     {.name = "netrc",
      .syntax = ValueSyntax::boolean,
      .field = &S::netrc,
      .rejection = invalidColonQuoted,
-     .statusLine = 33},
+     .statusLine = 34},
 };
 
 template <typename T>
@@ -196,6 +205,8 @@ constexpr bool fieldFitsStatus(const ArgumentRow& row) {
     switch (row.status) {
         case StatusShape::hidden:
         case StatusShape::plain: return true;
+        case StatusShape::secret:
+        case StatusShape::command: return holds<std::string>(row);
         case StatusShape::transferType: return holds<char>(row);
         case StatusShape::kilobytes:
         case StatusShape::minutes:

@@ -38,6 +38,8 @@ enum class ValueSyntax {
 enum class StatusShape {
     hidden,
     plain,         // text as is, numbers in decimal, booleans true/false, a character as itself
+    secret,        // "****" for any text, so that printed or mailed output never holds it
+    command,       // text as is, but the argument of a PASS or ACCT command as "****"
     transferType,  // "image" or "ascii"
     kilobytes,     // the bytes in whole KB; left out while at its default (unset)
     minutes,       // the ticks in whole minutes; left out while at its default

@@ -1,25 +1,37 @@
 #include "shell/dispatch.h"
 
-#include "platform/ascii.h"
 #include "settings/log.h"
+#include "settings/settings.h"
 #include "settings/usage.h"
 #include "shell/apply_arguments.h"
 #include "shell/verb_table.h"
+#include "text/ascii.h"
 
 namespace dorvan {
 
 bool isHelpRequest(const ArgumentList& args) {
     if (args.size() < 2) return false;
     if (args[1] != "?" && args[1] != "help") return false;
-    return printItemHelp(platform::asciiLower(args[0]));
+    return printItemHelp(text::asciiLower(args[0]));
 }
 
 bool executeLine(const std::string&, ArgumentList& args) {
     if (args.empty()) return false;
     if (isHelpRequest(args)) return true;
-    args[0] = platform::asciiLower(args[0]);
-    applyArguments(args);
-    if (const Verb* verb = findVerb(args[0])) return handlers::meet(verb->needs) && verb->action();
+    args[0] = text::asciiLower(args[0]);
+    Settings& s = settings();
+    s.remoteChangeFailed = false;
+    FolderChecks folders;
+    const bool accepted = applyArguments(args, &folders);
+    if (const Verb* verb = findVerb(args[0])) {
+        return handlers::run(verb->needs, [&] {  // a login enters the remote folder
+            bool checkFailed = !accepted || folders.localFailed || (folders.remoteStored && s.remoteChangeFailed);
+            if (!verb->needsItsFolders || !checkFailed) return verb->action();
+            // Not run: the one-shot values meant for it must not reach a later command.
+            for (std::string* oneShot : {&s.name, &s.src, &s.dst, &s.compress}) oneShot->clear();
+            return false;
+        });
+    }
     if (args[0].empty()) return false;
     return printMessage(Level::Error, "unknown command: " + args[0]);
 }

@@ -27,9 +27,11 @@ constexpr auto controlEventWait = std::chrono::seconds(2);
 // final clean-up until the process ends, or the control handler's thread for
 // its clean-up. So the two never overlap, and the process ends without
 // static destructors while the holder still has it. Never destroyed.
-// Lock order of the program, outermost first: this lock, commandLock(),
-// Settings::sessionPointerLock, FtpLib's own lock, then the log's and the
-// console's output locks, which are taken last and never held together.
+// Lock order of the program, outermost first: this lock, commandLock(), a
+// batch's orderLock_ (commands/parallel_batch.cpp), Settings::sessionPointerLock,
+// FtpLib's own lock; then the leaf locks, under which nothing else is taken:
+// TransferDisplay::lock_, the ZIP packer's mutex_ (zip/parallel_pack.cpp), and
+// the log's and the console's output locks.
 std::timed_mutex& shutdownLock() {
     static auto* lock = new std::timed_mutex;
     return *lock;

@@ -1,13 +1,12 @@
 #include "shell/prompt_reader.h"
 
-#include "platform/ascii.h"
 #include "platform/console.h"
 #include "settings/log.h"
 #include "settings/settings.h"
 #include "shell/argument_parser.h"
 #include "shell/argument_table.h"
-#include "shell/tokenizer.h"
 #include "shell/verb_table.h"
+#include "text/ascii.h"
 
 namespace dorvan {
 namespace {
@@ -17,8 +16,8 @@ constexpr size_t historyCap = 1000;
 
 }  // namespace
 
-platform::CompletionTables completionTables() {
-    platform::CompletionTables tables;
+CompletionTables completionTables() {
+    CompletionTables tables;
     for (std::string_view verb : verbNames()) tables.verbs.emplace_back(verb);
     for (const ArgumentRow& row : argumentRows()) {
         for (std::string_view name : {row.name, row.aliases[0], row.aliases[1]}) {
@@ -38,24 +37,14 @@ platform::CompletionTables completionTables() {
     return tables;
 }
 
-bool keepInHistoryFile(const std::string& line) {
-    ParsedArguments parsed = parseArguments(splitCommandLine(line));
-    if (parsed.contains("password")) return false;
-    // A raw PASS command carries the password too.
-    auto name = parsed.find("name");
-    if (name != parsed.end())
-        for (const std::string& value : name->second.values)
-            if (platform::asciiLower(value.substr(0, 5)) == "pass " || platform::asciiLower(value) == "pass")
-                return false;
-    return true;
-}
+bool keepInHistoryFile(const std::string& line) { return maskSecrets(line) == line; }
 
 PromptReader::PromptReader()
     : editor_(platform::LineEditor::open({
           .prompt = std::string(prompt),
           .historyPath = dataFolder() + "dorvan-history",
           .historyCap = historyCap,
-          .completion = completionTables(),
+          .complete = [tables = completionTables()](std::string_view line) { return complete(line, tables); },
           .keepInHistoryFile = keepInHistoryFile,
       })) {}
 

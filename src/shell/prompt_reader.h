@@ -4,9 +4,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/completion.h"
 #include "platform/console.h"
 #include "platform/line_editor.h"
+#include "shell/completion.h"
 
 namespace dorvan {
 
@@ -21,10 +21,10 @@ private:
 };
 
 // What Tab completes, taken from the verb and argument tables.
-platform::CompletionTables completionTables();
+CompletionTables completionTables();
 
 // Whether a typed line may be written to the history file: never one that
-// carries a password.
+// carries a password or a PASS or ACCT command (see maskSecrets).
 bool keepInHistoryFile(const std::string& line);
 
 }  // namespace dorvan

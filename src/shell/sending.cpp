@@ -3,17 +3,18 @@
 #include <atomic>
 #include <exception>
 
-#include "platform/ascii.h"
 #include "platform/console.h"
 #include "platform/paths.h"
 #include "settings/format.h"
 #include "settings/log.h"
 #include "settings/product.h"
 #include "settings/settings.h"
+#include "settings/usage.h"
 #include "shell/apply_arguments.h"
 #include "shell/argument_parser.h"
 #include "shell/dispatch.h"
 #include "shell/prompt_reader.h"
+#include "text/ascii.h"
 
 namespace dorvan {
 namespace {
@@ -21,7 +22,7 @@ namespace {
 bool isCommandFileToken(const std::string& token) { return token.size() >= 2 && token[0] == '@'; }
 
 bool stopsFileOnFailure(const ArgumentList& args) {
-    std::string verb = platform::asciiLower(args.empty() ? std::string() : args[0]);
+    std::string verb = text::asciiLower(args.empty() ? std::string() : args[0]);
     return verb == "connect" || verb == "open" || verb == "login";
 }
 
@@ -59,6 +60,11 @@ CommandList Sending::readCommandFile(const std::string& token, const ArgumentLis
 }
 
 void Sending::run() {
+    // The usage screen begins with the banner.
+    if (args_.size() == 2 && (args_[1] == "--help" || args_[1] == "-h")) {
+        printUsage();
+        return;
+    }
     platform::consoleWrite(config().banner() + "\r\n");
     if (args_.size() == 1) {
         keepWindow();
@@ -141,8 +147,7 @@ void Sending::execute(CommandList& list) {
         try {
             ok = locked([&] { return executeLine(entry.line, entry.args); });
         } catch (const std::exception& e) {
-            printMessage(Level::Error,
-                         format("execute {} catch {}", maskArgumentValues(entry.line, "password"), e.what()));
+            printMessage(Level::Error, format("execute {} catch {}", maskSecrets(entry.line), e.what()));
         }
         if (!ok && stopsFileOnFailure(entry.args)) return;
     }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "commands/session_support.h"
+#include "ftp/masked_command.h"
 #include "platform/console.h"
 #include "settings/format.h"
 #include "settings/settings.h"
@@ -29,6 +30,11 @@ std::string statusText(const Settings& s, const ArgumentRow& row) {
     if (row.status == StatusShape::transferType)
         return s.*std::get<char Settings::*>(row.field) == 'I' ? "image" : "ascii";
     if (row.status == StatusShape::hidden) return {};
+    if (row.status == StatusShape::secret || row.status == StatusShape::command) {
+        const std::string& text = s.*std::get<std::string Settings::*>(row.field);
+        if (row.status == StatusShape::command) return maskedCommand(text);
+        return text.empty() ? "" : "****";
+    }
     int64_t value = s.*std::get<int64_t Settings::*>(row.field);
     if (value == settingsDefaults().*std::get<int64_t Settings::*>(row.field)) return {};
     if (row.status == StatusShape::kilobytes) return std::to_string(value >> 10);

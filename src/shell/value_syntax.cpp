@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "platform/ascii.h"
+#include "text/ascii.h"
 
 namespace dorvan {
 namespace {
@@ -19,7 +19,7 @@ std::optional<int64_t> parseSigned(std::string_view text, int64_t min, int64_t m
     }
     // The magnitude is unsigned so that INT64_MIN is reachable without overflow.
     uint64_t limit = static_cast<uint64_t>(max) + (negative ? 1 : 0);  // min is -(max + 1)
-    auto magnitude = platform::decimalValue(text.substr(i), limit, platform::Overflow::reject);
+    auto magnitude = text::decimalValue(text.substr(i), limit, text::Overflow::reject);
     if (!magnitude) return std::nullopt;
     if (!negative) return static_cast<int64_t>(*magnitude);
     return *magnitude == static_cast<uint64_t>(max) + 1 ? min : -static_cast<int64_t>(*magnitude);
@@ -28,14 +28,14 @@ std::optional<int64_t> parseSigned(std::string_view text, int64_t min, int64_t m
 }  // namespace
 
 std::optional<bool> parseBoolean(std::string_view text) {
-    if (platform::equalsIgnoringCase(text, "true")) return true;
-    if (platform::equalsIgnoringCase(text, "false")) return false;
+    if (text::equalsIgnoringCase(text, "true")) return true;
+    if (text::equalsIgnoringCase(text, "false")) return false;
     return std::nullopt;
 }
 
 std::optional<std::string> parseTlsMode(std::string_view text) {
     for (std::string_view mode : {"none", "explicit", "implicit"})
-        if (platform::equalsIgnoringCase(text, mode)) return std::string(mode);
+        if (text::equalsIgnoringCase(text, mode)) return std::string(mode);
     return std::nullopt;
 }
 
@@ -58,7 +58,7 @@ std::optional<uint32_t> parseUInt32(std::string_view text) {
 std::optional<int64_t> parseKilobytes(std::string_view text) {
     if (text.empty() || text.front() == '-') return std::nullopt;
     if (text.front() == '+') text.remove_prefix(1);
-    auto value = platform::decimalValue(text, std::numeric_limits<int64_t>::max(), platform::Overflow::reject);
+    auto value = text::decimalValue(text, std::numeric_limits<int64_t>::max(), text::Overflow::reject);
     if (!value) return std::nullopt;
     return static_cast<int64_t>(*value);
 }

@@ -144,7 +144,8 @@ private:
     const std::vector<PackItem>& items_;
     const PackOptions& options_;
     // mutex_ guards slots_, next_, written_ and stopping_; changed_ is
-    // notified after any of them changes.
+    // notified after any of them changes. A leaf lock (the lock order:
+    // shell/program.cpp): files and the writer are used only without it.
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Slot> slots_;

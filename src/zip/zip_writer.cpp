@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "platform/clock.h"
-#include "platform/utf8.h"
+#include "text/utf8.h"
 
 namespace dorvan {
 namespace {
@@ -46,7 +46,7 @@ bool needsUtf8Flag(const std::string& name) {
     for (char c : name) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
     // A name that is not valid UTF-8 stays unflagged: readers that honour the
     // flag would reject it, while without it they show it in their default set.
-    return !ascii && platform::isValidUtf8(name);
+    return !ascii && text::isValidUtf8(name);
 }
 
 ZipWriter::ZipWriter(ZipLimits limits) : limits_(limits) {}

@@ -58,6 +58,9 @@ class FormattedFS(AbstractedFS):
     def timefunc(self):
         return time.gmtime if self.cmd_channel.use_gmt_times else time.localtime
 
+    def listdir(self, path):
+        return sorted(super().listdir(path))  # MLSD in the order LIST shows
+
     def format_list(self, basedir, listing, ignore_err=True):
         if self.line_format is None:
             yield from super().format_list(basedir, listing, ignore_err)
@@ -91,10 +94,16 @@ class WindowsSyst:
         self.respond("215 Windows_NT")
 
 
+class ListOnly:
+    """Neither offers nor knows MLSD and MLST: listings come by LIST, in the
+    format the mode or a fault gives them."""
+    proto_cmds = {verb: info for verb, info in FTPHandler.proto_cmds.items() if verb not in ("MLSD", "MLST")}
+
+
 MODES = {
     "plain": {"handler": [], "line_format": None},
-    "windows": {"handler": [WindowsSyst, Utf8Opts], "line_format": windows_line},
-    "eplf": {"handler": [], "line_format": eplf_line},
+    "windows": {"handler": [WindowsSyst, Utf8Opts, ListOnly], "line_format": windows_line},
+    "eplf": {"handler": [ListOnly], "line_format": eplf_line},
 }
 
 
@@ -129,6 +138,35 @@ class SilentCommands:
             super().pre_process_command(line, cmd, arg)
         else:
             logger.info("left unanswered: %s", line)
+
+
+class RefuseMlsd:
+    """Offers MLSD and MLST in its FEAT reply but refuses MLSD."""
+
+    def ftp_MLSD(self, path):
+        self.respond("500 MLSD not understood.")
+
+
+class DelayedCommands:
+    """Handles the verbs in `delayed_verbs` a fifth of a second late; other sessions go on meanwhile."""
+    delayed_verbs = frozenset()
+
+    def pre_process_command(self, line, cmd, arg):
+        if cmd in self.delayed_verbs:
+            self.call_later(0.2, super().pre_process_command, line, cmd, arg)
+        else:
+            super().pre_process_command(line, cmd, arg)
+
+
+class PwdReply:
+    """Answers PWD without quotes ("257 /sub is the current directory.") or, with "vague", naming no folder."""
+    pwd_form = "unquoted"
+
+    def ftp_PWD(self, line):
+        if self.pwd_form == "vague":
+            self.respond("257 Current directory is not for you.")
+        else:
+            self.respond("257 %s is the current directory." % self.fs.cwd)
 
 
 class RefuseDele:
@@ -323,12 +361,18 @@ FAULTS = {
     "fail-after-transfer": {"dtp": [FailAfterTransferDTP]},
     "drop-mid-transfer": {"handler": [DropMidTransfer], "dtp": [DropMidTransferDTP]},
     "stall-data": {"dtp": [StallDataDTP]},
-    "long-listing-line": {"fs": [LongListingLineFS]},
+    "long-listing-line": {"handler": [ListOnly], "fs": [LongListingLineFS]},
     "refuse-dele": {"handler": [RefuseDele]},
+    # delay-command=VERB: its replies come 0.2 s late.
+    "delay-command": {"handler": [DelayedCommands]},
+    # pwd-reply=unquoted|vague
+    "pwd-reply": {"handler": [PwdReply]},
     "refuse-marked-transfers": {"handler": [RefuseMarkedTransfers]},
     "short-retr": {"fs": [ShortRetrFS]},
-    "hostile-listing": {"fs": [HostileListingFS]},
+    "hostile-listing": {"handler": [ListOnly], "fs": [HostileListingFS]},
     "endless-tree": {"fs": [EndlessTreeFS]},
+    "list-only": {"handler": [ListOnly]},
+    "refuse-mlsd": {"handler": [RefuseMlsd]},
     "announce-size": {"handler": [AnnounceSize]},
     # throttle=BYTES: each data connection moves at most BYTES a second, both ways.
     "throttle": {"dtp": [EvenThrottleDTP]},
@@ -348,7 +392,9 @@ def build_handler(args):
     mode = MODES[args.mode]
     parts = {"handler": list(mode["handler"]), "dtp": [], "fs": []}
     silent_verbs = set()
+    delayed_verbs = set()
     refused_names = set()
+    pwd_form = "unquoted"
     dtp_base, dtp_attrs = DTPHandler, {}
     for fault in args.fault:
         name, _, value = fault.partition("=")
@@ -358,6 +404,14 @@ def build_handler(args):
             if not value:
                 raise SystemExit("silent-command needs =VERB")
             silent_verbs.add(value.upper())
+        if name == "delay-command":
+            if not value:
+                raise SystemExit("delay-command needs =VERB")
+            delayed_verbs.add(value.upper())
+        if name == "pwd-reply":
+            if value not in ("unquoted", "vague"):
+                raise SystemExit("pwd-reply needs =unquoted or =vague")
+            pwd_form = value
         if name == "refuse-dele" and value:
             refused_names.add(value)
         if name == "throttle":
@@ -379,6 +433,8 @@ def build_handler(args):
         "abstracted_fs": fs,
         "dtp_handler": dtp,
         "silent_verbs": frozenset(silent_verbs),
+        "delayed_verbs": frozenset(delayed_verbs),
+        "pwd_form": pwd_form,
         "refused_names": frozenset(refused_names),
         "banner": "Test server ready.",
     })
@@ -397,7 +453,8 @@ def main():
     parser.add_argument("--password", default="secret")
     parser.add_argument("--mode", choices=sorted(MODES), default="plain")
     parser.add_argument("--fault", action="append", default=[],
-                        help="NAME, silent-command=VERB, refuse-dele=FILE, throttle=BYTES or max-sessions=N; "
+                        help="NAME, silent-command=VERB, delay-command=VERB, pwd-reply=unquoted|vague, refuse-dele=FILE, "
+                             "throttle=BYTES or max-sessions=N; "
                              "repeatable")
     args = parser.parse_args()
 

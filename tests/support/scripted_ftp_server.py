@@ -11,7 +11,9 @@ The script (JSON, --script FILE) has a list "connections": the n-th control
 connection plays the n-th entry (the last one again for any later). An entry
 has "greeting" (a list of actions) and "commands", a map from a whole command
 line or its verb to a list of actions; commands it does not name get the
-defaults below. "files" maps names to the content RETR sends.
+defaults below. "folders" maps the argument of the last CWD to commands
+that take precedence while it holds. "files" maps names to the content RETR
+sends.
 
 Actions: {"send": text} writes text as it is; {"sleep": s};
 {"repeat": n, "every": s, "send": text} writes text n times, s seconds apart;
@@ -59,6 +61,7 @@ class Session:
         self.listener = None
         self.active_address = None
         self.argument = ""
+        self.folder = None  # the argument of the last CWD
 
     def send(self, text):
         self.conn.sendall(text.encode("latin-1"))
@@ -140,8 +143,11 @@ class Session:
             if verb == "PORT":
                 parts = [int(p) for p in self.argument.split(",")]
                 self.active_address = (".".join(map(str, parts[:4])), parts[4] * 256 + parts[5])
-            commands = self.script.get("commands", {})
+            commands = dict(self.script.get("commands", {}))
+            commands.update(self.script.get("folders", {}).get(self.folder, {}))
             actions = commands.get(line, commands.get(verb, DEFAULTS.get(verb)))
+            if verb == "CWD":
+                self.folder = self.argument
             if actions is None:
                 actions = [{"send": "502 Not scripted.\r\n"}]
             for action in actions:
@@ -185,6 +191,7 @@ def main():
     count = 0
     while True:
         conn, _ = server.accept()
+        conn.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)  # replies sent back to back go at once
         entry = connections[min(count, len(connections) - 1)]
         count += 1
         threading.Thread(target=serve, args=(conn, entry, files), daemon=True).start()

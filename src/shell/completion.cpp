@@ -1,11 +1,11 @@
-#include "platform/completion.h"
+#include "shell/completion.h"
 
 #include <algorithm>
 
-#include "platform/ascii.h"
 #include "platform/folder_listing.h"
+#include "text/ascii.h"
 
-namespace dorvan::platform {
+namespace dorvan {
 namespace {
 
 struct Word {
@@ -57,10 +57,10 @@ void addLocalPaths(std::vector<std::string>& out, const std::string& typed, cons
         if (!base.empty() && base.back() != '/') base += '/';
         folder = base + folder;
     }
-    std::vector<FolderEntry> entries;
+    std::vector<platform::FolderEntry> entries;
     std::string error;
-    if (!listFolder(folder.empty() ? "." : folder, entries, &error)) return;
-    for (const FolderEntry& entry : entries) {
+    if (!platform::listFolder(folder.empty() ? "." : folder, entries, &error)) return;
+    for (const platform::FolderEntry& entry : entries) {
         const std::string& name = entry.name;
         if (!name.starts_with(namePrefix)) continue;
         if (name[0] == '.' && !namePrefix.starts_with('.')) continue;
@@ -76,36 +76,8 @@ const LocalPathArgument* localPathRule(const CompletionTables& tables, std::stri
     return nullptr;
 }
 
-}  // namespace
-
-Completion complete(std::string_view beforeCursor, const CompletionTables& tables) {
-    std::vector<Word> all = words(beforeCursor);
-    const Word& last = all.back();
-    Completion result{.wordStart = last.start, .word = last.text, .quoted = last.quoted, .candidates = {}};
-    std::vector<std::string>& out = result.candidates;
-    if (all.size() == 1) {
-        addMatches(out, tables.verbs, asciiLower(last.text));
-    } else if (last.text.starts_with("--") && !last.quoted) {
-        addMatches(out, tables.arguments, std::string_view(last.text).substr(2), "--");
-    } else {
-        const std::string& previous = all[all.size() - 2].text;
-        std::string_view argument = previous.starts_with("--") ? std::string_view(previous).substr(2) : "";
-        std::string verb = asciiLower(all.front().text);
-        if (argument.empty()) return result;
-        if (std::find(tables.booleanArguments.begin(), tables.booleanArguments.end(), argument) !=
-            tables.booleanArguments.end()) {
-            addMatches(out, {"true", "false"}, last.text);
-        } else if (const LocalPathArgument* rule = localPathRule(tables, argument, verb)) {
-            addLocalPaths(out, last.text, *rule);
-        }
-    }
-    std::sort(out.begin(), out.end());
-    out.erase(std::unique(out.begin(), out.end()), out.end());
-    return result;
-}
-
+// The longest text every candidate starts with.
 std::string commonPrefix(const std::vector<std::string>& candidates) {
-    if (candidates.empty()) return {};
     std::string prefix = candidates.front();
     for (const std::string& candidate : candidates) {
         size_t n = 0;
@@ -115,4 +87,48 @@ std::string commonPrefix(const std::vector<std::string>& candidates) {
     return prefix;
 }
 
-}  // namespace dorvan::platform
+// The candidates for the last word, sorted, each once.
+std::vector<std::string> candidatesFor(const std::vector<Word>& all, const CompletionTables& tables) {
+    const Word& last = all.back();
+    std::vector<std::string> out;
+    if (all.size() == 1) {
+        addMatches(out, tables.verbs, text::asciiLower(last.text));
+    } else if (last.text.starts_with("--") && !last.quoted) {
+        addMatches(out, tables.arguments, std::string_view(last.text).substr(2), "--");
+    } else {
+        const std::string& previous = all[all.size() - 2].text;
+        std::string_view argument = previous.starts_with("--") ? std::string_view(previous).substr(2) : "";
+        std::string verb = text::asciiLower(all.front().text);
+        if (argument.empty()) return out;
+        if (std::find(tables.booleanArguments.begin(), tables.booleanArguments.end(), argument) !=
+            tables.booleanArguments.end()) {
+            addMatches(out, {"true", "false"}, last.text);
+        } else if (const LocalPathArgument* rule = localPathRule(tables, argument, verb)) {
+            addLocalPaths(out, last.text, *rule);
+        }
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+}  // namespace
+
+platform::TabAction complete(std::string_view beforeCursor, const CompletionTables& tables) {
+    using Kind = platform::TabAction::Kind;
+    std::vector<Word> all = words(beforeCursor);
+    const Word& last = all.back();
+    std::vector<std::string> candidates = candidatesFor(all, tables);
+    if (candidates.empty()) return {};
+
+    std::string common = commonPrefix(candidates);
+    bool single = candidates.size() == 1;
+    if (!single && common.size() <= last.text.size()) return {.kind = Kind::list, .choices = std::move(candidates)};
+    bool quote = last.quoted || common.find(' ') != std::string::npos;
+    bool finished = single && !common.ends_with('/');
+    std::string text = (quote ? "\"" : "") + common;
+    if (finished) text += quote ? "\" " : " ";
+    return {.kind = Kind::replace, .replaceFrom = last.start, .insert = std::move(text)};
+}
+
+}  // namespace dorvan

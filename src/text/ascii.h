@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace dorvan::platform {
+namespace dorvan::text {
 
 constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -46,4 +46,4 @@ constexpr std::optional<uint64_t> decimalValue(std::string_view digits, uint64_t
     return std::nullopt;
 }
 
-}  // namespace dorvan::platform
+}  // namespace dorvan::text

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace dorvan::platform {
+namespace dorvan::text {
 
 // The length of the well-formed sequence at the start of `text`; 0 when there is none.
 constexpr size_t utf8SequenceLength(std::string_view text) {
@@ -39,4 +39,4 @@ constexpr bool isValidUtf8(std::string_view text) {
 // U+FFFD, counted in *replaced when given.
 std::string cleanUtf8(std::string_view bytes, size_t* replaced);
 
-}  // namespace dorvan::platform
+}  // namespace dorvan::text

@@ -1,6 +1,6 @@
-#include "platform/utf8.h"
+#include "text/utf8.h"
 
-namespace dorvan::platform {
+namespace dorvan::text {
 
 std::string cleanUtf8(std::string_view bytes, size_t* replaced) {
     std::string out;
@@ -19,4 +19,4 @@ std::string cleanUtf8(std::string_view bytes, size_t* replaced) {
     return out;
 }
 
-}  // namespace dorvan::platform
+}  // namespace dorvan::text

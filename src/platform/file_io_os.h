@@ -1,0 +1,20 @@
+#pragma once
+// The file-descriptor calls under output_file.cpp and local_file.cpp, defined
+// once per OS (file_io_posix.cpp, file_io_win.cpp). Interrupted calls are
+// retried; failures return -1 with the reason in errno.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/output_file.h"
+
+namespace dorvan::platform::os {
+
+int openOutput(const std::string& path, OpenMode mode, Access access);
+long readSome(int fd, char* buffer, size_t size);  // 0 at the end of the file
+long writeSome(int fd, const char* data, size_t size);
+// Writes at `offset`; the next writeSome() still goes to the end.
+long writeSomeAt(int fd, const char* data, size_t size, uint64_t offset);
+int closeFile(int fd);
+
+}  // namespace dorvan::platform::os

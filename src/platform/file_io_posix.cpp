@@ -1,0 +1,50 @@
+#include "platform/file_io_os.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+
+namespace dorvan::platform::os {
+namespace {
+
+int openFlags(OpenMode mode) {
+    switch (mode) {
+        case OpenMode::replace: return O_WRONLY | O_CREAT | O_TRUNC;
+        case OpenMode::append: return O_WRONLY | O_CREAT | O_APPEND;
+        case OpenMode::createNew: return O_WRONLY | O_CREAT | O_EXCL;
+    }
+    return O_WRONLY;
+}
+
+long retried(auto call) {
+    for (;;) {
+        ssize_t n = call();
+        if (n >= 0 || errno != EINTR) return static_cast<long>(n);
+    }
+}
+
+}  // namespace
+
+int openOutput(const std::string& path, OpenMode mode, Access access) {
+    bool ownerOnly = access == Access::ownerOnly;
+    int fd = ::open(path.c_str(), openFlags(mode) | O_CLOEXEC, ownerOnly ? 0600 : 0666);
+    if (fd >= 0 && ownerOnly) ::fchmod(fd, 0600);
+    return fd;
+}
+
+long readSome(int fd, char* buffer, size_t size) {
+    return retried([&] { return ::read(fd, buffer, size); });
+}
+
+long writeSome(int fd, const char* data, size_t size) {
+    return retried([&] { return ::write(fd, data, size); });
+}
+
+long writeSomeAt(int fd, const char* data, size_t size, uint64_t offset) {
+    return retried([&] { return ::pwrite(fd, data, size, static_cast<off_t>(offset)); });
+}
+
+int closeFile(int fd) { return ::close(fd); }
+
+}  // namespace dorvan::platform::os

@@ -1,0 +1,47 @@
+#include "platform/file_io_os.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <cerrno>
+
+#include "platform/wide_text_win.h"
+
+namespace dorvan::platform::os {
+namespace {
+
+int openFlags(OpenMode mode) {
+    switch (mode) {
+        case OpenMode::replace: return _O_WRONLY | _O_CREAT | _O_TRUNC;
+        case OpenMode::append: return _O_WRONLY | _O_CREAT | _O_APPEND;
+        case OpenMode::createNew: return _O_WRONLY | _O_CREAT | _O_EXCL;
+    }
+    return _O_WRONLY;
+}
+
+unsigned chunkOf(size_t size) { return size > (1u << 30) ? (1u << 30) : static_cast<unsigned>(size); }
+
+}  // namespace
+
+// Windows files have no owner-only mode bits: the per-user folders they go
+// into already keep other users out.
+int openOutput(const std::string& path, OpenMode mode, Access) {
+    return _wopen(widen(path).c_str(), openFlags(mode) | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+}
+
+long readSome(int fd, char* buffer, size_t size) { return _read(fd, buffer, chunkOf(size)); }
+
+long writeSome(int fd, const char* data, size_t size) { return _write(fd, data, chunkOf(size)); }
+
+long writeSomeAt(int fd, const char* data, size_t size, uint64_t offset) {
+    if (_lseeki64(fd, static_cast<long long>(offset), SEEK_SET) < 0) return -1;
+    long n = writeSome(fd, data, size);
+    int writeError = errno;
+    bool backAtEnd = _lseeki64(fd, 0, SEEK_END) >= 0;
+    if (n < 0) errno = writeError;
+    return n < 0 || backAtEnd ? n : -1;
+}
+
+int closeFile(int fd) { return _close(fd); }
+
+}  // namespace dorvan::platform::os
