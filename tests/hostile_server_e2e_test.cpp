@@ -120,7 +120,7 @@ TEST(HostileServerEndToEnd, EveryMisbehaviourFailsCleanlyOrIsHandled) {
          {"get f.bin failure: Download incomplete: 50 of 100 bytes received\n"},
          [](const TestServer&, const TempDir& local) { EXPECT_EQ(readFile(local.file("f.bin")), "old"); }},
         {"a TLS handshake sent one byte every half second, under a 3 s limit",
-         R"({"connections": [{"commands": {"AUTH": [{"send": "234 Go ahead.\r\n"}, {"sleep": 0.3},
+         R"({"connections": [{"commands": {"AUTH": [{"send": "234 Go ahead.\r\n"}, {"await": true},
              {"send": "\u0016\u0003\u0003\u0040\u0000"}, {"repeat": 40, "every": 0.5, "send": "\u0002"}]}}]})",
          "--tls explicit --timeout 3 --debug 1",
          "connect\n",

@@ -12,15 +12,6 @@
 
 using namespace dorvan::test;
 
-namespace {
-
-std::string useTlsServer(const VsftpdServer& server, const std::string& extra) {
-    return "set --host 127.0.0.1 --port " + std::to_string(server.port()) + " --username " + server.user() +
-           " --password " + server.password() + " --keepalive 0 " + extra + "\n";
-}
-
-}  // namespace
-
 TEST(TlsEndToEnd, ExplicitTlsMovesFilesAndListingsInPassiveAndActiveMode) {
     VsftpdServer server;
     TempDir local;

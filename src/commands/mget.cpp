@@ -78,9 +78,6 @@ uint64_t totalSize(const std::vector<FtpFileInfo>& files) {
 
 bool mget() {
     Settings& s = settings();
-    if (s.local.empty())
-        return reportMissing("{} failure: local folder for FTP transfer not specified", "mget",
-                             HelpAfterMissing::always);
     const std::optional<SessionRecipe> recipe = batchSessionRecipe("mget");
     if (!recipe) return false;
     if (!scanRemote("", {.command = "mget"}))

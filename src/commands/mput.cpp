@@ -82,9 +82,6 @@ bool upload(FtpLib& session, const Upload& file, char transferType, bool keepTim
 
 bool mput() {
     Settings& s = settings();
-    if (s.local.empty())
-        return reportMissing("{} failure: local folder for FTP transfer not specified", "mput",
-                             HelpAfterMissing::always);
     std::optional<SessionRecipe> recipe = batchSessionRecipe("mput");
     if (!recipe) return false;
     std::vector<std::string> found = scanLocal();

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "commands/handlers.h"
-#include "commands/one_shot.h"
 #include "commands/parallel_batch.h"
 #include "commands/remote_scan.h"
 #include "commands/session_support.h"
@@ -20,9 +19,6 @@ namespace dorvan::handlers {
 
 bool rmd() {
     Settings& s = settings();
-    if (s.name.empty())
-        return reportMissing(" {} failure, directory name for remove not specified", "rmd", HelpAfterMissing::always);
-    ClearOnExit oneShot{&s.name};
     std::shared_ptr<FtpLib> session = s.session;
     if (s.recurse) {
         FtpRmd remover(*session);

@@ -30,12 +30,6 @@ bool sameSize(const std::string& remoteName, const std::string& localPath, char 
 
 bool get() {
     Settings& s = settings();
-    if (s.local.empty())
-        return reportMissing("{} failure: local folder for FTP transfer not specified", "get",
-                             HelpAfterMissing::atDebugOne);
-    if (s.src.empty())
-        return reportMissing("{} failure: source file for FTP transfer not specified", "get",
-                             HelpAfterMissing::atDebugOne);
     if (hasSeparator(s.src)) return printMessage(Level::Error, format("Invalid {} format", s.src));
     if (!s.dst.empty() && hasSeparator(s.dst)) return printMessage(Level::Error, format("Invalid {} format", s.dst));
     ClearOnExit oneShot{&s.src, &s.dst};
@@ -55,8 +49,6 @@ bool get() {
 
 bool put() {
     Settings& s = settings();
-    if (s.src.empty())
-        return reportMissing(" {} failure: source file to transfer not specified", "put", HelpAfterMissing::atDebugOne);
     if (hasSeparator(s.src)) return printMessage(Level::Error, format("Invalid format: '{}'", s.src));
     if (!s.dst.empty() && hasSeparator(s.dst)) return printMessage(Level::Error, format("Invalid format '{}'", s.dst));
     ClearOnExit oneShot{&s.src, &s.dst, &s.compress};

@@ -120,14 +120,6 @@ class NoGreeting:
         pass
 
 
-class SilentAfterLogin:
-    timeout = 0
-
-    def pre_process_command(self, line, cmd, arg):
-        if not self.authenticated:
-            super().pre_process_command(line, cmd, arg)
-
-
 class SilentCommands:
     """Never answers the verbs in `silent_verbs` (filled from the command line)."""
     timeout = 0
@@ -354,9 +346,7 @@ class EndlessTreeFS:
 
 
 FAULTS = {
-    "utf8": {"handler": [Utf8Opts]},
     "no-greeting": {"handler": [NoGreeting]},
-    "silent-after-login": {"handler": [SilentAfterLogin]},
     "silent-command": {"handler": [SilentCommands]},
     "fail-after-transfer": {"dtp": [FailAfterTransferDTP]},
     "drop-mid-transfer": {"handler": [DropMidTransfer], "dtp": [DropMidTransferDTP]},

@@ -15,7 +15,8 @@ defaults below. "folders" maps the argument of the last CWD to commands
 that take precedence while it holds. "files" maps names to the content RETR
 sends.
 
-Actions: {"send": text} writes text as it is; {"sleep": s};
+Actions: {"send": text} writes text as it is; {"sleep": s}; {"await": true}
+waits until the client sends anything more on the control connection;
 {"repeat": n, "every": s, "send": text} writes text n times, s seconds apart;
 {"close": true} ends the control connection; {"pasv": address} opens a data
 listener on 127.0.0.1 and answers 227 naming `address` with its port;
@@ -96,6 +97,9 @@ class Session:
             self.send(action["send"])
         elif "sleep" in action:
             time.sleep(action["sleep"])
+        elif "await" in action:
+            if not self.conn.recv(65536):
+                return False
         elif "close" in action:
             return False
         elif "pasv" in action:

@@ -26,6 +26,11 @@ VsftpdServer::VsftpdServer(const VsftpdOptions& options) {
 
 std::string VsftpdServer::log() const { return readFile(base_.file("vsftpd.log")); }
 
+std::string useTlsServer(const VsftpdServer& server, const std::string& extra) {
+    return "set --host 127.0.0.1 --port " + std::to_string(server.port()) + " --username " + server.user() +
+           " --password " + server.password() + " --keepalive 0 " + extra + "\n";
+}
+
 HostileTlsServer::HostileTlsServer() {
     mkdir(base_.file("root").c_str(), 0755);
     std::string made = commandOutput(

@@ -40,6 +40,10 @@ private:
     std::string user_, password_;
 };
 
+// "set --host 127.0.0.1 --port N --username U --password P --keepalive 0" for
+// the server, plus `extra`, and a line end.
+std::string useTlsServer(const VsftpdServer& server, const std::string& extra);
+
 // tests/support/tls_ftp_server.py: explicit TLS, any login; every download's
 // TLS stream is cut short after half the file, and the reply is still 226;
 // every data connection must resume a session the server issued and not used
