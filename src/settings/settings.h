@@ -85,6 +85,7 @@ struct Settings : ResettableArguments {
     int32_t retrywait = 2;     // seconds before the first retry; each further wait doubles, up to a minute
     bool resume = false;       // a download that still failed keeps its part for the next run
     bool keeptime = false;     // transfers carry the source file's modification time over
+    bool netrc = false;        // login takes a missing username and password from the netrc file
 };
 
 constexpr int32_t maxParallelSessions = 8;

@@ -187,6 +187,11 @@ constexpr ArgumentRow rows[] = {
      .field = &S::keeptime,
      .rejection = invalidColonQuoted,
      .statusLine = 36},
+    {.name = "netrc",
+     .syntax = ValueSyntax::boolean,
+     .field = &S::netrc,
+     .rejection = invalidColonQuoted,
+     .statusLine = 37},
 };
 
 template <typename T>

@@ -47,6 +47,7 @@ inline const std::string defaultStatus =
     " retrywait   : 2\r\n"
     " resume      : false\r\n"
     " keeptime    : false\r\n"
+    " netrc       : false\r\n"
     "\r\n";
 
 // `status` with a line added before the one labelled `before`.
