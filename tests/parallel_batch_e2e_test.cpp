@@ -257,3 +257,29 @@ TEST(ParallelBatchEndToEnd, AFlakyServerStillGetsAndTakesTheWholeTreeInOneRun) {
         }
     }
 }
+
+TEST(ParallelBatchEndToEnd, SizeChecksOfSeveralSessionsOverlapAndTheLinesKeepTheirOrder) {
+    // The server answers SIZE only once two sessions have asked it (else after 10 s).
+    TestServer server({.faults = {"meet-size"}});
+    TempDir local;
+    for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt", "e.txt", "f.txt"}) writeFile(local.file(name), name);
+    for (const char* name : {"b.txt", "d.txt"}) writeFile(server.path(name), name);  // same size: skipped
+    writeFile(server.path("e.txt"), "longer than e.txt");
+    RunResult r =
+        runDorvan({.input = useServer(server, "--keepalive 0 --parallel 3 --overwrite false --local " + local.path()) +
+                            "mput\nquit\n",
+                   .timeout = 20s});
+    ASSERT_FALSE(r.timedOut);
+    // The lines come in the order the local folder lists its files.
+    std::string expected = " connected to 127.0.0.1\n Loggedin\n";
+    size_t position = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(local.path())) {
+        const std::string name = entry.path().filename().string(), number = std::to_string(++position);
+        expected += name == "b.txt" || name == "d.txt"
+                        ? " mput skiped, same size: " + local.file(name) + "\n"
+                        : " " + number + "/6 Uploading " + name + " to " + name + " ...\n";
+    }
+    EXPECT_EQ(consoleLines(r.out), expected + " 4 files uploaded to /\n FTP closed\n");
+    EXPECT_FALSE(contains(server.log(), "SIZE answered alone")) << server.log();
+    EXPECT_EQ(readFile(server.path("e.txt")), "e.txt");
+}

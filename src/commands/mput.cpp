@@ -52,15 +52,16 @@ struct Upload {
     uint64_t size = unknownSize;
 };
 
-// The first step for one file of the batch: true when it is to be uploaded.
-bool beginUpload(FtpLib& session, const Upload& file, size_t position, size_t count, char transferType,
+// The ordered step for one file of the batch: true when it is to be uploaded.
+// `sameSize`: the server holds a file of its size (asked only when overwriting is off).
+bool beginUpload(FtpLib& session, const Upload& file, size_t position, size_t count, bool sameSize,
                  const std::string& currentFolder, Retrier& retrier) {
     Settings& s = settings();
     if (s.justprint) {
         printMessage(Level::Info, format(" found {} to {}", file.localPath, file.remotePath));
         return false;
     }
-    if (!s.overwrite && sameSizeRemotely(session, file.remotePath, file.localPath, transferType)) {
+    if (sameSize) {
         printMessage(Level::Info, format(" {} skiped, same size: {}", "mput", file.localPath));
         return false;
     }
@@ -123,9 +124,14 @@ bool mput() {
     recipe->folder = currentFolder;
     const bool archive = s.compress.size() > 3;
     Retrier retrier(*recipe);
+    const bool askSize = !s.overwrite && !s.justprint;
+    std::vector<char> sameSize(uploads.size(), false);  // one element per file: written by its own thread
     TransferDisplay display(uploads.size(), total);
+    auto check = [&](FtpLib& session, size_t i) {
+        if (askSize) sameSize[i] = sameSizeRemotely(session, uploads[i].remotePath, uploads[i].localPath, transferType);
+    };
     auto start = [&](FtpLib& session, size_t i) {
-        if (beginUpload(session, uploads[i], i + 1, uploads.size(), transferType, currentFolder, retrier)) return true;
+        if (beginUpload(session, uploads[i], i + 1, uploads.size(), sameSize[i], currentFolder, retrier)) return true;
         display.leaveOut(uploads[i].size);
         return false;
     };
@@ -135,7 +141,7 @@ bool mput() {
         return upload(session, uploads[i], transferType, archive, retrier, keepTime, notes);
     };
     const size_t uploaded =
-        runBatch(uploads.size(), s.justprint ? 1 : s.parallel, {.start = start, .finish = finish}, *recipe);
+        runBatch(uploads.size(), batchWidth(), {.check = check, .start = start, .finish = finish}, *recipe);
     display.end();
     return printMessage(Level::Info, format(" {} files uploaded to {}", uploaded, fromServer(currentFolder)));
 }

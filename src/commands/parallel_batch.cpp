@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -68,6 +69,7 @@ public:
         } catch (...) {
             std::lock_guard<std::mutex> order(orderLock_);
             if (!failure_) failure_ = std::current_exception();
+            startedInTurn_.notify_all();
         }
         leave();
     }
@@ -110,12 +112,23 @@ private:
         return goingOn();
     }
 
-    // The next file whose first step leaves work for the second.
+    // The next file whose start leaves work for its finish. Its check runs
+    // outside the lock; its start waits for the starts of all earlier files.
     bool take(FtpLib& session, size_t& index) {
-        std::lock_guard<std::mutex> order(orderLock_);
+        std::unique_lock<std::mutex> order(orderLock_);
         while (goingOn()) {
             index = next_++;
-            if (steps_.start(session, index)) return true;
+            if (steps_.check) {
+                order.unlock();
+                steps_.check(session, index);
+                order.lock();
+                startedInTurn_.wait(order, [&] { return started_ == index || failure_; });
+                if (failure_) return false;
+            }
+            const bool begun = !settings().quitRequested && steps_.start(session, index);
+            ++started_;
+            startedInTurn_.notify_all();
+            if (begun) return true;
         }
         return false;
     }
@@ -124,12 +137,14 @@ private:
     const BatchSteps& steps_;
     const bool trace_;          // report sessions that cannot open (debug level 1)
     const bool leaveWhenLost_;  // a session whose connection is gone leaves the rest to the others
-    // Held while a file's first step runs, so it is taken before any
-    // session's lock and the console's (the lock order: shell/program.cpp);
-    // guards next_, failure_ and working_.
+    // Held while a file's start runs (never its check), so it is taken
+    // before any session's lock and the console's (the lock order:
+    // shell/program.cpp); guards next_, started_, failure_ and working_.
     std::mutex orderLock_;
-    size_t next_ = 0;
-    size_t working_ = 1;  // sessions taking files: the command's own and the extra ones opened
+    std::condition_variable startedInTurn_;  // notified when started_ or failure_ changes
+    size_t next_ = 0;                        // the next file to take
+    size_t started_ = 0;                     // files whose start has run (or was passed over after an interrupt)
+    size_t working_ = 1;                     // sessions taking files: the command's own and the extra ones opened
     std::exception_ptr failure_;
     std::atomic<size_t> done_{0};
 };
@@ -150,8 +165,10 @@ size_t runBatch(size_t count, int width, const BatchSteps& steps, SessionRecipe 
     }
     if (extra == 0) {
         size_t done = 0;
-        for (size_t i = 0; i < count; ++i)
+        for (size_t i = 0; i < count; ++i) {
+            if (steps.check) steps.check(*own, i);
             if (steps.start(*own, i) && steps.finish(*own, i)) ++done;
+        }
         return done;
     }
     Batch batch(count, steps, s.debug == 1, s.retries > 0);
@@ -162,6 +179,11 @@ size_t runBatch(size_t count, int width, const BatchSteps& steps, SessionRecipe 
     for (std::jthread& worker : workers) worker.join();
     batch.rethrowFailure();
     return batch.done();
+}
+
+int batchWidth() {
+    const Settings& s = settings();
+    return s.justprint ? 1 : s.parallel;
 }
 
 }  // namespace dorvan

@@ -11,8 +11,12 @@ namespace dorvan {
 
 class FtpLib;
 
-// The work on one file of a batch, in two steps, each given the session to use.
+// The work on one file of a batch, in up to three steps, each given the
+// session to use; all three run on the same thread for one file.
 struct BatchSteps {
+    // Optional. Runs beside the other sessions' work, before the file's
+    // start: the questions to the server whose answers start reports.
+    std::function<void(FtpLib& session, size_t index)> check = nullptr;
     // Runs for one file at a time in the files' order, so that folders are
     // made before the files that need them and the numbered lines come out
     // in order. False when the file is done with here (skipped, only listed).
@@ -33,5 +37,9 @@ struct BatchSteps {
 // interrupt no further file is begun. An exception from a step ends the batch
 // and is rethrown here once every thread is done.
 size_t runBatch(size_t count, int width, const BatchSteps& steps, SessionRecipe recipe);
+
+// The width of a batch command: the parallel setting, or one for a dry run,
+// which opens no extra session.
+int batchWidth();
 
 }  // namespace dorvan

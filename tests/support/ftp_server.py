@@ -11,6 +11,7 @@ mixin on the control handler, the data handler or the file system; the
 classes actually served are composed from the ones selected.
 """
 import argparse
+import functools
 import logging
 import os
 import socket
@@ -150,6 +151,30 @@ class DelayedCommands:
             self.call_later(0.2, super().pre_process_command, line, cmd, arg)
         else:
             super().pre_process_command(line, cmd, arg)
+
+
+class MeetingSize:
+    """SIZE gets its reply only once two sessions have asked SIZE, or after
+    10 s, logged as "SIZE answered alone": sessions that may ask only one at
+    a time wait the full time."""
+    _meeting = {"askers": set(), "waiting": []}  # shared by all sessions
+
+    def ftp_SIZE(self, path):
+        meeting = self._meeting
+        meeting["askers"].add(id(self))
+        if len(meeting["askers"]) >= 2:
+            for timer, answer in meeting["waiting"]:
+                timer.cancel()
+                answer()
+            meeting["waiting"].clear()
+            return super().ftp_SIZE(path)
+        answer = functools.partial(super().ftp_SIZE, path)
+
+        def alone():
+            logger.info("SIZE answered alone")
+            meeting["waiting"].clear()
+            answer()
+        meeting["waiting"].append((self.ioloop.call_later(10, alone, _errback=self.handle_error), answer))
 
 
 class PwdReply:
@@ -454,6 +479,7 @@ FAULTS = {
     "refuse-dele": {"handler": [RefuseDele]},
     # delay-command=VERB: its replies come 0.2 s late.
     "delay-command": {"handler": [DelayedCommands]},
+    "meet-size": {"handler": [MeetingSize]},
     # pwd-reply=unquoted|vague
     "pwd-reply": {"handler": [PwdReply]},
     "refuse-marked-transfers": {"handler": [RefuseMarkedTransfers]},
