@@ -93,10 +93,10 @@ bool mget() {
     const std::optional<SessionRecipe> recipe = batchSessionRecipe("mget");
     if (!recipe) return false;
     Retrier retrier(*recipe);
-    if (!scanRemote("", {.command = "mget", .runStep = retrier.stepsOn(*s.session)}))
+    const RemoteScanResults scan = scanRemote("", {.command = "mget", .runStep = retrier.stepsOn(*s.session)});
+    if (scan.files.empty())
         return printMessage(Level::Error, format("{} failure: No files matched on : {}", "mget", currentDir()));
-    ClearRemoteScanOnExit clearLists;
-    const std::vector<FtpFileInfo>& files = remoteScanResults().files;
+    const std::vector<FtpFileInfo>& files = scan.files;
     const DownloadChoices choices{.keepTime = s.keeptime, .notes = s.debug == 1, .resume = s.resume};
     TransferDisplay display(files.size(), totalSize(files));
     auto start = [&](FtpLib&, size_t i) {
@@ -108,10 +108,9 @@ bool mget() {
         TrackedTransfer tracked(display, session, fromServer(files[i].name), files[i].size, i + 1);
         return download(session, files[i], retrier, choices);
     };
-    const size_t saved =
-        runBatch(files.size(), s.justprint ? 1 : s.parallel, {.start = start, .finish = finish}, *recipe);
+    const size_t saved = runBatch(files.size(), batchWidth(), {.start = start, .finish = finish}, *recipe);
     display.end();
-    return printMessage(Level::Info, format("{} files saved to {}", saved, s.local) + scanFailuresNote());
+    return printMessage(Level::Info, format("{} files saved to {}", saved, s.local) + scanFailuresNote(scan));
 }
 
 }  // namespace dorvan::handlers

@@ -9,16 +9,10 @@
 
 namespace dorvan {
 
-RemoteScanResults& remoteScanResults() {
-    static RemoteScanResults results;
-    return results;
-}
-
-bool scanRemote(const std::string& start, const ScanUse& use) {
-    RemoteScanResults& results = remoteScanResults();
-    results.clear();
+RemoteScanResults scanRemote(const std::string& start, const ScanUse& use) {
+    RemoteScanResults results;
     const auto session = settings().session;
-    if (!session) return false;
+    if (!session) return results;
     FtpScan scanner(*session);
     scanner.runStep = use.runStep;
     applyFilterSettings(scanner.filter, toServer);
@@ -32,11 +26,11 @@ bool scanRemote(const std::string& start, const ScanUse& use) {
                                              entry.symlink ? "a symbolic link" : "neither file nor folder"));
     for (const std::string& error : results.errors)
         printMessage(Level::Error, format("{} failure: {}", use.command, fromServer(error)));
-    return !results.files.empty();
+    return results;
 }
 
-std::string scanFailuresNote() {
-    const size_t failures = remoteScanResults().errors.size();
+std::string scanFailuresNote(const RemoteScanResults& scan) {
+    const size_t failures = scan.errors.size();
     return failures == 0 ? std::string() : format(", scan failures: {}", failures);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The remote scan as commands use it: the filter settings turned into a
-// configured scanner, and the result lists the calling command reads.
+// configured scanner, and the lists it gives the calling command.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,18 +15,7 @@ struct RemoteScanResults {
     std::vector<FtpFileInfo> folders;
     std::vector<std::string> errors;   // in the server's code page
     std::vector<FtpFileInfo> undated;  // kept back by a deleting scan: their time is unknown
-
-    void clear() {
-        files.clear();
-        folders.clear();
-        errors.clear();
-        undated.clear();
-    }
 };
-
-// The lists of the last scanRemote; the command that scanned empties them
-// when it ends. Used only by the main thread.
-RemoteScanResults& remoteScanResults();
 
 struct ScanUse {
     std::string_view command;  // names the failure lines
@@ -37,20 +26,11 @@ struct ScanUse {
 
 // Scans `start` ("" is the server's current folder) with the include,
 // exclude, size, age and cap settings and the recurse setting, and reports
-// each folder it could not scan as a failure of `use.command`; true when a
-// file was found. Needs a logged-in session.
-bool scanRemote(const std::string& start, const ScanUse& use);
+// each folder it could not scan as a failure of `use.command`. Nothing is
+// found without a logged-in session.
+RemoteScanResults scanRemote(const std::string& start, const ScanUse& use);
 
-// ", scan failures: N" after a command's summary when the last scan had any, else "".
-std::string scanFailuresNote();
-
-// Empties remoteScanResults() when the command ends, whatever its outcome.
-class ClearRemoteScanOnExit {
-public:
-    ClearRemoteScanOnExit() = default;
-    ~ClearRemoteScanOnExit() { remoteScanResults().clear(); }
-    ClearRemoteScanOnExit(const ClearRemoteScanOnExit&) = delete;
-    ClearRemoteScanOnExit& operator=(const ClearRemoteScanOnExit&) = delete;
-};
+// ", scan failures: N" after a command's summary when the scan had any, else "".
+std::string scanFailuresNote(const RemoteScanResults& scan);
 
 }  // namespace dorvan

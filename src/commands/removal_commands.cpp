@@ -50,18 +50,18 @@ bool mdele() {
     Settings& s = settings();
     const std::optional<SessionRecipe> recipe = batchSessionRecipe("mdele");
     if (!recipe) return false;
-    ClearRemoteScanOnExit clearScan;
     Retrier retrier(*recipe);
-    const bool found = scanRemote("", {.command = "mdele", .deleting = true, .runStep = retrier.stepsOn(*s.session)});
+    const RemoteScanResults scan =
+        scanRemote("", {.command = "mdele", .deleting = true, .runStep = retrier.stepsOn(*s.session)});
     if (s.debug == 1)
-        for (const FtpFileInfo& file : remoteScanResults().undated)
+        for (const FtpFileInfo& file : scan.undated)
             printMessage(Level::Info, format(" {}: kept {}, its time is unknown", "mdele", fromServer(file.name)));
-    if (!found) {
+    if (scan.files.empty()) {
         printMessage(Level::Error, format(" {}: No file matched on {}", "mdele", s.remote.empty() ? s.host : s.remote));
         if (s.debug == 1) platform::consoleWrite(commandHelp("mdele") + "\r\n");
         return false;
     }
-    const std::vector<FtpFileInfo>& files = remoteScanResults().files;
+    const std::vector<FtpFileInfo>& files = scan.files;
     auto begin = [&files, &s](FtpLib&, size_t i) {
         const std::string shown = fromServer(files[i].name);
         // Only names below the current folder: a listing may name "..\x" or "/x".
@@ -81,10 +81,9 @@ bool mdele() {
         printMessage(Level::Error, format("delete failure: '{}'", shown));
         return false;
     };
-    const size_t deleted =
-        runBatch(files.size(), s.justprint ? 1 : s.parallel, {.start = begin, .finish = remove}, *recipe);
+    const size_t deleted = runBatch(files.size(), batchWidth(), {.start = begin, .finish = remove}, *recipe);
     return printMessage(Level::Info,
-                        format(" {}: {} files deleted on {}", "mdele", deleted, currentDir()) + scanFailuresNote());
+                        format(" {}: {} files deleted on {}", "mdele", deleted, currentDir()) + scanFailuresNote(scan));
 }
 
 }  // namespace dorvan::handlers
