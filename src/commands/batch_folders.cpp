@@ -1,6 +1,8 @@
 #include "commands/batch_folders.h"
 
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <set>
 
 #include "commands/session_support.h"
@@ -19,11 +21,33 @@ std::set<std::string>& createdLocalFolders() {
     return folders;
 }
 
-// Remote folder (absolute: the current folder joined with the prefix) to
-// the result of its MKD.
-std::map<std::string, bool>& madeRemoteFolders() {
-    static std::map<std::string, bool> folders;
-    return folders;
+struct RemoteFolder {
+    bool tried = false;  // its MKD has come back
+    bool made = false;
+    bool reported = false;
+};
+
+// Remote folders (absolute: the current folder joined with the prefix) by
+// their MKD. A leaf lock (the lock order: shell/program.cpp): held only
+// while the table is read or written, never over an MKD or a report.
+class RemoteFolders {
+public:
+    std::mutex lock;
+    std::condition_variable tried;  // notified when an MKD has come back
+    std::map<std::string, RemoteFolder> folders;
+
+    static RemoteFolders& instance() {
+        static RemoteFolders table;
+        return table;
+    }
+};
+
+// The folders on a remote path, each as its prefix of the path.
+std::vector<std::string> remoteFoldersOn(const std::string& remotePath) {
+    std::vector<std::string> prefixes;
+    for (size_t k = remotePath.find('/'); k != std::string::npos; k = remotePath.find('/', k + 1))
+        if (k > 0) prefixes.push_back(remotePath.substr(0, k));
+    return prefixes;
 }
 
 }  // namespace
@@ -63,14 +87,43 @@ std::string linkLeadingOutside(const std::string& folder, const std::string& pat
 
 void ensureRemoteFolders(FtpLib& session, const std::string& remotePath, const std::string& currentFolder,
                          const StepRunner& runStep) {
-    for (size_t k = remotePath.find('/'); k != std::string::npos; k = remotePath.find('/', k + 1)) {
-        const std::string prefix = remotePath.substr(0, k);
-        if (prefix.empty()) continue;
-        auto [made, added] = madeRemoteFolders().try_emplace(joinRemotePath(currentFolder, prefix), false);
-        if (!added) continue;
-        const std::string folder = toServer(prefix);
-        made->second = runStep(folder, [&] { return session.mkdir(folder); });
-        if (made->second) printMessage(Level::Info, format(" Made dir: {}", prefix));
+    RemoteFolders& table = RemoteFolders::instance();
+    for (const std::string& prefix : remoteFoldersOn(remotePath)) {
+        std::unique_lock<std::mutex> guard(table.lock);
+        auto [entry, added] = table.folders.try_emplace(joinRemotePath(currentFolder, prefix));
+        RemoteFolder& folder = entry->second;  // map entries stay where they are
+        if (!added) {
+            table.tried.wait(guard, [&] { return folder.tried; });
+            continue;
+        }
+        guard.unlock();
+        const std::string name = toServer(prefix);
+        bool made = false;
+        try {
+            made = runStep(name, [&] { return session.mkdir(name); });
+        } catch (...) {
+            guard.lock();
+            folder.tried = true;
+            table.tried.notify_all();
+            throw;
+        }
+        guard.lock();
+        folder.tried = true;
+        folder.made = made;
+        table.tried.notify_all();
+    }
+}
+
+void reportMadeRemoteFolders(const std::string& remotePath, const std::string& currentFolder) {
+    RemoteFolders& table = RemoteFolders::instance();
+    for (const std::string& prefix : remoteFoldersOn(remotePath)) {
+        {
+            std::lock_guard<std::mutex> guard(table.lock);
+            RemoteFolder& folder = table.folders[joinRemotePath(currentFolder, prefix)];
+            if (!folder.made || folder.reported) continue;
+            folder.reported = true;
+        }
+        printMessage(Level::Info, format(" Made dir: {}", prefix));
     }
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Folders that batch transfers create on either side, remembered for the
-// whole process. Both tables are used by one thread at a time: the batch
-// runner calls them only from a file's first step, under its order lock.
+// whole process. The local table is used by one thread at a time (the batch
+// runner calls it only from a file's start, under its order lock); the
+// remote one by any number of threads.
 #include <string>
 
 #include "ftp/step_runner.h"
@@ -23,9 +24,14 @@ bool ensureLocalFolders(const std::string& localFilePath, std::string* error);
 std::string linkLeadingOutside(const std::string& folder, const std::string& path);
 
 // Sends MKD for every folder on the remote path (relative to `currentFolder`)
-// that has not been tried at the same place before; reports each made one.
-// Each MKD runs through `runStep` (given the folder in the server's encoding).
+// that has not been tried at the same place before, and waits for the MKD
+// of any such folder another thread has sent. Each MKD runs through
+// `runStep` (given the folder in the server's encoding).
 void ensureRemoteFolders(FtpLib& session, const std::string& remotePath, const std::string& currentFolder,
                          const StepRunner& runStep = runOnce);
+
+// Reports " Made dir: ..." for each folder on the remote path that
+// ensureRemoteFolders made and that was not reported before.
+void reportMadeRemoteFolders(const std::string& remotePath, const std::string& currentFolder);
 
 }  // namespace dorvan

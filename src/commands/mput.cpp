@@ -54,8 +54,7 @@ struct Upload {
 
 // The ordered step for one file of the batch: true when it is to be uploaded.
 // `sameSize`: the server holds a file of its size (asked only when overwriting is off).
-bool beginUpload(FtpLib& session, const Upload& file, size_t position, size_t count, bool sameSize,
-                 const std::string& currentFolder, Retrier& retrier) {
+bool beginUpload(const Upload& file, size_t position, size_t count, bool sameSize, const std::string& currentFolder) {
     Settings& s = settings();
     if (s.justprint) {
         printMessage(Level::Info, format(" found {} to {}", file.localPath, file.remotePath));
@@ -65,7 +64,7 @@ bool beginUpload(FtpLib& session, const Upload& file, size_t position, size_t co
         printMessage(Level::Info, format(" {} skiped, same size: {}", "mput", file.localPath));
         return false;
     }
-    ensureRemoteFolders(session, file.remotePath, currentFolder, retrier.stepsOn(session));
+    reportMadeRemoteFolders(file.remotePath, currentFolder);
     printMessage(Level::Info, format(" {}/{} Uploading {} to {} ...", position, count,
                                      withoutLeading(file.localPath, s.local), file.remotePath));
     return true;
@@ -124,14 +123,16 @@ bool mput() {
     recipe->folder = currentFolder;
     const bool archive = s.compress.size() > 3;
     Retrier retrier(*recipe);
-    const bool askSize = !s.overwrite && !s.justprint;
+    const bool listOnly = s.justprint, askSize = !s.overwrite;
     std::vector<char> sameSize(uploads.size(), false);  // one element per file: written by its own thread
     TransferDisplay display(uploads.size(), total);
     auto check = [&](FtpLib& session, size_t i) {
+        if (listOnly) return;
         if (askSize) sameSize[i] = sameSizeRemotely(session, uploads[i].remotePath, uploads[i].localPath, transferType);
+        if (!sameSize[i]) ensureRemoteFolders(session, uploads[i].remotePath, currentFolder, retrier.stepsOn(session));
     };
-    auto start = [&](FtpLib& session, size_t i) {
-        if (beginUpload(session, uploads[i], i + 1, uploads.size(), sameSize[i], currentFolder, retrier)) return true;
+    auto start = [&](FtpLib&, size_t i) {
+        if (beginUpload(uploads[i], i + 1, uploads.size(), sameSize[i], currentFolder)) return true;
         display.leaveOut(uploads[i].size);
         return false;
     };

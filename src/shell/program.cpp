@@ -30,8 +30,9 @@ constexpr auto controlEventWait = std::chrono::seconds(2);
 // Lock order of the program, outermost first: this lock, commandLock(), a
 // batch's orderLock_ (commands/parallel_batch.cpp), Settings::sessionPointerLock,
 // FtpLib's own lock; then the leaf locks, under which nothing else is taken:
-// TransferDisplay::lock_, the ZIP packer's mutex_ (zip/parallel_pack.cpp), and
-// the log's and the console's output locks.
+// TransferDisplay::lock_, the ZIP packer's mutex_ (zip/parallel_pack.cpp), the
+// table of remote folders a batch made (commands/batch_folders.cpp), and the
+// log's and the console's output locks.
 std::timed_mutex& shutdownLock() {
     static auto* lock = new std::timed_mutex;
     return *lock;
