@@ -7,6 +7,7 @@
 #include "commands/retry.h"
 #include "commands/session_support.h"
 #include "commands/transfer_display.h"
+#include "commands/transfer_steps.h"
 #include "ftp/ftp_lib.h"
 #include "ftp/listed_name.h"
 #include "ftp/resumed_transfers.h"
@@ -17,12 +18,6 @@
 
 namespace dorvan::handlers {
 namespace {
-
-bool sameSizeLocally(const std::string& localPath, uint64_t remoteSize) {
-    if (remoteSize == unknownSize || !platform::isRegularFile(localPath)) return false;
-    auto localSize = platform::fileSize(localPath);
-    return localSize && *localSize == remoteSize;
-}
 
 // The first step for one file of the batch: true when it is to be downloaded.
 bool beginDownload(const FtpFileInfo& file, size_t position, size_t count) {
@@ -38,7 +33,7 @@ bool beginDownload(const FtpFileInfo& file, size_t position, size_t count) {
         printMessage(Level::Error, format("Download {} failed, {}", shown, link));
         return false;
     }
-    if (!s.overwrite && sameSizeLocally(localPath, file.size)) {
+    if (!s.overwrite && localFileHasSize(localPath, file.size)) {
         if (s.debug == 1) printMessage(Level::Info, format("Same size, skiped: {}", shown));
         return false;
     }

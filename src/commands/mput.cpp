@@ -9,6 +9,7 @@
 #include "commands/scan_settings.h"
 #include "commands/session_support.h"
 #include "commands/transfer_display.h"
+#include "commands/transfer_steps.h"
 #include "ftp/ftp_lib.h"
 #include "ftp/path_scan.h"
 #include "ftp/resumed_transfers.h"
@@ -16,7 +17,6 @@
 #include "settings/format.h"
 #include "settings/log.h"
 #include "settings/settings.h"
-#include "zip/archive.h"
 
 namespace dorvan::handlers {
 namespace {
@@ -37,13 +37,6 @@ std::vector<std::string> scanLocal() {
 
 std::string withoutLeading(const std::string& path, const std::string& prefix) {
     return path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path;
-}
-
-bool sameSizeRemotely(FtpLib& session, const std::string& remoteName, const std::string& localPath, char transferType) {
-    uint64_t remoteSize = 0;
-    if (!session.size(toServer(remoteName), remoteSize, transferType)) return false;
-    auto localSize = platform::fileSize(localPath);
-    return localSize && *localSize == remoteSize;
 }
 
 struct Upload {
@@ -101,12 +94,8 @@ bool mput() {
     std::vector<Upload> uploads;
     char transferType = s.transferType;
     if (s.compress.size() > 3) {
-        s.compress = archivePathFor(s.compress, dataFolder());
-        std::string error;
-        if (!packUpload(found, s.local, s.compress, &error)) {
-            printMessage(Level::Error, error);
-            return printMessage(Level::Error, format("add files to ZIP archive failure: {}", s.compress));
-        }
+        s.compress = packForUpload(found);
+        if (s.compress.empty()) return false;
         transferType = 'I';  // an archive is binary whatever the type of its contents
         uploads.push_back({s.compress, platform::fileNameOf(s.compress)});
     } else {
@@ -128,7 +117,9 @@ bool mput() {
     TransferDisplay display(uploads.size(), total);
     auto check = [&](FtpLib& session, size_t i) {
         if (listOnly) return;
-        if (askSize) sameSize[i] = sameSizeRemotely(session, uploads[i].remotePath, uploads[i].localPath, transferType);
+        if (askSize)
+            sameSize[i] = sameSizeOnServer(session, toServer(uploads[i].remotePath, recipe->encoding),
+                                           uploads[i].localPath, transferType);
         if (!sameSize[i]) ensureRemoteFolders(session, uploads[i].remotePath, currentFolder, retrier.stepsOn(session));
     };
     auto start = [&](FtpLib&, size_t i) {

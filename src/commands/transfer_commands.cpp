@@ -5,28 +5,18 @@
 #include "commands/retry.h"
 #include "commands/session_support.h"
 #include "commands/transfer_display.h"
+#include "commands/transfer_steps.h"
 #include "ftp/ftp_lib.h"
 #include "ftp/resumed_transfers.h"
 #include "platform/paths.h"
 #include "settings/format.h"
 #include "settings/log.h"
 #include "settings/settings.h"
-#include "zip/archive.h"
 
 namespace dorvan::handlers {
 namespace {
 
 bool hasSeparator(const std::string& name) { return name.find_first_of("/\\") != std::string::npos; }
-
-// Same-size check of an overwrite-by-size transfer: true when the remote
-// file's size equals the local file's.
-bool sameSize(const std::string& remoteName, const std::string& localPath, char transferType) {
-    Settings& s = settings();
-    uint64_t remoteSize = 0;
-    if (!s.session->size(toServer(remoteName), remoteSize, transferType)) return false;
-    auto localSize = platform::fileSize(localPath);
-    return localSize && *localSize == remoteSize;
-}
 
 }  // namespace
 
@@ -37,7 +27,8 @@ bool get() {
     ClearOnExit oneShot{&s.src, &s.dst};
 
     std::string localPath = s.local + (s.dst.empty() ? s.src : s.dst);
-    if (!s.overwrite && platform::isRegularFile(localPath) && sameSize(s.src, localPath, s.transferType))
+    if (!s.overwrite && platform::isRegularFile(localPath) &&
+        sameSizeOnServer(*s.session, toServer(s.src), localPath, s.transferType))
         return printMessage(Level::Error, format(" skiped, same size '{}'", s.src));
     printMessage(Level::Info, format(" dowloading {} to {} ...", s.src, localPath));
     TransferDisplay display;
@@ -66,12 +57,8 @@ bool put() {
     char transferType = s.transferType;
     if (!s.compress.empty()) {
         transferType = 'I';  // an archive is binary whatever the type of its contents
-        s.compress = archivePathFor(s.compress, dataFolder());
-        std::string error;
-        if (!packUpload({s.local + s.src}, s.local, s.compress, &error)) {
-            printMessage(Level::Error, error);
-            return printMessage(Level::Error, format("add files to ZIP archive failure: {}", s.compress));
-        }
+        s.compress = packForUpload({s.local + s.src});
+        if (s.compress.empty()) return false;
         localFile = s.compress;
         remoteName = s.dst.empty() ? platform::fileNameOf(s.compress) : s.dst;
     } else {
@@ -80,7 +67,7 @@ bool put() {
     }
     if (!platform::isRegularFile(localFile))
         return printMessage(Level::Error, format("{} failure: specified file '{}' does not exists", "put", localFile));
-    if (!s.overwrite && sameSize(remoteName, localFile, transferType))
+    if (!s.overwrite && sameSizeOnServer(*s.session, toServer(remoteName), localFile, transferType))
         return printMessage(Level::Error, format(" skiped, same size '{}'", localFile));
     printMessage(Level::Info, format(" uploading {} to {}", localFile, remoteName));
     TransferDisplay display;

@@ -1,0 +1,26 @@
+#pragma once
+// Steps that single-file and batch transfers share: the overwrite-by-size
+// checks and packing an upload into its archive.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace dorvan {
+
+class FtpLib;
+
+// True when `localPath` is a regular file of `size` bytes; an unknown size
+// never matches.
+bool localFileHasSize(const std::string& localPath, uint64_t size);
+
+// True when the server's file (`serverName`, in the server's code page; its
+// SIZE in `transferType`) is as long as the local file; false when the
+// server cannot tell.
+bool sameSizeOnServer(FtpLib& session, const std::string& serverName, const std::string& localPath, char transferType);
+
+// Packs `files` (named relative to the local folder) into the archive the
+// compress setting names and returns its path; reports the failure and gives
+// "" when it cannot.
+std::string packForUpload(const std::vector<std::string>& files);
+
+}  // namespace dorvan
