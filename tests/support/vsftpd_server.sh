@@ -67,6 +67,7 @@ host = sys.argv[1]
 family = socket.AF_INET6 if ":" in host else socket.AF_INET
 def free(p):
     s = socket.socket(family)
+    s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)  # as vsftpd binds: ports in TIME_WAIT are free
     try:
         s.bind((host, p)); return True
     except OSError:
