@@ -2,7 +2,7 @@
 # Installs the Debian packages Dorvan needs to build, test and run its demo.
 set -euo pipefail
 
-packages=(g++ clang libclang-rt-14-dev cmake ninja-build libgtest-dev zlib1g-dev libssl-dev
+packages=(g++ clang libclang-rt-14-dev cmake ninja-build libgtest-dev zlib1g-dev libdeflate-dev libssl-dev
           python3 python3-pyftpdlib zip unzip curl openssl pkg-config libedit-dev
           wget lftp ncftp vsftpd  # this line: peers and server of the benchmarks in bench/
           g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64)  # the Windows build and its run under wine
