@@ -28,6 +28,7 @@ TEST(ExitStatus, FailuresAndSignalsOnlyWithErrorlevel) {
         {"good session", {}, setup + "get --src here.txt\nset --errorlevel true\nquit\n", 0},
         {"failed get, default", {}, setup + "get --src missing.txt\nquit\n", 0},
         {"failed get", {}, setup + "set --errorlevel true\nget --src missing.txt\nget --src here.txt\nquit\n", 1},
+        {"failed list", {}, setup + "set --errorlevel true\nlist --name missing\nquit\n", 1},
         {"given at start", {"@nofile", "--errorlevel", "true"}, "", 1},  // the missing file is the failure
     };
     for (const Case& c : cases) {

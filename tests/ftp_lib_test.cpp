@@ -528,7 +528,7 @@ TEST(FtpLibDeadlines, SilentServersClosedPortsAndBadHosts) {
     const Refusal refusals[] = {
         {"127.0.0.1", closed, "Cannot connect to 127.0.0.1 port {}: Connection refused"},
         {"::1", closed, "Cannot connect to ::1 port {}: Connection refused"},
-        {"[::1]", 21, "Cannot find the host [::1]: "},
+        {"[::1]", closed, "Cannot connect to [::1] port {}: Connection refused"},
         {"", 21, "No host name"},
         {"127.0.0.1", 0, "Invalid port 0: a port is a number from 1 to 65535"},
         {"127.0.0.1", -1, "Invalid port -1: a port is a number from 1 to 65535"},

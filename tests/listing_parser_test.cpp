@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ftp/ftp_lib.h"
 #include "ftp/listing_parser.h"
 
 using dorvan::ListingReport;
@@ -136,6 +137,29 @@ TEST(ListingParser, DocumentedExamples) {
 }
 
 TEST(ListingParser, LinesAsServersSendThem) { expectCases(serverLines); }
+
+// The style of a line and the server's system type decide whether "\" separates folders in a name.
+TEST(ListingParser, StyleLinksAndSeparatorsOfRecords) {
+    struct Record {
+        const char* line;
+        const char* system;
+        bool backslashSeparates;
+        bool symlink;
+    };
+    const Record cases[] = {
+        {"-rw-r--r-- 1 u g 5 Jan 01 2020 old\\a.bak", "UNIX", false, false},
+        {"-rw-r--r-- 1 u g 5 Jan 01 2020 old\\a.bak", "Windows_NT", true, false},
+        {"01-01-20  12:00PM                    5 old\\a.bak", "UNIX", true, false},
+        {"01-01-20  12:00PM                    5 old\\a.bak", "", true, false},
+        {"+r,s10\told\\a.bak", "UNIX", false, false},
+        {"lrwxrwxrwx 1 u g 7 Jan 25 00:17 bin -> usr/bin", "UNIX", false, true},
+    };
+    for (const Record& c : cases) {
+        const dorvan::FtpFileInfo info = dorvan::parseLine(c.line, c.system);
+        EXPECT_EQ(info.backslashSeparates, c.backslashSeparates) << c.line << " " << c.system;
+        EXPECT_EQ(info.symlink, c.symlink) << c.line;
+    }
+}
 
 TEST(ListingParser, OddAndMalformedLines) {
     expectCases({

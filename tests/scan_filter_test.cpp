@@ -78,6 +78,13 @@ TEST(ScanFilter, BoundsAreInclusiveAndUnknownValuesPass) {
     EXPECT_FALSE(accept(f, file(15361, 985 * minute)));
     EXPECT_FALSE(accept(f, file(10, 985 * minute - 1)));
     EXPECT_TRUE(accept(f, file(unknownSize, unknownTime)));
+    // A deleting scan sets an undated file aside only when an age bound asks for a date.
+    EXPECT_FALSE(f.failsUndated(file(10, unknownTime)));
+    f.undatedFails = true;
+    EXPECT_TRUE(f.failsUndated(file(10, unknownTime)));
+    EXPECT_FALSE(f.failsUndated(file(10, 985 * minute)));
+    f.modified.max = unsetBound;
+    EXPECT_FALSE(f.failsUndated(file(10, unknownTime)));
     f = ScanFilter{};
     f.minSize = 15360;
     f.now = 1000 * minute;
@@ -102,4 +109,18 @@ TEST(ScanFilter, BoundsAreInclusiveAndUnknownValuesPass) {
     EXPECT_FALSE(caps(2, unsetBound).capReached(1, 100));
     EXPECT_TRUE(caps(2, unsetBound).capReached(2, 0));
     EXPECT_TRUE(caps(unsetBound, 1).capReached(0, 1));
+}
+
+// A listed time known to a minute or a day stands for that whole minute or day:
+// the bounds are taken at the same precision.
+TEST(ScanFilter, AgeBoundsTakeListedTimesAtTheirPrecision) {
+    constexpr int64_t second = 10'000'000, minute = 60 * second;
+    AgeBounds newer{.max = 15 * minute}, older{.min = 60 * minute};
+    const int64_t now = 1000 * minute + 30 * second;
+    EXPECT_TRUE(newer.accepts(now, 985 * minute, minute));  // 14:30 to 15:30 old
+    EXPECT_FALSE(newer.accepts(now, 984 * minute, minute));
+    EXPECT_FALSE(newer.accepts(now, 985 * minute, 1));  // exactly 15:30 old
+    EXPECT_TRUE(newer.accepts(now, 985 * minute + 30 * second, second));
+    EXPECT_TRUE(older.accepts(now, 940 * minute, minute));  // 59:30 to 60:30 old
+    EXPECT_FALSE(older.accepts(now, 941 * minute, minute));
 }

@@ -45,6 +45,22 @@ bool ensureLocalFolders(const std::string& localFilePath, std::string* error) {
     return true;
 }
 
+std::string linkLeadingOutside(const std::string& folder, const std::string& path) {
+    const char separator = platform::localSeparator();
+    std::string root, target, error;
+    for (size_t end = path.find(separator, folder.size());; end = path.find(separator, end + 1)) {
+        const std::string entry = path.substr(0, end);
+        if (entry.size() > folder.size() && entry.back() != separator && platform::isSymbolicLink(entry) &&
+            platform::resolvedPath(entry, target, &error)) {
+            if (root.empty() && !platform::resolvedPath(folder, root, &error)) return error;
+            const bool inside =
+                target == root || target.starts_with(root.back() == separator ? root : root + separator);
+            if (!inside) return format("the symbolic link {} leads outside the local folder", entry);
+        }
+        if (end == std::string::npos) return {};
+    }
+}
+
 void ensureRemoteFolders(FtpLib& session, const std::string& remotePath, const std::string& currentFolder) {
     for (size_t k = remotePath.find('/'); k != std::string::npos; k = remotePath.find('/', k + 1)) {
         const std::string prefix = remotePath.substr(0, k);

@@ -14,6 +14,12 @@ class FtpLib;
 // deleted since is made anew.
 bool ensureLocalFolders(const std::string& localFilePath, std::string* error);
 
+// Why no file is to be written or read at `path` (which begins with the
+// local folder `folder`) when an entry on it below the folder, the path
+// itself included, is a symbolic link that leads outside the folder; empty
+// when none does. A link that leads nowhere is written over, never through.
+std::string linkLeadingOutside(const std::string& folder, const std::string& path);
+
 // Sends MKD for every folder on the remote path (relative to `currentFolder`)
 // that has not been tried at the same place before; reports each made one.
 void ensureRemoteFolders(FtpLib& session, const std::string& remotePath, const std::string& currentFolder);

@@ -1,6 +1,5 @@
 // dele, mkd, rename, size, mdtm, list and nlst.
 #include "commands/handlers.h"
-#include "commands/one_shot.h"
 #include "commands/session_support.h"
 #include "commands/transfer_display.h"
 #include "ftp/ftp_lib.h"
@@ -11,9 +10,6 @@
 namespace dorvan::handlers {
 bool dele() {
     Settings& s = settings();
-    if (s.name.empty())
-        return reportMissing(" {} failure: file name not specified", "dele", HelpAfterMissing::atDebugOne);
-    ClearOnExit oneShot{&s.name};
     printMessage(Level::Info, format(" deleting {} ...", s.name));
     bool ok = s.session->deleteFile(toServer(s.name));
     if (!ok) printMessage(Level::Error, format("{} {} failure, {}", "dele", s.name, lastResponseText()));
@@ -22,21 +18,12 @@ bool dele() {
 
 bool mkd() {
     Settings& s = settings();
-    if (s.name.empty())
-        return reportMissing("{} failure: diretory name not specified", "mkd", HelpAfterMissing::atDebugOne);
-    ClearOnExit oneShot{&s.name};
     if (s.session->mkdir(toServer(s.name))) return printMessage(Level::Info, format(" made dir {}", s.name));
     return printMessage(Level::Error, format("{} failure: dir {}, {}", "mkd", s.name, lastResponseText()));
 }
 
 bool rename() {
     Settings& s = settings();
-    if (s.src.empty())
-        return reportMissing(" {} failure: source file for rename not specified", "rename", HelpAfterMissing::always);
-    if (s.dst.empty())
-        return reportMissing(" {} failure: destination file for rename not specified", "rename",
-                             HelpAfterMissing::always);
-    ClearOnExit oneShot{&s.src, &s.dst};
     if (s.session->rename(toServer(s.src), toServer(s.dst)))
         return printMessage(Level::Info, format(" {} renamed to {}", s.src, s.dst));
     return printMessage(Level::Error, format("rename {} to {} failure: {}", s.src, s.dst, lastResponseText()));
@@ -44,10 +31,6 @@ bool rename() {
 
 bool size() {
     Settings& s = settings();
-    if (s.name.empty())
-        return reportMissing(" {} failure: file name for determine the size not specified", "size",
-                             HelpAfterMissing::always);
-    ClearOnExit oneShot{&s.name};
     uint64_t bytes = 0;
     if (!s.session->size(toServer(s.name), bytes, s.transferType))
         return printMessage(Level::Error, format("determine the size of {} failure, {}", s.name, lastResponseText()));
@@ -59,10 +42,6 @@ bool size() {
 
 bool mdtm() {
     Settings& s = settings();
-    if (s.name.empty())
-        return reportMissing("{} failure: file name for determine the modification date not specified", "mdtm",
-                             HelpAfterMissing::always);
-    ClearOnExit oneShot{&s.name};
     std::string date;
     if (s.session->modDate(toServer(s.name), date)) return printMessage(Level::Info, format(" {}: {}", s.name, date));
     return printMessage(Level::Error,
@@ -72,14 +51,17 @@ bool mdtm() {
 namespace {
 
 // The listing goes to the console as it arrives, below it the status line.
+// A refused or broken listing ends with a failure line; an empty one is no failure.
 template <typename Listing>
 bool showListing(const char* verb, Listing listing) {
     Settings& s = settings();
-    ClearOnExit oneShot{&s.name};
+    const std::string shown = s.name.empty() ? std::string(verb) : verb + (" " + s.name);
     TransferDisplay display;
-    TrackedTransfer tracked(display, *s.session, s.name.empty() ? std::string(verb) : verb + (" " + s.name),
-                            unknownSize);
-    return (s.session.get()->*listing)("", s.name.empty() ? std::string() : toServer(s.name));
+    TrackedTransfer tracked(display, *s.session, shown, unknownSize);
+    bool ok = (s.session.get()->*listing)("", s.name.empty() ? std::string() : toServer(s.name));
+    display.end();
+    if (!ok) printMessage(Level::Error, format("{} failure, {}", shown, lastResponseText()));
+    return ok;
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #pragma once
 // Command handlers: each reads the Settings record and returns its success.
-// A handler whose verb needs a login (see the verb table) runs only once the
-// login precondition holds.
+// A handler runs only once what its verb's row asks for holds (see the verb
+// table): the login precondition, its folders, its required arguments; the
+// shell clears the row's one-shot settings when the handler ends.
 #include <functional>
 #include <stdexcept>
 

@@ -2,6 +2,7 @@
 // optionally packed into one archive first.
 #include "commands/batch_folders.h"
 #include "commands/handlers.h"
+#include "commands/kept_times.h"
 #include "commands/one_shot.h"
 #include "commands/parallel_batch.h"
 #include "commands/scan_settings.h"
@@ -19,14 +20,17 @@ namespace dorvan::handlers {
 namespace {
 
 // The files of the local folder (and its subfolders with recurse) that pass
-// the filters, as full paths; scan errors are dropped.
+// the filters, as full paths; what the scan skipped is shown at debug level 1.
 std::vector<std::string> scanLocal() {
     const Settings& s = settings();
     PathScan scanner;
     applyFilterSettings(scanner.filter, nullptr);
     std::string start = s.local;
     if (!start.empty() && start.back() == platform::localSeparator()) start.pop_back();
-    return scanner.scan(start, s.recurse).files();
+    scanner.scan(start, s.recurse);
+    if (s.debug == 1)  // the entries the scan skipped, such as links to folders
+        for (const std::string& skipped : scanner.errors()) printMessage(Level::Info, " mput: " + skipped);
+    return scanner.files();
 }
 
 std::string withoutLeading(const std::string& path, const std::string& prefix) {
@@ -65,8 +69,11 @@ bool beginUpload(FtpLib& session, const Upload& file, size_t position, size_t co
 }
 
 // true when it was uploaded.
-bool upload(FtpLib& session, const Upload& file, char transferType) {
-    if (session.put(file.localPath, toServer(file.remotePath), transferType)) return true;
+bool upload(FtpLib& session, const Upload& file, char transferType, bool keepTime, bool notes) {
+    if (session.put(file.localPath, toServer(file.remotePath), transferType)) {
+        if (keepTime) keepLocalTime(session, file.localPath, toServer(file.remotePath), notes);
+        return true;
+    }
     printMessage(Level::Error, format("Upload {} failure, {}", file.localPath, lastResponseText(session)));
     return false;
 }
@@ -75,12 +82,14 @@ bool upload(FtpLib& session, const Upload& file, char transferType) {
 
 bool mput() {
     Settings& s = settings();
-    if (s.local.empty())
-        return reportMissing("{} failure: local folder for FTP transfer not specified", "mput",
-                             HelpAfterMissing::always);
     std::optional<SessionRecipe> recipe = batchSessionRecipe("mput");
     if (!recipe) return false;
     std::vector<std::string> found = scanLocal();
+    std::erase_if(found, [&](const std::string& path) {
+        const std::string link = linkLeadingOutside(s.local, path);
+        if (!link.empty()) printMessage(Level::Error, format("Upload {} failure, {}", path, link));
+        return !link.empty();
+    });
     if (found.empty()) return printMessage(Level::Error, format("{} failure: nothing to upload", "mput"));
     ClearOnExit oneShot{&s.compress};
 
@@ -105,6 +114,7 @@ bool mput() {
         total = total == unknownSize || file.size == unknownSize ? unknownSize : total + file.size;
     }
     const std::string currentFolder = s.session->pwd();
+    const bool keepTime = s.keeptime, notes = s.debug == 1;  // read here: finish runs on the batch's threads
     recipe->folder = currentFolder;
     TransferDisplay display(uploads.size(), total);
     auto start = [&](FtpLib& session, size_t i) {
@@ -115,7 +125,7 @@ bool mput() {
     auto finish = [&](FtpLib& session, size_t i) {
         TrackedTransfer tracked(display, session, withoutLeading(uploads[i].localPath, s.local), uploads[i].size,
                                 i + 1);
-        return upload(session, uploads[i], transferType);
+        return upload(session, uploads[i], transferType, keepTime, notes);
     };
     const size_t uploaded =
         runBatch(uploads.size(), s.justprint ? 1 : s.parallel, {.start = start, .finish = finish}, *recipe);

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "commands/handlers.h"
-#include "commands/one_shot.h"
 #include "commands/parallel_batch.h"
 #include "commands/remote_scan.h"
 #include "commands/session_support.h"
@@ -20,15 +19,15 @@ namespace dorvan::handlers {
 
 bool rmd() {
     Settings& s = settings();
-    if (s.name.empty())
-        return reportMissing(" {} failure, directory name for remove not specified", "rmd", HelpAfterMissing::always);
-    ClearOnExit oneShot{&s.name};
     std::shared_ptr<FtpLib> session = s.session;
     if (s.recurse) {
         FtpRmd remover(*session);
         remover.justPrint = s.justprint;
         remover.verbose = s.debug == 1;
+        remover.codePage = s.encoding;
         remover.remove(toServer(s.name));
+        for (const std::string& error : remover.errors())
+            printMessage(Level::Error, format("{} failure: {}", "rmd", fromServer(error)));
         if (s.justprint) {
             for (const FtpFileInfo& file : remover.deletedFiles())
                 platform::consoleWrite(format(" found file: {}", fromServer(file.name)) + "\r\n");
@@ -36,6 +35,8 @@ bool rmd() {
                 platform::consoleWrite(format(" found folder: {}", fromServer(folder.name)) + "\r\n");
             return true;
         }
+        // The name is relative to a current folder the server no longer has.
+        if (remover.astray()) return printMessage(Level::Error, format("remove dir '{}' failure", s.name));
     }
     if (session->rmdir(toServer(s.name))) return printMessage(Level::Info, format(" directory '{}' removed", s.name));
     return printMessage(Level::Error, format("remove dir '{}' failure, {}", s.name, lastResponseText()));
@@ -46,7 +47,11 @@ bool mdele() {
     const std::optional<SessionRecipe> recipe = batchSessionRecipe("mdele");
     if (!recipe) return false;
     ClearRemoteScanOnExit clearScan;
-    if (!scanRemote("")) {
+    const bool found = scanRemote("", {.command = "mdele", .deleting = true});
+    if (s.debug == 1)
+        for (const FtpFileInfo& file : remoteScanResults().undated)
+            printMessage(Level::Info, format(" {}: kept {}, its time is unknown", "mdele", fromServer(file.name)));
+    if (!found) {
         printMessage(Level::Error, format(" {}: No file matched on {}", "mdele", s.remote.empty() ? s.host : s.remote));
         if (s.debug == 1) platform::consoleWrite(commandHelp("mdele") + "\r\n");
         return false;
@@ -55,7 +60,7 @@ bool mdele() {
     auto begin = [&files, &s](FtpLib&, size_t i) {
         const std::string shown = fromServer(files[i].name);
         // Only names below the current folder: a listing may name "..\x" or "/x".
-        if (!isSafeListedName(files[i].name)) {
+        if (!isSafeListedName(shown)) {
             printMessage(Level::Error, format("delete failure: '{}'", shown));
         } else if (s.justprint) {
             printMessage(Level::Info, format(" {}: found {}", "mdele", shown));
@@ -72,7 +77,8 @@ bool mdele() {
     };
     const size_t deleted =
         runBatch(files.size(), s.justprint ? 1 : s.parallel, {.start = begin, .finish = remove}, *recipe);
-    return printMessage(Level::Info, format(" {}: {} files deleted on {}", "mdele", deleted, currentDir()));
+    return printMessage(Level::Info,
+                        format(" {}: {} files deleted on {}", "mdele", deleted, currentDir()) + scanFailuresNote());
 }
 
 }  // namespace dorvan::handlers

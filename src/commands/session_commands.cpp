@@ -3,7 +3,6 @@
 
 #include "commands/handlers.h"
 #include "commands/keep_alive.h"
-#include "commands/one_shot.h"
 #include "commands/session_support.h"
 #include "ftp/ftp_lib.h"
 #include "ftp/masked_command.h"
@@ -139,9 +138,6 @@ bool syst() {
 
 bool literal() {
     Settings& s = settings();
-    if (s.name.empty())
-        return reportMissing("{} failure: command name not specified", "literal", HelpAfterMissing::always);
-    ClearOnExit oneShot{&s.name};
     if (s.session->sendCmd(toServer(s.name), s.expresp)) return true;
     return printMessage(Level::Error,
                         format("{} {} failure, {}", "literal", maskedCommand(s.name), lastResponseText()));
@@ -153,12 +149,9 @@ bool response() {
     return !text.empty();
 }
 
-bool cwd() {
-    Settings& s = settings();
-    if (s.name.empty()) return changeWorkingDirectory(s.name);
-    ClearOnExit oneShot{&s.name};
-    return changeWorkingDirectory(s.name);
-}
+// Its missing-argument check is changeWorkingDirectory's: storing an empty
+// remote folder reports the same.
+bool cwd() { return changeWorkingDirectory(settings().name); }
 
 bool cdup() {
     if (settings().session->cdup())

@@ -2,13 +2,13 @@
 
 #include "commands/handlers.h"
 #include "ftp/ftp_lib.h"
-#include "text/ascii.h"
 #include "platform/codepage.h"
 #include "platform/console.h"
 #include "settings/command_help.h"
 #include "settings/format.h"
 #include "settings/log.h"
 #include "settings/settings.h"
+#include "text/ascii.h"
 
 namespace dorvan {
 

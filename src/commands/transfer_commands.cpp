@@ -1,5 +1,6 @@
 // get and put of one file.
 #include "commands/handlers.h"
+#include "commands/kept_times.h"
 #include "commands/one_shot.h"
 #include "commands/session_support.h"
 #include "commands/transfer_display.h"
@@ -29,12 +30,6 @@ bool sameSize(const std::string& remoteName, const std::string& localPath, char 
 
 bool get() {
     Settings& s = settings();
-    if (s.local.empty())
-        return reportMissing("{} failure: local folder for FTP transfer not specified", "get",
-                             HelpAfterMissing::atDebugOne);
-    if (s.src.empty())
-        return reportMissing("{} failure: source file for FTP transfer not specified", "get",
-                             HelpAfterMissing::atDebugOne);
     if (hasSeparator(s.src)) return printMessage(Level::Error, format("Invalid {} format", s.src));
     if (!s.dst.empty() && hasSeparator(s.dst)) return printMessage(Level::Error, format("Invalid {} format", s.dst));
     ClearOnExit oneShot{&s.src, &s.dst};
@@ -48,13 +43,12 @@ bool get() {
     bool ok = s.session->get(localPath, toServer(s.src), s.transferType);
     display.end();
     if (!ok) printMessage(Level::Error, format("{} {} failure: {}", "get", s.src, lastResponseText()));
+    if (ok && s.keeptime) keepRemoteTime(*s.session, {.name = toServer(s.src)}, localPath, s.debug == 1);
     return ok;
 }
 
 bool put() {
     Settings& s = settings();
-    if (s.src.empty())
-        return reportMissing(" {} failure: source file to transfer not specified", "put", HelpAfterMissing::atDebugOne);
     if (hasSeparator(s.src)) return printMessage(Level::Error, format("Invalid format: '{}'", s.src));
     if (!s.dst.empty() && hasSeparator(s.dst)) return printMessage(Level::Error, format("Invalid format '{}'", s.dst));
     ClearOnExit oneShot{&s.src, &s.dst, &s.compress};
@@ -90,6 +84,7 @@ bool put() {
     bool ok = s.session->put(localFile, toServer(remoteName), transferType);
     display.end();
     if (!ok) printMessage(Level::Error, format(" put {} to {} failure: {}", localFile, remoteName, lastResponseText()));
+    if (ok && s.keeptime) keepLocalTime(*s.session, localFile, toServer(remoteName), s.debug == 1);
     return ok;
 }
 

@@ -14,7 +14,13 @@ struct FtpFileInfo {
     FtpFileType type = FtpFileType::unknown;
     uint64_t size = unknownSize;
     int64_t modify = unknownTime;  // 100-ns ticks since 0001-01-01
+    // How exactly the listing gave modify: the time lies in [modify, modify + modifyPrecision).
+    int64_t modifyPrecision = 1;
     int64_t create = unknownTime;
+    bool symlink = false;  // listed as a symbolic link; its type is then unknown
+    // "\" in the name separates folders: the line is MS-DOS style or the server's
+    // system type is Windows. Elsewhere it is a character of the name.
+    bool backslashSeparates = false;
 };
 
 }  // namespace dorvan

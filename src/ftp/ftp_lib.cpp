@@ -26,7 +26,9 @@
 #include <utility>
 
 #include "ftp/ftp_text.h"
+#include "ftp/ftp_time.h"
 #include "ftp/masked_command.h"
+#include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/data_move.h"
 #include "platform/local_file.h"
@@ -73,6 +75,13 @@ std::string withPath(const char* verb, const std::string& path) {
 int remainingMs(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(std::min<int64_t>(left, INT_MAX)) : 0;
+}
+
+// A handshake is bounded as a whole: a server that sends a byte now and then
+// has not been silent.
+std::string handshakeTimeout(std::string_view handshake, const platform::WaitLimit& limit) {
+    return "Timeout: the " + std::string(handshake) + " did not end within " + std::to_string(limit.timeoutMs / 1000) +
+           " seconds";
 }
 
 }  // namespace
@@ -172,12 +181,15 @@ bool FtpLib::readReply(char expected, std::string_view during) {
 
 bool FtpLib::readOneReply(Clock::time_point deadline, std::string_view during) {
     parser_.reset();
+    if (replyLines_) replyLines_->clear();
     char buffer[controlChunk];
     for (;;) {
         size_t used = 0;
         while (used < received_.size() && !parser_.finished()) {
             used += parser_.feed(std::string_view(received_).substr(used));
-            if (parser_.state() != ReplyParser::State::partial) traceReply(parser_.rawLine());
+            if (parser_.state() == ReplyParser::State::partial) continue;
+            traceReply(parser_.rawLine());
+            if (replyLines_ && !parser_.failed()) replyLines_->emplace_back(parser_.line());
         }
         received_.erase(0, used);
         if (parser_.finished()) break;
@@ -218,7 +230,9 @@ bool FtpLib::startControlTls() {
     platform::IoOutcome shaken =
         controlTls_.handshake(tlsClient_, platform::TlsRole::control, controlFd_, host_, limit());
     if (shaken.status == SocketStatus::failed) return fail("TLS handshake failed: " + shaken.reason);
-    if (!shaken.ok()) return lose(shaken, "starting TLS");
+    if (!shaken.ok()) lose(shaken, "starting TLS");
+    if (shaken.status == SocketStatus::timedOut) return fail(handshakeTimeout("TLS handshake", limit()));
+    if (!shaken.ok()) return false;
     traceTls("control connection", controlTls_);
     return true;
 }
@@ -246,7 +260,8 @@ bool FtpLib::connect(const std::string& host, int port) {
     std::string error;
     if (host.empty()) return fail("No host name");
     if (tlsMode_ != TlsMode::none && !tlsClient_.configure(tlsTrust_, &error)) return fail("TLS: " + error);
-    if (!platform::resolveHost(host, static_cast<uint16_t>(port), addresses, &error))
+    const std::string hostAddress(withoutBrackets(host));  // "[::1]" is the address ::1
+    if (!platform::resolveHost(hostAddress, static_cast<uint16_t>(port), addresses, &error))
         return fail("Cannot find the host " + host + ": " + error);
     platform::IoOutcome outcome;
     int fd = -1;
@@ -263,7 +278,7 @@ bool FtpLib::connect(const std::string& host, int port) {
     }
     controlFd_ = fd;
     platform::peerAddress(fd, peer_);
-    host_ = host;
+    host_ = hostAddress;
     connectionTls_ = tlsMode_;
     if ((connectionTls_ != TlsMode::implicitTls || startControlTls()) && readReply('2', "waiting for the greeting") &&
         (connectionTls_ != TlsMode::explicitTls || requestTls()))
@@ -283,6 +298,8 @@ bool FtpLib::login(const std::string& user, const std::string& password) {
     systemType_.clear();
     std::string type;
     if (sysType(type)) systemType_ = type;
+    std::vector<std::string> features;
+    if (commandLines("FEAT", '2', features)) features_ = parseFeatures(features);
     return true;
 }
 
@@ -329,10 +346,11 @@ bool FtpLib::openPassive(int& dataFd) {
     return true;
 }
 
-// With TLS the data connection runs it too, resuming the control
-// connection's session; its handshake follows the 1xx reply.
+// With TLS the data connection runs it too, resuming a session the server
+// issued on this session's connections; its handshake follows the 1xx reply.
 bool FtpLib::openData(const std::string& command, char type, int& dataFd) {
     if (connectionTls_ != TlsMode::none && !dataProtected_ && !protectData()) return false;
+    tlsClient_.forgetRefusal();
     if (!openDataConnection(command, type, dataFd) || !dataProtected_) return dataFd >= 0;
     platform::IoOutcome shaken = dataTls_.handshake(tlsClient_, platform::TlsRole::data, dataFd, host_, limit());
     if (shaken.ok()) {
@@ -343,8 +361,11 @@ bool FtpLib::openData(const std::string& command, char type, int& dataFd) {
     dataTls_.release();
     platform::resetSocket(dataFd);
     dataFd = -1;
-    if (shaken.status == SocketStatus::timedOut || shaken.status == SocketStatus::aborted)
-        return lose(shaken, "starting TLS on the data connection");
+    if (shaken.status == SocketStatus::timedOut) {
+        lose(shaken, "starting TLS on the data connection");
+        return fail(handshakeTimeout("TLS handshake on the data connection", limit()));
+    }
+    if (shaken.status == SocketStatus::aborted) return lose(shaken, "starting TLS on the data connection");
     readReply('2');
     return fail("TLS handshake on the data connection failed: " + reason);
 }
@@ -390,7 +411,10 @@ bool FtpLib::openDataConnection(const std::string& command, char type, int& data
 // stops at it) and ours went out and was answered (uploads wait for that).
 bool FtpLib::finishData(int dataFd, const platform::IoOutcome& movedData, bool localFailure) {
     platform::IoOutcome moved = movedData;
-    if (moved.ok() && !localFailure && dataTls_.active()) moved = dataTls_.close(limit(), true);
+    if (dataTls_.active()) {
+        dataTls_.readIssuedSessions();  // a failed transfer's too: they may serve the next
+        if (moved.ok() && !localFailure) moved = dataTls_.close(limit(), true);
+    }
     std::string movedText = moved.text();
     dataTls_.release();
     if (moved.ok() && !localFailure)
@@ -441,7 +465,11 @@ bool FtpLib::download(const std::string& command, char type, const Consumer& con
             }
         }
     }
-    if (!finishData(fd, moved, localFailure)) return false;
+    if (!finishData(fd, moved, localFailure)) {
+        if (received == 0 && !localFailure && retryRefusedSession())
+            return download(command, type, consume, expectedSize, file);
+        return false;
+    }
     // The data connection closed early, whatever the server then says.
     if (expectedSize != unknownSize && received < expectedSize)
         return fail("Download incomplete: " + std::to_string(received) + " of " + std::to_string(expectedSize) +
@@ -477,6 +505,17 @@ bool FtpLib::upload(const std::string& command, char type, const Producer& produ
         }
     }
     return finishData(fd, moved, localFailure);
+}
+
+// Some servers take each TLS session once only and issue none on an upload:
+// a data connection they refused for the session it offered is worth one more
+// try when a fresh session came with the refusal.
+bool FtpLib::retryRefusedSession() {
+    if (lost_ || !(reply_.starts_with("425") || reply_.starts_with("522")) || !tlsClient_.retryAfterRefusal())
+        return false;
+    if (debugLevel() > 1) platform::consoleWriteError("TLS data connection: session not resumed, trying once more\n");
+    note_.clear();
+    return true;
 }
 
 bool FtpLib::downloadToFile(const std::string& localPath, const std::string& command, char type,
@@ -538,6 +577,10 @@ bool FtpLib::put(const std::string& localPath, const std::string& remotePath, ch
     Operation op(*this);
     if (!validType(mode)) return fail(invalidType(mode));
     if (controlFd_ < 0) return fail(notConnected);
+    return putOnce(localPath, remotePath, mode) || (retryRefusedSession() && putOnce(localPath, remotePath, mode));
+}
+
+bool FtpLib::putOnce(const std::string& localPath, const std::string& remotePath, char mode) {
     platform::FileReader file;
     std::string error;
     if (!file.openPlainFile(localPath, &error)) return fail("cannot open " + error);
@@ -655,15 +698,27 @@ bool FtpLib::listToFile(const std::string& localPath, const std::string& remoteP
 
 bool FtpLib::list(const std::string& remotePath, std::vector<FtpFileInfo>& entries) {
     Operation op(*this);
+    auto listLine = [this](std::string_view line) { return parseLine(line, systemType_); };
+    if (!features_.listsFacts || mlsdRefused_) return listing("LIST", remotePath, entries, listLine);
+    if (listing("MLSD", remotePath, entries, parseMachineLine)) return true;
+    // Lost, timed out or failed here: no other listing would fare better.
+    if (lost_ || controlFd_ < 0 || !note_.empty()) return false;
+    // The server refused MLSD: where LIST answers, MLSD is what failed, not the folder.
+    mlsdRefused_ = listing("LIST", remotePath, entries, listLine);
+    return mlsdRefused_;
+}
+
+bool FtpLib::listing(const char* verb, const std::string& remotePath, std::vector<FtpFileInfo>& entries,
+                     const std::function<FtpFileInfo(std::string_view line)>& parse) {
     entries.clear();
     AsciiDecoder decoder;
     LineCutter cutter(maxListingLine);
     std::string text;
     auto add = [&](std::string_view line) {
-        FtpFileInfo info = parseLine(line, systemType_);
+        FtpFileInfo info = parse(line);
         if (!info.name.empty()) entries.push_back(std::move(info));
     };
-    bool ok = download(withPath("LIST", remotePath), asciiType, [&](std::string_view data) {
+    bool ok = download(withPath(verb, remotePath), asciiType, [&](std::string_view data) {
         text.clear();
         decoder.decode(data, text);
         cutter.feed(text, add);
@@ -675,6 +730,49 @@ bool FtpLib::list(const std::string& remotePath, std::vector<FtpFileInfo>& entri
     cutter.finish(add);
     if (!ok) entries.clear();
     return ok;
+}
+
+bool FtpLib::commandLines(const std::string& text, char expected, std::vector<std::string>& lines) {
+    replyLines_ = &lines;
+    bool ok = command(text, expected);
+    replyLines_ = nullptr;
+    return ok;
+}
+
+bool FtpLib::modifyTime(const std::string& remotePath, int64_t& ticks) {
+    Operation op(*this);
+    ticks = unknownTime;
+    std::vector<std::string> lines;
+    if (features_.listsFacts && commandLines("MLST " + remotePath, '2', lines)) {
+        // The entry is the reply's line that begins with a blank.
+        for (const std::string& line : lines) {
+            if (!line.starts_with(' ')) continue;
+            FtpFileInfo entry = parseMachineLine(std::string_view(line).substr(1));
+            if (entry.modify == unknownTime) break;
+            ticks = entry.modify;
+            return true;
+        }
+    }
+    if (lost_ || controlFd_ < 0) return false;
+    if (!command("MDTM " + remotePath, '2')) return false;
+    std::optional<int64_t> seconds = parseTimeValue(replyText(reply_));
+    if (!seconds) return fail("Unexpected reply to MDTM: " + reply_);
+    ticks = platform::unixEpochTicks + *seconds * platform::ticksPerSecond;
+    return true;
+}
+
+bool FtpLib::setsModifyTimes() {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    return features_.setsTimes;
+}
+
+bool FtpLib::setModifyTime(const std::string& remotePath, int64_t ticks) {
+    Operation op(*this);
+    const int64_t sinceEpoch = ticks - platform::unixEpochTicks;
+    const int64_t seconds = sinceEpoch / platform::ticksPerSecond - (sinceEpoch % platform::ticksPerSecond < 0 ? 1 : 0);
+    const std::string value = timeValueText(seconds);
+    if (value.empty()) return fail("No modification time to set");
+    return command("MFMT " + value + " " + remotePath, '2');
 }
 
 bool FtpLib::rename(const std::string& from, const std::string& to) {
@@ -721,6 +819,8 @@ void FtpLib::close() {
     lost_ = false;
     received_.clear();
     systemType_.clear();
+    features_ = {};
+    mlsdRefused_ = false;
     type_ = 0;
 }
 

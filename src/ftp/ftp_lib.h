@@ -14,6 +14,7 @@
 
 #include "ftp/ftp_file_info.h"
 #include "ftp/reply_parser.h"
+#include "ftp/server_features.h"
 #include "ftp/session_recipe.h"
 #include "ftp/transfer_progress.h"
 #include "platform/data_move.h"
@@ -69,7 +70,16 @@ public:
     // An empty localPath writes the listing text to the console (stdout).
     bool nlst(const std::string& localPath, const std::string& remotePath);
     bool listToFile(const std::string& localPath, const std::string& remotePath);
+    // The entries of a folder: by MLSD where the server offers it, else by
+    // LIST. When the server refuses an MLSD that LIST then answers, the
+    // session lists by LIST until the next connect.
     bool list(const std::string& remotePath, std::vector<FtpFileInfo>& entries);
+    // A file's modification time in ticks, to the second: by MLST where the
+    // server offers it, else (or when MLST gives no time) by MDTM.
+    bool modifyTime(const std::string& remotePath, int64_t& ticks);
+    // True when the server offers MFMT, which setModifyTime sends.
+    bool setsModifyTimes();
+    bool setModifyTime(const std::string& remotePath, int64_t ticks);
     bool rename(const std::string& from, const std::string& to);
     std::string lastResponse();
     bool sendCmd(const std::string& command, char expected);
@@ -117,11 +127,18 @@ private:
     // The data comes from `produce`, or with `file` given, unchanged from that file.
     bool upload(const std::string& command, char type, const Producer& produce, uint64_t expectedSize,
                 platform::FileReader* file = nullptr);
+    bool retryRefusedSession();
+    bool putOnce(const std::string& localPath, const std::string& remotePath, char mode);
     platform::MovedBytes progressCallback();
     bool downloadToFile(const std::string& localPath, const std::string& command, char type, uint64_t expectedSize);
     bool downloadToConsole(const std::string& command);
     // A listing's text (LIST or NLST) to a file, or to the console when localPath is empty.
     bool listingText(const char* verb, const std::string& localPath, const std::string& remotePath);
+    // The entries of a listing by `verb` (LIST or MLSD), each line read by `parse`.
+    bool listing(const char* verb, const std::string& remotePath, std::vector<FtpFileInfo>& entries,
+                 const std::function<FtpFileInfo(std::string_view line)>& parse);
+    // command() that also keeps every line of the final reply, without line ends.
+    bool commandLines(const std::string& text, char expected, std::vector<std::string>& lines);
 
     // Held by every operation but isWindows, and by a command through hold();
     // guards all below. Callers may hold their own locks when they call in;
@@ -135,6 +152,11 @@ private:
     std::string reply_;  // the last line of the last reply, without its line end
     std::string systemType_;
     char type_ = 0;  // the transfer type the server was last set to; 0 when unknown
+
+    ServerFeatures features_;                         // what FEAT said after the login; nothing when refused
+    bool mlsdRefused_ = false;                        // the server refused an MLSD that LIST answered
+    std::vector<std::string>* replyLines_ = nullptr;  // while set, readOneReply keeps the reply's lines here
+
     int timeoutSeconds_ = 60;
     std::atomic<bool> aborted_{false};
     bool passive_ = true;
@@ -155,5 +177,7 @@ private:
 // Parses one LIST line into a record; times are given only when the system
 // type (the cache login fills) is known.
 FtpFileInfo parseLine(std::string_view line, const std::string& systemType);
+// Parses one MLSD line into a record; its time is exact to the second.
+FtpFileInfo parseMachineLine(std::string_view line);
 
 }  // namespace dorvan

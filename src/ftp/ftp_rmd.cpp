@@ -15,20 +15,24 @@ FtpRmd& FtpRmd::remove(const std::string& folder) {
 
 // An error anywhere in one folder ends the work on that folder only; the
 // caller's level goes on, and its RMD of this folder then normally fails.
+// A walk that stops, or unwinds out of a loop, sends nothing more.
 void FtpRmd::empty(const std::string& folder, int depth) {
-    if (depth > maxTreeDepth)
-        return giveUp(folder, "folders nested deeper than " + std::to_string(maxTreeDepth) + " levels");
     try {
         std::vector<FtpFileInfo> entries;
-        session_.list(folder, entries);
+        std::string error;
+        if (!lister_.list(folder, depth, entries, &error)) {
+            if (!error.empty()) giveUp(folder, error);
+            return;
+        }
         for (FtpFileInfo& entry : entries) {
-            if (entry.type != FtpFileType::dir && entry.type != FtpFileType::file) continue;  // ".", "..", links
-            std::string name = withForwardSlashes(entry.name);
-            const bool safe = isSafeListedName(name);
+            if (lister_.unwinding(depth)) return;
+            const bool folderEntry = entry.type == FtpFileType::dir && !entry.symlink;
+            if (!folderEntry && entry.type != FtpFileType::file && !entry.symlink) continue;  // ".", ".."
+            std::string name = listedPath(entry.name, entry.backslashSeparates, codePage);
             entry.name = joinRemotePath(folder, name);
-            if (!safe)
+            if (!isSafeListedName(decodedName(name, codePage)))
                 refuse(std::move(entry));
-            else if (entry.type == FtpFileType::dir)
+            else if (folderEntry)
                 removeFolder(std::move(entry), depth);
             else
                 deleteFile(std::move(entry));
@@ -44,7 +48,16 @@ void FtpRmd::giveUp(const std::string& folder, const std::string& reason) {
 }
 
 void FtpRmd::removeFolder(FtpFileInfo entry, int depth) {
+    const size_t files = deletedFiles_.size(), folders = removedFolders_.size();
     empty(entry.name, depth + 1);
+    if (lister_.leftOut(depth + 1)) {  // a loop: what a dry run found inside is a copy; no RMD
+        if (justPrint) {
+            deletedFiles_.resize(files);
+            removedFolders_.resize(folders);
+        }
+        return;
+    }
+    if (lister_.unwinding(depth + 1)) return;
     if (justPrint) {
         removedFolders_.push_back(std::move(entry));
     } else if (session_.rmdir(entry.name)) {

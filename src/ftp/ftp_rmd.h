@@ -1,11 +1,14 @@
 #pragma once
-// Empties a remote folder depth first: every file in it and every subfolder
-// with its contents, recording what went and what did not. The folder itself
-// stays; the caller removes it.
+// Empties a remote folder depth first: every file and symbolic link in it and
+// every subfolder with its contents, recording what went and what did not.
+// The folder itself stays; the caller removes it. A link goes with DELE: the
+// link itself, never what it leads to.
 #include <string>
 #include <vector>
 
 #include "ftp/ftp_file_info.h"
+#include "ftp/ftp_scan_lister.h"
+#include "ftp/listed_name.h"
 
 namespace dorvan {
 
@@ -14,7 +17,7 @@ class FtpLib;
 class FtpRmd {
 public:
     // The session must outlive the remover.
-    explicit FtpRmd(FtpLib& session) : session_(session) {}
+    explicit FtpRmd(FtpLib& session) : session_(session), lister_(session) {}
     virtual ~FtpRmd() = default;
     FtpRmd(const FtpRmd&) = delete;
     FtpRmd& operator=(const FtpRmd&) = delete;
@@ -29,8 +32,13 @@ public:
     // sent but LIST; the lists show what would go.
     virtual FtpRmd& remove(const std::string& folder);
 
+    // The server's current folder could not be restored: a relative path no
+    // longer leads where it did.
+    bool astray() const { return lister_.astray(); }
+
     bool justPrint = false;
-    bool verbose = false;  // a console line (not logged) for each DELE or RMD outcome
+    bool verbose = false;              // a console line (not logged) for each DELE or RMD outcome
+    unsigned codePage = utf8CodePage;  // the server's, for the "\" characters in listed names
 
 private:
     void empty(const std::string& folder, int depth);
@@ -41,6 +49,7 @@ private:
     void say(const std::string& line) const;
 
     FtpLib& session_;
+    ScanLister lister_;
     std::vector<FtpFileInfo> deletedFiles_;
     std::vector<std::string> errors_;
     std::vector<FtpFileInfo> removedFolders_;

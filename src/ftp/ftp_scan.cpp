@@ -2,35 +2,11 @@
 
 #include <exception>
 
-#include "ftp/ftp_lib.h"
-#include "ftp/listed_name.h"
+#include "ftp/ftp_scan_lister.h"
 #include "platform/clock.h"
 
 namespace dorvan {
 namespace {
-
-// Identifies a listing by what it shows; a folder listed exactly like its
-// ancestors is how a link that leads back up looks from the client's side.
-size_t listingHash(const std::vector<FtpFileInfo>& entries) {
-    size_t hash = entries.size();
-    auto mix = [&hash](size_t value) { hash ^= value + 0x9e3779b97f4a7c15ULL + (hash << 6) + (hash >> 2); };
-    for (const FtpFileInfo& entry : entries) {
-        mix(std::hash<std::string>{}(entry.name));
-        mix(static_cast<size_t>(entry.type));
-        mix(static_cast<size_t>(entry.size));
-        mix(static_cast<size_t>(entry.modify));
-    }
-    return hash;
-}
-
-// True when the listing below `listingsAbove` repeats a cycle of listings
-// twice in a row: one repeat can be a legitimately nested copy, two are a loop.
-bool repeatsTwice(const std::vector<size_t>& listingsAbove, size_t hash) {
-    const size_t depth = listingsAbove.size();
-    for (size_t k = 1; 2 * k <= depth; ++k)
-        if (listingsAbove[depth - k] == hash && listingsAbove[depth - 2 * k] == hash) return true;
-    return false;
-}
 
 std::string pathAfterDrive(const std::string& name) {
     return name.size() >= 2 && name[1] == ':' ? name.substr(2) : name;
@@ -41,13 +17,15 @@ std::string pathAfterDrive(const std::string& name) {
 FtpScan::FtpScan(FtpLib& session) : session_(session) { filter.now = platform::nowTicks(); }
 
 void FtpScan::takeResults(std::vector<FtpFileInfo>& files, std::vector<FtpFileInfo>& folders,
-                          std::vector<std::string>& errors) {
+                          std::vector<std::string>& errors, std::vector<FtpFileInfo>& undated) {
     files = std::move(files_);
     folders = std::move(folders_);
     errors = std::move(errors_);
+    undated = std::move(undated_);
     files_.clear();
     folders_.clear();
     errors_.clear();
+    undated_.clear();
 }
 
 FtpScan& FtpScan::scan() { return scan(path, nullptr, recurse); }
@@ -63,53 +41,59 @@ FtpScan& FtpScan::scan(const std::string& start, Predicate callerFilter, bool de
     files_.clear();
     errors_.clear();
     folders_.clear();
+    undated_.clear();
+    skipped_.clear();
     callerFilter_ = std::move(callerFilter);
-    std::vector<size_t> listingsAbove;
-    walk(start, descend, listingsAbove);
+    ScanLister lister(session_);
+    walk(lister, start, descend, 0);
+    if (lister.astray()) {  // the names found no longer lead to what was listed
+        files_.clear();
+        folders_.clear();
+        undated_.clear();
+    }
     return *this;
 }
 
-void FtpScan::walk(const std::string& folder, bool descend, std::vector<size_t>& listingsAbove) {
+void FtpScan::walk(ScanLister& lister, const std::string& folder, bool descend, int depth) {
     try {
-        if (static_cast<int>(listingsAbove.size()) > maxTreeDepth) {
-            errors_.push_back("folders nested deeper than " + std::to_string(maxTreeDepth) + " levels: " + folder);
-            return;
-        }
         std::vector<FtpFileInfo> entries;
-        if (!session_.list(folder, entries)) return;
-        const size_t hash = listingHash(entries);
-        if (repeatsTwice(listingsAbove, hash)) {
-            errors_.push_back("folder leads back to a folder above it: " + folder);
+        std::string error;
+        if (!lister.list(folder, depth, entries, &error)) {
+            if (!error.empty()) errors_.push_back(std::move(error));
             return;
         }
-        listingsAbove.push_back(hash);
-        walkEntries(folder, descend, entries, listingsAbove);
-        listingsAbove.pop_back();
+        walkEntries(lister, folder, descend, depth, entries);
     } catch (const std::exception& e) {  // no memory for a huge listing: the scan keeps what it found
         errors_.push_back(e.what());
     }
 }
 
-void FtpScan::walkEntries(const std::string& folder, bool descend, std::vector<FtpFileInfo>& entries,
-                          std::vector<size_t>& listingsAbove) {
-    const size_t depth = listingsAbove.size();
+void FtpScan::walkEntries(ScanLister& lister, const std::string& folder, bool descend, int depth,
+                          std::vector<FtpFileInfo>& entries) {
     for (FtpFileInfo& entry : entries) {
-        if (filter.capReached(files_.size(), folders_.size())) break;
+        if (lister.unwinding(depth) || filter.capReached(files_.size(), folders_.size())) break;
+        if (entry.type == FtpFileType::unknown)
+            skipped_.push_back({.name = joinRemotePath(folder, entry.name), .symlink = entry.symlink});
         if (entry.type != FtpFileType::dir && entry.type != FtpFileType::file) continue;
-        std::string name = withForwardSlashes(entry.name);
+        std::string name = listedPath(entry.name, entry.backslashSeparates, codePage);
         entry.name = joinRemotePath(folder, name);
         if (entry.type == FtpFileType::dir) {
-            if (!isSafeListedName(name)) {
+            const bool safe = isSafeListedName(decodedName(name, codePage));
+            if (safe) folders_.push_back(entry);
+            if (!descend) continue;
+            if (!safe) {
                 errors_.push_back("folder name leads outside the listed folder: " + entry.name);
                 continue;
             }
-            folders_.push_back(entry);
-            if (descend) {
-                walk(entry.name, descend, listingsAbove);
-                listingsAbove.resize(depth);
+            const size_t files = files_.size(), folders = folders_.size(), undated = undated_.size();
+            walk(lister, entry.name, descend, depth + 1);
+            if (lister.leftOut(depth + 1)) {  // what was found inside is a copy
+                files_.resize(files);
+                folders_.resize(folders);
+                undated_.resize(undated);
             }
         } else if (accept(filter, entry) && (!callerFilter_ || callerFilter_(entry))) {
-            files_.push_back(std::move(entry));
+            (filter.failsUndated(entry) ? undated_ : files_).push_back(std::move(entry));
         }
     }
 }

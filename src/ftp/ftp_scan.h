@@ -1,17 +1,20 @@
 #pragma once
 // Walks a remote folder, and optionally its subtree, through the session's
 // listing, sorting what it finds into accepted files, folders met and error
-// texts. Result names are paths relative to the start, "/" separated.
+// texts. Result names are paths relative to the start, "/" separated, in the
+// server's code page.
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "ftp/ftp_file_info.h"
+#include "ftp/listed_name.h"
 #include "ftp/scan_filter.h"
 
 namespace dorvan {
 
 class FtpLib;
+class ScanLister;
 
 class FtpScan {
 public:
@@ -23,13 +26,21 @@ public:
     std::string path;  // start folder of scan(); empty: the server's current folder
     bool recurse = false;
     ScanFilter filter;
+    unsigned codePage = utf8CodePage;  // the server's, for the "\" characters in listed names
 
+    // Each error names the folder it concerns: one that was not listed, not
+    // entered, or where the walk stopped.
     const std::vector<std::string>& errors() const { return errors_; }
     const std::vector<FtpFileInfo>& files() const { return files_; }
     const std::vector<FtpFileInfo>& folders() const { return folders_; }
-    // Hands the three lists over, leaving the scanner empty.
+    // Files that passed every test only because their time is unknown, when
+    // the filter says that fails (filter.undatedFails).
+    const std::vector<FtpFileInfo>& undated() const { return undated_; }
+    // The entries passed over as neither file nor folder (links among them), by path.
+    const std::vector<FtpFileInfo>& skipped() const { return skipped_; }
+    // Hands the lists over, leaving the scanner empty.
     void takeResults(std::vector<FtpFileInfo>& files, std::vector<FtpFileInfo>& folders,
-                     std::vector<std::string>& errors);
+                     std::vector<std::string>& errors, std::vector<FtpFileInfo>& undated);
 
     FtpScan& scan();
     FtpScan& scan(const std::string& start, bool descend);
@@ -38,15 +49,17 @@ public:
     FtpScan& scan(const std::string& start, Predicate callerFilter, bool descend);
 
 private:
-    void walk(const std::string& folder, bool descend, std::vector<size_t>& listingsAbove);
-    void walkEntries(const std::string& folder, bool descend, std::vector<FtpFileInfo>& entries,
-                     std::vector<size_t>& listingsAbove);
+    void walk(ScanLister& lister, const std::string& folder, bool descend, int depth);
+    void walkEntries(ScanLister& lister, const std::string& folder, bool descend, int depth,
+                     std::vector<FtpFileInfo>& entries);
 
     FtpLib& session_;
     Predicate callerFilter_;
     std::vector<FtpFileInfo> files_;
     std::vector<FtpFileInfo> folders_;
     std::vector<std::string> errors_;
+    std::vector<FtpFileInfo> undated_;
+    std::vector<FtpFileInfo> skipped_;
 };
 
 }  // namespace dorvan

@@ -140,6 +140,11 @@ std::optional<std::string> parseQuotedPath(std::string_view reply) {
     return std::nullopt;
 }
 
+std::string_view withoutBrackets(std::string_view host) {
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']') return host.substr(1, host.size() - 2);
+    return host;
+}
+
 std::string replyText(std::string_view reply) { return std::string(afterCode(reply)); }
 
 std::string replyWord(std::string_view reply) {

@@ -105,6 +105,9 @@ std::optional<std::string> parseQuotedPath(std::string_view reply);
 // unambiguous ("257 /sub is the current directory" -> /sub; "257 /a b is
 // current" -> nothing, as the folder could be "/a b").
 std::optional<std::string> parseWorkingFolder(std::string_view reply);
+// "[2001:db8::1]" -> "2001:db8::1": a host in brackets, as IPv6 addresses are written in
+// addresses with a port; any other host as it is.
+std::string_view withoutBrackets(std::string_view host);
 // The text after the reply code, up to the line end ("213 20200101120000").
 std::string replyText(std::string_view reply);
 // The first word after the reply code ("215 UNIX Type: L8" -> "UNIX").

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string_view>
 
+#include "ftp/ftp_time.h"
 #include "platform/clock.h"
 #include "text/ascii.h"
 
@@ -13,12 +14,8 @@ namespace {
 
 using std::string_view;
 
-constexpr int64_t secondsPerDay = 86'400;
 // A listed date without a year is placed in the past only when it is less than this far back.
 constexpr int64_t yearGuessWindow = 350 * secondsPerDay;
-// Known times stay within the years 1 to 9999, so callers can turn them into ticks without overflow.
-constexpr int64_t earliestTime = -62'135'596'800;  // 0001-01-01 00:00:00
-constexpr int64_t latestTime = 253'402'300'799;    // 9999-12-31 23:59:59
 
 using text::equalsIgnoringCase;
 using text::isDigit;
@@ -38,36 +35,6 @@ int monthNumber(string_view field) {
         if (equalsIgnoringCase(field, names[i])) return i + 1;
     return 0;
 }
-
-// Days since 1970-01-01 in the proleptic Gregorian calendar. The year is counted from March so that
-// the leap day falls at its end.
-constexpr int64_t daysFromCivil(int64_t year, int64_t month, int64_t day) {
-    year -= month <= 2 ? 1 : 0;
-    const int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const int64_t yearOfEra = year - era * 400;
-    const int64_t monthFromMarch = (month + 9) % 12;
-    const int64_t dayOfYear = (153 * monthFromMarch + 2) / 5 + day - 1;
-    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146'097 + dayOfEra - 719'468;
-}
-
-static_assert(daysFromCivil(1970, 1, 1) == 0);
-static_assert(daysFromCivil(2000, 3, 1) == 11'017);
-static_assert(daysFromCivil(1, 1, 1) * secondsPerDay == earliestTime);
-static_assert(daysFromCivil(9999, 12, 31) * secondsPerDay + secondsPerDay - 1 == latestTime);
-
-// The calendar year of a time within [earliestTime, latestTime].
-constexpr int64_t yearOf(int64_t seconds) {
-    const int64_t days = (seconds >= 0 ? seconds : seconds - (secondsPerDay - 1)) / secondsPerDay + 719'468;
-    const int64_t era = (days >= 0 ? days : days - 146'096) / 146'097;
-    const int64_t dayOfEra = days - era * 146'097;
-    const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36'524 - dayOfEra / 146'096) / 365;
-    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const int64_t monthFromMarch = (5 * dayOfYear + 2) / 153;
-    return yearOfEra + era * 400 + (monthFromMarch >= 10 ? 1 : 0);
-}
-
-static_assert(yearOf(earliestTime) == 1 && yearOf(latestTime) == 9999 && yearOf(-1) == 1969);
 
 struct ListedTime {
     int64_t year = 0;
@@ -324,19 +291,30 @@ bool parseMsDos(ListingReport& report, string_view line) {
 }
 
 bool parseOneLine(ListingReport& report, string_view line, int64_t nowSeconds) {
-    if (line[0] == '+') return parseEplf(report, line);
-    if (const UnixType* type = unixType(line[0])) return parseUnix(report, line, *type, nowSeconds);
-    if (const size_t semicolon = line.find(';'); semicolon != string_view::npos)
+    if (line[0] == '+') {
+        report.style = 1;
+        return parseEplf(report, line);
+    }
+    if (const UnixType* type = unixType(line[0])) {
+        report.style = 2;
+        report.link = type->letter == 'l' ? 1 : 0;
+        return parseUnix(report, line, *type, nowSeconds);
+    }
+    if (const size_t semicolon = line.find(';'); semicolon != string_view::npos) {
+        report.style = 3;
         return parseVms(report, line, semicolon);
-    if (isDigit(line[0])) return parseMsDos(report, line);
-    return false;
+    }
+    if (!isDigit(line[0])) return false;
+    report.style = msDosStyle;
+    return parseMsDos(report, line);
 }
 
 }  // namespace
 
 bool parseListing(ListingReport& report, const char* line, size_t length, int64_t nowSeconds) {
     report = {};
-    if (line == nullptr || length < 2 || length > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return false;
+    if (line == nullptr || length < 2 || length > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+        return false;
     // An entry without a name cannot be used for anything and is not reported.
     if (!parseOneLine(report, string_view(line, length), nowSeconds) || report.nameLength == 0) {
         report = {};

@@ -20,7 +20,11 @@ struct ListingReport {
     int32_t idKind = 0;     // 0 none, 1 unique identifier given
     int32_t id = 0;         // offset of the identifier in the line
     int32_t idLength = 0;
+    int32_t style = 0;  // 0 none, 1 EPLF, 2 UNIX, 3 VMS, 4 MS-DOS
+    int32_t link = 0;   // 1 for a symbolic link (a UNIX "l" line; its name excludes the " -> target")
 };
+
+constexpr int32_t msDosStyle = 4;
 
 // True when the line was recognised; otherwise the report is all zeros. Not
 // being recognised is an answer, not a failure: the line is simply no entry.

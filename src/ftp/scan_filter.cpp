@@ -14,10 +14,10 @@ bool anyMatches(const std::vector<std::string>& patterns, std::string_view name)
 
 }  // namespace
 
-bool AgeBounds::accepts(int64_t now, int64_t time) const {
+bool AgeBounds::accepts(int64_t now, int64_t time, int64_t precision) const {
     if (!isSet() || time == unknownTime) return true;
-    const int64_t age = now - time;
-    if (max != unsetBound && age > max) return false;
+    const int64_t age = now - time;  // the oldest the file can be; the youngest is precision - 1 ticks less
+    if (max != unsetBound && age - (precision - 1) > max) return false;
     if (min != unsetBound && age < min) return false;
     return true;
 }
@@ -39,9 +39,13 @@ bool ScanFilter::capReached(size_t files, size_t folders) const {
     return maxFolders != unsetBound && static_cast<int64_t>(folders) >= maxFolders;
 }
 
+bool ScanFilter::failsUndated(const FtpFileInfo& file) const {
+    return undatedFails && modified.isSet() && file.modify == unknownTime;
+}
+
 bool accept(const ScanFilter& filter, const FtpFileInfo& file) {
     return filter.namePasses(file.name) && filter.sizePasses(file.size) &&
-           filter.modified.accepts(filter.now, file.modify);
+           filter.modified.accepts(filter.now, file.modify, file.modifyPrecision);
 }
 
 }  // namespace dorvan

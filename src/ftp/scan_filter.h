@@ -20,8 +20,9 @@ struct AgeBounds {
     int64_t max = unsetBound;
 
     bool isSet() const { return min != unsetBound || max != unsetBound; }
-    // An unknown time (unknownTime) always passes.
-    bool accepts(int64_t now, int64_t time) const;
+    // An unknown time (unknownTime) always passes. A time known to `precision`
+    // ticks lies in [time, time + precision): the bounds are taken at that precision.
+    bool accepts(int64_t now, int64_t time, int64_t precision = 1) const;
 };
 
 struct ScanFilter {
@@ -35,6 +36,9 @@ struct ScanFilter {
     int64_t maxFiles = unsetBound;
     int64_t maxFolders = unsetBound;
     int64_t now = 0;  // reference instant of every age, in ticks
+    // For scans that delete: a file whose time is unknown fails a set age
+    // bound instead of passing it (the remote scan sets such files aside).
+    bool undatedFails = false;
 
     // Include and exclude lists against the name.
     bool namePasses(std::string_view name) const;
@@ -43,6 +47,8 @@ struct ScanFilter {
     // True when a scan that holds this many results must stop (signed: a cap
     // of 0 or below stops it before the first entry).
     bool capReached(size_t files, size_t folders) const;
+    // True when undatedFails holds, an age bound is set and the file's time is unknown.
+    bool failsUndated(const FtpFileInfo& file) const;
 };
 
 // The remote file test, in order: include, exclude, size, modification age.

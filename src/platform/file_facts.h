@@ -17,4 +17,8 @@ struct FileFacts {
 // Follows symbolic links. False with a reason when the file cannot be examined.
 bool fileFacts(const std::string& path, FileFacts& facts, std::string* error);
 
+// Gives the file the modification time `ticks`; its other times stay. False
+// with a reason ("<path>: <reason>") when the file cannot be changed.
+bool setModifiedTime(const std::string& path, int64_t ticks, std::string* error);
+
 }  // namespace dorvan::platform

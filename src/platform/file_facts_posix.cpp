@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include "platform/clock.h"
 
@@ -27,6 +28,21 @@ bool fileFacts(const std::string& path, FileFacts& facts, std::string* error) {
     facts.accessed = ticksOf(st.stx_atime);
     facts.created = (st.stx_mask & STATX_BTIME) ? ticksOf(st.stx_btime) : unknownFileTime;
     return true;
+}
+
+bool setModifiedTime(const std::string& path, int64_t ticks, std::string* error) {
+    const int64_t sinceEpoch = ticks - unixEpochTicks;
+    int64_t seconds = sinceEpoch / ticksPerSecond;
+    int64_t rest = sinceEpoch % ticksPerSecond;
+    if (rest < 0) {
+        --seconds;
+        rest += ticksPerSecond;
+    }
+    const struct timespec times[2] = {{.tv_sec = 0, .tv_nsec = UTIME_OMIT},
+                                      {.tv_sec = static_cast<time_t>(seconds), .tv_nsec = rest * 100}};
+    if (::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0) return true;
+    *error = path + ": " + std::strerror(errno);
+    return false;
 }
 
 }  // namespace dorvan::platform

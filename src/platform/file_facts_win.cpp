@@ -29,4 +29,24 @@ bool fileFacts(const std::string& path, FileFacts& facts, std::string* error) {
     return true;
 }
 
+bool setModifiedTime(const std::string& path, int64_t ticks, std::string* error) {
+    if (ticks < fileTimeEpochTicks) {
+        *error = path + ": a time before the year 1601";
+        return false;
+    }
+    HANDLE file = CreateFileW(widen(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        *error = path + ": " + fileErrorText(GetLastError());
+        return false;
+    }
+    const auto value = static_cast<uint64_t>(ticks - fileTimeEpochTicks);
+    const FILETIME written = {.dwLowDateTime = static_cast<DWORD>(value),
+                              .dwHighDateTime = static_cast<DWORD>(value >> 32)};
+    const bool set = SetFileTime(file, nullptr, nullptr, &written) != 0;
+    if (!set) *error = path + ": " + fileErrorText(GetLastError());
+    CloseHandle(file);
+    return set;
+}
+
 }  // namespace dorvan::platform

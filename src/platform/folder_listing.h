@@ -1,6 +1,6 @@
 #pragma once
 // Local folders: enumerating one in the order the file system returns its
-// entries, and making one.
+// entries, making one, and telling where symbolic links lead.
 #include <string>
 #include <vector>
 
@@ -18,5 +18,12 @@ bool listFolder(const std::string& folder, std::vector<FolderEntry>& entries, st
 
 // Makes one folder (its parent must exist); false with the reason when it cannot.
 bool makeFolder(const std::string& folder, std::string* error);
+
+// True when the entry at `path` is itself a symbolic link (on Windows also a
+// junction); false when it is anything else or nothing.
+bool isSymbolicLink(const std::string& path);
+// The absolute path of an existing entry with every symbolic link on it
+// resolved; false with the reason when there is none (a link that leads nowhere).
+bool resolvedPath(const std::string& path, std::string& resolved, std::string* error);
 
 }  // namespace dorvan::platform

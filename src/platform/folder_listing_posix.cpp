@@ -3,7 +3,9 @@
 #include <dirent.h>
 #include <sys/stat.h>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace dorvan::platform {
 namespace {
@@ -52,6 +54,21 @@ bool makeFolder(const std::string& folder, std::string* error) {
     if (::mkdir(folder.c_str(), 0777) == 0) return true;
     *error = folder + ": " + std::strerror(errno);
     return false;
+}
+
+bool isSymbolicLink(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool resolvedPath(const std::string& path, std::string& resolved, std::string* error) {
+    std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
+    if (!real) {
+        *error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    resolved = real.get();
+    return true;
 }
 
 }  // namespace dorvan::platform

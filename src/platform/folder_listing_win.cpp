@@ -23,8 +23,9 @@ bool listFolder(const std::string& folder, std::vector<FolderEntry>& entries, st
         // A reparse point to a folder (a junction or a folder link) counts as
         // a symbolic link that leads to a folder.
         const bool folderEntry = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-        const bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-                          (found.dwReserved0 == IO_REPARSE_TAG_SYMLINK || found.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
+        const bool link =
+            (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+            (found.dwReserved0 == IO_REPARSE_TAG_SYMLINK || found.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
         entries.push_back({.name = std::move(name), .isFolder = folderEntry, .isSymlink = link});
     } while (FindNextFileW(search, &found));
     DWORD code = GetLastError();
@@ -40,6 +41,45 @@ bool makeFolder(const std::string& folder, std::string* error) {
     if (CreateDirectoryW(widen(folder).c_str(), nullptr)) return true;
     *error = folder + ": " + fileErrorText(GetLastError());
     return false;
+}
+
+bool isSymbolicLink(const std::string& path) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(widen(path).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           (found.dwReserved0 == IO_REPARSE_TAG_SYMLINK || found.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
+}
+
+bool resolvedPath(const std::string& path, std::string& resolved, std::string* error) {
+    // Folders open only with backup semantics.
+    HANDLE file = CreateFileW(widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        *error = path + ": " + fileErrorText(GetLastError());
+        return false;
+    }
+    std::wstring buffer(MAX_PATH, L'\0');
+    DWORD length = GetFinalPathNameByHandleW(file, buffer.data(), static_cast<DWORD>(buffer.size()), 0);
+    if (length >= buffer.size()) {
+        buffer.resize(length);
+        length = GetFinalPathNameByHandleW(file, buffer.data(), static_cast<DWORD>(buffer.size()), 0);
+    }
+    DWORD code = GetLastError();
+    CloseHandle(file);
+    if (length == 0 || length >= buffer.size()) {
+        *error = path + ": " + fileErrorText(code);
+        return false;
+    }
+    buffer.resize(length);
+    // "\\?\C:\dir" and "\\?\UNC\server\share" as the paths users write.
+    if (buffer.starts_with(L"\\\\?\\UNC\\"))
+        buffer.replace(0, 8, L"\\\\");
+    else if (buffer.starts_with(L"\\\\?\\"))
+        buffer.erase(0, 4);
+    resolved = narrow(buffer);
+    return true;
 }
 
 }  // namespace dorvan::platform

@@ -1,15 +1,18 @@
 #pragma once
 // TLS for FTP connections, over OpenSSL. A TlsClient belongs to one session:
-// it holds the trust settings and the newest TLS session the server issued on
-// any of the session's connections, which every data connection resumes
-// (servers use that to tell that a data connection comes from the client that
-// logged in; some accept each session only once, and issue a fresh one on the
-// data connection). A
-// TlsConnection runs TLS over one connected non-blocking socket; every wait
-// obeys a WaitLimit like the plain socket calls. Neither class locks: the
+// it holds the trust settings and the TLS sessions the server issued on the
+// session's connections, one of which every data connection resumes (servers
+// use that to tell that a data connection comes from the client that logged
+// in). A TLS 1.3 session is offered once while a fresher one is at hand: some
+// servers accept each only once and issue none on an upload, so a data
+// connection they refuse is worth one more try (retryAfterRefusal).
+// A TlsConnection runs TLS over one connected non-blocking socket; the waits
+// of a handshake or a close together obey one WaitLimit, every other wait
+// obeys it alone, like the plain socket calls. Neither class locks: the
 // session that owns them serialises their use.
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "platform/sockets.h"
 
@@ -31,19 +34,35 @@ public:
     TlsClient(const TlsClient&) = delete;
     TlsClient& operator=(const TlsClient&) = delete;
 
-    // Builds a fresh context and forgets the saved session; false with the
+    // Builds a fresh context and forgets the saved sessions; false with the
     // reason when the trusted certificates cannot be loaded.
     bool configure(const TlsTrust& trust, std::string* error);
     bool verifies() const { return trust_.verify; }
 
+    // For a data connection the server refused: true, once, when its
+    // handshake (the last since forgetRefusal) resumed no session and a
+    // session not offered yet has come since, so that trying again may pass.
+    // Once more only after a resumed handshake.
+    bool retryAfterRefusal();
+    void forgetRefusal() { refused_ = false; }
+
 private:
     friend class TlsConnection;
+    struct Issued {
+        ssl_session_st* session;
+        bool offered;  // a TLS 1.3 session a data connection has offered: possibly spent
+    };
     static int keepSession(ssl_st* ssl, ssl_session_st* session);
+    ssl_session_st* sessionToOffer(bool freshOnly) const;
+    void offered(ssl_session_st* session);
+    void resumed(bool resumed);
     void release();
 
     TlsTrust trust_;
     ssl_ctx_st* context_ = nullptr;
-    ssl_session_st* session_ = nullptr;  // the newest session the server issued
+    std::vector<Issued> sessions_;  // oldest first; a few only
+    bool refused_ = false;          // the last data handshake resumed no session
+    bool retried_ = false;          // retryAfterRefusal said yes since the last resumed handshake
 };
 
 enum class TlsRole { control, data };
@@ -55,9 +74,9 @@ public:
     TlsConnection(const TlsConnection&) = delete;
     TlsConnection& operator=(const TlsConnection&) = delete;
 
-    // The client handshake on `fd`. `host` (a name or an IP address) is what
-    // the certificate must name. A data connection offers the client's
-    // saved session for resumption.
+    // The client handshake on `fd`, done within `limit` as a whole. `host` (a
+    // name or an IP address) is what the certificate must name. A data
+    // connection offers one of the client's saved sessions for resumption.
     IoOutcome handshake(TlsClient& client, TlsRole role, int fd, const std::string& host, const WaitLimit& limit);
     bool active() const { return ssl_ != nullptr; }
     void release();  // forgets the TLS state without a word to the peer
@@ -70,8 +89,15 @@ public:
     IoOutcome sendAll(const char* data, size_t size, const WaitLimit& limit);
     // True when decrypted bytes are waiting, so a poll of the socket would not see them.
     bool pending() const;
-    // Sends close_notify; with awaitPeer also reads until the peer's close
-    // (close_notify or end of connection), discarding what it sends.
+    // Reads what the peer has sent so far, without waiting and without taking
+    // application data: sessions the server issued after the handshake are
+    // kept (on an upload nothing else reads them). False when the peer has
+    // ended the connection.
+    bool readIssuedSessions();
+    // Sends close_notify, after readIssuedSessions (the sessions that come
+    // later are lost); with awaitPeer also reads until the peer's close
+    // (close_notify or end of connection), discarding what it sends; all
+    // within `limit`.
     IoOutcome close(const WaitLimit& limit, bool awaitPeer);
     // Sends close_notify if the socket takes it at once; never waits.
     void closeQuietly();

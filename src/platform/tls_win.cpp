@@ -1,54 +1,35 @@
-#include "platform/tls.h"
+#include "platform/tls_os.h"
 
-// The Windows build has no TLS library: configuring one fails with the reason,
-// so a session asked for TLS never connects in plain text.
-namespace dorvan::platform {
-namespace {
+#include <winsock2.h>
 
-constexpr const char* unavailable = "not available in the Windows build of Dorvan";
+// Before OpenSSL's headers, which undo the macros of it that clash with their names.
+#include <wincrypt.h>
 
-}  // namespace
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
 
-TlsClient::TlsClient() = default;
+namespace dorvan::platform::os {
 
-TlsClient::~TlsClient() = default;
-
-void TlsClient::release() {}
-
-bool TlsClient::configure(const TlsTrust& trust, std::string* error) {
-    trust_ = trust;
-    *error = unavailable;
-    return false;
+// The certificates of the Windows "ROOT" store (the trusted root
+// certification authorities), which OpenSSL cannot read by itself.
+void addSystemAuthorities(ssl_ctx_st* context) {
+    HCERTSTORE roots = CertOpenSystemStoreW(0, L"ROOT");
+    if (!roots) return;
+    X509_STORE* trusted = SSL_CTX_get_cert_store(context);
+    for (const CERT_CONTEXT* found = nullptr; (found = CertEnumCertificatesInStore(roots, found));) {
+        const unsigned char* der = found->pbCertEncoded;
+        if (X509* certificate = d2i_X509(nullptr, &der, static_cast<long>(found->cbCertEncoded))) {
+            X509_STORE_add_cert(trusted, certificate);
+            X509_free(certificate);
+        }
+    }
+    ERR_clear_error();  // certificates OpenSSL cannot read, or has already
+    CertCloseStore(roots, 0);
 }
 
-TlsConnection::~TlsConnection() = default;
+int lastSocketError() { return WSAGetLastError(); }
 
-void TlsConnection::release() {}
+void clearSocketError() { WSASetLastError(0); }
 
-IoOutcome TlsConnection::handshake(TlsClient&, TlsRole, int, const std::string&, const WaitLimit&) {
-    return {.status = SocketStatus::failed, .reason = unavailable};
-}
-
-IoOutcome TlsConnection::receiveSome(char*, size_t, const WaitLimit&) { return {SocketStatus::failed}; }
-
-IoOutcome TlsConnection::sendAll(const char*, size_t, const WaitLimit&) { return {SocketStatus::failed}; }
-
-bool TlsConnection::pending() const { return false; }
-
-IoOutcome TlsConnection::close(const WaitLimit&, bool) { return {}; }
-
-void TlsConnection::closeQuietly() {}
-
-std::string TlsConnection::summary() const { return {}; }
-
-std::string TlsConnection::certificateProblem() const { return {}; }
-
-IoOutcome receiveSome(int fd, TlsConnection&, char* buffer, size_t size, const WaitLimit& limit) {
-    return receiveSome(fd, buffer, size, limit);
-}
-
-IoOutcome sendAll(int fd, TlsConnection&, const char* data, size_t size, const WaitLimit& limit) {
-    return sendAll(fd, data, size, limit);
-}
-
-}  // namespace dorvan::platform
+}  // namespace dorvan::platform::os

@@ -254,6 +254,14 @@ const std::vector<HelpSource> argumentSources = {
      .syntax = "--{0} sessions",
      .examples = "transfer four files at a time:\n"
                  "    --{0} 4"},
+    {.key = "keeptime",
+     .summary = " transferred files keep their modification time (default false)",
+     .syntax = "--{0} <false or true>",
+     .examples = "downloads carry the server's time, uploads their local time where the server can set it:\n"
+                 "    --{0} true\n"
+                 "    \n"
+                 "downloaded files carry the time of the download (default):\n"
+                 "    --{0} false"},
 };
 
 }  // namespace

@@ -81,6 +81,7 @@ struct Settings : ResettableArguments {
     bool verify = true;        // the server's certificate must be trusted and name the host
     std::string cafile;        // a certificate file trusted besides the system's authorities
     int32_t parallel = 1;      // sessions mget, mput and mdele spread their files over
+    bool keeptime = false;     // transfers carry the source file's modification time over
 };
 
 constexpr int32_t maxParallelSessions = 8;

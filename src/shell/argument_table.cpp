@@ -163,6 +163,11 @@ constexpr ArgumentRow rows[] = {
      .field = &S::parallel,
      .rejection = invalidColon,
      .statusLine = 32},
+    {.name = "keeptime",
+     .syntax = ValueSyntax::boolean,
+     .field = &S::keeptime,
+     .rejection = invalidColonQuoted,
+     .statusLine = 33},
 };
 
 template <typename T>

@@ -1,5 +1,7 @@
 #include "shell/dispatch.h"
 
+#include "commands/one_shot.h"
+#include "commands/session_support.h"
 #include "settings/log.h"
 #include "settings/settings.h"
 #include "settings/usage.h"
@@ -8,6 +10,24 @@
 #include "text/ascii.h"
 
 namespace dorvan {
+
+namespace {
+
+// The row's part of every handler: its required arguments, then its one-shot
+// ones cleared around the action.
+bool runRow(const Verb& verb) {
+    Settings& s = settings();
+    for (const RequiredArgument& required : verb.required)
+        if (required.field && (s.*required.field).empty())
+            return reportMissing(required.missing, verb.name, required.help);
+    std::vector<std::string*> oneShots;
+    for (std::string Settings::*field : verb.oneShot)
+        if (field) oneShots.push_back(&(s.*field));
+    ClearOnExit clear(std::move(oneShots));
+    return verb.action();
+}
+
+}  // namespace
 
 bool isHelpRequest(const ArgumentList& args) {
     if (args.size() < 2) return false;
@@ -26,7 +46,7 @@ bool executeLine(const std::string&, ArgumentList& args) {
     if (const Verb* verb = findVerb(args[0])) {
         return handlers::run(verb->needs, [&] {  // a login enters the remote folder
             bool checkFailed = !accepted || folders.localFailed || (folders.remoteStored && s.remoteChangeFailed);
-            if (!verb->needsItsFolders || !checkFailed) return verb->action();
+            if (!verb->needsItsFolders || !checkFailed) return runRow(*verb);
             // Not run: the one-shot values meant for it must not reach a later command.
             for (std::string* oneShot : {&s.name, &s.src, &s.dst, &s.compress}) oneShot->clear();
             return false;

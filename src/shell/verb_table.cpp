@@ -1,9 +1,7 @@
 #include "shell/verb_table.h"
 
-#include "commands/handlers.h"
 #include "settings/markdown_export.h"
 #include "settings/product.h"
-#include "settings/settings.h"
 #include "settings/usage.h"
 #include "shell/status.h"
 
@@ -11,56 +9,104 @@ namespace dorvan {
 namespace {
 
 namespace h = handlers;
+using S = Settings;
 constexpr handlers::Needs login = handlers::Needs::login;
+constexpr HelpAfterMissing atDebugOne = HelpAfterMissing::atDebugOne;
+
+constexpr std::string_view localFolderMissing = "{} failure: local folder for FTP transfer not specified";
 
 constexpr Verb verbs[] = {
-    {.name = "connect", .action = h::connect},
-    {.name = "open", .action = h::connect},
+    {.name = "connect", .aliases = {"open"}, .action = h::connect},
     {.name = "login", .action = h::login},
-    {.name = "close", .action = h::close},
-    {.name = "disconnect", .action = h::close},
-    {.name = "quit", .action = h::quit},
-    {.name = "bye", .action = h::quit},
-    {.name = "exit", .action = h::quit},
-    {.name = "syst", .action = h::syst, .needs = login},
-    {.name = "systype", .action = h::syst, .needs = login},
-    {.name = "literal", .action = h::literal, .needs = login},
-    {.name = "quote", .action = h::literal, .needs = login},
+    {.name = "disconnect", .aliases = {"close"}, .action = h::close},
+    {.name = "quit", .aliases = {"bye", "exit"}, .action = h::quit},
+    {.name = "syst", .aliases = {"systype"}, .action = h::syst, .needs = login},
+    {.name = "literal",
+     .aliases = {"quote"},
+     .action = h::literal,
+     .needs = login,
+     .required = {{{.field = &S::name, .missing = "{} failure: command name not specified"}}},
+     .oneShot = {&S::name}},
     {.name = "response", .action = h::response, .needs = login},
-    {.name = "cwd", .action = h::cwd, .needs = login},
-    {.name = "cd", .action = h::cwd, .needs = login},
+    {.name = "cwd", .aliases = {"cd"}, .action = h::cwd, .needs = login, .oneShot = {&S::name}},
     {.name = "cdup", .action = h::cdup, .needs = login},
     {.name = "pwd", .action = h::pwd, .needs = login},
-    {.name = "get", .action = h::get, .needs = login, .needsItsFolders = true},
-    {.name = "recv", .action = h::get, .needs = login, .needsItsFolders = true},
-    {.name = "put", .action = h::put, .needs = login, .needsItsFolders = true},
-    {.name = "send", .action = h::put, .needs = login, .needsItsFolders = true},
-    {.name = "dele", .action = h::dele, .needs = login},
-    {.name = "delete", .action = h::dele, .needs = login},
-    {.name = "mkd", .action = h::mkd, .needs = login},
-    {.name = "mkdir", .action = h::mkd, .needs = login},
-    {.name = "rename", .action = h::rename, .needs = login},
-    {.name = "size", .action = h::size, .needs = login},
-    {.name = "mdtm", .action = h::mdtm, .needs = login},
-    {.name = "list", .action = h::list, .needs = login},
-    {.name = "ls", .action = h::list, .needs = login},
-    {.name = "dir", .action = h::list, .needs = login},
-    {.name = "nlst", .action = h::nlst, .needs = login},
-    {.name = "rmd", .action = h::rmd, .needs = login, .needsItsFolders = true},
-    {.name = "rmdir", .action = h::rmd, .needs = login, .needsItsFolders = true},
-    {.name = "mdele", .action = h::mdele, .needs = login, .needsItsFolders = true},
-    {.name = "mdelete", .action = h::mdele, .needs = login, .needsItsFolders = true},
-    {.name = "mget", .action = h::mget, .needs = login, .needsItsFolders = true},
-    {.name = "mput", .action = h::mput, .needs = login, .needsItsFolders = true},
-    {.name = "help", .action = printUsage},
-    {.name = "?", .action = printUsage},
+    // get, put and mput check their names (or scan) before their one-shot
+    // settings count as used, and clear them themselves.
+    {.name = "get",
+     .aliases = {"recv"},
+     .action = h::get,
+     .needs = login,
+     .needsItsFolders = true,
+     .required = {{{.field = &S::local, .missing = localFolderMissing, .help = atDebugOne},
+                   {.field = &S::src,
+                    .missing = "{} failure: source file for FTP transfer not specified",
+                    .help = atDebugOne}}}},
+    {.name = "put",
+     .aliases = {"send"},
+     .action = h::put,
+     .needs = login,
+     .needsItsFolders = true,
+     .required =
+         {{{.field = &S::src, .missing = " {} failure: source file to transfer not specified", .help = atDebugOne}}}},
+    {.name = "dele",
+     .aliases = {"delete"},
+     .action = h::dele,
+     .needs = login,
+     .required = {{{.field = &S::name, .missing = " {} failure: file name not specified", .help = atDebugOne}}},
+     .oneShot = {&S::name}},
+    {.name = "mkd",
+     .aliases = {"mkdir"},
+     .action = h::mkd,
+     .needs = login,
+     .required = {{{.field = &S::name, .missing = "{} failure: diretory name not specified", .help = atDebugOne}}},
+     .oneShot = {&S::name}},
+    {.name = "rename",
+     .action = h::rename,
+     .needs = login,
+     .required = {{{.field = &S::src, .missing = " {} failure: source file for rename not specified"},
+                   {.field = &S::dst, .missing = " {} failure: destination file for rename not specified"}}},
+     .oneShot = {&S::src, &S::dst}},
+    {.name = "size",
+     .action = h::size,
+     .needs = login,
+     .required = {{{.field = &S::name, .missing = " {} failure: file name for determine the size not specified"}}},
+     .oneShot = {&S::name}},
+    {.name = "mdtm",
+     .action = h::mdtm,
+     .needs = login,
+     .required = {{{.field = &S::name,
+                    .missing = "{} failure: file name for determine the modification date not specified"}}},
+     .oneShot = {&S::name}},
+    {.name = "list", .aliases = {"ls", "dir"}, .action = h::list, .needs = login, .oneShot = {&S::name}},
+    {.name = "nlst", .action = h::nlst, .needs = login, .oneShot = {&S::name}},
+    {.name = "rmd",
+     .aliases = {"rmdir"},
+     .action = h::rmd,
+     .needs = login,
+     .needsItsFolders = true,
+     .required = {{{.field = &S::name, .missing = " {} failure, directory name for remove not specified"}}},
+     .oneShot = {&S::name}},
+    {.name = "mdele", .aliases = {"mdelete"}, .action = h::mdele, .needs = login, .needsItsFolders = true},
+    {.name = "mget",
+     .action = h::mget,
+     .needs = login,
+     .needsItsFolders = true,
+     .required = {{{.field = &S::local, .missing = localFolderMissing}}}},
+    {.name = "mput",
+     .action = h::mput,
+     .needs = login,
+     .needsItsFolders = true,
+     .required = {{{.field = &S::local, .missing = localFolderMissing}}}},
+    {.name = "help", .aliases = {"?"}, .action = printUsage},
     {.name = "generate",
      .action =
          [] {
              std::string error;
              if (!exportMarkdown(&error)) throw h::CommandError(error);
              return true;
-         }},
+         },
+     .hidden = true},
     {.name = "status", .action = printStatus},
     {.name = "home", .action = [] { return config().openHomePage(); }},
     {.name = "man", .action = [] { return config().openManualPage(); }},
@@ -70,15 +116,21 @@ constexpr Verb verbs[] = {
 
 }  // namespace
 
+std::span<const Verb> verbRows() { return verbs; }
+
 const Verb* findVerb(std::string_view lowerCaseVerb) {
+    if (lowerCaseVerb.empty()) return nullptr;  // an empty alias is no alias
     for (const Verb& verb : verbs)
-        if (verb.name == lowerCaseVerb) return &verb;
+        if (verb.name == lowerCaseVerb || verb.aliases[0] == lowerCaseVerb || verb.aliases[1] == lowerCaseVerb)
+            return &verb;
     return nullptr;
 }
 
 std::vector<std::string_view> verbNames() {
     std::vector<std::string_view> names;
-    for (const Verb& verb : verbs) names.push_back(verb.name);
+    for (const Verb& verb : verbs)
+        for (std::string_view name : {verb.name, verb.aliases[0], verb.aliases[1]})
+            if (!name.empty()) names.push_back(name);
     return names;
 }
 

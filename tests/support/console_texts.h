@@ -43,6 +43,7 @@ inline const std::string defaultStatus =
     " tls         : none\r\n"
     " verify      : true\r\n"
     " parallel    : 1\r\n"
+    " keeptime    : false\r\n"
     "\r\n";
 
 // `status` with a line added before the one labelled `before`.

@@ -58,6 +58,9 @@ class FormattedFS(AbstractedFS):
     def timefunc(self):
         return time.gmtime if self.cmd_channel.use_gmt_times else time.localtime
 
+    def listdir(self, path):
+        return sorted(super().listdir(path))  # MLSD in the order LIST shows
+
     def format_list(self, basedir, listing, ignore_err=True):
         if self.line_format is None:
             yield from super().format_list(basedir, listing, ignore_err)
@@ -91,10 +94,16 @@ class WindowsSyst:
         self.respond("215 Windows_NT")
 
 
+class ListOnly:
+    """Neither offers nor knows MLSD and MLST: listings come by LIST, in the
+    format the mode or a fault gives them."""
+    proto_cmds = {verb: info for verb, info in FTPHandler.proto_cmds.items() if verb not in ("MLSD", "MLST")}
+
+
 MODES = {
     "plain": {"handler": [], "line_format": None},
-    "windows": {"handler": [WindowsSyst, Utf8Opts], "line_format": windows_line},
-    "eplf": {"handler": [], "line_format": eplf_line},
+    "windows": {"handler": [WindowsSyst, Utf8Opts, ListOnly], "line_format": windows_line},
+    "eplf": {"handler": [ListOnly], "line_format": eplf_line},
 }
 
 
@@ -111,14 +120,6 @@ class NoGreeting:
         pass
 
 
-class SilentAfterLogin:
-    timeout = 0
-
-    def pre_process_command(self, line, cmd, arg):
-        if not self.authenticated:
-            super().pre_process_command(line, cmd, arg)
-
-
 class SilentCommands:
     """Never answers the verbs in `silent_verbs` (filled from the command line)."""
     timeout = 0
@@ -129,6 +130,13 @@ class SilentCommands:
             super().pre_process_command(line, cmd, arg)
         else:
             logger.info("left unanswered: %s", line)
+
+
+class RefuseMlsd:
+    """Offers MLSD and MLST in its FEAT reply but refuses MLSD."""
+
+    def ftp_MLSD(self, path):
+        self.respond("500 MLSD not understood.")
 
 
 class DelayedCommands:
@@ -338,14 +346,12 @@ class EndlessTreeFS:
 
 
 FAULTS = {
-    "utf8": {"handler": [Utf8Opts]},
     "no-greeting": {"handler": [NoGreeting]},
-    "silent-after-login": {"handler": [SilentAfterLogin]},
     "silent-command": {"handler": [SilentCommands]},
     "fail-after-transfer": {"dtp": [FailAfterTransferDTP]},
     "drop-mid-transfer": {"handler": [DropMidTransfer], "dtp": [DropMidTransferDTP]},
     "stall-data": {"dtp": [StallDataDTP]},
-    "long-listing-line": {"fs": [LongListingLineFS]},
+    "long-listing-line": {"handler": [ListOnly], "fs": [LongListingLineFS]},
     "refuse-dele": {"handler": [RefuseDele]},
     # delay-command=VERB: its replies come 0.2 s late.
     "delay-command": {"handler": [DelayedCommands]},
@@ -353,8 +359,10 @@ FAULTS = {
     "pwd-reply": {"handler": [PwdReply]},
     "refuse-marked-transfers": {"handler": [RefuseMarkedTransfers]},
     "short-retr": {"fs": [ShortRetrFS]},
-    "hostile-listing": {"fs": [HostileListingFS]},
+    "hostile-listing": {"handler": [ListOnly], "fs": [HostileListingFS]},
     "endless-tree": {"fs": [EndlessTreeFS]},
+    "list-only": {"handler": [ListOnly]},
+    "refuse-mlsd": {"handler": [RefuseMlsd]},
     "announce-size": {"handler": [AnnounceSize]},
     # throttle=BYTES: each data connection moves at most BYTES a second, both ways.
     "throttle": {"dtp": [EvenThrottleDTP]},

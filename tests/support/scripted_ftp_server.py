@@ -11,9 +11,12 @@ The script (JSON, --script FILE) has a list "connections": the n-th control
 connection plays the n-th entry (the last one again for any later). An entry
 has "greeting" (a list of actions) and "commands", a map from a whole command
 line or its verb to a list of actions; commands it does not name get the
-defaults below. "files" maps names to the content RETR sends.
+defaults below. "folders" maps the argument of the last CWD to commands
+that take precedence while it holds. "files" maps names to the content RETR
+sends.
 
-Actions: {"send": text} writes text as it is; {"sleep": s};
+Actions: {"send": text} writes text as it is; {"sleep": s}; {"await": true}
+waits until the client sends anything more on the control connection;
 {"repeat": n, "every": s, "send": text} writes text n times, s seconds apart;
 {"close": true} ends the control connection; {"pasv": address} opens a data
 listener on 127.0.0.1 and answers 227 naming `address` with its port;
@@ -59,6 +62,7 @@ class Session:
         self.listener = None
         self.active_address = None
         self.argument = ""
+        self.folder = None  # the argument of the last CWD
 
     def send(self, text):
         self.conn.sendall(text.encode("latin-1"))
@@ -93,6 +97,9 @@ class Session:
             self.send(action["send"])
         elif "sleep" in action:
             time.sleep(action["sleep"])
+        elif "await" in action:
+            if not self.conn.recv(65536):
+                return False
         elif "close" in action:
             return False
         elif "pasv" in action:
@@ -140,8 +147,11 @@ class Session:
             if verb == "PORT":
                 parts = [int(p) for p in self.argument.split(",")]
                 self.active_address = (".".join(map(str, parts[:4])), parts[4] * 256 + parts[5])
-            commands = self.script.get("commands", {})
+            commands = dict(self.script.get("commands", {}))
+            commands.update(self.script.get("folders", {}).get(self.folder, {}))
             actions = commands.get(line, commands.get(verb, DEFAULTS.get(verb)))
+            if verb == "CWD":
+                self.folder = self.argument
             if actions is None:
                 actions = [{"send": "502 Not scripted.\r\n"}]
             for action in actions:
@@ -185,6 +195,7 @@ def main():
     count = 0
     while True:
         conn, _ = server.accept()
+        conn.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)  # replies sent back to back go at once
         entry = connections[min(count, len(connections) - 1)]
         count += 1
         threading.Thread(target=serve, args=(conn, entry, files), daemon=True).start()

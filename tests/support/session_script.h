@@ -1,6 +1,7 @@
 #pragma once
 // Command lines that point the program at a test server.
 #include <string>
+#include <vector>
 
 #include "settings/command_help.h"
 #include "support/test_server.h"
@@ -34,6 +35,27 @@ inline std::string help(const char* command) {
     for (char c : dorvan::commandHelp(command) + "\n")
         if (c != '\r') lf += c;
     return lf;
+}
+
+// One command of an expected transcript and the console lines it prints.
+struct TranscriptStep {
+    std::string command;
+    std::vector<std::string> lines;
+};
+
+// The commands of a transcript, each on its line.
+inline std::string transcriptInput(const std::vector<TranscriptStep>& steps) {
+    std::string input;
+    for (const TranscriptStep& step : steps) input += step.command + "\n";
+    return input;
+}
+
+// What consoleLines shows of a transcript, each line ended by LF.
+inline std::string transcriptLines(const std::vector<TranscriptStep>& steps) {
+    std::string text;
+    for (const TranscriptStep& step : steps)
+        for (const std::string& line : step.lines) text += line + "\n";
+    return text;
 }
 
 }  // namespace dorvan::test

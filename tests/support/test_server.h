@@ -13,7 +13,7 @@ namespace dorvan::test {
 
 struct TestServerOptions {
     std::string mode = "plain";         // "plain", "windows" or "eplf"
-    std::vector<std::string> faults{};  // e.g. {"utf8", "silent-command=CWD"}
+    std::vector<std::string> faults{};  // e.g. {"refuse-dele", "silent-command=CWD"}
     std::string user = "tester";
     std::string password = "secret";
     // When set, a JSON script played by tests/support/scripted_ftp_server.py

@@ -8,9 +8,11 @@
 
 namespace dorvan::test {
 
-VsftpdServer::VsftpdServer(bool implicitTls) {
+VsftpdServer::VsftpdServer(const VsftpdOptions& options) {
     std::vector<std::string> argv = {"/bin/bash", DORVAN_SOURCE_DIR "/tests/support/vsftpd_server.sh", base_.path()};
-    if (implicitTls) argv.push_back("--implicit");
+    if (options.implicitTls) argv.push_back("--implicit");
+    if (options.plain) argv.push_back("--plain");
+    if (options.ipv6) argv.push_back("--ipv6");
     std::istringstream lines(process_.start(argv, base_.file("start.err"), 2));
     for (std::string word; lines >> word;) {
         if (word == "PORT") lines >> port_;
@@ -24,7 +26,12 @@ VsftpdServer::VsftpdServer(bool implicitTls) {
 
 std::string VsftpdServer::log() const { return readFile(base_.file("vsftpd.log")); }
 
-CutShortTlsServer::CutShortTlsServer() {
+std::string useTlsServer(const VsftpdServer& server, const std::string& extra) {
+    return "set --host 127.0.0.1 --port " + std::to_string(server.port()) + " --username " + server.user() +
+           " --password " + server.password() + " --keepalive 0 " + extra + "\n";
+}
+
+HostileTlsServer::HostileTlsServer() {
     mkdir(base_.file("root").c_str(), 0755);
     std::string made = commandOutput(
         "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1"
@@ -47,6 +54,6 @@ CutShortTlsServer::CutShortTlsServer() {
     }
 }
 
-std::string CutShortTlsServer::log() const { return readFile(base_.file("commands.log")); }
+std::string HostileTlsServer::log() const { return readFile(base_.file("commands.log")); }
 
 }  // namespace dorvan::test

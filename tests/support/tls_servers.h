@@ -11,12 +11,20 @@
 
 namespace dorvan::test {
 
+struct VsftpdOptions {
+    bool implicitTls = false;
+    bool plain = false;  // plain FTP, no TLS at all
+    bool ipv6 = false;   // on ::1 instead of 127.0.0.1
+};
+
 // vsftpd (tests/support/vsftpd_server.sh): TLS required on control and data
 // connections, data connections must resume the control connection's TLS
-// session; a self-signed certificate for 127.0.0.1.
+// session; a self-signed certificate for 127.0.0.1. Or, as the options say,
+// plain FTP and on ::1.
 class VsftpdServer {
 public:
-    explicit VsftpdServer(bool implicitTls = false);
+    explicit VsftpdServer(bool implicitTls = false) : VsftpdServer(VsftpdOptions{.implicitTls = implicitTls}) {}
+    explicit VsftpdServer(const VsftpdOptions& options);
 
     int port() const { return port_; }
     const std::string& user() const { return user_; }
@@ -32,11 +40,18 @@ private:
     std::string user_, password_;
 };
 
+// "set --host 127.0.0.1 --port N --username U --password P --keepalive 0" for
+// the server, plus `extra`, and a line end.
+std::string useTlsServer(const VsftpdServer& server, const std::string& extra);
+
 // tests/support/tls_ftp_server.py: explicit TLS, any login; every download's
-// TLS stream is cut short after half the file, and the reply is still 226.
-class CutShortTlsServer {
+// TLS stream is cut short after half the file, and the reply is still 226;
+// every data connection must resume a session the server issued and not used
+// yet, and uploads issue none; "LIST untrusted" shows another certificate,
+// and the upload of "slow-close.txt" is followed by a 20-second TLS close.
+class HostileTlsServer {
 public:
-    CutShortTlsServer();
+    HostileTlsServer();
 
     int port() const { return port_; }
     std::string path(const std::string& relative) const { return base_.file("root/" + relative); }

@@ -4,13 +4,14 @@
 # and the benchmarks. Needs root: it creates the login user and its PAM
 # service when they are missing.
 #
-#   tests/support/vsftpd_server.sh DIR [--implicit] [--cert-name NAME]
+#   tests/support/vsftpd_server.sh DIR [--implicit] [--cert-name NAME] [--plain] [--ipv6]
 #
 # DIR (created when missing) receives root/ (the served folder, writable by
 # the login user), cert.pem (the server's self-signed certificate for NAME,
 # default 127.0.0.1; give it as the client's trusted certificate), key.pem,
 # vsftpd.conf and vsftpd.log (every command and reply). --implicit speaks TLS
-# from the first byte. When the server listens, the script prints
+# from the first byte; --plain speaks plain FTP without TLS; --ipv6 listens on
+# ::1 instead (its data connections by EPSV and EPRT). When the server listens, the script prints
 # "PORT <n>" and "USER <name> <password>" and keeps running until its
 # standard input closes or it gets SIGTERM; on failure it prints the reason on
 # standard error and exits with status 1.
@@ -21,15 +22,19 @@ password=Ftps-loopback-7
 dir=
 implicit=NO
 cert_name=127.0.0.1
+tls=YES
+loopback=127.0.0.1
 while [ $# -gt 0 ]; do
     case $1 in
         --implicit) implicit=YES ;;
+        --plain) tls=NO ;;
+        --ipv6) loopback=::1 ;;
         --cert-name) cert_name=$2; shift ;;
         *) dir=$1 ;;
     esac
     shift
 done
-[ -n "$dir" ] || { echo "usage: $0 DIR [--implicit] [--cert-name NAME]" >&2; exit 1; }
+[ -n "$dir" ] || { echo "usage: $0 DIR [--implicit] [--cert-name NAME] [--plain] [--ipv6]" >&2; exit 1; }
 fail() { echo "vsftpd_server: $*" >&2; exit 1; }
 [ "$(id -u)" -eq 0 ] || fail "must run as root (vsftpd and its login user need it)"
 [ -x /usr/sbin/vsftpd ] || fail "vsftpd is not installed (scripts/install-deps.sh)"
@@ -56,27 +61,38 @@ if [ ! -f "$dir/cert.pem" ]; then
 fi
 
 # A control port and 16 passive ports after it, all free right now.
-read -r port < <(/usr/bin/python3 - <<'PY'
-import socket
+read -r port < <(/usr/bin/python3 - "$loopback" <<'PY'
+import socket, sys
+host = sys.argv[1]
+family = socket.AF_INET6 if ":" in host else socket.AF_INET
 def free(p):
-    s = socket.socket()
+    s = socket.socket(family)
     try:
-        s.bind(("127.0.0.1", p)); return True
+        s.bind((host, p)); return True
     except OSError:
         return False
     finally:
         s.close()
 while True:
-    s = socket.socket(); s.bind(("127.0.0.1", 0)); base = s.getsockname()[1]; s.close()
+    s = socket.socket(family); s.bind((host, 0)); base = s.getsockname()[1]; s.close()
     if base + 16 < 65536 and all(free(p) for p in range(base, base + 17)):
         print(base); break
 PY
 )
+if [ "$loopback" = ::1 ]; then
+    listen="listen=NO
+listen_ipv6=YES
+listen_address6=::1"
+    listening_table=/proc/net/tcp6 listening_address=00000000000000000000000001000000
+else
+    listen="listen=YES
+listen_ipv6=NO
+listen_address=127.0.0.1"
+    listening_table=/proc/net/tcp listening_address=0100007F
+fi
 
 cat > "$dir/vsftpd.conf" <<CONF
-listen=YES
-listen_ipv6=NO
-listen_address=127.0.0.1
+$listen
 listen_port=$port
 background=NO
 anonymous_enable=NO
@@ -94,7 +110,7 @@ pasv_min_port=$((port + 1))
 pasv_max_port=$((port + 16))
 port_enable=YES
 connect_from_port_20=NO
-ssl_enable=YES
+ssl_enable=$tls
 implicit_ssl=$implicit
 allow_anon_ssl=NO
 force_local_logins_ssl=YES
@@ -115,13 +131,13 @@ server=$!
 reader=
 stop() { kill $server $reader 2>/dev/null || true; wait $server 2>/dev/null || true; }
 trap 'stop; exit 0' TERM INT
-listening() { grep -qi "^ *[0-9]*: 0100007F:$(printf %04X "$port") [0-9A-F:]* 0A " /proc/net/tcp; }
+listening() { grep -qi "^ *[0-9]*: $listening_address:$(printf %04X "$port") [0-9A-F:]* 0A " $listening_table; }
 for _ in $(seq 200); do
     listening && break
     kill -0 $server 2>/dev/null || fail "vsftpd ended at start: $(cat "$dir/vsftpd.out")"
     sleep 0.05
 done
-listening || { stop; fail "vsftpd does not listen on 127.0.0.1:$port: $(cat "$dir/vsftpd.out")"; }
+listening || { stop; fail "vsftpd does not listen on $loopback port $port: $(cat "$dir/vsftpd.out")"; }
 echo "PORT $port"
 echo "USER $user $password"
 

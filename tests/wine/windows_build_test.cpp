@@ -1,6 +1,7 @@
 // The Windows build driven end to end under wine against the loopback test
-// server: console and command files, the session, transfers in both types,
-// trees with backslash paths, a ZIP upload, the log under %APPDATA%, Ctrl+C.
+// servers: console and command files, the session, transfers in both types,
+// trees with backslash paths, a ZIP upload, the log under %APPDATA%, Ctrl+C,
+// FTPS against vsftpd.
 // Expectations are the Linux ones with the Windows separators and line ends.
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 #include "support/session_script.h"
 #include "support/shell_command.h"
 #include "support/test_server.h"
+#include "support/tls_servers.h"
 #include "wine/wine_prefix.h"
 
 using namespace dorvan::test;
@@ -97,11 +99,70 @@ TEST_F(WindowsBuild, SessionTransfersInBothTypesAndListing) {
     EXPECT_EQ(readFile(dir.file("down.txt")), readFile(dir.file("text.txt")));
     EXPECT_EQ(readFile(dir.file("crlf.txt")), "a\r\nb\r\n");
     EXPECT_TRUE(contains(r.log(), "Info   Dorvan -  Loggedin\r\n")) << r.log();
+}
 
-    // This build has no TLS: it says so instead of connecting.
-    r = run({.input = useServer(server, "--tls explicit") + "connect\nquit\n"});
-    EXPECT_TRUE(contains(consoleLines(r.out), "\n TLS: not available in the Windows build of Dorvan\n")) << r.out;
-    EXPECT_FALSE(contains(server.log(), "AUTH")) << server.log();
+// Explicit TLS with passive data connections, implicit with active ones.
+TEST_F(WindowsBuild, FtpsMovesFilesListingsAndTreesByteExact) {
+    for (bool implicit : {false, true}) {
+        VsftpdServer server(implicit);
+        TempDir dir;
+        const std::string down = randomBytes(300'000), up = randomBytes(200'000) + "\r\n";
+        writeFile(server.path("down.bin"), down);
+        writeFile(dir.file("up.bin"), up);
+        const std::vector<std::pair<std::string, std::string>> tree = {{"a.txt", "alpha\r\n"},
+                                                                       {"sub/b.bin", randomBytes(50'000)}};
+        for (const auto& [name, content] : tree) writeFile(server.path("tree/" + name), content);
+        const std::string settings = std::string(implicit ? "--tls implicit --passive false" : "--tls explicit") +
+                                     " --cafile " + windowsPath(server.certificate()) + " --local " +
+                                     windowsPath(dir.path()) + " --recurse true --debug 2";
+        RunResult r = run({.input = useTlsServer(server, settings) +
+                                    "list\nget --src down.bin\nput --src up.bin\ncwd --name tree\nmget\nquit\n"});
+        const std::string out = consoleLines(r.out);
+        EXPECT_TRUE(contains(out, " connected to 127.0.0.1\n Loggedin\n")) << out;
+        EXPECT_TRUE(contains(out, " down.bin\n")) << "the listing names the file\n" << out;
+        EXPECT_TRUE(contains(out, "2 files saved to " + local(dir) + "\n")) << out;
+        EXPECT_FALSE(contains(out, "fail")) << out;
+        EXPECT_EQ(readFile(dir.file("down.bin")), down);
+        EXPECT_EQ(readFile(server.path("up.bin")), up);
+        for (const auto& [name, content] : tree) EXPECT_EQ(readFile(dir.file(name)), content) << name;
+        // Every data connection resumed the control connection's session.
+        EXPECT_EQ(count(r.err, "TLS control connection: TLSv1."), 1u) << r.err;
+        EXPECT_GE(count(r.err, "TLS data connection: TLSv1."), 5u) << r.err;
+        EXPECT_EQ(count(r.err, "TLS data connection: TLSv1."), count(r.err, ", session resumed\n")) << r.err;
+        const std::string log = server.log();
+        EXPECT_EQ(contains(log, "\"AUTH TLS\""), !implicit) << log;
+        EXPECT_TRUE(contains(log, implicit ? "\"PORT 127,0,0,1," : "\"PASV\"")) << log;
+        EXPECT_LT(log.find("\"PASS <password>\""), log.find("\"PROT P\"")) << log;
+    }
+}
+
+// The refusals read as in the Linux build. The Windows build trusts the
+// authorities of the user's trusted root store without a cafile.
+TEST_F(WindowsBuild, FtpsRefusesUntrustedCertificatesAndServersWithoutTls) {
+    VsftpdServer server;
+    const std::string login = useTlsServer(server, "--tls explicit --debug 1") + "login\nquit\n";
+    RunResult r = run({.input = login});
+    EXPECT_TRUE(contains(consoleLines(r.out),
+                         " Unable to connect to 127.0.0.1 \n \n"
+                         " TLS handshake failed: the server's certificate is not trusted: self-signed certificate\n"))
+        << consoleLines(r.out);
+    EXPECT_FALSE(contains(server.log(), "\"USER ")) << server.log();
+    {
+        TrustedRoot trusted(server.certificate());
+        r = run({.input = login});
+        EXPECT_TRUE(contains(consoleLines(r.out), " connected to 127.0.0.1\n")) << consoleLines(r.out);
+        EXPECT_TRUE(contains(consoleLines(r.out), " Loggedin\n")) << consoleLines(r.out);
+    }
+
+    TestServer plain;
+    r = run({.input = useServer(plain, "--tls explicit --debug 1") + "login\nquit\n"});
+    EXPECT_TRUE(contains(consoleLines(r.out),
+                         " Unable to connect to 127.0.0.1 \n \n"
+                         " The server refuses TLS: 500 Command \"AUTH\" not understood.\n"
+                         " login failure: connect first, please\n"))
+        << consoleLines(r.out);
+    EXPECT_TRUE(contains(plain.log(), "AUTH TLS"));
+    EXPECT_FALSE(contains(plain.log(), "USER") || contains(plain.log(), "PASS")) << plain.log();
 }
 
 TEST_F(WindowsBuild, TreesWithBackslashPathsAndAZipUpload) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -9,6 +10,7 @@
 
 #include "support/files.h"
 #include "support/run_dorvan.h"
+#include "support/shell_command.h"
 
 namespace dorvan::test {
 namespace {
@@ -91,6 +93,36 @@ std::string windowsPath(const std::string& posixPath) {
     std::string path = posixPath.starts_with(driveC) ? "C:\\" + posixPath.substr(driveC.size()) : "Z:" + posixPath;
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;
+}
+
+// The registry keeps each certificate under its SHA-1 thumbprint, its
+// encoding in the Blob value as property 32 of the certificate's properties.
+TrustedRoot::TrustedRoot(const std::string& pemFile) {
+    const std::string file = shellQuoted(pemFile);
+    std::string thumbprint = commandOutput("openssl x509 -noout -fingerprint -sha1 -in " + file);
+    std::erase(thumbprint, ':');
+    std::erase(thumbprint, '\n');
+    thumbprint.erase(0, thumbprint.find('=') + 1);
+    std::string der = commandOutput("openssl x509 -outform DER -in " + file + " | od -An -v -tx1");
+    std::erase_if(der, [](char c) { return c == ' ' || c == '\n'; });
+    if (thumbprint.size() != 40 || der.empty()) throw std::runtime_error("openssl cannot read " + pemFile);
+    auto littleEndian = [](size_t value) {
+        char text[9];
+        std::snprintf(text, sizeof text, "%02zx%02zx%02zx%02zx", value & 0xff, value >> 8 & 0xff, value >> 16 & 0xff,
+                      value >> 24 & 0xff);
+        return std::string(text);
+    };
+    key_ = "HKCU\\Software\\Microsoft\\SystemCertificates\\Root\\Certificates\\" + thumbprint;
+    runWineTool(DORVAN_LAUNCHER, {"reg", "add", key_, "/v", "Blob", "/t", "REG_BINARY", "/d",
+                                  littleEndian(32) + littleEndian(1) + littleEndian(der.size() / 2) + der, "/f"});
+}
+
+TrustedRoot::~TrustedRoot() {
+    try {
+        runWineTool(DORVAN_LAUNCHER, {"reg", "delete", key_, "/f"});
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << e.what();
+    }
 }
 
 }  // namespace dorvan::test

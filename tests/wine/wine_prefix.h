@@ -15,4 +15,17 @@ const std::string& wineAppData();
 // folder, Z: the root folder.
 std::string windowsPath(const std::string& posixPath);
 
+// A certificate (a PEM file) in the prefix's trusted root store of the
+// current user, as a user who trusts it keeps it, while the object lives.
+class TrustedRoot {
+public:
+    explicit TrustedRoot(const std::string& pemFile);
+    ~TrustedRoot();
+    TrustedRoot(const TrustedRoot&) = delete;
+    TrustedRoot& operator=(const TrustedRoot&) = delete;
+
+private:
+    std::string key_;
+};
+
 }  // namespace dorvan::test

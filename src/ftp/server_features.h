@@ -1,0 +1,18 @@
+#pragma once
+// What a server offers beyond the basic commands, as its FEAT reply lists it.
+#include <string>
+#include <vector>
+
+namespace dorvan {
+
+struct ServerFeatures {
+    bool listsFacts = false;  // MLSD and MLST
+    bool setsTimes = false;   // MFMT
+};
+
+// The features named by the lines of a FEAT reply (each without its line
+// end): the lines between the first and the last, one feature each, its name
+// in any letter case first. A refused FEAT (a single line) offers nothing.
+ServerFeatures parseFeatures(const std::vector<std::string>& replyLines);
+
+}  // namespace dorvan
