@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     dorvan::ParsedArguments parsed = dorvan::parseArguments(tokens);
-    std::string masked = dorvan::maskArgumentValues(line, "password");
+    std::string masked = dorvan::maskSecrets(line);
     dorvan::ArgumentList maskedTokens = dorvan::splitCommandLine(masked);
     if (maskedTokens.size() != tokens.size()) std::abort();
     dorvan::ParsedArguments reread = dorvan::parseArguments(maskedTokens);

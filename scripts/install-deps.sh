@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Dorvan needs to build, test and run its demo.
+# Installs the Debian packages Dorvan needs to build, test, package and run
+# its demo and benchmarks: every program they call. CI proves the list in a
+# fresh Debian 12 root (scripts/fresh-root-test.sh).
 set -euo pipefail
 
 packages=(g++ clang libclang-rt-14-dev cmake ninja-build libgtest-dev zlib1g-dev libdeflate-dev libssl-dev
           python3 python3-pyftpdlib zip unzip curl openssl pkg-config libedit-dev
-          wget lftp ncftp vsftpd  # this line: peers and server of the benchmarks in bench/
+          man-db bsdextrautils  # man and col: the manual page test
+          dpkg-dev file  # dpkg-shlibdeps and file: the .deb's dependencies (scripts/package.sh)
+          debootstrap  # CI's fresh root
+          wget lftp ncftp vsftpd time procps  # peers, server, /usr/bin/time and uptime of bench/
           g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64  # the Windows build and its run under wine
-          dpkg-dev make perl)  # this line: OpenSSL for the Windows build (scripts/openssl-mingw.sh)
+          make perl)  # this line, and dpkg-dev: OpenSSL for the Windows build (scripts/openssl-mingw.sh)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

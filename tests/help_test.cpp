@@ -26,7 +26,7 @@ const std::vector<std::string> argumentOrder = {
     "host",       "port",       "username", "password", "remote",    "local",     "passive",   "overwrite", "image",
     "expresp",    "recurse",    "include",  "exclude",  "lsize",     "gsize",     "lmodified", "gmodified", "maxfiles",
     "maxfolders", "name",       "src",      "dst",      "justprint", "keepalive", "debug",     "encoding",  "compress",
-    "timeout",    "errorlevel", "tls",      "verify",   "cafile",    "parallel",  "keeptime"};
+    "timeout",    "errorlevel", "tls",      "verify",   "cafile",    "parallel",  "keeptime",  "netrc"};
 
 std::vector<std::string> splitLines(const std::string& text, const std::string& separator) {
     std::vector<std::string> lines;

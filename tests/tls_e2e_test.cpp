@@ -32,7 +32,7 @@ TEST(TlsEndToEnd, ExplicitTlsMovesFilesAndListingsInPassiveAndActiveMode) {
         EXPECT_TRUE(contains(
             out,
             " timeout     : 60\n errorlevel  : false\n tls         : explicit\n verify      : true\n cafile      : " +
-                server.certificate() + "\n parallel    : 1\n keeptime    : false\n\n"))
+                server.certificate() + "\n parallel    : 1\n keeptime    : false\n netrc       : false\n\n"))
             << out;
         EXPECT_EQ(readFile(local.file("down.bin")), content);
         EXPECT_EQ(readFile(server.path("up.bin")), content);

@@ -3,6 +3,7 @@
 
 #include "commands/handlers.h"
 #include "commands/keep_alive.h"
+#include "commands/netrc_login.h"
 #include "commands/session_support.h"
 #include "ftp/ftp_lib.h"
 #include "ftp/masked_command.h"
@@ -91,6 +92,7 @@ bool login() {
     Settings& s = settings();
     if (!connect()) return printMessage(Level::Error, format(" login failure: {} first, please", "connect"));
     if (s.isLoggedin) return true;
+    if (!takeNetrcCredentials(s)) return false;
     for (auto [value, label] : {std::pair{&s.username, "username"}, std::pair{&s.password, "password"}}) {
         if (value->empty()) {
             printMessage(Level::Error, format(" {} not specified", label));

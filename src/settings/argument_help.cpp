@@ -262,6 +262,11 @@ const std::vector<HelpSource> argumentSources = {
                  "    \n"
                  "downloaded files carry the time of the download (default):\n"
                  "    --{0} false"},
+    {.key = "netrc",
+     .summary = " login takes a missing username and password from the netrc file (default false)",
+     .syntax = "--{0} <true or false>",
+     .examples = "the host's entry in $NETRC, else ~/.netrc; refused when others can read the file:\n"
+                 "    --{0} true"},
 };
 
 }  // namespace

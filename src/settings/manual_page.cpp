@@ -130,6 +130,20 @@ Started anew when larger than 512,000 bytes at start.
 .I $XDG_DATA_HOME/Tolvane/Dorvan/dorvan\-history
 The prompt's history: the last 1,000 lines, readable by the owner only.
 Lines that give a password are never written to it.
+.TP
+.I ~/.netrc
+Login names and passwords by host
+.RB ( machine ,
+.BR login ,
+.BR password ;
+.B default
+for any other host), used by
+.B login
+with
+.BR "\-\-netrc true" ;
+.I $NETRC
+names another file. Refused when other users can read or change it, or
+when another user owns it.
 )";
 
 std::string replaced(std::string_view text, std::string_view from, std::string_view to) {

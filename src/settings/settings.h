@@ -82,6 +82,7 @@ struct Settings : ResettableArguments {
     std::string cafile;        // a certificate file trusted besides the system's authorities
     int32_t parallel = 1;      // sessions mget, mput and mdele spread their files over
     bool keeptime = false;     // transfers carry the source file's modification time over
+    bool netrc = false;        // login takes a missing username and password from the netrc file
 };
 
 constexpr int32_t maxParallelSessions = 8;

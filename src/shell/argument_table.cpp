@@ -168,6 +168,11 @@ constexpr ArgumentRow rows[] = {
      .field = &S::keeptime,
      .rejection = invalidColonQuoted,
      .statusLine = 33},
+    {.name = "netrc",
+     .syntax = ValueSyntax::boolean,
+     .field = &S::netrc,
+     .rejection = invalidColonQuoted,
+     .statusLine = 34},
 };
 
 template <typename T>

@@ -44,6 +44,7 @@ inline const std::string defaultStatus =
     " verify      : true\r\n"
     " parallel    : 1\r\n"
     " keeptime    : false\r\n"
+    " netrc       : false\r\n"
     "\r\n";
 
 // `status` with a line added before the one labelled `before`.
