@@ -9,30 +9,19 @@
 # Every client is a fresh process; rounds as in transfer_bench.sh, the order
 # of the groups and of the clients within each turning every round. The
 # tables give CPU microseconds per file and the peak memory of each client.
+# BEFORE=/path/to/dorvan adds that binary as the client "before" to every
+# group, to compare two builds in the same rounds.
 # Usage: bench/big_tree_bench.sh [files, default 100000] [rounds, default 3]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 files=${1:-100000}
 rounds=${2:-3}
-folders=$(((files + 99) / 100))
 source bench/common.sh
 bench_build
 start_bench_server
 echo "before: $(bench_load)"
 
-/usr/bin/python3 - "$work/local/tree" "$files" "$folders" <<'PY'
-import os, random, sys
-tree, files, folders = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-random.seed(25)
-pool = random.randbytes(16384 * 2)
-for d in range(folders):
-    os.makedirs(f"{tree}/d{d:04}")
-for i in range(files):
-    size = random.randint(1024, 16384)
-    start = random.randrange(16384)
-    with open(f"{tree}/d{i % folders:04}/f{i:06}.dat", "wb") as out:
-        out.write(pool[start:start + size])
-PY
+bench_make_tree "$work/local/tree" "$files"
 cp -r "$work/local/tree" "$work/served/tree"
 bench_chown "$work/served"
 down=$work/local/down
@@ -43,7 +32,7 @@ dorvan_commands() {
         "$port" "$user" "$password" "$3" "$2" > "$work/$1.cmds"
     echo "$work/$1.cmds"
 }
-dorvan=(env "XDG_DATA_HOME=$work/data" "$dorvan")
+declare -A binary=([dorvan]=$dorvan [before]=${BEFORE:-})
 lftp=(lftp -u "$user,$password" -p "$port")
 fresh_down() { rm -rf "$down" && mkdir -p "$down"; }
 fresh_uploads() { rm -rf "$work"/served/up-* && bench_chown "$work/served"; }
@@ -52,9 +41,9 @@ run_one() {
     local group=$1 client=$2 n=1 extra=
     [[ $group == *-p* ]] && n=${group##*-p} && extra=" --parallel $n"
     case $group:$client in
-        tree-get*:dorvan)
+        tree-get*:dorvan | tree-get*:before)
             fresh_down
-            run "${dorvan[@]}" "@$(dorvan_commands get "cwd --name tree
+            run env "XDG_DATA_HOME=$work/data" "${binary[$client]}" "@$(dorvan_commands get "cwd --name tree
 mget --local $down/ --recurse true" "$extra")"
             check "$down" ;;
         tree-get*:wget)
@@ -65,12 +54,12 @@ mget --local $down/ --recurse true" "$extra")"
             fresh_down
             run "${lftp[@]}" -e "mirror --parallel=$n tree $down/tree; quit" 127.0.0.1
             check "$down" ;;
-        tree-put*:dorvan)
+        tree-put*:dorvan | tree-put*:before)
             fresh_uploads
-            run "${dorvan[@]}" "@$(dorvan_commands put "mkd --name up-dorvan
-cwd --name up-dorvan
+            run env "XDG_DATA_HOME=$work/data" "${binary[$client]}" "@$(dorvan_commands put "mkd --name up-$client
+cwd --name up-$client
 mput --local $work/local/tree/ --recurse true" "$extra")"
-            check "$work/served/up-dorvan" ;;
+            check "$work/served/up-$client" ;;
         tree-put*:lftp)
             fresh_uploads
             run "${lftp[@]}" -e "mirror -R --parallel=$n $work/local/tree up-lftp; quit" 127.0.0.1
@@ -86,7 +75,10 @@ check() {
     [ "$found" -eq "$files" ] || { echo "$group $client: $found files, not $files" >&2; exit 1; }
 }
 
-groups=("tree-get dorvan wget lftp" "tree-get-p8 dorvan lftp" "tree-put dorvan lftp" "tree-put-p8 dorvan lftp")
+before=
+[ -n "${BEFORE:-}" ] && before=" before"
+groups=("tree-get dorvan$before wget lftp" "tree-get-p8 dorvan$before lftp" "tree-put dorvan$before lftp"
+        "tree-put-p8 dorvan$before lftp")
 for round in $(seq "$rounds"); do
     for i in "${!groups[@]}"; do
         read -r group clients <<< "${groups[$(((i + round) % ${#groups[@]}))]}"

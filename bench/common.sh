@@ -173,3 +173,22 @@ bench_run() {
 # bench_summary [--mib N] [--files N]: one table per group from $work/times
 # (see bench/summary.py).
 bench_summary() { /usr/bin/python3 "$bench_dir/summary.py" "$work/times" "$@"; }
+
+# bench_make_tree FOLDER FILES: FILES files of 1 to 16 KiB (fixed seed) in
+# FILES/100 folders below FOLDER.
+bench_make_tree() {
+    /usr/bin/python3 - "$1" "$2" <<'PY'
+import os, random, sys
+tree, files = sys.argv[1], int(sys.argv[2])
+folders = (files + 99) // 100
+random.seed(25)
+pool = random.randbytes(16384 * 2)
+for d in range(folders):
+    os.makedirs(f"{tree}/d{d:04}")
+for i in range(files):
+    size = random.randint(1024, 16384)
+    start = random.randrange(16384)
+    with open(f"{tree}/d{i % folders:04}/f{i:06}.dat", "wb") as out:
+        out.write(pool[start:start + size])
+PY
+}
