@@ -3,13 +3,14 @@
 
   summary.py TIMES [--mib N | --files [GROUP=]N ...] [--base CLIENT]
 
-TIMES has one line per run: ROUND GROUP CLIENT WALL CPU (seconds). For each
-group, every client gets its median wall time, the median of its per-round
-ratio to the base client (default "dorvan"): the client's wall time over the
-base's in the same round, so above 1 the base was faster, and its median CPU
-seconds; with --mib the amount moved per run gives MiB/s and CPU seconds per
-GiB, with --files the number of files (for every group, or for the one
-named) gives files per second.
+TIMES has one line per run: ROUND GROUP CLIENT WALL CPU (seconds) and,
+optionally, PEAK (KiB). For each group, every client gets its median wall
+time, the median of its per-round ratio to the base client (default
+"dorvan"): the client's wall time over the base's in the same round, so above
+1 the base was faster, its median CPU seconds and its largest peak memory;
+with --mib the amount moved per run gives MiB/s and CPU seconds per GiB, with
+--files the number of files (for every group, or for the one named) gives
+files per second and CPU microseconds per file.
 """
 import argparse
 import collections
@@ -24,11 +25,11 @@ def main():
     parser.add_argument("--base", default="dorvan")
     args = parser.parse_args()
 
-    runs = collections.defaultdict(dict)  # (group, round) -> client -> (wall, cpu)
+    runs = collections.defaultdict(dict)  # (group, round) -> client -> (wall, cpu, peak KiB)
     order = collections.defaultdict(list)  # group -> clients in first-seen order
     for line in open(args.times):
-        rnd, group, client, wall, cpu = line.split()
-        runs[(group, rnd)][client] = (float(wall), float(cpu))
+        rnd, group, client, wall, cpu, *peak = line.split()
+        runs[(group, rnd)][client] = (float(wall), float(cpu), int(peak[0]) if peak else 0)
         if client not in order[group]:
             order[group].append(client)
 
@@ -48,10 +49,14 @@ def main():
         header += f" {'ratio':>6} {'min':>5} {'max':>5} {'CPU s':>7}"
         if args.mib:
             header += f" {'CPU s/GiB':>9}"
+        if count:
+            header += f" {'CPU us/file':>11}"
+        header += f" {'peak MiB':>8}"
         print(header)
         for client in clients:
             walls = [runs[(group, r)][client][0] for r in rounds if client in runs[(group, r)]]
             cpus = [runs[(group, r)][client][1] for r in rounds if client in runs[(group, r)]]
+            peak = max(runs[(group, r)][client][2] for r in rounds if client in runs[(group, r)])
             ratios = [runs[(group, r)][client][0] / runs[(group, r)][args.base][0]
                       for r in rounds if client in runs[(group, r)] and args.base in runs[(group, r)]]
             wall, cpu = statistics.median(walls), statistics.median(cpus)
@@ -63,6 +68,9 @@ def main():
             row += f" {statistics.median(ratios):>6.2f} {min(ratios):>5.2f} {max(ratios):>5.2f} {cpu:>7.3f}"
             if args.mib:
                 row += f" {cpu * 1024 / args.mib:>9.3f}"
+            if count:
+                row += f" {cpu * 1e6 / count:>11.0f}"
+            row += f" {peak / 1024:>8.1f}"
             print(row)
 
 

@@ -4,12 +4,12 @@
 # fresh Debian 12 root (scripts/fresh-root-test.sh).
 set -euo pipefail
 
-packages=(g++ clang libclang-rt-14-dev cmake ninja-build libgtest-dev zlib1g-dev libssl-dev
+packages=(g++ clang libclang-rt-14-dev cmake ninja-build libgtest-dev zlib1g-dev libdeflate-dev libssl-dev
           python3 python3-pyftpdlib zip unzip curl openssl pkg-config libedit-dev
           man-db bsdextrautils  # man and col: the manual page test
           dpkg-dev file  # dpkg-shlibdeps and file: the .deb's dependencies (scripts/package.sh)
           debootstrap  # CI's fresh root
-          wget lftp ncftp vsftpd time procps  # peers, server, /usr/bin/time and uptime of bench/
+          wget lftp ncftp vsftpd time procps strace iproute2  # peers, server, /usr/bin/time, uptime, strace and ip of bench/
           g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64  # the Windows build and its run under wine
           make perl)  # this line, and dpkg-dev: OpenSSL for the Windows build (scripts/openssl-mingw.sh)
 missing=()

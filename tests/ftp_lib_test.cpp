@@ -16,6 +16,7 @@
 #include "ftp/ftp_text.h"
 #include "ftp/reply_parser.h"
 #include "platform/clock.h"
+#include "platform/console.h"
 #include "support/shell_command.h"
 #include "support/test_server.h"
 
@@ -437,6 +438,7 @@ TEST(FtpLibTransfer, NameListToConsoleAndFile) {
     openSession(ftp, server);
     testing::internal::CaptureStdout();
     bool listed = ftp.nlst("", "");
+    platform::consoleFlush();  // piped output is held back for a while
     std::string out = testing::internal::GetCapturedStdout();
     ASSERT_TRUE(listed) << ftp.lastResponse();
     EXPECT_TRUE(out == "one\ntwo\n" || out == "two\none\n") << out;

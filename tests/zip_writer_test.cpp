@@ -126,6 +126,24 @@ TEST_F(ZipWriterTest, StreamsMembersThatStandardReadersAccept) {
     EXPECT_EQ(le(bytes, 12, 2), (39u << 9) | (3u << 5) | 4u);
     EXPECT_EQ(le(bytes, bytes.size() - 22, 4), 0x06054b50u);
     EXPECT_EQ(le(bytes, bytes.size() - 10, 4) + le(bytes, bytes.size() - 6, 4), bytes.size() - 22);
+
+    // Blocks of 1,000 bytes: members of many blocks deflated apart, one ending
+    // exactly at a block's end, one from a FIFO (no size up front, so every
+    // full block reads a byte ahead to learn whether the data ended).
+    std::string fifo = dir + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string streamed = text.substr(0, 5'500);
+    std::thread feeder([&] { std::ofstream(fifo, std::ios::binary) << streamed; });
+    members.push_back({"exact.txt", file("exact.txt", text.substr(0, 7'000))});
+    ZipWriter writer(ZipLimits{.blockBytes = 1'000});
+    std::string err;
+    ASSERT_TRUE(writer.open(dir + "/blocks.zip", &err)) << err;
+    for (const auto& [name, source] : members) ASSERT_TRUE(writer.addFile(source, name, &err)) << err;
+    ASSERT_TRUE(writer.addFile(fifo, "fifo.txt", &err)) << err;
+    feeder.join();
+    ASSERT_TRUE(writer.finish(&err)) << err;
+    members.push_back({"fifo.txt", file("fifo-copy.txt", streamed)});
+    EXPECT_EQ(checkArchive(dir + "/blocks.zip", members), "ok");
 }
 
 TEST_F(ZipWriterTest, UsesZip64RecordsForValuesPastTheLimits) {

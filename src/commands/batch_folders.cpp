@@ -54,6 +54,9 @@ std::vector<std::string> remoteFoldersOn(const std::string& remotePath) {
 
 bool ensureLocalFolders(const std::string& localFilePath, std::string* error) {
     const char separator = platform::localSeparator();
+    // Nearly always the file's own folder is there, and so is every one above it.
+    const size_t last = localFilePath.rfind(separator);
+    if (last != std::string::npos && last > 0 && platform::isFolder(localFilePath.substr(0, last))) return true;
     for (size_t k = localFilePath.find(separator); k != std::string::npos; k = localFilePath.find(separator, k + 1)) {
         const std::string prefix = localFilePath.substr(0, k);
         if (prefix.empty()) continue;

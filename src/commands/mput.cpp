@@ -99,8 +99,11 @@ bool mput() {
         transferType = 'I';  // an archive is binary whatever the type of its contents
         uploads.push_back({s.compress, platform::fileNameOf(s.compress)});
     } else {
-        for (std::string& path : found)
-            uploads.push_back({path, platform::withSlashSeparators(withoutLeading(path, s.local))});
+        uploads.reserve(found.size());
+        for (std::string& path : found) {
+            std::string remote = platform::withSlashSeparators(withoutLeading(path, s.local));
+            uploads.push_back({std::move(path), std::move(remote)});
+        }
     }
     uint64_t total = 0;
     for (Upload& file : uploads) {

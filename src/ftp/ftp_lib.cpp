@@ -471,7 +471,7 @@ bool FtpLib::download(const std::string& command, char type, const Consumer& con
     uint64_t received = 0;
     // The kernel moves plain data; TLS records pass through the loop.
     if (file && !dataTls_.active()) {
-        platform::FileMove move = platform::receiveToFile(fd, *file, limit(), progressCallback());
+        platform::FileMove move = platform::receiveToFile(fd, *file, dataPipe_, limit(), progressCallback());
         moved = move.net;
         received = move.bytes;
         localFailure = move.localFailed;

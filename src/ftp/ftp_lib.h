@@ -198,6 +198,7 @@ private:
     platform::TlsClient tlsClient_;
     platform::TlsConnection controlTls_;
     platform::TlsConnection dataTls_;  // the one data connection open at a time
+    platform::DataPipe dataPipe_;      // downloads splice through it, one after another
     bool dataProtected_ = false;       // the server accepted PROT P
     TransferProgress* progress_ = nullptr;
 };

@@ -3,15 +3,10 @@
 #include <vector>
 
 namespace dorvan::platform {
-namespace {
-
-constexpr size_t piece = 1024 * 1024;
-
-}  // namespace
 
 FileMove sendThroughBuffer(int socketFd, FileReader& file, const WaitLimit& limit, const MovedBytes& moved,
-                           FileMove move) {
-    std::vector<char> buffer(piece);
+                           FileMove move, size_t pieceBytes) {
+    std::vector<char> buffer(pieceBytes);
     for (;;) {
         long n = file.read(buffer.data(), buffer.size(), &move.localError);
         if (n < 0) {
@@ -31,7 +26,7 @@ FileMove sendThroughBuffer(int socketFd, FileReader& file, const WaitLimit& limi
 
 FileMove receiveThroughBuffer(int socketFd, ReplacingFileWriter& file, const WaitLimit& limit, const MovedBytes& moved,
                               FileMove move) {
-    std::vector<char> buffer(piece);
+    std::vector<char> buffer(movePieceBytes);
     for (;;) {
         IoOutcome got = receiveSome(socketFd, buffer.data(), buffer.size(), limit);
         if (got.status == SocketStatus::closed) return move;

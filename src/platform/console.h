@@ -10,10 +10,13 @@ namespace dorvan::platform {
 // that text from a server cannot drive the terminal; piped output keeps every byte.
 // A terminal gets each write at once. Piped output is held back and written
 // in large pieces: by consoleFlush, and before writing to stderr, before
-// waiting for input and before every network wait (sockets.h).
+// waiting for input and during network waits, once it is 100 ms old (sockets.h).
 void consoleWrite(std::string_view text);       // stdout
 void consoleWriteError(std::string_view text);  // stderr, at once; made safe like stdout on a terminal
 void consoleFlush();
+// For network waits: writes held-back piped output once it is `ageMs` old,
+// and returns the milliseconds until what is still held is due (-1: nothing held).
+int consoleFlushAged(int ageMs);
 // As consoleFlush, but gives up at once when another thread is writing (it
 // may be stuck on a full pipe): for ending the process in a hurry.
 void consoleFlushUnlessBusy();

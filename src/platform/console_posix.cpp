@@ -5,6 +5,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <mutex>
 
@@ -67,6 +68,7 @@ void writeAll(int fd, std::string_view text) {
 // without the lock whether there is any.
 std::string heldOutput;
 std::atomic<bool> held{false};
+std::chrono::steady_clock::time_point heldSince;  // when heldOutput last stopped being empty
 constexpr size_t heldCap = 65536;
 
 // Called with outputLock() held.
@@ -134,6 +136,7 @@ void consoleWrite(std::string_view text) {
         return;
     }
     std::lock_guard<std::mutex> guard(outputLock());
+    if (heldOutput.empty()) heldSince = std::chrono::steady_clock::now();
     heldOutput.append(text);
     held.store(true, std::memory_order_relaxed);
     if (heldOutput.size() >= heldCap) writeHeld();
@@ -143,6 +146,16 @@ void consoleFlush() {
     if (!held.load(std::memory_order_relaxed)) return;
     std::lock_guard<std::mutex> guard(outputLock());
     writeHeld();
+}
+
+int consoleFlushAged(int ageMs) {
+    if (!held.load(std::memory_order_relaxed)) return -1;
+    std::lock_guard<std::mutex> guard(outputLock());
+    if (heldOutput.empty()) return -1;
+    auto age = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - heldSince);
+    if (age.count() < ageMs) return ageMs - static_cast<int>(age.count());
+    writeHeld();
+    return -1;
 }
 
 void consoleFlushUnlessBusy() {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -82,6 +83,7 @@ void writeAll(DWORD which, std::string_view text) {
 // without the lock whether there is any.
 std::string heldOutput;
 std::atomic<bool> held{false};
+std::chrono::steady_clock::time_point heldSince;  // when heldOutput last stopped being empty
 constexpr size_t heldCap = 65536;
 
 // Called with outputLock() held.
@@ -181,6 +183,7 @@ LineRead takeLine(std::string& bytes, std::string& line, size_t end, size_t cap)
 void consoleWrite(std::string_view text) {
     if (!stdoutIsTerminal()) {
         std::lock_guard<std::mutex> guard(outputLock());
+        if (heldOutput.empty()) heldSince = std::chrono::steady_clock::now();
         heldOutput.append(text);
         held.store(true, std::memory_order_relaxed);
         if (heldOutput.size() >= heldCap) writeHeld();
@@ -196,6 +199,16 @@ void consoleFlush() {
     if (!held.load(std::memory_order_relaxed)) return;
     std::lock_guard<std::mutex> guard(outputLock());
     writeHeld();
+}
+
+int consoleFlushAged(int ageMs) {
+    if (!held.load(std::memory_order_relaxed)) return -1;
+    std::lock_guard<std::mutex> guard(outputLock());
+    if (heldOutput.empty()) return -1;
+    auto age = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - heldSince);
+    if (age.count() < ageMs) return ageMs - static_cast<int>(age.count());
+    writeHeld();
+    return -1;
 }
 
 void consoleFlushUnlessBusy() {

@@ -19,17 +19,29 @@ std::string uniqueSuffix() {
     static std::atomic<unsigned> counter{0};
     auto clock = std::chrono::steady_clock::now().time_since_epoch().count();
     char text[64];
-    std::snprintf(text, sizeof text, "%x-%x-%llx", static_cast<unsigned>(::getpid()), counter++,
+    static const auto pid = static_cast<unsigned>(::getpid());
+    std::snprintf(text, sizeof text, "%x-%x-%llx", pid, counter++,
                   static_cast<unsigned long long>(clock) & 0xffffffffffULL);
     return text;
 }
 
-std::string temporaryNameBeside(const std::string& destination) {
-    size_t slash = destination.rfind('/');
-    std::string folder = slash == std::string::npos ? std::string() : destination.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? destination : destination.substr(slash + 1);
+constexpr size_t usualNameLimit = 255;
+
+std::string folderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The longest name the destination's file system takes.
+size_t nameLimitBeside(const std::string& destination) {
+    std::string folder = folderOf(destination);
     long limit = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
-    return folder + partFileName(name, uniqueSuffix(), limit > 0 ? static_cast<size_t>(limit) : 255);
+    return limit > 0 ? static_cast<size_t>(limit) : usualNameLimit;
+}
+
+std::string temporaryNameBeside(const std::string& destination, size_t nameLimit) {
+    std::string folder = folderOf(destination);
+    return folder + partFileName(destination.substr(folder.size()), uniqueSuffix(), nameLimit);
 }
 
 }  // namespace
@@ -62,8 +74,7 @@ bool FileReader::openPlainFile(const std::string& path, std::string* error) {
     } else if (!S_ISREG(st.st_mode)) {
         reason = "not a regular file";
     } else {
-        ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
-        return true;
+        return true;  // O_NONBLOCK changes nothing for a regular file
     }
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
@@ -96,12 +107,20 @@ bool FileReader::isSameFileAs(const std::string& path) const {
 
 bool ReplacingFileWriter::open(const std::string& destination, std::string* error) {
     destination_ = destination;
+    // The file system is asked for its name limit only when a name proves too long.
+    size_t nameLimit = usualNameLimit;
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-        temporary_ = temporaryNameBeside(destination);
+        temporary_ = temporaryNameBeside(destination, nameLimit);
         fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ < 0) {
+            const int failure = errno;
             temporary_.clear();
-            if (errno != EEXIST) break;
+            if (failure == ENAMETOOLONG && nameLimit == usualNameLimit) {
+                nameLimit = nameLimitBeside(destination);
+                if (nameLimit < usualNameLimit) continue;
+            }
+            errno = failure;
+            if (failure != EEXIST) break;
         }
     }
     if (fd_ < 0) return fail("cannot create a file beside", destination, error);

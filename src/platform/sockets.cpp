@@ -62,12 +62,18 @@ std::string IoOutcome::text() const {
     return reason.empty() ? os::errorText(error) : "TLS: " + reason;
 }
 
+// Console output held back goes out during a wait once it is this old: a
+// batch of quick exchanges writes it in large pieces, and what a command has
+// said still shows soon while it waits on a slow server.
+constexpr int heldOutputMs = 100;
+
 SocketStatus waitFor(int fd, short events, const WaitLimit& limit, int otherFd) {
-    consoleFlush();
     const auto deadline = Clock::now() + std::chrono::milliseconds(limit.timeoutMs);
     for (;;) {
         int left = remainingMs(deadline);
-        os::Readiness ready = os::waitOnce(fd, events, limit.abortFd, otherFd, left);
+        int outputDue = consoleFlushAged(heldOutputMs);
+        os::Readiness ready =
+            os::waitOnce(fd, events, limit.abortFd, otherFd, outputDue >= 0 ? std::min(left, outputDue) : left);
         if (ready.interrupted) continue;
         if (ready.failed) return SocketStatus::failed;
         if (ready.abort) return SocketStatus::aborted;
@@ -164,17 +170,19 @@ IoOutcome receiveSome(int fd, char* buffer, size_t size, const WaitLimit& limit)
     }
 }
 
+// Sends first and waits only for room: a command line nearly always fits at once.
 IoOutcome sendAll(int fd, const char* data, size_t size, const WaitLimit& limit) {
     size_t sent = 0;
     while (sent < size) {
-        SocketStatus waited = waitFor(fd, os::writable, limit);
-        if (waited != SocketStatus::ok) return {waited, sent};
         int error = 0;
         long n = os::sendNow(fd, data + sent, size - sent, &error);
-        if (n >= 0)
+        if (n >= 0) {
             sent += static_cast<size_t>(n);
-        else if (error != 0)
-            return {SocketStatus::failed, sent, error};
+            continue;
+        }
+        if (error != 0) return {SocketStatus::failed, sent, error};
+        SocketStatus waited = waitFor(fd, os::writable, limit);
+        if (waited != SocketStatus::ok) return {waited, sent};
     }
     return {SocketStatus::ok, sent};
 }

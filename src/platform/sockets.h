@@ -73,8 +73,9 @@ private:
 bool pauseUnlessRaised(const AbortSignal& signal, int milliseconds);
 
 // Polls fd for `events` (POLLIN/POLLOUT); with otherFd >= 0, its readability
-// ends the wait as otherReady. Console output held back goes out first, so
-// that what a command has said shows while it waits on the network.
+// ends the wait as otherReady. Console output held back goes out once it is
+// 100 ms old, so that what a command has said shows while it waits on the
+// network, without a write for every quick exchange.
 SocketStatus waitFor(int fd, short events, const WaitLimit& limit, int otherFd = -1);
 
 // Returns the connected socket, or -1 with the reason in outcome.

@@ -3,29 +3,35 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace dorvan {
 namespace {
 
-// One member in flight, in ring slot index % window.
-struct Slot {
-    bool opened = false;  // header facts known
-    bool done = false;    // deflated to the end
-    bool failed = false;
-    std::string error;
-    uint64_t expectedSize = 0;
+constexpr uint64_t leastBlockCost = 64 * 1024;  // so that many small members do not pile up
+
+// One block, from its reading until the writer has written it.
+struct Job {
+    size_t member = 0;
+    bool first = false;         // the member's first block: its header goes before it
+    bool last = false;          // the member's last block: the member ends after it
+    uint64_t expectedSize = 0;  // header facts, on the first block
     int64_t modified = 0;
-    Deflater::Result result;
-    std::deque<std::string> chunks;
-    size_t bytes = 0;  // compressed bytes waiting in chunks
+    uint64_t cost = 0;  // counted against PackOptions::inFlightBytes
+    bool done = false;
+    bool failed = false;  // nothing is read after a failed job
+    std::string error;
+    std::string deflated;
+    BlockSums sums;
 };
 
 class Packer {
 public:
     Packer(ZipWriter& writer, const std::vector<PackItem>& items, const PackOptions& options)
-        : writer_(writer), items_(items), options_(options), slots_(options.window) {}
+        : writer_(writer), items_(items), options_(options) {}
 
     bool run(std::string* err) {
         std::vector<std::thread> workers;
@@ -41,134 +47,133 @@ public:
     }
 
 private:
-    Slot& slot(size_t index) { return slots_[index % slots_.size()]; }
-
-    // Worker: takes the next member whenever the window allows.
+    // Worker: reads the next block when no other worker reads and the bound
+    // allows, then deflates it.
     void work() {
-        Deflater deflater;
+        BlockDeflater deflater;
+        std::string initError;
+        const bool ready = deflater.init(&initError);
+        ByteBuffer block, deflated;
         for (;;) {
-            size_t index;
+            Job* job = nullptr;
             {
                 std::unique_lock lock(mutex_);
-                changed_.wait(lock, [&] {
-                    return stopping_ || next_ >= items_.size() || next_ < written_ + slots_.size();
-                });
-                if (stopping_ || next_ >= items_.size()) return;
-                index = next_++;
-                slot(index) = Slot{};
+                changed_.wait(
+                    lock, [&] { return stopping_ || allRead_ || (!reading_ && inFlight_ < options_.inFlightBytes); });
+                if (stopping_ || allRead_) return;
+                reading_ = true;
+                job = &jobs_.emplace_back();  // a deque keeps its elements in place as it grows and shrinks
             }
-            deflateOne(deflater, index);
+            const bool read = readNext(*job, block);
+            {
+                std::lock_guard lock(mutex_);
+                reading_ = false;
+                job->cost = std::max<uint64_t>(block.size, leastBlockCost);
+                inFlight_ += job->cost;
+                allRead_ = !read || member_ == items_.size();
+                job->done = !read;
+                job->failed = !read;
+            }
+            changed_.notify_all();
+            if (!read) continue;
+
+            BlockSums sums;
+            std::string error = initError;
+            const bool ok = ready && deflater.deflate(block, job->last, deflated, &sums, &error);
+            {
+                std::lock_guard lock(mutex_);
+                job->deflated.assign(reinterpret_cast<const char*>(deflated.data.get()), ok ? deflated.size : 0);
+                job->sums = sums;
+                job->done = true;
+                job->failed = !ok;
+                if (!ok) job->error = items_[job->member].path + ": " + error;
+            }
+            changed_.notify_all();
         }
     }
 
-    void deflateOne(Deflater& deflater, size_t index) {
-        const PackItem& item = items_[index];
-        std::string error;
-        platform::FileReader source;
-        bool ok = deflater.init(&error) && writer_.openSource(source, item.path, item.name, &error);
-        if (ok) {
-            std::lock_guard lock(mutex_);
-            Slot& s = slot(index);
-            s.opened = true;
-            s.expectedSize = source.isRegular() ? source.size() : 0;  // pipes and devices tell nothing up front
-            s.modified = source.modifiedUnixSeconds();
+    // The reading turn: only the worker that set reading_ is here.
+    bool readNext(Job& job, ByteBuffer& block) {
+        job.member = member_;
+        if (!source_) {
+            const PackItem& item = items_[member_];
+            source_ = std::make_unique<platform::FileReader>();
+            if (!writer_.openSource(*source_, item.path, item.name, &job.error)) return false;
+            job.first = true;
+            job.expectedSize = source_->isRegular() ? source_->size() : 0;  // pipes and devices tell nothing up front
+            job.modified = source_->modifiedUnixSeconds();
+            reader_.emplace(*source_, writer_.blockBytes());
         }
-        changed_.notify_all();
-        Deflater::Result result;
-        auto sink = [&](std::string_view bytes, std::string* e) {
-            std::unique_lock lock(mutex_);
-            Slot& s = slot(index);
-            changed_.wait(lock, [&] { return stopping_ || s.bytes < options_.memberBytes; });
-            if (stopping_) {
-                *e = "packing stopped";
-                return false;
-            }
-            s.chunks.emplace_back(bytes);
-            s.bytes += bytes.size();
-            lock.unlock();
-            changed_.notify_all();
-            return true;
-        };
-        ok = ok && deflater.run(source, item.path, sink, &result, &error);
-        {
-            std::lock_guard lock(mutex_);
-            Slot& s = slot(index);
-            s.done = true;
-            s.failed = !ok;
-            s.error = std::move(error);
-            s.result = result;
-        }
-        changed_.notify_all();
-    }
-
-    // Calling thread: writes member after member as their bytes arrive.
-    bool writeAll(std::string* err) {
-        for (size_t index = 0; index < items_.size(); ++index) {
-            std::unique_lock lock(mutex_);
-            Slot& s = slot(index);
-            changed_.wait(lock, [&] { return next_ > index && (s.opened || s.done); });
-            if (!s.opened) return fail(s, err);
-            uint64_t expectedSize = s.expectedSize;
-            int64_t modified = s.modified;
-            lock.unlock();
-            if (!writer_.beginMember(items_[index].name, expectedSize, modified, err)) return false;
-            for (;;) {
-                lock.lock();
-                changed_.wait(lock, [&] { return !s.chunks.empty() || s.done; });
-                if (s.chunks.empty()) break;
-                std::string chunk = std::move(s.chunks.front());
-                s.chunks.pop_front();
-                s.bytes -= chunk.size();
-                lock.unlock();
-                changed_.notify_all();
-                if (!writer_.writeData(chunk, err)) return false;
-            }
-            if (s.failed) return fail(s, err);
-            Deflater::Result result = s.result;
-            lock.unlock();
-            if (!writer_.endMember(result, items_[index].path, err)) return false;
-            lock.lock();
-            ++written_;
-            lock.unlock();
-            changed_.notify_all();
+        if (!reader_->next(block, &job.last, &job.error)) return false;
+        if (job.last) {
+            reader_.reset();
+            source_.reset();
+            ++member_;
         }
         return true;
     }
 
-    static bool fail(Slot& s, std::string* err) {
-        *err = s.error;
-        return false;
+    // Calling thread: writes the blocks in reading order as they are done.
+    bool writeAll(std::string* err) {
+        BlockSums sums;
+        for (;;) {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return jobs_.empty() ? allRead_ && !reading_ : jobs_.front().done; });
+            if (jobs_.empty()) return true;
+            Job& job = jobs_.front();  // no worker touches a done job
+            lock.unlock();
+            if (job.failed) {
+                *err = job.error;
+                return false;
+            }
+            const PackItem& item = items_[job.member];
+            if (job.first) {
+                if (!writer_.beginMember(item.name, job.expectedSize, job.modified, err)) return false;
+                sums = {};
+            }
+            if (!writer_.writeData(job.deflated, err)) return false;
+            sums.append(job.sums);
+            if (job.last && !writer_.endMember(sums, item.path, err)) return false;
+            lock.lock();
+            inFlight_ -= job.cost;
+            jobs_.pop_front();
+            lock.unlock();
+            changed_.notify_all();
+        }
     }
 
     ZipWriter& writer_;
     const std::vector<PackItem>& items_;
     const PackOptions& options_;
-    // mutex_ guards slots_, next_, written_ and stopping_; changed_ is
-    // notified after any of them changes. A leaf lock (the lock order:
-    // shell/program.cpp): files and the writer are used only without it.
+    // mutex_ guards jobs_, inFlight_, reading_, allRead_ and stopping_;
+    // changed_ is notified after any of them changes. A leaf lock (the lock
+    // order: shell/program.cpp): files and the writer are used only without it.
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::vector<Slot> slots_;
-    size_t next_ = 0;     // members handed to workers
-    size_t written_ = 0;  // members complete in the archive
+    std::deque<Job> jobs_;  // read and not yet written, in reading order
+    uint64_t inFlight_ = 0;
+    bool reading_ = false;  // a worker has the reading turn
+    bool allRead_ = false;  // every member read, or a read failed
     bool stopping_ = false;
+    // The reading turn's own state, used only by the worker that has it.
+    size_t member_ = 0;
+    std::unique_ptr<platform::FileReader> source_;
+    std::optional<BlockReader> reader_;
 };
 
 }  // namespace
 
 unsigned packingThreads() { return std::clamp(std::thread::hardware_concurrency(), 1u, 2u); }
 
-bool packMembers(ZipWriter& writer, const std::vector<PackItem>& items, const PackOptions& options,
-                 std::string* err) {
-    if (options.threads <= 1 || items.size() <= 1) {
+bool packMembers(ZipWriter& writer, const std::vector<PackItem>& items, const PackOptions& options, std::string* err) {
+    if (options.threads <= 1 || items.empty()) {
         for (const PackItem& item : items) {
             if (!writer.addFile(item.path, item.name, err)) return false;
         }
         return true;
     }
     PackOptions bounded = options;
-    bounded.window = std::max<size_t>(options.window, 1);
-    bounded.memberBytes = std::max<size_t>(options.memberBytes, 1);
+    bounded.inFlightBytes = std::max<size_t>(options.inFlightBytes, 1);
     return Packer(writer, items, bounded).run(err);
 }
 

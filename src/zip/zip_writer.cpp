@@ -35,7 +35,8 @@ void put64(std::string& out, uint64_t value) { put(out, value, 8); }
 
 DosDateTime toDosDateTime(int64_t unixSeconds) {
     platform::LocalTime local;
-    if (!platform::localTime(unixSeconds, &local) || local.year < 1980) return {0, (1 << 5) | 1};  // 1980-01-01 00:00:00
+    if (!platform::localTime(unixSeconds, &local) || local.year < 1980)
+        return {0, (1 << 5) | 1};  // 1980-01-01 00:00:00
     if (local.year > 2107) return {(23 << 11) | (59 << 5) | 29, (127 << 9) | (12 << 5) | 31};
     return {static_cast<uint16_t>((local.hour << 11) | (local.minute << 5) | (local.second / 2)),
             static_cast<uint16_t>(((local.year - 1980) << 9) | (local.month << 5) | local.day)};
@@ -96,9 +97,21 @@ bool ZipWriter::addFile(const std::string& sourcePath, const std::string& entryN
     if (!openSource(source, sourcePath, entryName, err)) return false;
     uint64_t expectedSize = source.isRegular() ? source.size() : 0;  // pipes and devices tell nothing up front
     if (!beginMember(entryName, expectedSize, source.modifiedUnixSeconds(), err)) return false;
-    Deflater::Result result;
-    auto sink = [this](std::string_view bytes, std::string* e) { return write(bytes, e); };
-    return deflater_.run(source, sourcePath, sink, &result, err) && endMember(result, sourcePath, err);
+    BlockReader reader(source, limits_.blockBytes);
+    BlockSums sums;
+    for (bool last = false; !last;) {
+        BlockSums block;
+        if (!reader.next(block_, &last, err)) return false;
+        if (!deflater_.deflate(block_, last, deflated_, &block, err)) {
+            *err = sourcePath + ": " + *err;
+            return false;
+        }
+        if (!write(std::string_view(reinterpret_cast<const char*>(deflated_.data.get()), deflated_.size), err)) {
+            return false;
+        }
+        sums.append(block);
+    }
+    return endMember(sums, sourcePath, err);
 }
 
 bool ZipWriter::beginMember(const std::string& entryName, uint64_t expectedSize, int64_t modifiedUnixSeconds,
@@ -119,7 +132,8 @@ bool ZipWriter::beginMember(const std::string& entryName, uint64_t expectedSize,
         .headerOffset = offset_,
         // The local header is written before the sizes are known, so the ZIP64
         // record is reserved whenever the deflated data might not fit.
-        .zip64Sizes = expectedSize >= limits_.field32 || deflater_.bound(expectedSize) >= limits_.field32,
+        .zip64Sizes =
+            expectedSize >= limits_.field32 || deflatedBound(expectedSize, limits_.blockBytes) >= limits_.field32,
     };
 
     std::string header;
@@ -144,11 +158,11 @@ bool ZipWriter::beginMember(const std::string& entryName, uint64_t expectedSize,
     return write(header, err);
 }
 
-bool ZipWriter::endMember(const Deflater::Result& result, const std::string& sourcePath, std::string* err) {
+bool ZipWriter::endMember(const BlockSums& sums, const std::string& sourcePath, std::string* err) {
     Member& member = current_;
-    member.crc = result.crc;
-    member.size = result.size;
-    member.compressedSize = result.compressedSize;
+    member.crc = sums.crc;
+    member.size = sums.size;
+    member.compressedSize = sums.compressedSize;
     if (!member.zip64Sizes && (member.size >= limits_.field32 || member.compressedSize >= limits_.field32)) {
         *err = sourcePath + ": file grew too large for its archive header while being packed";
         return false;

@@ -1,6 +1,7 @@
 #pragma once
-// Streaming ZIP writer: each member is read and deflated in fixed-size chunks
-// straight into the archive, so memory stays flat whatever the file sizes.
+// Streaming ZIP writer: each member is read and deflated in blocks
+// (zip/member_blocks.h) straight into the archive, so memory stays flat
+// whatever the file sizes.
 // Local headers are patched in place once a member's CRC and sizes are known
 // (no data descriptors). Sizes, offsets and counts that do not fit the classic
 // fields go to ZIP64 records.
@@ -11,16 +12,18 @@
 
 #include "platform/local_file.h"
 #include "platform/output_file.h"
-#include "zip/deflater.h"
+#include "zip/member_blocks.h"
 
 namespace dorvan {
 
-// Values at or above these limits are written as 0xFFFFFFFF / 0xFFFF markers
-// with the real value in a ZIP64 record. Tests lower them to exercise the
-// ZIP64 layout with small files.
+// Values at or above the field limits are written as 0xFFFFFFFF / 0xFFFF
+// markers with the real value in a ZIP64 record. Tests lower them to exercise
+// the ZIP64 layout with small files, and the block size to give small files
+// several blocks.
 struct ZipLimits {
     uint64_t field32 = 0xFFFFFFFF;
     uint64_t field16 = 0xFFFF;
+    size_t blockBytes = defaultBlockBytes;
 };
 
 class ZipWriter {
@@ -45,7 +48,9 @@ public:
     bool beginMember(const std::string& entryName, uint64_t expectedSize, int64_t modifiedUnixSeconds,
                      std::string* err);
     bool writeData(std::string_view bytes, std::string* err) { return write(bytes, err); }
-    bool endMember(const Deflater::Result& result, const std::string& sourcePath, std::string* err);
+    bool endMember(const BlockSums& sums, const std::string& sourcePath, std::string* err);
+
+    size_t blockBytes() const { return limits_.blockBytes; }
 
 private:
     struct Member {
@@ -68,7 +73,9 @@ private:
     platform::OutputFile out_;
     std::string path_;
     uint64_t offset_ = 0;  // bytes written so far = end of the archive
-    Deflater deflater_;
+    BlockDeflater deflater_;
+    ByteBuffer block_;
+    ByteBuffer deflated_;
     Member current_{};  // between beginMember and endMember
     std::vector<Member> members_;
 };
