@@ -78,7 +78,10 @@ check() {
     [ "$round" -eq 1 ] || return 0
     local found
     found=$(find "$1" -type f ! -name .listing | wc -l)
-    [ "$found" -eq "$files" ] || { echo "$group $client: $found files, not $files" >&2; exit 1; }
+    [ "$found" -eq "$files" ] && return 0
+    echo "$group $client: $found files, not $files; the end of its output:" >&2
+    grep -v -e Uploading -e Downloading "$work/stdout" | tail -20 >&2
+    exit 1
 }
 
 before=

@@ -177,7 +177,7 @@ bench_build() {
 bench_load() { uptime | sed 's/.*load average/load average/'; }
 
 # bench_run ROUND GROUP CLIENT COMMAND...: runs COMMAND once (empty input,
-# output dropped) and appends "ROUND GROUP CLIENT wall-seconds cpu-seconds
+# output kept in $work/stdout until the next run) and appends "ROUND GROUP CLIENT wall-seconds cpu-seconds
 # peak-KiB" to $work/times, the CPU seconds being the command's user + system
 # time, the peak its largest resident set (of the process itself, or of the
 # largest of its children waited for).
@@ -185,7 +185,7 @@ bench_run() {
     local round=$1 group=$2 client=$3 start end u s peak
     shift 3
     start=$(date +%s.%N)
-    if ! /usr/bin/time -f "%U %S %M" -o "$work/cpu" "$@" </dev/null >/dev/null 2>"$work/stderr"; then
+    if ! /usr/bin/time -f "%U %S %M" -o "$work/cpu" "$@" </dev/null >"$work/stdout" 2>"$work/stderr"; then
         echo "$client ($group) failed: $(cat "$work/stderr" "$work/cpu")" >&2
         exit 1
     fi
