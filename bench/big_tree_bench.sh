@@ -6,9 +6,12 @@
 #   tree-get-p8   mget --recurse --parallel 8 beside lftp mirror --parallel=8
 #   tree-put      mput --recurse beside lftp mirror -R
 #   tree-put-p8   mput --recurse --parallel 8 beside lftp mirror -R --parallel=8
-# Every client is a fresh process; rounds as in transfer_bench.sh, the order
-# of the groups and of the clients within each turning every round. The
-# tables give CPU microseconds per file and the peak memory of each client.
+# Every client is a fresh process, and every run has a fresh loopback in a
+# network namespace of its own with the server (bench_fresh_loopback in
+# bench/common.sh), free of the TIME_WAIT sockets of the runs before; rounds
+# as in transfer_bench.sh, the order of the groups and of the clients within
+# each turning every round. The tables give CPU microseconds per file and the
+# peak memory of each client.
 # BEFORE=/path/to/dorvan adds that binary as the client "before" to every
 # group, to compare two builds in the same rounds.
 # Usage: bench/big_tree_bench.sh [files, default 100000] [rounds, default 3]
@@ -66,13 +69,19 @@ mput --local $work/local/tree/ --recurse true" "$extra")"
             check "$work/served/up-lftp" ;;
     esac
 }
-run() { bench_run "$round" "$group" "$client" "$@"; }
+run() {
+    bench_fresh_loopback
+    bench_run "$round" "$group" "$client" "${in_client[@]}" "$@"
+}
 # Checks once, in the first round, that the client left every file.
 check() {
     [ "$round" -eq 1 ] || return 0
     local found
     found=$(find "$1" -type f ! -name .listing | wc -l)
-    [ "$found" -eq "$files" ] || { echo "$group $client: $found files, not $files" >&2; exit 1; }
+    [ "$found" -eq "$files" ] && return 0
+    echo "$group $client: $found files, not $files; the end of its output:" >&2
+    grep -v -e Uploading -e Downloading "$work/stdout" | tail -20 >&2
+    exit 1
 }
 
 before=

@@ -125,6 +125,12 @@ rsa_private_key_file=$work/key.pem
 CONF
     fi
 
+    bench_launch_server
+    url="ftp://$user:$password@$host:$port"
+}
+
+# Starts vsftpd (in_server before it) and waits until it listens.
+bench_launch_server() {
     "${in_server[@]}" /usr/sbin/vsftpd "$work/vsftpd.conf" > "$work/vsftpd.out" 2>&1 &
     bench_server_pid=$!
     local hex
@@ -134,7 +140,25 @@ CONF
         kill -0 "$bench_server_pid" 2>/dev/null || { echo "vsftpd ended: $(cat "$work/vsftpd.out")" >&2; exit 1; }
         sleep 0.05
     done
-    url="ftp://$user:$password@$host:$port"
+}
+
+# bench_fresh_loopback: the server again, on 127.0.0.1 of a new network
+# namespace shared with the clients (in_client), the one before removed with
+# all its sockets. A run of 100,000 connections leaves as many in TIME_WAIT
+# for a minute, and they slow down every connect of the runs that follow.
+bench_fresh_loopback() {
+    kill "$bench_server_pid" 2>/dev/null || true
+    wait "$bench_server_pid" 2>/dev/null || true
+    local ns
+    for ns in "${bench_netns[@]}"; do ip netns del "$ns"; done
+    bench_fresh_runs=$((${bench_fresh_runs:-0} + 1))
+    ns=dorvan-bench-run-$$-$bench_fresh_runs
+    bench_netns=("$ns")
+    ip netns add "$ns"
+    ip -n "$ns" link set lo up
+    in_server=(ip netns exec "$ns")
+    in_client=("${in_server[@]}")
+    bench_launch_server
 }
 
 # Sets `dorvan`: $DORVAN when given, else a Release build (-O3) in build-release/.
@@ -153,7 +177,7 @@ bench_build() {
 bench_load() { uptime | sed 's/.*load average/load average/'; }
 
 # bench_run ROUND GROUP CLIENT COMMAND...: runs COMMAND once (empty input,
-# output dropped) and appends "ROUND GROUP CLIENT wall-seconds cpu-seconds
+# output kept in $work/stdout until the next run) and appends "ROUND GROUP CLIENT wall-seconds cpu-seconds
 # peak-KiB" to $work/times, the CPU seconds being the command's user + system
 # time, the peak its largest resident set (of the process itself, or of the
 # largest of its children waited for).
@@ -161,7 +185,7 @@ bench_run() {
     local round=$1 group=$2 client=$3 start end u s peak
     shift 3
     start=$(date +%s.%N)
-    if ! /usr/bin/time -f "%U %S %M" -o "$work/cpu" "$@" </dev/null >/dev/null 2>"$work/stderr"; then
+    if ! /usr/bin/time -f "%U %S %M" -o "$work/cpu" "$@" </dev/null >"$work/stdout" 2>"$work/stderr"; then
         echo "$client ($group) failed: $(cat "$work/stderr" "$work/cpu")" >&2
         exit 1
     fi

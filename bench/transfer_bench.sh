@@ -5,6 +5,7 @@
 # sendfile client of bench/mini_ftp.py, and the ceiling (bench/ceiling.py).
 # Every round runs each client once, in an order that turns by one each round;
 # ratios are taken within a round. Every copy is compared with the source once.
+# BEFORE=/path/to/dorvan adds that binary as the client "before".
 # Usage: bench/transfer_bench.sh [--veth] [size in MiB, default 1024] [rounds, default 5]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -32,6 +33,7 @@ dorvan_commands "$got" "get --src big.bin --dst big.bin" get
 dorvan_commands "$work/local" "cwd --name up
 put --src big.bin --dst big.bin" put
 dorvan_run=(env "XDG_DATA_HOME=$work/data" "$dorvan")
+before_run=(env "XDG_DATA_HOME=$work/data" "${BEFORE:-}")
 lftp_run=(lftp -u "$user,$password" -p "$port" -e)
 mini=(/usr/bin/python3 bench/mini_ftp.py)
 ceiling_net=
@@ -40,6 +42,7 @@ ceiling_net=
 declare -A get_cmd=(
     [ceiling]="/usr/bin/python3 bench/ceiling.py $src $got/big.bin $ceiling_net"
     [dorvan]="${dorvan_run[*]} @$work/get.cmds"
+    [before]="${before_run[*]} @$work/get.cmds"
     [curl]="curl -s -o $got/big.bin $url/big.bin"
     [wget]="wget -q -O $got/big.bin $url/big.bin"
     [ncftp]="ncftpget -V -u $user -p $password -P $port $host $got big.bin"
@@ -48,11 +51,12 @@ declare -A get_cmd=(
 declare -A put_cmd=(
     [ceiling]="/usr/bin/python3 bench/ceiling.py $src $work/served/up/big.bin $ceiling_net"
     [dorvan]="${dorvan_run[*]} @$work/put.cmds"
+    [before]="${before_run[*]} @$work/put.cmds"
     [curl]="curl -s -T $src $url/up/big.bin"
     [ncftp]="ncftpput -V -u $user -p $password -P $port $host up $src"
     [sendfile]="${mini[*]} put $host $port $user $password $src up/big.bin"
 )
-clients=(ceiling dorvan curl lftp ncftp wget reader-1MiB sendfile)
+clients=(ceiling dorvan ${BEFORE:+before} curl lftp ncftp wget reader-1MiB sendfile)
 
 # The namespace of the clients, before their command lines (not the ceiling's).
 client_prefix() { [ "$1" = ceiling ] || echo "${in_client[*]}"; }

@@ -32,7 +32,7 @@ std::vector<std::string> scanLocal() {
     scanner.scan(start, s.recurse);
     if (s.debug == 1)  // the entries the scan skipped, such as links to folders
         for (const std::string& skipped : scanner.errors()) printMessage(Level::Info, " mput: " + skipped);
-    return scanner.files();
+    return scanner.takeFiles();
 }
 
 std::string withoutLeading(const std::string& path, const std::string& prefix) {

@@ -4,6 +4,7 @@
 // and error texts. Symbolic links to folders are not followed.
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ftp/scan_filter.h"
@@ -22,6 +23,7 @@ public:
 
     const std::vector<std::string>& errors() const { return errors_; }
     const std::vector<std::string>& files() const { return files_; }  // full paths
+    std::vector<std::string> takeFiles() { return std::move(files_); }  // the same, leaving none here
     const std::vector<std::string>& folders() const { return folders_; }
 
     PathScan& scan();
