@@ -1,27 +1,25 @@
 #pragma once
-// The one FTP session object: a control connection behind a re-entrant lock.
-// Every operation returns true only when the server's final reply says so;
-// none throws for an FTP failure and none blocks past the deadline set with
-// setTimeout.
-#include <atomic>
-#include <chrono>
+// The one FTP session object: a control connection, its data connections and
+// listings behind a re-entrant lock. Every operation returns true only when
+// the server's final reply says so; none throws for an FTP failure and none
+// blocks past the deadline set with setTimeout. Its parts: ControlSession
+// (commands and replies), DataConnections and DataTransfers (the data side),
+// Listings.
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "ftp/call_outcome.h"
+#include "ftp/control_session.h"
+#include "ftp/data_connection.h"
+#include "ftp/data_transfer.h"
 #include "ftp/ftp_file_info.h"
 #include "ftp/kept_part.h"
-#include "ftp/reply_parser.h"
-#include "ftp/server_features.h"
+#include "ftp/listings.h"
 #include "ftp/session_recipe.h"
 #include "ftp/transfer_progress.h"
-#include "platform/data_move.h"
-#include "platform/local_file.h"
-#include "platform/sockets.h"
 #include "platform/tls.h"
 
 namespace dorvan {
@@ -97,7 +95,7 @@ public:
     // How the last operation (of the thread holding the session) ended.
     CallOutcome lastOutcome();
     // Counts the connections made so far; a new one begins at each connect. Lock-free.
-    uint64_t connectionNumber() const { return connections_; }
+    uint64_t connectionNumber() const { return control_.connectionNumber(); }
     // The successful CWD and CDUP commands that led from the login folder to
     // the current one (a CWD to an absolute path begins the trail anew), and
     // the same walk again on a new connection: true when every step succeeded.
@@ -120,93 +118,19 @@ public:
 
 private:
     class Operation;
-    using Consumer = std::function<bool(std::string_view data)>;  // false: local failure, note_ set
-    using Producer = std::function<bool(std::string& chunk)>;     // empty chunk at the end
 
-    platform::WaitLimit limit() const;
-    bool fail(std::string note, OutcomeKind kind = OutcomeKind::refusedPermanent);
-    bool command(std::string_view text, char expected, std::string_view shown = {});
-    // Reads replies up to the first that is not 1xx (or the first one when
-    // expected is '1'); the whole read ends within the limit.
-    bool readReply(char expected, std::string_view during = "waiting for a reply");
-    bool readOneReply(std::chrono::steady_clock::time_point deadline, std::string_view during);
-    void discardWaitingReplies();
-    bool lose(const platform::IoOutcome& outcome, std::string_view during);
-    bool setType(char type);
-    bool startControlTls();
-    bool requestTls();
-    bool protectData();
-    bool openData(const std::string& command, char type, int& dataFd);
-    bool openDataConnection(const std::string& command, char type, int& dataFd);
-    bool openPassive(int& dataFd);
-    bool finishData(int dataFd, const platform::IoOutcome& moved, bool localFailure);
-    // The data goes to `consume`, or with `file` given, unchanged into that file.
-    bool download(const std::string& command, char type, const Consumer& consume, uint64_t expectedSize = unknownSize,
-                  platform::ReplacingFileWriter* file = nullptr);
-    // The data comes from `produce`, or with `file` given, unchanged from that file.
-    bool upload(const std::string& command, char type, const Producer& produce, uint64_t expectedSize,
-                platform::FileReader* file = nullptr);
-    bool retryRefusedSession();
-    bool putOnce(const std::string& localPath, const std::string& remotePath, char mode);
-    platform::MovedBytes progressCallback();
-    bool downloadToFile(const std::string& localPath, const std::string& command, char type, uint64_t expectedSize,
-                        KeptPart* part = nullptr);
-    bool sendRestart();  // REST restartAt_ before a transfer command, when set
-    bool downloadToConsole(const std::string& command);
-    // A listing's text (LIST or NLST) to a file, or to the console when localPath is empty.
-    bool listingText(const char* verb, const std::string& localPath, const std::string& remotePath);
-    // The entries of a listing by `verb` (LIST or MLSD), each line read by `parse`.
-    bool listing(const char* verb, const std::string& remotePath, std::vector<FtpFileInfo>& entries,
-                 const std::function<FtpFileInfo(std::string_view line)>& parse);
-    // command() that also keeps every line of the final reply, without line ends.
-    bool commandLines(const std::string& text, char expected, std::vector<std::string>& lines);
+    bool walk(const std::string& step);  // CWD or CDUP, kept in the folder trail
 
     // Held by every operation but isWindows, and by a command through hold();
     // guards all below. Callers may hold their own locks when they call in;
     // inside an operation only the console's output lock is taken.
     std::recursive_mutex lock_;
-    int controlFd_ = -1;
-    platform::SocketAddress peer_;  // the server's address on the control connection
-    bool lost_ = false;             // the control connection was given up; it stays so until close
-    std::string received_;          // control bytes read past the last reply
-    ReplyParser parser_;
-    std::string reply_;  // the last line of the last reply, without its line end
-    std::string systemType_;
-    char type_ = 0;  // the transfer type the server was last set to; 0 when unknown
-
-    ServerFeatures features_;                         // what FEAT said after the login; nothing when refused
-    bool mlsdRefused_ = false;                        // the server refused an MLSD that LIST answered
-    std::vector<std::string>* replyLines_ = nullptr;  // while set, readOneReply keeps the reply's lines here
-
-    OutcomeKind kind_ = OutcomeKind::ok;    // of the last operation; see lastOutcome
-    std::atomic<uint64_t> connections_{0};  // connects so far
-    std::vector<std::string> folderTrail_;  // see folderTrail
-    bool restartRefused_ = false;           // a REST was refused since the connect
-    uint64_t restartAt_ = 0;                // the REST of the transfer under way; 0 for none
-    uint64_t announcedSize_ = unknownSize;  // what the last RETR's preliminary reply said
-    bool transferBegun_ = false;            // the operation's transfer command was accepted
-    int timeoutSeconds_ = 60;
-    std::atomic<bool> aborted_{false};
-    bool passive_ = true;
-    std::string note_;  // our own account of a failure; lastResponse prefers it to the server's reply
+    ControlSession control_;
+    DataConnections dataConnections_{control_};
+    DataTransfers transfers_{control_, dataConnections_};
+    Listings listings_{control_, transfers_};
+    CallOutcome last_;  // of the last operation; see lastOutcome
     int depth_ = 0;     // nesting of operations on the lock-holding thread
-    platform::AbortSignal abortSignal_;
-    TlsMode tlsMode_ = TlsMode::none;  // for the next connect
-    platform::TlsTrust tlsTrust_;
-    TlsMode connectionTls_ = TlsMode::none;  // what the open control connection runs
-    std::string host_;                       // as given to connect: what certificates must name
-    platform::TlsClient tlsClient_;
-    platform::TlsConnection controlTls_;
-    platform::TlsConnection dataTls_;  // the one data connection open at a time
-    platform::DataPipe dataPipe_;      // downloads splice through it, one after another
-    bool dataProtected_ = false;       // the server accepted PROT P
-    TransferProgress* progress_ = nullptr;
 };
-
-// Parses one LIST line into a record; times are given only when the system
-// type (the cache login fills) is known.
-FtpFileInfo parseLine(std::string_view line, const std::string& systemType);
-// Parses one MLSD line into a record; its time is exact to the second.
-FtpFileInfo parseMachineLine(std::string_view line);
 
 }  // namespace dorvan

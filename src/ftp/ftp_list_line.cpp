@@ -1,6 +1,6 @@
-#include "ftp/ftp_lib.h"
 #include "ftp/ftp_time.h"
 #include "ftp/listing_parser.h"
+#include "ftp/listings.h"
 #include "ftp/machine_listing_parser.h"
 #include "platform/clock.h"
 
