@@ -452,14 +452,15 @@ TEST(FtpLibTransfer, FailedDownloadsLeaveTheLocalFileAlone) {
         std::vector<std::string> faults;
         const char* remote;
         const char* reply;
+        OutcomeKind kind;
         uint64_t expectedSize = unknownSize;
     };
     const Case cases[] = {
-        {{}, "data.bin", "Download incomplete: ", 1'000'000'000},
-        {{"fail-after-transfer"}, "data.bin", "451"},
-        {{"drop-mid-transfer"}, "data.bin", "closed"},
-        {{"stall-data"}, "data.bin", "Timeout"},
-        {{}, "missing.bin", "550"},
+        {{}, "data.bin", "Download incomplete: ", OutcomeKind::connectionLost, 1'000'000'000},
+        {{"fail-after-transfer"}, "data.bin", "451", OutcomeKind::refusedTransient},
+        {{"drop-mid-transfer"}, "data.bin", "closed", OutcomeKind::connectionLost},
+        {{"stall-data"}, "data.bin", "Timeout", OutcomeKind::timedOut},
+        {{}, "missing.bin", "550", OutcomeKind::refusedPermanent},
     };
     for (const Case& c : cases) {
         for (char type : {'I', 'A'}) {
@@ -475,6 +476,8 @@ TEST(FtpLibTransfer, FailedDownloadsLeaveTheLocalFileAlone) {
             EXPECT_FALSE(ftp.get(local.file("keep"), c.remote, type, c.expectedSize));
             EXPECT_LT(secondsSince(start), 10);
             EXPECT_TRUE(contains(ftp.lastResponse(), c.reply)) << ftp.lastResponse();
+            EXPECT_EQ(ftp.lastOutcome().kind, c.kind);
+            EXPECT_EQ(ftp.lastOutcome().begun, c.remote != std::string("missing.bin"));  // RETR accepted
             EXPECT_EQ(test::readFile(local.file("keep")), "precious");
             EXPECT_EQ(folderEntries(local.path()), std::vector<std::string>{"keep"});
         }
@@ -489,9 +492,12 @@ TEST(FtpLibTransfer, FailedUploads) {
     openSession(ftp, server);
     EXPECT_FALSE(ftp.put(local.file("up"), "up", 'I'));
     EXPECT_TRUE(ftp.lastResponse().rfind("451", 0) == 0) << ftp.lastResponse();
+    EXPECT_TRUE(ftp.lastOutcome().begun && ftp.lastOutcome().code == 451);
     // Local files that cannot be read fail before anything is stored.
     EXPECT_FALSE(ftp.put(local.file("absent"), "absent", 'I'));
     EXPECT_TRUE(contains(ftp.lastResponse(), "absent: No such file")) << ftp.lastResponse();
+    EXPECT_EQ(ftp.lastOutcome().kind, OutcomeKind::localError);
+    EXPECT_FALSE(ftp.lastOutcome().begun);
     EXPECT_FALSE(ftp.put(local.path(), "folder", 'I'));
     EXPECT_TRUE(contains(ftp.lastResponse(), "Is a directory")) << ftp.lastResponse();
     EXPECT_FALSE(contains(server.log(), "STOR absent") || contains(server.log(), "STOR folder"));

@@ -84,6 +84,7 @@ public:
     bool setsModifyTimes();
     bool setModifyTime(const std::string& remotePath, int64_t ticks);
     bool rename(const std::string& from, const std::string& to);
+    // The text of lastOutcome: the last reply, or the session's own account of the failure.
     std::string lastResponse();
     bool sendCmd(const std::string& command, char expected);
     bool sendCmd(const char* command, char expected);
@@ -92,7 +93,8 @@ public:
     void close();
     // False once the control connection is closed or was given up (timeout, abort, lost).
     bool isOpen();
-    // How the last operation (of the thread holding the session) ended.
+    // How the last operation (of the thread holding the session) ended, as
+    // its call returned it when it ended; later operations replace it.
     CallOutcome lastOutcome();
     // Counts the connections made so far; a new one begins at each connect. Lock-free.
     uint64_t connectionNumber() const { return control_.connectionNumber(); }
@@ -121,9 +123,10 @@ private:
 
     bool walk(const std::string& step);  // CWD or CDUP, kept in the folder trail
 
-    // Held by every operation but isWindows, and by a command through hold();
-    // guards all below. Callers may hold their own locks when they call in;
-    // inside an operation only the console's output lock is taken.
+    // Held by every operation but isWindows, connectionNumber, pause and
+    // abort, and by a command through hold(); guards all below (the parts
+    // lock nothing of their own). Callers may hold their own locks when they
+    // call in; inside an operation only the console's output lock is taken.
     std::recursive_mutex lock_;
     ControlSession control_;
     DataConnections dataConnections_{control_};
