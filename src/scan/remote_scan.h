@@ -9,20 +9,20 @@
 
 #include "ftp/ftp_file_info.h"
 #include "ftp/listed_name.h"
-#include "ftp/scan_filter.h"
 #include "ftp/step_runner.h"
+#include "scan/scan_filter.h"
 
 namespace dorvan {
 
 class FtpLib;
 class ScanLister;
 
-class FtpScan {
+class RemoteScan {
 public:
     using Predicate = std::function<bool(const FtpFileInfo&)>;
 
     // `now` of the filter is taken from the clock here.
-    explicit FtpScan(FtpLib& session);
+    explicit RemoteScan(FtpLib& session);
 
     std::string path;  // start folder of scan(); empty: the server's current folder
     bool recurse = false;
@@ -44,11 +44,11 @@ public:
     void takeResults(std::vector<FtpFileInfo>& files, std::vector<FtpFileInfo>& folders,
                      std::vector<std::string>& errors, std::vector<FtpFileInfo>& undated);
 
-    FtpScan& scan();
-    FtpScan& scan(const std::string& start, bool descend);
+    RemoteScan& scan();
+    RemoteScan& scan(const std::string& start, bool descend);
     // Keeps only the files whose path (after a drive colon, if any) is `name`.
-    FtpScan& scanFor(const std::string& start, const std::string& name, bool descend);
-    FtpScan& scan(const std::string& start, Predicate callerFilter, bool descend);
+    RemoteScan& scanFor(const std::string& start, const std::string& name, bool descend);
+    RemoteScan& scan(const std::string& start, Predicate callerFilter, bool descend);
 
 private:
     void walk(ScanLister& lister, const std::string& folder, bool descend, int depth);

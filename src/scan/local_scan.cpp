@@ -1,4 +1,4 @@
-#include "ftp/path_scan.h"
+#include "scan/local_scan.h"
 
 #include <exception>
 
@@ -10,18 +10,18 @@
 
 namespace dorvan {
 
-PathScan::PathScan() { filter.now = platform::nowTicks(); }
+LocalScan::LocalScan() { filter.now = platform::nowTicks(); }
 
-PathScan& PathScan::scan() { return scan(path, nullptr, recurse); }
+LocalScan& LocalScan::scan() { return scan(path, nullptr, recurse); }
 
-PathScan& PathScan::scan(const std::string& start, bool descend) { return scan(start, nullptr, descend); }
+LocalScan& LocalScan::scan(const std::string& start, bool descend) { return scan(start, nullptr, descend); }
 
-PathScan& PathScan::scanFor(const std::string& start, const std::string& name, bool descend) {
+LocalScan& LocalScan::scanFor(const std::string& start, const std::string& name, bool descend) {
     return scan(
         start, [name](const std::string& candidate, bool isFolder) { return isFolder || candidate == name; }, descend);
 }
 
-PathScan& PathScan::scan(const std::string& start, Predicate callerFilter, bool descend) {
+LocalScan& LocalScan::scan(const std::string& start, Predicate callerFilter, bool descend) {
     files_.clear();
     errors_.clear();
     folders_.clear();
@@ -30,7 +30,7 @@ PathScan& PathScan::scan(const std::string& start, Predicate callerFilter, bool 
     return *this;
 }
 
-void PathScan::walk(const std::string& folder, bool descend, int depth) {
+void LocalScan::walk(const std::string& folder, bool descend, int depth) {
     try {
         if (depth > maxTreeDepth) {
             errors_.push_back("folders nested deeper than " + std::to_string(maxTreeDepth) + " levels: " + folder);
@@ -71,7 +71,7 @@ void PathScan::walk(const std::string& folder, bool descend, int depth) {
     }
 }
 
-bool PathScan::accept(const std::string& file, bool isFolder) {
+bool LocalScan::accept(const std::string& file, bool isFolder) {
     if (isFolder) return true;
     if (!filter.namePasses(file)) return false;
     const bool sizes = filter.minSize != unsetSizeBound || filter.maxSize != unsetSizeBound;
