@@ -26,10 +26,10 @@ struct Upload {
 };
 
 struct UploadOptions {
-    std::string_view command;   // names its lines
-    std::string localFolder;    // where the local paths begin
-    std::string currentFolder;  // the remote folder the paths start from, as the server spells it
-    uint32_t encoding = 0;      // of the names on the server
+    std::string_view command;     // names its lines
+    std::string localFolder;      // where the local paths begin
+    std::string currentFolder{};  // the remote folder the paths start from, as the server spells it
+    uint32_t encoding = 0;        // of the names on the server
     char transferType = 'I';
     bool archive = false;   // the one file is a packed archive: sent whole on each try
     bool overwrite = true;  // false: a server's file of the same size stays
