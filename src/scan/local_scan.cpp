@@ -12,20 +12,10 @@ namespace dorvan {
 
 LocalScan::LocalScan() { filter.now = platform::nowTicks(); }
 
-LocalScan& LocalScan::scan() { return scan(path, nullptr, recurse); }
-
-LocalScan& LocalScan::scan(const std::string& start, bool descend) { return scan(start, nullptr, descend); }
-
-LocalScan& LocalScan::scanFor(const std::string& start, const std::string& name, bool descend) {
-    return scan(
-        start, [name](const std::string& candidate, bool isFolder) { return isFolder || candidate == name; }, descend);
-}
-
-LocalScan& LocalScan::scan(const std::string& start, Predicate callerFilter, bool descend) {
+LocalScan& LocalScan::scan(const std::string& start, bool descend) {
     files_.clear();
     errors_.clear();
     folders_.clear();
-    callerFilter_ = std::move(callerFilter);
     walk(start, descend, 0);
     return *this;
 }
@@ -87,7 +77,7 @@ bool LocalScan::accept(const std::string& file, bool isFolder) {
         if (!filter.created.accepts(filter.now, facts.created)) return false;
         if (!filter.accessed.accepts(filter.now, facts.accessed)) return false;
     }
-    return !callerFilter_ || callerFilter_(file, false);
+    return true;
 }
 
 }  // namespace dorvan

@@ -6,14 +6,6 @@
 #include "scan/scan_lister.h"
 
 namespace dorvan {
-namespace {
-
-std::string pathAfterDrive(const std::string& name) {
-    return name.size() >= 2 && name[1] == ':' ? name.substr(2) : name;
-}
-
-}  // namespace
-
 RemoteScan::RemoteScan(FtpLib& session) : session_(session) { filter.now = platform::nowTicks(); }
 
 void RemoteScan::takeResults(std::vector<FtpFileInfo>& files, std::vector<FtpFileInfo>& folders,
@@ -28,22 +20,12 @@ void RemoteScan::takeResults(std::vector<FtpFileInfo>& files, std::vector<FtpFil
     undated_.clear();
 }
 
-RemoteScan& RemoteScan::scan() { return scan(path, nullptr, recurse); }
-
-RemoteScan& RemoteScan::scan(const std::string& start, bool descend) { return scan(start, nullptr, descend); }
-
-RemoteScan& RemoteScan::scanFor(const std::string& start, const std::string& name, bool descend) {
-    return scan(
-        start, [name](const FtpFileInfo& file) { return pathAfterDrive(file.name) == name; }, descend);
-}
-
-RemoteScan& RemoteScan::scan(const std::string& start, Predicate callerFilter, bool descend) {
+RemoteScan& RemoteScan::scan(const std::string& start, bool descend) {
     files_.clear();
     errors_.clear();
     folders_.clear();
     undated_.clear();
     skipped_.clear();
-    callerFilter_ = std::move(callerFilter);
     ScanLister lister(session_);
     lister.runStep = runStep;
     walk(lister, start, descend, 0);
@@ -93,7 +75,7 @@ void RemoteScan::walkEntries(ScanLister& lister, const std::string& folder, bool
                 folders_.resize(folders);
                 undated_.resize(undated);
             }
-        } else if (accept(filter, entry) && (!callerFilter_ || callerFilter_(entry))) {
+        } else if (accept(filter, entry)) {
             (filter.failsUndated(entry) ? undated_ : files_).push_back(std::move(entry));
         }
     }

@@ -3,7 +3,6 @@
 // listing, sorting what it finds into accepted files, folders met and error
 // texts. Result names are paths relative to the start, "/" separated, in the
 // server's code page.
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,13 +18,9 @@ class ScanLister;
 
 class RemoteScan {
 public:
-    using Predicate = std::function<bool(const FtpFileInfo&)>;
-
     // `now` of the filter is taken from the clock here.
     explicit RemoteScan(FtpLib& session);
 
-    std::string path;  // start folder of scan(); empty: the server's current folder
-    bool recurse = false;
     ScanFilter filter;
     unsigned codePage = utf8CodePage;  // the server's, for the "\" characters in listed names
     StepRunner runStep = runOnce;      // each listing, named by its folder
@@ -44,11 +39,8 @@ public:
     void takeResults(std::vector<FtpFileInfo>& files, std::vector<FtpFileInfo>& folders,
                      std::vector<std::string>& errors, std::vector<FtpFileInfo>& undated);
 
-    RemoteScan& scan();
+    // `start` empty: the server's current folder.
     RemoteScan& scan(const std::string& start, bool descend);
-    // Keeps only the files whose path (after a drive colon, if any) is `name`.
-    RemoteScan& scanFor(const std::string& start, const std::string& name, bool descend);
-    RemoteScan& scan(const std::string& start, Predicate callerFilter, bool descend);
 
 private:
     void walk(ScanLister& lister, const std::string& folder, bool descend, int depth);
@@ -56,7 +48,6 @@ private:
                      std::vector<FtpFileInfo>& entries);
 
     FtpLib& session_;
-    Predicate callerFilter_;
     std::vector<FtpFileInfo> files_;
     std::vector<FtpFileInfo> folders_;
     std::vector<std::string> errors_;
