@@ -1,16 +1,25 @@
 cmake_minimum_required(VERSION 3.20)
 # Fails when a file under src/ includes a header of a layer above its own.
-# Layers, lowest first: text <- platform <- ftp, zip <- settings <- commands <- shell.
+# Layers, lowest first: text <- platform <- ftp <- scan <- settings <- commands <- shell,
+# and zip on platform. A folder of src/ that is no layer here fails too.
+set(layers text platform ftp zip scan settings commands shell)
 set(allowed_text "text")
 set(allowed_platform "platform;text")
 set(allowed_ftp "ftp;platform;text")
 set(allowed_zip "zip;platform;text")
-set(allowed_settings "settings;ftp;platform;text")
-set(allowed_commands "commands;settings;zip;ftp;platform;text")
-set(allowed_shell "shell;commands;settings;zip;ftp;platform;text")
+set(allowed_scan "scan;ftp;platform;text")
+set(allowed_settings "settings;scan;ftp;platform;text")
+set(allowed_commands "commands;settings;scan;zip;ftp;platform;text")
+set(allowed_shell "shell;commands;settings;scan;zip;ftp;platform;text")
 
 set(wrong "")
-foreach(layer text platform ftp zip settings commands shell)
+file(GLOB folders LIST_DIRECTORIES true RELATIVE ${SOURCE_DIR}/src ${SOURCE_DIR}/src/*)
+foreach(folder ${folders})
+  if(IS_DIRECTORY ${SOURCE_DIR}/src/${folder} AND NOT folder IN_LIST layers)
+    string(APPEND wrong "\n  src/${folder}: not a known layer")
+  endif()
+endforeach()
+foreach(layer ${layers})
   file(GLOB files ${SOURCE_DIR}/src/${layer}/*)
   foreach(f ${files})
     file(STRINGS ${f} includes REGEX "^#include \"[a-z_]+/")
