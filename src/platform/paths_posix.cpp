@@ -8,44 +8,27 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace dorvan::platform {
-namespace {
+#include "platform/paths_os.h"
 
-std::string selfExe() {
+namespace dorvan::platform {
+
+namespace os {
+
+std::string programPath() {
     char buf[4096];
     ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
     if (n <= 0) return {};
     return std::string(buf, static_cast<size_t>(n));
 }
 
-}  // namespace
-
-std::string programFolder() {
-    std::string exe = selfExe();
-    size_t slash = exe.rfind('/');
-    return slash == std::string::npos ? std::string("./") : exe.substr(0, slash + 1);
-}
-
-std::string programBaseName() {
-    std::string exe = selfExe();
-    std::string name = exe.substr(exe.rfind('/') + 1);
-    size_t dot = name.rfind('.');
-    if (dot != std::string::npos && dot > 0) name.resize(dot);
-    return name.empty() ? std::string("dorvan") : name;
-}
-
-std::string dataFolder() {
-    std::string base;
+std::string userDataFolder() {
     const char* xdg = std::getenv("XDG_DATA_HOME");
-    if (xdg && xdg[0] == '/') {
-        base = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::string(home ? home : "") + "/.local/share";
-    }
-    if (base.empty() || base.back() != '/') base += '/';
-    return base + "Tolvane/Dorvan/";
+    if (xdg && xdg[0] == '/') return xdg;
+    const char* home = std::getenv("HOME");
+    return std::string(home ? home : "") + "/.local/share";
 }
+
+}  // namespace os
 
 bool createFolders(const std::string& path, unsigned mode) {
     std::string partial;
