@@ -19,4 +19,6 @@ long writeSomeAt(int fd, const char* data, size_t size, uint64_t offset);
 int seekTo(int fd, uint64_t offset);
 int closeFile(int fd);
 
+unsigned processId();  // for names no other process uses
+
 }  // namespace dorvan::platform::os

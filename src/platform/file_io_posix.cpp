@@ -49,4 +49,6 @@ int seekTo(int fd, uint64_t offset) { return ::lseek(fd, static_cast<off_t>(offs
 
 int closeFile(int fd) { return ::close(fd); }
 
+unsigned processId() { return static_cast<unsigned>(::getpid()); }
+
 }  // namespace dorvan::platform::os

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <process.h>
 #include <sys/stat.h>
 #include <cerrno>
 
@@ -45,5 +46,7 @@ long writeSomeAt(int fd, const char* data, size_t size, uint64_t offset) {
 int seekTo(int fd, uint64_t offset) { return _lseeki64(fd, static_cast<long long>(offset), SEEK_SET) < 0 ? -1 : 0; }
 
 int closeFile(int fd) { return _close(fd); }
+
+unsigned processId() { return static_cast<unsigned>(_getpid()); }
 
 }  // namespace dorvan::platform::os

@@ -3,9 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -13,17 +11,6 @@
 
 namespace dorvan::platform {
 namespace {
-
-// A name no other writer uses: process id, a counter and the clock.
-std::string uniqueSuffix() {
-    static std::atomic<unsigned> counter{0};
-    auto clock = std::chrono::steady_clock::now().time_since_epoch().count();
-    char text[64];
-    static const auto pid = static_cast<unsigned>(::getpid());
-    std::snprintf(text, sizeof text, "%x-%x-%llx", pid, counter++,
-                  static_cast<unsigned long long>(clock) & 0xffffffffffULL);
-    return text;
-}
 
 constexpr size_t usualNameLimit = 255;
 
@@ -41,7 +28,7 @@ size_t nameLimitBeside(const std::string& destination) {
 
 std::string temporaryNameBeside(const std::string& destination, size_t nameLimit) {
     std::string folder = folderOf(destination);
-    return folder + partFileName(destination.substr(folder.size()), uniqueSuffix(), nameLimit);
+    return folder + partFileName(destination.substr(folder.size()), uniquePartSuffix(), nameLimit);
 }
 
 }  // namespace
