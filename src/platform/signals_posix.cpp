@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 #include <csignal>
+#include <initializer_list>
 
 namespace dorvan::platform::os {
 namespace {
