@@ -21,4 +21,11 @@ int closeFile(int fd);
 
 unsigned processId();  // for names no other process uses
 
+// Creates a file that did not exist (EEXIST when one does), for writing.
+int createNewFile(const std::string& path);
+// The longest file name the file system of `path`'s folder takes (bytes of UTF-8).
+size_t nameLimitBeside(const std::string& path);
+// Gives the new file `fd` the permissions of the file at `path`, if one is there.
+void takePermissionsOf(const std::string& path, int fd);
+
 }  // namespace dorvan::platform::os

@@ -51,4 +51,23 @@ int closeFile(int fd) { return ::close(fd); }
 
 unsigned processId() { return static_cast<unsigned>(::getpid()); }
 
+int createNewFile(const std::string& path) {
+    for (;;) {
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EINTR) return fd;
+    }
+}
+
+size_t nameLimitBeside(const std::string& path) {
+    size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    return limit > 0 ? static_cast<size_t>(limit) : 255;
+}
+
+void takePermissionsOf(const std::string& path, int fd) {
+    struct stat existing;
+    if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) ::fchmod(fd, existing.st_mode & 07777);
+}
+
 }  // namespace dorvan::platform::os

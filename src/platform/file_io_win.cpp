@@ -49,4 +49,14 @@ int closeFile(int fd) { return _close(fd); }
 
 unsigned processId() { return static_cast<unsigned>(_getpid()); }
 
+int createNewFile(const std::string& path) {
+    return _wopen(widen(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+}
+
+// 255 UTF-16 units is the limit of the usual file systems; a UTF-8 byte
+// never stands for more than one unit.
+size_t nameLimitBeside(const std::string&) { return 255; }
+
+void takePermissionsOf(const std::string&, int) {}
+
 }  // namespace dorvan::platform::os

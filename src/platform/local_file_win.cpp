@@ -14,14 +14,6 @@
 namespace dorvan::platform {
 namespace {
 
-std::string temporaryNameBeside(const std::string& destination) {
-    std::string name = fileNameOf(destination);
-    std::string folder = destination.substr(0, destination.size() - name.size());
-    // 255 UTF-16 units is the limit of the usual file systems; a UTF-8 byte
-    // never stands for more than one unit.
-    return folder + partFileName(name, uniquePartSuffix(), 255);
-}
-
 struct _stat64 factsOf(int fd) {
     struct _stat64 st {};
     _fstat64(fd, &st);
@@ -72,21 +64,6 @@ bool FileReader::isSameFileAs(const std::string& path) const {
                 own.nFileIndexHigh == theirs.nFileIndexHigh && own.nFileIndexLow == theirs.nFileIndexLow;
     if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
     return same;
-}
-
-bool ReplacingFileWriter::open(const std::string& destination, std::string* error) {
-    destination_ = destination;
-    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-        temporary_ = temporaryNameBeside(destination);
-        fd_ = _wopen(widen(temporary_).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                     _S_IREAD | _S_IWRITE);
-        if (fd_ < 0) {
-            temporary_.clear();
-            if (errno != EEXIST) break;
-        }
-    }
-    if (fd_ < 0) return fail("cannot create a file beside", destination, error);
-    return true;
 }
 
 }  // namespace dorvan::platform
