@@ -11,6 +11,7 @@
 namespace dorvan::platform::os {
 
 int openOutput(const std::string& path, OpenMode mode, Access access);
+int openInput(const std::string& path);
 long readSome(int fd, char* buffer, size_t size);  // 0 at the end of the file
 long writeSome(int fd, const char* data, size_t size);
 // Writes at `offset`; the next writeSome() still goes to the end.
@@ -21,8 +22,6 @@ int closeFile(int fd);
 
 unsigned processId();  // for names no other process uses
 
-// Creates a file that did not exist (EEXIST when one does), for writing.
-int createNewFile(const std::string& path);
 // The longest file name the file system of `path`'s folder takes (bytes of UTF-8).
 size_t nameLimitBeside(const std::string& path);
 // Gives the new file `fd` the permissions of the file at `path`, if one is there.

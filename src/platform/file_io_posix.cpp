@@ -33,6 +33,8 @@ int openOutput(const std::string& path, OpenMode mode, Access access) {
     return fd;
 }
 
+int openInput(const std::string& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }
+
 long readSome(int fd, char* buffer, size_t size) {
     return retried([&] { return ::read(fd, buffer, size); });
 }
@@ -50,13 +52,6 @@ int seekTo(int fd, uint64_t offset) { return ::lseek(fd, static_cast<off_t>(offs
 int closeFile(int fd) { return ::close(fd); }
 
 unsigned processId() { return static_cast<unsigned>(::getpid()); }
-
-int createNewFile(const std::string& path) {
-    for (;;) {
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EINTR) return fd;
-    }
-}
 
 size_t nameLimitBeside(const std::string& path) {
     size_t slash = path.rfind('/');

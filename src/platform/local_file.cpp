@@ -44,7 +44,7 @@ bool ReplacingFileWriter::open(const std::string& destination, std::string* erro
     size_t nameLimit = usualNameLimit;
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         temporary_ = temporaryNameBeside(destination, nameLimit);
-        fd_ = os::createNewFile(temporary_);
+        fd_ = os::openOutput(temporary_, OpenMode::createNew, Access::usual);
         if (fd_ < 0) {
             const int failure = errno;
             temporary_.clear();

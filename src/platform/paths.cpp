@@ -1,5 +1,9 @@
 #include "platform/paths.h"
 
+#include <cerrno>
+#include <cstring>
+
+#include "platform/file_io_os.h"
 #include "platform/paths_os.h"
 
 namespace dorvan::platform {
@@ -23,6 +27,28 @@ std::string dataFolder() {
     std::string base = os::userDataFolder();
     if (!base.empty() && !fileNameOf(base).empty()) base += separator;
     return base + "Tolvane" + separator + "Dorvan" + separator;
+}
+
+bool readWholeFile(const std::string& path, std::string& content, std::string* error) {
+    content.clear();
+    int fd = os::openInput(path);
+    if (fd < 0) {
+        *error = std::strerror(errno);
+        return false;
+    }
+    char buf[65536];
+    for (;;) {
+        long n = os::readSome(fd, buf, sizeof buf);
+        if (n < 0) {
+            *error = std::strerror(errno);
+            os::closeFile(fd);
+            return false;
+        }
+        if (n == 0) break;
+        content.append(buf, static_cast<size_t>(n));
+    }
+    os::closeFile(fd);
+    return true;
 }
 
 }  // namespace dorvan::platform

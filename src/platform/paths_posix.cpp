@@ -1,12 +1,10 @@
 #include "platform/paths.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "platform/paths_os.h"
 
@@ -82,28 +80,5 @@ std::optional<uint64_t> fileSize(const std::string& path) {
 bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 bool renameFile(const std::string& from, const std::string& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
-
-bool readWholeFile(const std::string& path, std::string& content, std::string* error) {
-    content.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        *error = std::strerror(errno);
-        return false;
-    }
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            *error = std::strerror(errno);
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) break;
-        content.append(buf, static_cast<size_t>(n));
-    }
-    ::close(fd);
-    return true;
-}
 
 }  // namespace dorvan::platform

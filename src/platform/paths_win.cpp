@@ -4,8 +4,6 @@
 
 #include <shlobj.h>
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 #include "platform/paths_os.h"
 #include "platform/wide_text_win.h"
@@ -111,22 +109,6 @@ bool renameFile(const std::string& from, const std::string& to) {
     if (MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
     errno = errnoOf(GetLastError());
     return false;
-}
-
-bool readWholeFile(const std::string& path, std::string& content, std::string* error) {
-    content.clear();
-    FILE* file = _wfopen(widen(path).c_str(), L"rb");
-    if (!file) {
-        *error = std::strerror(errno);
-        return false;
-    }
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, file)) > 0) content.append(buf, n);
-    bool failed = std::ferror(file);
-    if (failed) *error = std::strerror(errno);
-    std::fclose(file);
-    return !failed;
 }
 
 }  // namespace dorvan::platform
