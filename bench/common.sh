@@ -198,11 +198,11 @@ bench_run() {
 }
 
 # CPU seconds vsftpd has spent so far, its ended sessions included (they are
-# counted once reaped, so this waits up to 2 s for sessions still ending).
+# counted once reaped, so this waits up to 10 s for sessions still ending).
 bench_server_cpu() {
     local ticks
     ticks=$(getconf CLK_TCK)
-    for _ in $(seq 40); do
+    for _ in $(seq 200); do
         pgrep -P "$bench_server_pid" >/dev/null || break
         sleep 0.05
     done
