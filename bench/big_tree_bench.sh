@@ -13,7 +13,8 @@
 # each turning every round. The tables give CPU microseconds per file and the
 # peak memory of each client.
 # BEFORE=/path/to/dorvan adds that binary as the client "before" to every
-# group, to compare two builds in the same rounds.
+# group, to compare two builds in the same rounds; ONLY="tree-get-p8 ..." runs
+# only the groups named. The last column is vsftpd's CPU per file meanwhile.
 # Usage: bench/big_tree_bench.sh [files, default 100000] [rounds, default 3]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -88,6 +89,10 @@ before=
 [ -n "${BEFORE:-}" ] && before=" before"
 groups=("tree-get dorvan$before wget lftp" "tree-get-p8 dorvan$before lftp" "tree-put dorvan$before lftp"
         "tree-put-p8 dorvan$before lftp")
+if [ -n "${ONLY:-}" ]; then
+    for i in "${!groups[@]}"; do [[ " $ONLY " == *" ${groups[$i]%% *} "* ]] || unset "groups[$i]"; done
+    groups=("${groups[@]}")
+fi
 for round in $(seq "$rounds"); do
     for i in "${!groups[@]}"; do
         read -r group clients <<< "${groups[$(((i + round) % ${#groups[@]}))]}"

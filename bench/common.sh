@@ -178,12 +178,14 @@ bench_load() { uptime | sed 's/.*load average/load average/'; }
 
 # bench_run ROUND GROUP CLIENT COMMAND...: runs COMMAND once (empty input,
 # output kept in $work/stdout until the next run) and appends "ROUND GROUP CLIENT wall-seconds cpu-seconds
-# peak-KiB" to $work/times, the CPU seconds being the command's user + system
-# time, the peak its largest resident set (of the process itself, or of the
-# largest of its children waited for).
+# peak-KiB server-cpu-seconds" to $work/times, the CPU seconds being the
+# command's user + system time, the peak its largest resident set (of the
+# process itself, or of the largest of its children waited for), the server's
+# CPU seconds those vsftpd spent meanwhile.
 bench_run() {
-    local round=$1 group=$2 client=$3 start end u s peak
+    local round=$1 group=$2 client=$3 start end u s peak served
     shift 3
+    served=$(bench_server_cpu)
     start=$(date +%s.%N)
     if ! /usr/bin/time -f "%U %S %M" -o "$work/cpu" "$@" </dev/null >"$work/stdout" 2>"$work/stderr"; then
         echo "$client ($group) failed: $(cat "$work/stderr" "$work/cpu")" >&2
@@ -191,12 +193,28 @@ bench_run() {
     fi
     end=$(date +%s.%N)
     read -r u s peak < "$work/cpu"
-    echo "$round $group $client $(awk "BEGIN{print $end - $start, $u + $s}") $peak" >> "$work/times"
+    served=$(awk "BEGIN{print $(bench_server_cpu) - $served}")
+    echo "$round $group $client $(awk "BEGIN{print $end - $start, $u + $s}") $peak $served" >> "$work/times"
+}
+
+# CPU seconds vsftpd has spent so far, its ended sessions included (they are
+# counted once reaped, so this waits up to 10 s for sessions still ending).
+bench_server_cpu() {
+    local ticks
+    ticks=$(getconf CLK_TCK)
+    for _ in $(seq 200); do
+        pgrep -P "$bench_server_pid" >/dev/null || break
+        sleep 0.05
+    done
+    awk -v ticks="$ticks" '{print ($14 + $15 + $16 + $17) / ticks}' "/proc/$bench_server_pid/stat"
 }
 
 # bench_summary [--mib N] [--files N]: one table per group from $work/times
-# (see bench/summary.py).
-bench_summary() { /usr/bin/python3 "$bench_dir/summary.py" "$work/times" "$@"; }
+# (see bench/summary.py); with BENCH_TIMES=FILE the single runs are kept there.
+bench_summary() {
+    [ -z "${BENCH_TIMES:-}" ] || cp "$work/times" "$BENCH_TIMES"
+    /usr/bin/python3 "$bench_dir/summary.py" "$work/times" "$@"
+}
 
 # bench_make_tree FOLDER FILES: FILES files of 1 to 16 KiB (fixed seed) in
 # FILES/100 folders below FOLDER.

@@ -4,7 +4,8 @@
   summary.py TIMES [--mib N | --files [GROUP=]N ...] [--base CLIENT]
 
 TIMES has one line per run: ROUND GROUP CLIENT WALL CPU (seconds) and,
-optionally, PEAK (KiB). For each group, every client gets its median wall
+optionally, PEAK (KiB) and the server's CPU seconds meanwhile (shown per file
+with --files). For each group, every client gets its median wall
 time, the median of its per-round ratio to the base client (default
 "dorvan"): the client's wall time over the base's in the same round, so above
 1 the base was faster, its median CPU seconds and its largest peak memory;
@@ -28,8 +29,10 @@ def main():
     runs = collections.defaultdict(dict)  # (group, round) -> client -> (wall, cpu, peak KiB)
     order = collections.defaultdict(list)  # group -> clients in first-seen order
     for line in open(args.times):
-        rnd, group, client, wall, cpu, *peak = line.split()
-        runs[(group, rnd)][client] = (float(wall), float(cpu), int(peak[0]) if peak else 0)
+        rnd, group, client, wall, cpu, *rest = line.split()
+        peak = int(rest[0]) if rest else 0
+        served = float(rest[1]) if len(rest) > 1 else None
+        runs[(group, rnd)][client] = (float(wall), float(cpu), peak, served)
         if client not in order[group]:
             order[group].append(client)
 
@@ -52,6 +55,8 @@ def main():
         if count:
             header += f" {'CPU us/file':>11}"
         header += f" {'peak MiB':>8}"
+        if count:
+            header += f" {'server us/file':>14}"
         print(header)
         for client in clients:
             walls = [runs[(group, r)][client][0] for r in rounds if client in runs[(group, r)]]
@@ -71,6 +76,9 @@ def main():
             if count:
                 row += f" {cpu * 1e6 / count:>11.0f}"
             row += f" {peak / 1024:>8.1f}"
+            served = [runs[(group, r)][client][3] for r in rounds if client in runs[(group, r)]]
+            if count and None not in served:
+                row += f" {statistics.median(served) * 1e6 / count:>14.0f}"
             print(row)
 
 

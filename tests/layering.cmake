@@ -1,18 +1,38 @@
 cmake_minimum_required(VERSION 3.20)
-# Fails when a file under src/ includes a header of a layer above its own.
-# Layers, lowest first: text <- platform <- ftp, zip <- settings <- commands <- shell.
+# Fails when a file under src/ includes a header of a layer above its own, or
+# when code outside platform/ talks to the OS.
+# Layers, lowest first: text <- platform <- ftp <- scan <- settings <- commands <- shell,
+# and zip on platform. A folder of src/ that is no layer here fails too.
+set(layers text platform ftp zip scan settings commands shell)
 set(allowed_text "text")
 set(allowed_platform "platform;text")
 set(allowed_ftp "ftp;platform;text")
 set(allowed_zip "zip;platform;text")
-set(allowed_settings "settings;ftp;platform;text")
-set(allowed_commands "commands;settings;zip;ftp;platform;text")
-set(allowed_shell "shell;commands;settings;zip;ftp;platform;text")
+set(allowed_scan "scan;ftp;platform;text")
+set(allowed_settings "settings;scan;ftp;platform;text")
+set(allowed_commands "commands;settings;scan;zip;ftp;platform;text")
+set(allowed_shell "shell;commands;settings;scan;zip;ftp;platform;text")
+
+# Only platform/ talks to the OS: the others include no system header of
+# POSIX or Windows and have no files of one OS.
+set(os_headers "unistd|windows|fcntl|poll|dirent|pwd|termios|iconv|langinfo|spawn|histedit|pthread|netdb|sys/[a-z]+|netinet/[a-z]+|arpa/[a-z]+|winsock2|ws2tcpip|shlobj|shellapi|objbase")
 
 set(wrong "")
-foreach(layer text platform ftp zip settings commands shell)
+file(GLOB folders LIST_DIRECTORIES true RELATIVE ${SOURCE_DIR}/src ${SOURCE_DIR}/src/*)
+foreach(folder ${folders})
+  if(IS_DIRECTORY ${SOURCE_DIR}/src/${folder} AND NOT folder IN_LIST layers)
+    string(APPEND wrong "\n  src/${folder}: not a known layer")
+  endif()
+endforeach()
+foreach(layer ${layers})
   file(GLOB files ${SOURCE_DIR}/src/${layer}/*)
   foreach(f ${files})
+    if(NOT layer STREQUAL "platform")
+      file(STRINGS ${f} system REGEX "^#include <(${os_headers})\\.h>")
+      if(system OR f MATCHES "_(posix|win)\\.cpp$|_os\\.h$")
+        string(APPEND wrong "\n  ${f}: OS code outside platform/ ${system}")
+      endif()
+    endif()
     file(STRINGS ${f} includes REGEX "^#include \"[a-z_]+/")
     foreach(line ${includes})
       string(REGEX MATCH "\"([a-z_]+)/" _ "${line}")

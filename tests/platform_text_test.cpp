@@ -1,11 +1,11 @@
-// Text rules of the platform layer that need no system: terminal columns and
-// temporary file names.
+// Text rules that need no system: terminal columns and temporary file names.
 #include <gtest/gtest.h>
 
-#include "platform/display_width.h"
 #include "platform/local_file.h"
+#include "text/display_width.h"
 
 using namespace dorvan::platform;
+using namespace dorvan::text;
 
 TEST(DisplayWidth, ColumnsOfCharactersAndCutsAtTheirBoundaries) {
     struct Case {

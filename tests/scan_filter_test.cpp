@@ -4,8 +4,8 @@
 #include <chrono>
 
 #include "ftp/ftp_file_info.h"
-#include "ftp/scan_filter.h"
-#include "ftp/wildcard.h"
+#include "scan/scan_filter.h"
+#include "scan/wildcard.h"
 
 using namespace dorvan;
 

@@ -8,11 +8,11 @@
 #include <unistd.h>
 #include <csignal>
 
-#include "platform/console.h"
 #include "support/run_dorvan.h"
 #include "support/session_script.h"
 #include "support/shell_command.h"
 #include "support/test_server.h"
+#include "text/terminal_safe.h"
 
 using namespace dorvan::test;
 using namespace std::chrono_literals;
@@ -164,5 +164,5 @@ TEST(ShellHardening, TerminalSeesNoControlCharacters) {
          "0;t\xC2\x80\xC2\xA0\xC2",
          "?2J?0;t?\xC2\xA0\xC2"},
     };
-    for (const Case& c : cases) EXPECT_EQ(dorvan::platform::terminalSafe(c.text), c.shown) << c.text;
+    for (const Case& c : cases) EXPECT_EQ(dorvan::text::terminalSafe(c.text), c.shown) << c.text;
 }

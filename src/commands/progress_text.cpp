@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/display_width.h"
 #include "settings/format.h"
+#include "text/display_width.h"
 
 namespace dorvan {
 namespace {
@@ -28,7 +28,7 @@ std::string amountText(uint64_t done, uint64_t total) {
 
 // The last `keep` columns of `name` after an ellipsis.
 std::string shortened(const std::string& name, size_t keep) {
-    return std::string(ellipsis) + std::string(platform::trailingColumns(name, keep));
+    return std::string(ellipsis) + std::string(text::trailingColumns(name, keep));
 }
 
 }  // namespace
@@ -74,11 +74,11 @@ std::string progressLine(const ProgressFacts& facts, size_t columns) {
     // Where the line is too wide, a batch's file first gives up its sizes
     // (keeping its percent), then the name its start.
     std::string file = std::string(gap) + amountText(facts.done, facts.total);
-    auto width = [&] { return platform::displayWidth(before + file + after); };
-    if (batch && facts.total != unknownSize && width() + platform::displayWidth(facts.name) > columns)
+    auto width = [&] { return text::displayWidth(before + file + after); };
+    if (batch && facts.total != unknownSize && width() + text::displayWidth(facts.name) > columns)
         file = std::string(gap) + file.substr(file.rfind(' ') + 1);
     size_t fixed = width();
-    size_t nameWidth = platform::displayWidth(facts.name);
+    size_t nameWidth = text::displayWidth(facts.name);
     if (fixed + nameWidth <= columns || nameWidth <= ellipsis.size() + shortestName)
         return before + facts.name + file + after;
     size_t room = std::max(columns > fixed + ellipsis.size() ? columns - fixed - ellipsis.size() : 0, shortestName);

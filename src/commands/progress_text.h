@@ -25,7 +25,7 @@ struct ProgressFacts {
 std::string sizeText(uint64_t bytes);
 // "0:07", "12:05", "1:02:03"; empty for 100 hours or more.
 std::string durationText(uint64_t seconds);
-// The line, at most `columns` terminal columns wide (display_width.h) where
+// The line, at most `columns` terminal columns wide (text/display_width.h) where
 // shortening can make it so: a batch's file shows only its percent, then the
 // name loses its start (never below 16 columns; the end that tells the file
 // type stays).

@@ -2,15 +2,15 @@
 #include <memory>
 #include <vector>
 
+#include "commands/file_removal.h"
 #include "commands/handlers.h"
 #include "commands/parallel_batch.h"
-#include "commands/remote_scan.h"
 #include "commands/retry.h"
+#include "commands/scans_from_settings.h"
 #include "commands/session_support.h"
 #include "ftp/ftp_lib.h"
-#include "ftp/ftp_rmd.h"
-#include "ftp/listed_name.h"
 #include "platform/console.h"
+#include "scan/tree_removal.h"
 #include "settings/command_help.h"
 #include "settings/format.h"
 #include "settings/log.h"
@@ -23,7 +23,7 @@ bool rmd() {
     std::shared_ptr<FtpLib> session = s.session;
     Retrier retrier(commandRecipe());
     if (s.recurse) {
-        FtpRmd remover(*session, retrier.stepsOn(*session));
+        TreeRemoval remover(*session, retrier.stepsOn(*session));
         remover.justPrint = s.justprint;
         remover.verbose = s.debug == 1;
         remover.codePage = s.encoding;
@@ -61,27 +61,9 @@ bool mdele() {
         if (s.debug == 1) platform::consoleWrite(commandHelp("mdele") + "\r\n");
         return false;
     }
-    const std::vector<FtpFileInfo>& files = scan.files;
-    auto begin = [&files, &s](FtpLib&, size_t i) {
-        const std::string shown = fromServer(files[i].name);
-        // Only names below the current folder: a listing may name "..\x" or "/x".
-        if (!isSafeListedName(shown)) {
-            printMessage(Level::Error, format("delete failure: '{}'", shown));
-        } else if (s.justprint) {
-            printMessage(Level::Info, format(" {}: found {}", "mdele", shown));
-        } else {
-            printMessage(Level::Info, format(" {}/{} delting {}...", i + 1, files.size(), shown));
-            return true;
-        }
-        return false;
-    };
-    auto remove = [&files, &recipe, &retrier](FtpLib& session, size_t i) {
-        const std::string shown = fromServer(files[i].name, recipe->encoding);
-        if (retrier.run(session, shown, [&](int) { return session.deleteFile(files[i].name); })) return true;
-        printMessage(Level::Error, format("delete failure: '{}'", shown));
-        return false;
-    };
-    const size_t deleted = runBatch(files.size(), batchWidth(), {.start = begin, .finish = remove}, *recipe);
+    const RemovalOptions options{.command = "mdele", .encoding = recipe->encoding, .dryRun = s.justprint};
+    const size_t deleted =
+        runBatch(scan.files.size(), batchWidth(), removalSteps(scan.files, options, retrier), *recipe);
     return printMessage(Level::Info,
                         format(" {}: {} files deleted on {}", "mdele", deleted, currentDir()) + scanFailuresNote(scan));
 }

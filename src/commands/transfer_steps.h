@@ -1,9 +1,11 @@
 #pragma once
 // Steps that single-file and batch transfers share: the overwrite-by-size
-// checks and packing an upload into its archive.
+// checks, the sizes of a batch and packing an upload into its archive.
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "ftp/ftp_file_info.h"
 
 namespace dorvan {
 
@@ -17,6 +19,11 @@ bool localFileHasSize(const std::string& localPath, uint64_t size);
 // SIZE in `transferType`) is as long as the local file; false when the
 // server cannot tell.
 bool sameSizeOnServer(FtpLib& session, const std::string& serverName, const std::string& localPath, char transferType);
+
+// `total` and `size` together: unknownSize when either is unknown.
+inline uint64_t withSize(uint64_t total, uint64_t size) {
+    return total == unknownSize || size == unknownSize ? unknownSize : total + size;
+}
 
 // Packs `files` (named relative to the local folder) into the archive the
 // compress setting names and returns its path; reports the failure and gives

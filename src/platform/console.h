@@ -6,7 +6,7 @@
 
 namespace dorvan::platform {
 
-// On a terminal, control characters are shown as '?' (see terminalSafe), so
+// On a terminal, control characters are shown as '?' (text/terminal_safe.h), so
 // that text from a server cannot drive the terminal; piped output keeps every byte.
 // A terminal gets each write at once. Piped output is held back and written
 // in large pieces: by consoleFlush, and before writing to stderr, before
@@ -21,10 +21,6 @@ int consoleFlushAged(int ageMs);
 // may be stuck on a full pipe): for ending the process in a hurry.
 void consoleFlushUnlessBusy();
 bool stdoutIsTerminal();
-// `text` with every C0 control character except TAB, LF and a CR right
-// before an LF, DEL, and every C1 control character (U+0080 to U+009F in
-// UTF-8) turned into one '?'.
-std::string terminalSafe(std::string_view text);
 void setConsoleTitle(const std::string& title);  // POSIX: only on a terminal
 // Gives the console window a 4:3 outer shape by enlarging one side, never
 // shrinking; nothing where there is no console window (POSIX).
@@ -33,7 +29,7 @@ void shapeConsoleWindow();
 // The status line: one line below everything printed, drawn in place (only
 // when stdout is a terminal; otherwise nothing happens). Every console write
 // takes it away first and, after a complete line, draws it again below. The
-// text is cut to the terminal's width in columns (display_width.h); an empty
+// text is cut to the terminal's width in columns (text/display_width.h); an empty
 // text removes the line.
 // Safe from any thread.
 void consoleStatus(std::string_view text);

@@ -1,7 +1,8 @@
 #pragma once
-// The file-descriptor calls under output_file.cpp and local_file.cpp, defined
-// once per OS (file_io_posix.cpp, file_io_win.cpp). Interrupted calls are
-// retried; failures return -1 with the reason in errno.
+// The file calls under output_file.cpp, local_file.cpp, paths.cpp and
+// part_file_name.cpp, defined once per OS (file_io_posix.cpp,
+// file_io_win.cpp). Interrupted calls are retried; failures return -1 with
+// the reason in errno.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -11,6 +12,7 @@
 namespace dorvan::platform::os {
 
 int openOutput(const std::string& path, OpenMode mode, Access access);
+int openInput(const std::string& path);            // for reading
 long readSome(int fd, char* buffer, size_t size);  // 0 at the end of the file
 long writeSome(int fd, const char* data, size_t size);
 // Writes at `offset`; the next writeSome() still goes to the end.
@@ -18,5 +20,12 @@ long writeSomeAt(int fd, const char* data, size_t size, uint64_t offset);
 // Moves the read and write position to `offset`: 0, or -1 on failure.
 int seekTo(int fd, uint64_t offset);
 int closeFile(int fd);
+
+unsigned processId();  // for names no other process uses
+
+// The longest file name the file system of `path`'s folder takes (bytes of UTF-8).
+size_t nameLimitBeside(const std::string& path);
+// Gives the new file `fd` the permissions of the file at `path`, if one is there.
+void takePermissionsOf(const std::string& path, int fd);
 
 }  // namespace dorvan::platform::os

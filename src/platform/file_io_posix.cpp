@@ -33,6 +33,8 @@ int openOutput(const std::string& path, OpenMode mode, Access access) {
     return fd;
 }
 
+int openInput(const std::string& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }
+
 long readSome(int fd, char* buffer, size_t size) {
     return retried([&] { return ::read(fd, buffer, size); });
 }
@@ -48,5 +50,19 @@ long writeSomeAt(int fd, const char* data, size_t size, uint64_t offset) {
 int seekTo(int fd, uint64_t offset) { return ::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0 ? -1 : 0; }
 
 int closeFile(int fd) { return ::close(fd); }
+
+unsigned processId() { return static_cast<unsigned>(::getpid()); }
+
+size_t nameLimitBeside(const std::string& path) {
+    size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    return limit > 0 ? static_cast<size_t>(limit) : 255;
+}
+
+void takePermissionsOf(const std::string& path, int fd) {
+    struct stat existing;
+    if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) ::fchmod(fd, existing.st_mode & 07777);
+}
 
 }  // namespace dorvan::platform::os

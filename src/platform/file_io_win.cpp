@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <process.h>
 #include <sys/stat.h>
 #include <cerrno>
 
@@ -29,6 +30,8 @@ int openOutput(const std::string& path, OpenMode mode, Access) {
     return _wopen(widen(path).c_str(), openFlags(mode) | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
 }
 
+int openInput(const std::string& path) { return _wopen(widen(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT); }
+
 long readSome(int fd, char* buffer, size_t size) { return _read(fd, buffer, chunkOf(size)); }
 
 long writeSome(int fd, const char* data, size_t size) { return _write(fd, data, chunkOf(size)); }
@@ -45,5 +48,13 @@ long writeSomeAt(int fd, const char* data, size_t size, uint64_t offset) {
 int seekTo(int fd, uint64_t offset) { return _lseeki64(fd, static_cast<long long>(offset), SEEK_SET) < 0 ? -1 : 0; }
 
 int closeFile(int fd) { return _close(fd); }
+
+unsigned processId() { return static_cast<unsigned>(_getpid()); }
+
+// 255 UTF-16 units is the limit of the usual file systems; a UTF-8 byte
+// never stands for more than one unit.
+size_t nameLimitBeside(const std::string&) { return 255; }
+
+void takePermissionsOf(const std::string&, int) {}
 
 }  // namespace dorvan::platform::os

@@ -14,6 +14,7 @@
 
 #include "platform/console.h"
 #include "platform/history_file.h"
+#include "text/terminal_safe.h"
 
 namespace dorvan::platform {
 namespace {
@@ -75,7 +76,7 @@ void listCandidates(const std::vector<std::string>& candidates) {
         }
         text += '\n';
     }
-    std::fputs(terminalSafe(text).c_str(), stdout);
+    std::fputs(dorvan::text::terminalSafe(text).c_str(), stdout);
     std::fflush(stdout);
 }
 

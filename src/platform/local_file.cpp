@@ -8,6 +8,17 @@
 #include "platform/paths.h"
 
 namespace dorvan::platform {
+namespace {
+
+constexpr size_t usualNameLimit = 255;
+
+std::string temporaryNameBeside(const std::string& destination, size_t nameLimit) {
+    std::string name = fileNameOf(destination);
+    std::string folder = destination.substr(0, destination.size() - name.size());
+    return folder + partFileName(name, uniquePartSuffix(), nameLimit);
+}
+
+}  // namespace
 
 FileReader::~FileReader() {
     if (fd_ >= 0) os::closeFile(fd_);
@@ -26,6 +37,29 @@ bool FileReader::skipTo(uint64_t offset, std::string* error) {
 }
 
 ReplacingFileWriter::~ReplacingFileWriter() { discard(); }
+
+bool ReplacingFileWriter::open(const std::string& destination, std::string* error) {
+    destination_ = destination;
+    // The file system is asked for its name limit only when a name proves too long.
+    size_t nameLimit = usualNameLimit;
+    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+        temporary_ = temporaryNameBeside(destination, nameLimit);
+        fd_ = os::openOutput(temporary_, OpenMode::createNew, Access::usual);
+        if (fd_ < 0) {
+            const int failure = errno;
+            temporary_.clear();
+            if (failure == ENAMETOOLONG && nameLimit == usualNameLimit) {
+                nameLimit = os::nameLimitBeside(destination);
+                if (nameLimit < usualNameLimit) continue;
+            }
+            errno = failure;
+            if (failure != EEXIST) break;
+        }
+    }
+    if (fd_ < 0) return fail("cannot create a file beside", destination, error);
+    os::takePermissionsOf(destination, fd_);
+    return true;
+}
 
 bool ReplacingFileWriter::openPart(const std::string& destination, const std::string& part, bool keepContent,
                                    std::string* error) {

@@ -16,6 +16,8 @@ bool localTextUsesCrLf();
 // "." name "." unique ".part", with `name` cut short at a character boundary
 // so that the whole takes at most `limit` bytes; `unique` is never cut.
 std::string partFileName(std::string_view name, std::string_view unique, size_t limit);
+// A `unique` no other writer uses: process id, a counter and the clock.
+std::string uniquePartSuffix();
 
 class FileReader {
 public:

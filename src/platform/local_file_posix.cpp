@@ -3,48 +3,11 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <cstdio>
 #include <cstring>
 
-#include "platform/paths.h"
 
 namespace dorvan::platform {
-namespace {
-
-// A name no other writer uses: process id, a counter and the clock.
-std::string uniqueSuffix() {
-    static std::atomic<unsigned> counter{0};
-    auto clock = std::chrono::steady_clock::now().time_since_epoch().count();
-    char text[64];
-    static const auto pid = static_cast<unsigned>(::getpid());
-    std::snprintf(text, sizeof text, "%x-%x-%llx", pid, counter++,
-                  static_cast<unsigned long long>(clock) & 0xffffffffffULL);
-    return text;
-}
-
-constexpr size_t usualNameLimit = 255;
-
-std::string folderOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// The longest name the destination's file system takes.
-size_t nameLimitBeside(const std::string& destination) {
-    std::string folder = folderOf(destination);
-    long limit = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
-    return limit > 0 ? static_cast<size_t>(limit) : usualNameLimit;
-}
-
-std::string temporaryNameBeside(const std::string& destination, size_t nameLimit) {
-    std::string folder = folderOf(destination);
-    return folder + partFileName(destination.substr(folder.size()), uniqueSuffix(), nameLimit);
-}
-
-}  // namespace
 
 bool localTextUsesCrLf() { return false; }
 
@@ -103,31 +66,6 @@ bool FileReader::isSameFileAs(const std::string& path) const {
     if (::stat(path.c_str(), &other) != 0) return false;
     struct stat own = factsOf(fd_);
     return own.st_dev == other.st_dev && own.st_ino == other.st_ino;
-}
-
-bool ReplacingFileWriter::open(const std::string& destination, std::string* error) {
-    destination_ = destination;
-    // The file system is asked for its name limit only when a name proves too long.
-    size_t nameLimit = usualNameLimit;
-    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-        temporary_ = temporaryNameBeside(destination, nameLimit);
-        fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ < 0) {
-            const int failure = errno;
-            temporary_.clear();
-            if (failure == ENAMETOOLONG && nameLimit == usualNameLimit) {
-                nameLimit = nameLimitBeside(destination);
-                if (nameLimit < usualNameLimit) continue;
-            }
-            errno = failure;
-            if (failure != EEXIST) break;
-        }
-    }
-    if (fd_ < 0) return fail("cannot create a file beside", destination, error);
-    struct stat existing;
-    if (::stat(destination.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
-        ::fchmod(fd_, existing.st_mode & 07777);
-    return true;
 }
 
 }  // namespace dorvan::platform

@@ -2,12 +2,9 @@
 
 #include <fcntl.h>
 #include <io.h>
-#include <process.h>
 #include <sys/stat.h>
 #include <windows.h>
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -16,24 +13,6 @@
 
 namespace dorvan::platform {
 namespace {
-
-// A name no other writer uses: process id, a counter and the clock.
-std::string uniqueSuffix() {
-    static std::atomic<unsigned> counter{0};
-    auto clock = std::chrono::steady_clock::now().time_since_epoch().count();
-    char text[64];
-    std::snprintf(text, sizeof text, "%x-%x-%llx", static_cast<unsigned>(_getpid()), counter++,
-                  static_cast<unsigned long long>(clock) & 0xffffffffffULL);
-    return text;
-}
-
-std::string temporaryNameBeside(const std::string& destination) {
-    std::string name = fileNameOf(destination);
-    std::string folder = destination.substr(0, destination.size() - name.size());
-    // 255 UTF-16 units is the limit of the usual file systems; a UTF-8 byte
-    // never stands for more than one unit.
-    return folder + partFileName(name, uniqueSuffix(), 255);
-}
 
 struct _stat64 factsOf(int fd) {
     struct _stat64 st {};
@@ -77,29 +56,14 @@ uint64_t FileReader::size() const { return static_cast<uint64_t>(factsOf(fd_).st
 int64_t FileReader::modifiedUnixSeconds() const { return static_cast<int64_t>(factsOf(fd_).st_mtime); }
 
 bool FileReader::isSameFileAs(const std::string& path) const {
-    HANDLE other = CreateFileW(widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE other = CreateFileW(widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     BY_HANDLE_FILE_INFORMATION own, theirs;
     bool same = identityOf(reinterpret_cast<HANDLE>(_get_osfhandle(fd_)), own) && identityOf(other, theirs) &&
-                own.dwVolumeSerialNumber == theirs.dwVolumeSerialNumber && own.nFileIndexHigh == theirs.nFileIndexHigh &&
-                own.nFileIndexLow == theirs.nFileIndexLow;
+                own.dwVolumeSerialNumber == theirs.dwVolumeSerialNumber &&
+                own.nFileIndexHigh == theirs.nFileIndexHigh && own.nFileIndexLow == theirs.nFileIndexLow;
     if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
     return same;
-}
-
-bool ReplacingFileWriter::open(const std::string& destination, std::string* error) {
-    destination_ = destination;
-    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-        temporary_ = temporaryNameBeside(destination);
-        fd_ = _wopen(widen(temporary_).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                     _S_IREAD | _S_IWRITE);
-        if (fd_ < 0) {
-            temporary_.clear();
-            if (errno != EEXIST) break;
-        }
-    }
-    if (fd_ < 0) return fail("cannot create a file beside", destination, error);
-    return true;
 }
 
 }  // namespace dorvan::platform

@@ -1,5 +1,9 @@
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
 
+#include "platform/file_io_os.h"
 #include "platform/local_file.h"
 #include "text/utf8.h"
 
@@ -15,6 +19,16 @@ std::string partFileName(std::string_view name, std::string_view unique, size_t 
         kept += length;
     }
     return "." + std::string(name.substr(0, kept)) + tail;
+}
+
+std::string uniquePartSuffix() {
+    static std::atomic<unsigned> counter{0};
+    static const unsigned process = os::processId();
+    auto clock = std::chrono::steady_clock::now().time_since_epoch().count();
+    char text[64];
+    std::snprintf(text, sizeof text, "%x-%x-%llx", process, counter++,
+                  static_cast<unsigned long long>(clock) & 0xffffffffffULL);
+    return text;
 }
 
 }  // namespace dorvan::platform

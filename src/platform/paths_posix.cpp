@@ -1,51 +1,32 @@
 #include "platform/paths.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+
+#include "platform/paths_os.h"
 
 namespace dorvan::platform {
-namespace {
 
-std::string selfExe() {
+namespace os {
+
+std::string programPath() {
     char buf[4096];
     ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
     if (n <= 0) return {};
     return std::string(buf, static_cast<size_t>(n));
 }
 
-}  // namespace
-
-std::string programFolder() {
-    std::string exe = selfExe();
-    size_t slash = exe.rfind('/');
-    return slash == std::string::npos ? std::string("./") : exe.substr(0, slash + 1);
-}
-
-std::string programBaseName() {
-    std::string exe = selfExe();
-    std::string name = exe.substr(exe.rfind('/') + 1);
-    size_t dot = name.rfind('.');
-    if (dot != std::string::npos && dot > 0) name.resize(dot);
-    return name.empty() ? std::string("dorvan") : name;
-}
-
-std::string dataFolder() {
-    std::string base;
+std::string userDataFolder() {
     const char* xdg = std::getenv("XDG_DATA_HOME");
-    if (xdg && xdg[0] == '/') {
-        base = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::string(home ? home : "") + "/.local/share";
-    }
-    if (base.empty() || base.back() != '/') base += '/';
-    return base + "Tolvane/Dorvan/";
+    if (xdg && xdg[0] == '/') return xdg;
+    const char* home = std::getenv("HOME");
+    return std::string(home ? home : "") + "/.local/share";
 }
+
+}  // namespace os
 
 bool createFolders(const std::string& path, unsigned mode) {
     std::string partial;
@@ -99,28 +80,5 @@ std::optional<uint64_t> fileSize(const std::string& path) {
 bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 bool renameFile(const std::string& from, const std::string& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
-
-bool readWholeFile(const std::string& path, std::string& content, std::string* error) {
-    content.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        *error = std::strerror(errno);
-        return false;
-    }
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            *error = std::strerror(errno);
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) break;
-        content.append(buf, static_cast<size_t>(n));
-    }
-    ::close(fd);
-    return true;
-}
 
 }  // namespace dorvan::platform

@@ -1,25 +1,15 @@
 #include "platform/paths.h"
 
 #include <windows.h>
+
 #include <shlobj.h>
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 
+#include "platform/paths_os.h"
 #include "platform/wide_text_win.h"
 
 namespace dorvan::platform {
 namespace {
-
-std::string modulePath() {
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0) return {};
-        if (length < buffer.size()) return narrow(std::wstring_view(buffer.data(), length));
-        buffer.resize(buffer.size() * 2);
-    }
-}
 
 std::string specialFolder(int folder) {
     wchar_t path[MAX_PATH] = L"";
@@ -35,24 +25,21 @@ bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
 }  // namespace
 
-std::string programFolder() {
-    std::string exe = modulePath();
-    size_t slash = exe.find_last_of("\\/");
-    return slash == std::string::npos ? std::string(".\\") : exe.substr(0, slash + 1);
+namespace os {
+
+std::string programPath() {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return {};
+        if (length < buffer.size()) return narrow(std::wstring_view(buffer.data(), length));
+        buffer.resize(buffer.size() * 2);
+    }
 }
 
-std::string programBaseName() {
-    std::string name = fileNameOf(modulePath());
-    size_t dot = name.rfind('.');
-    if (dot != std::string::npos && dot > 0) name.resize(dot);
-    return name.empty() ? std::string("dorvan") : name;
-}
+std::string userDataFolder() { return specialFolder(CSIDL_APPDATA); }
 
-std::string dataFolder() {
-    std::string base = specialFolder(CSIDL_APPDATA);
-    if (!base.empty() && !isSeparator(base.back())) base += '\\';
-    return base + "Tolvane\\Dorvan\\";
-}
+}  // namespace os
 
 bool createFolders(const std::string& path, unsigned) {
     // A drive ("C:") or a share ("\\server\share") is never made.
@@ -122,22 +109,6 @@ bool renameFile(const std::string& from, const std::string& to) {
     if (MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
     errno = errnoOf(GetLastError());
     return false;
-}
-
-bool readWholeFile(const std::string& path, std::string& content, std::string* error) {
-    content.clear();
-    FILE* file = _wfopen(widen(path).c_str(), L"rb");
-    if (!file) {
-        *error = std::strerror(errno);
-        return false;
-    }
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, file)) > 0) content.append(buf, n);
-    bool failed = std::ferror(file);
-    if (failed) *error = std::strerror(errno);
-    std::fclose(file);
-    return !failed;
 }
 
 }  // namespace dorvan::platform

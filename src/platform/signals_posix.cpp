@@ -1,28 +1,37 @@
-#include "platform/signals.h"
+#include "platform/signals_os.h"
 
 #include <pthread.h>
 #include <csignal>
-#include <thread>
+#include <initializer_list>
 
-namespace dorvan::platform {
+namespace dorvan::platform::os {
+namespace {
 
-void installControlHandler(std::function<void(unsigned event)> handler) {
-    std::signal(SIGPIPE, SIG_IGN);
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGQUIT);
-    sigaddset(&set, SIGHUP);
-    sigaddset(&set, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    std::thread([set, handler = std::move(handler)] {
-        for (;;) {
-            int sig = 0;
-            if (sigwait(&set, &sig) != 0) continue;
-            unsigned event = sig == SIGINT ? 0 : sig == SIGQUIT ? 1 : sig == SIGHUP ? 2 : 6;
-            handler(event);
-        }
-    }).detach();
+const sigset_t& controlSignals() {
+    static const sigset_t set = [] {
+        sigset_t signals;
+        sigemptyset(&signals);
+        for (int number : {SIGINT, SIGQUIT, SIGHUP, SIGTERM}) sigaddset(&signals, number);
+        return signals;
+    }();
+    return set;
 }
 
-}  // namespace dorvan::platform
+}  // namespace
+
+// Blocked here, so that every thread started later inherits the mask and
+// only sigwait() takes them.
+void catchControlEvents() {
+    std::signal(SIGPIPE, SIG_IGN);
+    pthread_sigmask(SIG_BLOCK, &controlSignals(), nullptr);
+}
+
+unsigned nextControlEvent() {
+    for (;;) {
+        int sig = 0;
+        if (sigwait(&controlSignals(), &sig) != 0) continue;
+        return sig == SIGINT ? 0 : sig == SIGQUIT ? 1 : sig == SIGHUP ? 2 : 6;
+    }
+}
+
+}  // namespace dorvan::platform::os

@@ -1,17 +1,16 @@
-#include "platform/signals.h"
+#include "platform/signals_os.h"
 
 #include <windows.h>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <thread>
 
 namespace dorvan::platform {
 namespace {
 
-// Events go from the system's handler thread to one thread of our own, as on
-// POSIX. Guarded by `lock`; never destroyed, since the handler may run while
-// the process ends.
+// Events go from the system's handler thread to the thread of signals.cpp.
+// Guarded by `lock`; never destroyed, since the handler may run while the
+// process ends.
 struct EventQueue {
     std::mutex lock;
     std::condition_variable arrived;
@@ -24,8 +23,8 @@ EventQueue& queue() {
 }
 
 BOOL WINAPI onControlEvent(DWORD event) {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT &&
-        event != CTRL_LOGOFF_EVENT && event != CTRL_SHUTDOWN_EVENT)
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT && event != CTRL_LOGOFF_EVENT &&
+        event != CTRL_SHUTDOWN_EVENT)
         return FALSE;
     {
         std::lock_guard<std::mutex> guard(queue().lock);
@@ -41,20 +40,18 @@ BOOL WINAPI onControlEvent(DWORD event) {
 
 }  // namespace
 
-void installControlHandler(std::function<void(unsigned event)> handler) {
-    std::thread([handler = std::move(handler)] {
-        for (;;) {
-            unsigned event;
-            {
-                std::unique_lock<std::mutex> guard(queue().lock);
-                queue().arrived.wait(guard, [] { return !queue().events.empty(); });
-                event = queue().events.front();
-                queue().events.pop_front();
-            }
-            handler(event);  // CTRL_C_EVENT is 0, CTRL_BREAK_EVENT 1, ..., CTRL_SHUTDOWN_EVENT 6
-        }
-    }).detach();
-    SetConsoleCtrlHandler(onControlEvent, TRUE);
+namespace os {
+
+void catchControlEvents() { SetConsoleCtrlHandler(onControlEvent, TRUE); }
+
+// CTRL_C_EVENT is 0, CTRL_BREAK_EVENT 1, ..., CTRL_SHUTDOWN_EVENT 6.
+unsigned nextControlEvent() {
+    std::unique_lock<std::mutex> guard(queue().lock);
+    queue().arrived.wait(guard, [] { return !queue().events.empty(); });
+    unsigned event = queue().events.front();
+    queue().events.pop_front();
+    return event;
 }
 
+}  // namespace os
 }  // namespace dorvan::platform

@@ -1,6 +1,6 @@
-#include "platform/console.h"
+#include "text/terminal_safe.h"
 
-namespace dorvan::platform {
+namespace dorvan::text {
 
 std::string terminalSafe(std::string_view text) {
     std::string out;
@@ -16,4 +16,4 @@ std::string terminalSafe(std::string_view text) {
     return out;
 }
 
-}  // namespace dorvan::platform
+}  // namespace dorvan::text

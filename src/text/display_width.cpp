@@ -1,14 +1,12 @@
-#include "platform/display_width.h"
+#include "text/display_width.h"
 
 #include <algorithm>
 #include <iterator>
 
 #include "text/utf8.h"
 
-namespace dorvan::platform {
+namespace dorvan::text {
 namespace {
-
-using text::utf8SequenceLength;
 
 struct Range {
     char32_t first, last;
@@ -96,4 +94,4 @@ std::string_view trailingColumns(std::string_view text, size_t columns) {
     return text.substr(start);
 }
 
-}  // namespace dorvan::platform
+}  // namespace dorvan::text

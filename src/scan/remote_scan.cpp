@@ -1,23 +1,15 @@
-#include "ftp/ftp_scan.h"
+#include "scan/remote_scan.h"
 
 #include <exception>
 
-#include "ftp/ftp_scan_lister.h"
 #include "platform/clock.h"
+#include "scan/scan_lister.h"
 
 namespace dorvan {
-namespace {
+RemoteScan::RemoteScan(FtpLib& session) : session_(session) { filter.now = platform::nowTicks(); }
 
-std::string pathAfterDrive(const std::string& name) {
-    return name.size() >= 2 && name[1] == ':' ? name.substr(2) : name;
-}
-
-}  // namespace
-
-FtpScan::FtpScan(FtpLib& session) : session_(session) { filter.now = platform::nowTicks(); }
-
-void FtpScan::takeResults(std::vector<FtpFileInfo>& files, std::vector<FtpFileInfo>& folders,
-                          std::vector<std::string>& errors, std::vector<FtpFileInfo>& undated) {
+void RemoteScan::takeResults(std::vector<FtpFileInfo>& files, std::vector<FtpFileInfo>& folders,
+                             std::vector<std::string>& errors, std::vector<FtpFileInfo>& undated) {
     files = std::move(files_);
     folders = std::move(folders_);
     errors = std::move(errors_);
@@ -28,22 +20,12 @@ void FtpScan::takeResults(std::vector<FtpFileInfo>& files, std::vector<FtpFileIn
     undated_.clear();
 }
 
-FtpScan& FtpScan::scan() { return scan(path, nullptr, recurse); }
-
-FtpScan& FtpScan::scan(const std::string& start, bool descend) { return scan(start, nullptr, descend); }
-
-FtpScan& FtpScan::scanFor(const std::string& start, const std::string& name, bool descend) {
-    return scan(
-        start, [name](const FtpFileInfo& file) { return pathAfterDrive(file.name) == name; }, descend);
-}
-
-FtpScan& FtpScan::scan(const std::string& start, Predicate callerFilter, bool descend) {
+RemoteScan& RemoteScan::scan(const std::string& start, bool descend) {
     files_.clear();
     errors_.clear();
     folders_.clear();
     undated_.clear();
     skipped_.clear();
-    callerFilter_ = std::move(callerFilter);
     ScanLister lister(session_);
     lister.runStep = runStep;
     walk(lister, start, descend, 0);
@@ -55,7 +37,7 @@ FtpScan& FtpScan::scan(const std::string& start, Predicate callerFilter, bool de
     return *this;
 }
 
-void FtpScan::walk(ScanLister& lister, const std::string& folder, bool descend, int depth) {
+void RemoteScan::walk(ScanLister& lister, const std::string& folder, bool descend, int depth) {
     try {
         std::vector<FtpFileInfo> entries;
         std::string error;
@@ -69,8 +51,8 @@ void FtpScan::walk(ScanLister& lister, const std::string& folder, bool descend, 
     }
 }
 
-void FtpScan::walkEntries(ScanLister& lister, const std::string& folder, bool descend, int depth,
-                          std::vector<FtpFileInfo>& entries) {
+void RemoteScan::walkEntries(ScanLister& lister, const std::string& folder, bool descend, int depth,
+                             std::vector<FtpFileInfo>& entries) {
     for (FtpFileInfo& entry : entries) {
         if (lister.unwinding(depth) || filter.capReached(files_.size(), folders_.size())) break;
         if (entry.type == FtpFileType::unknown)
@@ -93,7 +75,7 @@ void FtpScan::walkEntries(ScanLister& lister, const std::string& folder, bool de
                 folders_.resize(folders);
                 undated_.resize(undated);
             }
-        } else if (accept(filter, entry) && (!callerFilter_ || callerFilter_(entry))) {
+        } else if (accept(filter, entry)) {
             (filter.failsUndated(entry) ? undated_ : files_).push_back(std::move(entry));
         }
     }

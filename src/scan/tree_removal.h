@@ -8,25 +8,25 @@
 #include <vector>
 
 #include "ftp/ftp_file_info.h"
-#include "ftp/ftp_scan_lister.h"
 #include "ftp/listed_name.h"
 #include "ftp/step_runner.h"
+#include "scan/scan_lister.h"
 
 namespace dorvan {
 
 class FtpLib;
 
-class FtpRmd {
+class TreeRemoval {
 public:
     // The session must outlive the remover. Each listing, DELE and RMD runs
     // through `runStep`, named by its path.
-    explicit FtpRmd(FtpLib& session, StepRunner runStep = runOnce)
+    explicit TreeRemoval(FtpLib& session, StepRunner runStep = runOnce)
         : session_(session), lister_(session), runStep_(std::move(runStep)) {
         lister_.runStep = runStep_;
     }
-    virtual ~FtpRmd() = default;
-    FtpRmd(const FtpRmd&) = delete;
-    FtpRmd& operator=(const FtpRmd&) = delete;
+    virtual ~TreeRemoval() = default;
+    TreeRemoval(const TreeRemoval&) = delete;
+    TreeRemoval& operator=(const TreeRemoval&) = delete;
 
     virtual const std::vector<std::string>& errors() const { return errors_; }
     // Each record's name is the full path sent to the server.
@@ -36,7 +36,7 @@ public:
 
     // `folder` is already in the server's encoding. With justPrint nothing is
     // sent but LIST; the lists show what would go.
-    virtual FtpRmd& remove(const std::string& folder);
+    virtual TreeRemoval& remove(const std::string& folder);
 
     // The server's current folder could not be restored: a relative path no
     // longer leads where it did.

@@ -1,4 +1,4 @@
-#include "ftp/ftp_scan_lister.h"
+#include "scan/scan_lister.h"
 
 #include <algorithm>
 #include <functional>

@@ -3,29 +3,24 @@
 // listing, sorting what it finds into accepted files, folders met and error
 // texts. Result names are paths relative to the start, "/" separated, in the
 // server's code page.
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "ftp/ftp_file_info.h"
 #include "ftp/listed_name.h"
-#include "ftp/scan_filter.h"
 #include "ftp/step_runner.h"
+#include "scan/scan_filter.h"
 
 namespace dorvan {
 
 class FtpLib;
 class ScanLister;
 
-class FtpScan {
+class RemoteScan {
 public:
-    using Predicate = std::function<bool(const FtpFileInfo&)>;
-
     // `now` of the filter is taken from the clock here.
-    explicit FtpScan(FtpLib& session);
+    explicit RemoteScan(FtpLib& session);
 
-    std::string path;  // start folder of scan(); empty: the server's current folder
-    bool recurse = false;
     ScanFilter filter;
     unsigned codePage = utf8CodePage;  // the server's, for the "\" characters in listed names
     StepRunner runStep = runOnce;      // each listing, named by its folder
@@ -44,11 +39,8 @@ public:
     void takeResults(std::vector<FtpFileInfo>& files, std::vector<FtpFileInfo>& folders,
                      std::vector<std::string>& errors, std::vector<FtpFileInfo>& undated);
 
-    FtpScan& scan();
-    FtpScan& scan(const std::string& start, bool descend);
-    // Keeps only the files whose path (after a drive colon, if any) is `name`.
-    FtpScan& scanFor(const std::string& start, const std::string& name, bool descend);
-    FtpScan& scan(const std::string& start, Predicate callerFilter, bool descend);
+    // `start` empty: the server's current folder.
+    RemoteScan& scan(const std::string& start, bool descend);
 
 private:
     void walk(ScanLister& lister, const std::string& folder, bool descend, int depth);
@@ -56,7 +48,6 @@ private:
                      std::vector<FtpFileInfo>& entries);
 
     FtpLib& session_;
-    Predicate callerFilter_;
     std::vector<FtpFileInfo> files_;
     std::vector<FtpFileInfo> folders_;
     std::vector<std::string> errors_;

@@ -1,4 +1,4 @@
-#include "ftp/path_scan.h"
+#include "scan/local_scan.h"
 
 #include <exception>
 
@@ -10,27 +10,17 @@
 
 namespace dorvan {
 
-PathScan::PathScan() { filter.now = platform::nowTicks(); }
+LocalScan::LocalScan() { filter.now = platform::nowTicks(); }
 
-PathScan& PathScan::scan() { return scan(path, nullptr, recurse); }
-
-PathScan& PathScan::scan(const std::string& start, bool descend) { return scan(start, nullptr, descend); }
-
-PathScan& PathScan::scanFor(const std::string& start, const std::string& name, bool descend) {
-    return scan(
-        start, [name](const std::string& candidate, bool isFolder) { return isFolder || candidate == name; }, descend);
-}
-
-PathScan& PathScan::scan(const std::string& start, Predicate callerFilter, bool descend) {
+LocalScan& LocalScan::scan(const std::string& start, bool descend) {
     files_.clear();
     errors_.clear();
     folders_.clear();
-    callerFilter_ = std::move(callerFilter);
     walk(start, descend, 0);
     return *this;
 }
 
-void PathScan::walk(const std::string& folder, bool descend, int depth) {
+void LocalScan::walk(const std::string& folder, bool descend, int depth) {
     try {
         if (depth > maxTreeDepth) {
             errors_.push_back("folders nested deeper than " + std::to_string(maxTreeDepth) + " levels: " + folder);
@@ -71,7 +61,7 @@ void PathScan::walk(const std::string& folder, bool descend, int depth) {
     }
 }
 
-bool PathScan::accept(const std::string& file, bool isFolder) {
+bool LocalScan::accept(const std::string& file, bool isFolder) {
     if (isFolder) return true;
     if (!filter.namePasses(file)) return false;
     const bool sizes = filter.minSize != unsetSizeBound || filter.maxSize != unsetSizeBound;
@@ -87,7 +77,7 @@ bool PathScan::accept(const std::string& file, bool isFolder) {
         if (!filter.created.accepts(filter.now, facts.created)) return false;
         if (!filter.accessed.accepts(filter.now, facts.accessed)) return false;
     }
-    return !callerFilter_ || callerFilter_(file, false);
+    return true;
 }
 
 }  // namespace dorvan

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string_view>
 
-namespace dorvan::platform {
+namespace dorvan::text {
 
 int codePointWidth(char32_t codePoint);
 size_t displayWidth(std::string_view text);
@@ -15,4 +15,4 @@ std::string_view leadingColumns(std::string_view text, size_t columns);
 // The longest end of `text` that fits in `columns`, never splitting a character.
 std::string_view trailingColumns(std::string_view text, size_t columns);
 
-}  // namespace dorvan::platform
+}  // namespace dorvan::text

@@ -1,4 +1,4 @@
-#include "ftp/wildcard.h"
+#include "scan/wildcard.h"
 
 namespace dorvan {
 namespace {

@@ -1,7 +1,7 @@
-#include "ftp/scan_filter.h"
+#include "scan/scan_filter.h"
 
 #include "ftp/ftp_file_info.h"
-#include "ftp/wildcard.h"
+#include "scan/wildcard.h"
 
 namespace dorvan {
 namespace {

@@ -1,6 +1,8 @@
 #pragma once
-// The remote scan as commands use it: the filter settings turned into a
-// configured scanner, and the lists it gives the calling command.
+// The scans as the batch commands run them: the filter settings (include,
+// exclude, lsize, gsize, lmodified, gmodified, maxfiles, maxfolders) and
+// recurse turned into a configured scanner of src/scan, and what it passed
+// over or could not scan reported under the command's name.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,13 +26,16 @@ struct ScanUse {
     StepRunner runStep = runOnce;  // each listing
 };
 
-// Scans `start` ("" is the server's current folder) with the include,
-// exclude, size, age and cap settings and the recurse setting, and reports
-// each folder it could not scan as a failure of `use.command`. Nothing is
-// found without a logged-in session.
+// Scans `start` ("" is the server's current folder) and reports each folder
+// it could not scan as a failure of `use.command`. Nothing is found without
+// a logged-in session.
 RemoteScanResults scanRemote(const std::string& start, const ScanUse& use);
 
 // ", scan failures: N" after a command's summary when the scan had any, else "".
 std::string scanFailuresNote(const RemoteScanResults& scan);
+
+// The files of the local folder (and its subfolders with recurse) that pass
+// the filters, as full paths; what the scan skipped is shown at debug level 1.
+std::vector<std::string> scanLocal(std::string_view command);
 
 }  // namespace dorvan

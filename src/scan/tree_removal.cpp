@@ -1,4 +1,4 @@
-#include "ftp/ftp_rmd.h"
+#include "scan/tree_removal.h"
 
 #include <exception>
 
@@ -8,7 +8,7 @@
 
 namespace dorvan {
 
-FtpRmd& FtpRmd::remove(const std::string& folder) {
+TreeRemoval& TreeRemoval::remove(const std::string& folder) {
     empty(folder, 0);
     return *this;
 }
@@ -16,7 +16,7 @@ FtpRmd& FtpRmd::remove(const std::string& folder) {
 // An error anywhere in one folder ends the work on that folder only; the
 // caller's level goes on, and its RMD of this folder then normally fails.
 // A walk that stops, or unwinds out of a loop, sends nothing more.
-void FtpRmd::empty(const std::string& folder, int depth) {
+void TreeRemoval::empty(const std::string& folder, int depth) {
     try {
         std::vector<FtpFileInfo> entries;
         std::string error;
@@ -42,12 +42,12 @@ void FtpRmd::empty(const std::string& folder, int depth) {
     }
 }
 
-void FtpRmd::giveUp(const std::string& folder, const std::string& reason) {
+void TreeRemoval::giveUp(const std::string& folder, const std::string& reason) {
     if (verbose) say(" delete '" + folder + "' catch " + reason);
     errors_.push_back(reason);
 }
 
-void FtpRmd::removeFolder(FtpFileInfo entry, int depth) {
+void TreeRemoval::removeFolder(FtpFileInfo entry, int depth) {
     const size_t files = deletedFiles_.size(), folders = removedFolders_.size();
     empty(entry.name, depth + 1);
     if (lister_.leftOut(depth + 1)) {  // a loop: what a dry run found inside is a copy; no RMD
@@ -69,7 +69,7 @@ void FtpRmd::removeFolder(FtpFileInfo entry, int depth) {
     }
 }
 
-void FtpRmd::deleteFile(FtpFileInfo entry) {
+void TreeRemoval::deleteFile(FtpFileInfo entry) {
     if (justPrint) {
         deletedFiles_.push_back(std::move(entry));
     } else if (runStep_(entry.name, [&] { return session_.deleteFile(entry.name); })) {
@@ -83,13 +83,13 @@ void FtpRmd::deleteFile(FtpFileInfo entry) {
 
 // A listed name that would lead outside the folder being emptied: nothing is
 // sent for it, in a dry run too.
-void FtpRmd::refuse(FtpFileInfo entry) {
+void TreeRemoval::refuse(FtpFileInfo entry) {
     if (verbose)
         say(entry.type == FtpFileType::dir ? " remove folder " + entry.name + " failure"
                                            : " delete file '" + entry.name + "' failure");
     failures_.push_back(std::move(entry));
 }
 
-void FtpRmd::say(const std::string& line) const { platform::consoleWrite(line + "\r\n"); }
+void TreeRemoval::say(const std::string& line) const { platform::consoleWrite(line + "\r\n"); }
 
 }  // namespace dorvan

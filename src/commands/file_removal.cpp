@@ -1,0 +1,38 @@
+#include "commands/file_removal.h"
+
+#include "commands/retry.h"
+#include "commands/session_support.h"
+#include "ftp/ftp_lib.h"
+#include "ftp/listed_name.h"
+#include "settings/format.h"
+#include "settings/log.h"
+
+namespace dorvan {
+
+bool beginRemoval(const FtpFileInfo& file, size_t position, size_t count, const RemovalOptions& options) {
+    const std::string shown = fromServer(file.name, options.encoding);
+    // Only names below the current folder: a listing may name "..\x" or "/x".
+    if (!isSafeListedName(shown)) {
+        printMessage(Level::Error, format("delete failure: '{}'", shown));
+    } else if (options.dryRun) {
+        printMessage(Level::Info, format(" {}: found {}", options.command, shown));
+    } else {
+        printMessage(Level::Info, format(" {}/{} delting {}...", position, count, shown));
+        return true;
+    }
+    return false;
+}
+
+bool removeFile(FtpLib& session, const FtpFileInfo& file, const RemovalOptions& options, Retrier& retrier) {
+    const std::string shown = fromServer(file.name, options.encoding);
+    if (retrier.run(session, shown, [&](int) { return session.deleteFile(file.name); })) return true;
+    printMessage(Level::Error, format("delete failure: '{}'", shown));
+    return false;
+}
+
+BatchSteps removalSteps(const std::vector<FtpFileInfo>& files, const RemovalOptions& options, Retrier& retrier) {
+    return {.start = [&](FtpLib&, size_t i) { return beginRemoval(files[i], i + 1, files.size(), options); },
+            .finish = [&](FtpLib& session, size_t i) { return removeFile(session, files[i], options, retrier); }};
+}
+
+}  // namespace dorvan

@@ -1,0 +1,126 @@
+#include "commands/file_upload.h"
+
+#include <memory>
+
+#include "commands/batch_folders.h"
+#include "commands/kept_times.h"
+#include "commands/retry.h"
+#include "commands/session_support.h"
+#include "commands/transfer_display.h"
+#include "commands/transfer_steps.h"
+#include "ftp/resumed_transfers.h"
+#include "platform/paths.h"
+#include "settings/format.h"
+#include "settings/log.h"
+#include "settings/settings.h"
+
+namespace dorvan {
+namespace {
+
+std::string withoutLeading(const std::string& path, const std::string& prefix) {
+    return path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path;
+}
+
+}  // namespace
+
+UploadOptions uploadOptions(std::string_view command, uint32_t encoding, char transferType, bool archive) {
+    const Settings& s = settings();
+    return {.command = command,
+            .localFolder = s.local,
+            .encoding = encoding,
+            .transferType = archive ? 'I' : transferType,  // an archive is binary whatever the type of its contents
+            .archive = archive,
+            .overwrite = s.overwrite,
+            .dryRun = s.justprint,
+            .keepTime = s.keeptime,
+            .notes = s.debug == 1};
+}
+
+void dropLinksLeadingOutside(std::vector<std::string>& found, const std::string& localFolder) {
+    std::erase_if(found, [&](const std::string& path) {
+        const std::string link = linkLeadingOutside(localFolder, path);
+        if (!link.empty()) printMessage(Level::Error, format("Upload {} failure, {}", path, link));
+        return !link.empty();
+    });
+}
+
+std::optional<std::vector<Upload>> plannedUploads(std::vector<std::string> found, const std::string& localFolder,
+                                                  bool pack) {
+    std::vector<Upload> uploads;
+    if (pack) {
+        std::string archive = packForUpload(found);
+        if (archive.empty()) return std::nullopt;
+        uploads.push_back({archive, platform::fileNameOf(archive)});
+    } else {
+        uploads.reserve(found.size());
+        for (std::string& path : found) {
+            std::string remote = platform::withSlashSeparators(withoutLeading(path, localFolder));
+            uploads.push_back({std::move(path), std::move(remote)});
+        }
+    }
+    for (Upload& file : uploads) file.size = platform::fileSize(file.localPath).value_or(unknownSize);
+    return uploads;
+}
+
+bool prepareUpload(FtpLib& session, const Upload& file, const UploadOptions& options, Retrier& retrier) {
+    if (!options.overwrite &&
+        sameSizeOnServer(session, toServer(file.remotePath, options.encoding), file.localPath, options.transferType))
+        return true;
+    ensureRemoteFolders(session, file.remotePath, options.currentFolder, retrier.stepsOn(session));
+    return false;
+}
+
+bool beginUpload(const Upload& file, size_t position, size_t count, bool sameSize, const UploadOptions& options) {
+    if (options.dryRun) {
+        printMessage(Level::Info, format(" found {} to {}", file.localPath, file.remotePath));
+        return false;
+    }
+    if (sameSize) {
+        printMessage(Level::Info, format(" {} skiped, same size: {}", options.command, file.localPath));
+        return false;
+    }
+    reportMadeRemoteFolders(file.remotePath, options.currentFolder);
+    printMessage(Level::Info, format(" {}/{} Uploading {} to {} ...", position, count,
+                                     withoutLeading(file.localPath, options.localFolder), file.remotePath));
+    return true;
+}
+
+bool uploadFile(FtpLib& session, const Upload& file, const UploadOptions& options, Retrier& retrier) {
+    const std::string remotePath = toServer(file.remotePath, options.encoding);
+    ResumedUpload tries(file.localPath, remotePath, options.transferType, options.archive);
+    if (retrier.run(session, file.remotePath, [&](int) { return tries.attempt(session); })) {
+        if (options.keepTime) keepLocalTime(session, file.localPath, remotePath, options.notes);
+        return true;
+    }
+    printMessage(Level::Error,
+                 format("Upload {} failure, {}", file.localPath, lastResponseText(session, options.encoding)));
+    return false;
+}
+
+BatchSteps uploadSteps(const std::vector<Upload>& uploads, const UploadOptions& options, Retrier& retrier,
+                       TransferDisplay& display) {
+    // One element per file, written by the thread that checks it.
+    auto sameSize = std::make_shared<std::vector<char>>(uploads.size(), false);
+    auto check = [&, sameSize](FtpLib& session, size_t i) {
+        if (!options.dryRun) (*sameSize)[i] = prepareUpload(session, uploads[i], options, retrier);
+    };
+    auto start = [&, sameSize](FtpLib&, size_t i) {
+        if (beginUpload(uploads[i], i + 1, uploads.size(), (*sameSize)[i], options)) return true;
+        display.leaveOut(uploads[i].size);
+        return false;
+    };
+    auto finish = [&](FtpLib& session, size_t i) {
+        TrackedTransfer tracked(display, session, withoutLeading(uploads[i].localPath, options.localFolder),
+                                uploads[i].size, i + 1);
+        return uploadFile(session, uploads[i], options, retrier);
+    };
+    return {.check = check, .start = start, .finish = finish};
+}
+
+uint64_t totalSize(const std::vector<Upload>& uploads) {
+    uint64_t total = 0;
+    for (const Upload& file : uploads) total = withSize(total, file.size);
+    return total;
+}
+
+}  // namespace dorvan
