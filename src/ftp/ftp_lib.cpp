@@ -28,6 +28,8 @@ public:
     Operation(const Operation&) = delete;
     Operation& operator=(const Operation&) = delete;
 
+    // The call's outcome as its data transfer or listing returned it: true
+    // when ok. Kept only by the outermost operation.
     bool settle(CallOutcome outcome) {
         settled_ = std::move(outcome);
         return settled_->kind == OutcomeKind::ok;
