@@ -40,7 +40,9 @@ profile() {
         "$(awk "BEGIN{print $served * 1e6 / $files}")"
     perf report -q -i "$work/perf.data" --sort comm --stdio 2>/dev/null | awk 'NF && $1 + 0 >= 1 { print "  " $0 }' | head -8
 }
+mkdir "$work/local/down"
 profile "dorvan get" "$dorvan" "@$work/get.cmds"
+[ "$(find "$work/local/down" -type f | wc -l)" -eq "$files" ] || { echo "dorvan get left files behind" >&2; exit 1; }
 rm -rf "$work/local/down"
 profile "lftp get" lftp -u "$user,$password" -p "$port" -e "mirror --parallel=$sessions tree $work/local/down; quit" 127.0.0.1
 profile "dorvan put" "$dorvan" "@$work/put.cmds"
