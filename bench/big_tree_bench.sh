@@ -25,9 +25,7 @@ bench_build
 start_bench_server
 echo "before: $(bench_load)"
 
-bench_make_tree "$work/local/tree" "$files"
-cp -r "$work/local/tree" "$work/served/tree"
-bench_chown "$work/served"
+bench_serve_tree "$files"
 down=$work/local/down
 
 # A command file for Dorvan: connect, log in, then the lines given.

@@ -234,3 +234,11 @@ for i in range(files):
         out.write(pool[start:start + size])
 PY
 }
+
+# bench_serve_tree FILES: that tree in $work/local/tree and a copy served as
+# tree/, owned by the login user.
+bench_serve_tree() {
+    bench_make_tree "$work/local/tree" "$1"
+    cp -r "$work/local/tree" "$work/served/tree"
+    bench_chown "$work/served"
+}

@@ -15,9 +15,7 @@ command -v perf >/dev/null || { echo "perf is missing: apt-get install linux-per
 bench_build
 start_bench_server
 echo "before: $(bench_load)"
-bench_make_tree "$work/local/tree" "$files"
-cp -r "$work/local/tree" "$work/served/tree"
-bench_chown "$work/served"
+bench_serve_tree "$files"
 login="set --host 127.0.0.1 --port $port --username $user --password $password --keepalive 0"
 printf '%s\ncwd --name tree\nmget --local %s/down/ --recurse true --parallel %s\nquit\n' \
     "$login" "$work/local" "$sessions" > "$work/get.cmds"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# System calls per file of mget and mput on a tree (bench_make_tree in
+# System calls per file of mget and mput on a tree (bench_serve_tree in
 # bench/common.sh, default 2,000 files in 20 folders) against vsftpd on
 # 127.0.0.1, counted with strace -c -f over the whole process: a guide to the
 # client's own cost per file, free of the machine's load. BEFORE=/path/to/dorvan
@@ -12,9 +12,7 @@ source bench/common.sh
 command -v strace >/dev/null || { echo "strace is missing: run scripts/install-deps.sh" >&2; exit 1; }
 bench_build
 start_bench_server
-bench_make_tree "$work/local/tree" "$files"
-cp -r "$work/local/tree" "$work/served/tree"
-bench_chown "$work/served"
+bench_serve_tree "$files"
 
 login="set --host 127.0.0.1 --port $port --username $user --password $password --keepalive 0"
 printf '%s\ncwd --name tree\nmget --local %s/down/ --recurse true\nquit\n' "$login" "$work/local" > "$work/get.cmds"
