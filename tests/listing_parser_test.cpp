@@ -12,21 +12,14 @@
 
 #include "ftp/ftp_lib.h"
 #include "ftp/listing_parser.h"
+#include "support/utc.h"
 
 using dorvan::ListingReport;
 using dorvan::parseListing;
 
 namespace {
 
-int64_t utc(int year, int month, int day, int hour = 0, int minute = 0) {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    return static_cast<int64_t>(timegm(&t));
-}
+using dorvan::test::utc;
 
 const int64_t now = utc(2024, 3, 5, 12);
 constexpr int64_t unknown = -1;

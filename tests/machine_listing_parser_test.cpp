@@ -12,21 +12,13 @@
 #include "ftp/ftp_time.h"
 #include "ftp/machine_listing_parser.h"
 #include "ftp/server_features.h"
+#include "support/utc.h"
 
 using namespace dorvan;
 
 namespace {
 
-int64_t utc(int year, int month, int day, int hour, int minute, int second) {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    return static_cast<int64_t>(timegm(&t));
-}
+using dorvan::test::utc;
 
 constexpr int64_t none = -1;
 
