@@ -45,11 +45,13 @@ public:
     // Fills `block` with the next block. *last tells whether the source ended
     // with it: an empty block is always the last.
     bool next(ByteBuffer& block, bool* last, std::string* err);
+    // The source's size when opened; 0 when it tells none (pipes and devices).
+    uint64_t expectedSize() const { return expected_; }
 
 private:
     platform::FileReader& source_;
     size_t blockBytes_;
-    uint64_t expected_;  // the size when opened; 0 when the source tells none
+    uint64_t expected_;
     uint64_t offset_ = 0;
     bool carrying_ = false;  // a byte read ahead to learn whether the source ended
     unsigned char carried_ = 0;

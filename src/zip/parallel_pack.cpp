@@ -99,10 +99,10 @@ private:
             const PackItem& item = items_[member_];
             source_ = std::make_unique<platform::FileReader>();
             if (!writer_.openSource(*source_, item.path, item.name, &job.error)) return false;
-            job.first = true;
-            job.expectedSize = source_->isRegular() ? source_->size() : 0;  // pipes and devices tell nothing up front
-            job.modified = source_->modifiedUnixSeconds();
             reader_.emplace(*source_, writer_.blockBytes());
+            job.first = true;
+            job.expectedSize = reader_->expectedSize();
+            job.modified = source_->modifiedUnixSeconds();
         }
         if (!reader_->next(block, &job.last, &job.error)) return false;
         if (job.last) {

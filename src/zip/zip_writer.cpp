@@ -95,9 +95,8 @@ bool ZipWriter::addFile(const std::string& sourcePath, const std::string& entryN
     }
     platform::FileReader source;
     if (!openSource(source, sourcePath, entryName, err)) return false;
-    uint64_t expectedSize = source.isRegular() ? source.size() : 0;  // pipes and devices tell nothing up front
-    if (!beginMember(entryName, expectedSize, source.modifiedUnixSeconds(), err)) return false;
     BlockReader reader(source, limits_.blockBytes);
+    if (!beginMember(entryName, reader.expectedSize(), source.modifiedUnixSeconds(), err)) return false;
     BlockSums sums;
     for (bool last = false; !last;) {
         BlockSums block;
