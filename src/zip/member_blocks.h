@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/local_file.h"
 #include "zip/whole_deflate.h"
@@ -26,6 +27,7 @@ struct ByteBuffer {
     size_t size = 0;
 
     void reserve(size_t bytes);  // may discard the content
+    std::string_view bytes() const { return {reinterpret_cast<const char*>(data.get()), size}; }
 };
 
 // CRC-32 and sizes of a run of blocks.

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 
 namespace dorvan {
 namespace {
@@ -24,7 +25,7 @@ struct Job {
     bool done = false;
     bool failed = false;  // nothing is read after a failed job
     std::string error;
-    std::string deflated;
+    ByteBuffer deflated;
     BlockSums sums;
 };
 
@@ -82,7 +83,7 @@ private:
             const bool ok = ready && deflater.deflate(block, job->last, deflated, &sums, &error);
             {
                 std::lock_guard lock(mutex_);
-                job->deflated.assign(reinterpret_cast<const char*>(deflated.data.get()), ok ? deflated.size : 0);
+                if (ok) std::swap(job->deflated, deflated);  // the worker's next block gets a new buffer
                 job->sums = sums;
                 job->done = true;
                 job->failed = !ok;
@@ -131,7 +132,7 @@ private:
                 if (!writer_.beginMember(item.name, job.expectedSize, job.modified, err)) return false;
                 sums = {};
             }
-            if (!writer_.writeData(job.deflated, err)) return false;
+            if (!writer_.writeData(job.deflated.bytes(), err)) return false;
             sums.append(job.sums);
             if (job.last && !writer_.endMember(sums, item.path, err)) return false;
             lock.lock();

@@ -105,9 +105,7 @@ bool ZipWriter::addFile(const std::string& sourcePath, const std::string& entryN
             *err = sourcePath + ": " + *err;
             return false;
         }
-        if (!write(std::string_view(reinterpret_cast<const char*>(deflated_.data.get()), deflated_.size), err)) {
-            return false;
-        }
+        if (!write(deflated_.bytes(), err)) return false;
         sums.append(block);
     }
     return endMember(sums, sourcePath, err);
