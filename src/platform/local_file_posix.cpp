@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/file_io_os.h"
 
 namespace dorvan::platform {
 
@@ -13,7 +14,7 @@ bool localTextUsesCrLf() { return false; }
 
 bool FileReader::open(const std::string& path, std::string* error) {
     path_ = path;
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    fd_ = os::openInput(path);
     struct stat st;
     if (fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd_);

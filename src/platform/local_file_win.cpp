@@ -1,13 +1,12 @@
 #include "platform/local_file.h"
 
-#include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
+#include "platform/file_io_os.h"
 #include "platform/paths.h"
 #include "platform/wide_text_win.h"
 
@@ -35,7 +34,7 @@ bool FileReader::open(const std::string& path, std::string* error) {
         *error = path + ": " + std::strerror(EISDIR);
         return false;
     }
-    fd_ = _wopen(widen(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+    fd_ = os::openInput(path);
     if (fd_ < 0) *error = path + ": " + std::strerror(errno);
     return fd_ >= 0;
 }
