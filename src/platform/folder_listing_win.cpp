@@ -5,6 +5,16 @@
 #include "platform/wide_text_win.h"
 
 namespace dorvan::platform {
+namespace {
+
+// A symbolic link, or a junction (a reparse point to a folder), counts as a
+// symbolic link.
+bool isLinkEntry(const WIN32_FIND_DATAW& found) {
+    return (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           (found.dwReserved0 == IO_REPARSE_TAG_SYMLINK || found.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
+}
+
+}  // namespace
 
 bool listFolder(const std::string& folder, std::vector<FolderEntry>& entries, std::string* error) {
     entries.clear();
@@ -20,13 +30,9 @@ bool listFolder(const std::string& folder, std::vector<FolderEntry>& entries, st
     do {
         std::string name = narrow(found.cFileName);
         if (name == "." || name == "..") continue;
-        // A reparse point to a folder (a junction or a folder link) counts as
-        // a symbolic link that leads to a folder.
+        // A link to a folder counts as a symbolic link that leads to a folder.
         const bool folderEntry = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-        const bool link =
-            (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-            (found.dwReserved0 == IO_REPARSE_TAG_SYMLINK || found.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
-        entries.push_back({.name = std::move(name), .isFolder = folderEntry, .isSymlink = link});
+        entries.push_back({.name = std::move(name), .isFolder = folderEntry, .isSymlink = isLinkEntry(found)});
     } while (FindNextFileW(search, &found));
     DWORD code = GetLastError();
     FindClose(search);
@@ -48,8 +54,7 @@ bool isSymbolicLink(const std::string& path) {
     HANDLE search = FindFirstFileW(widen(path).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return false;
     FindClose(search);
-    return (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-           (found.dwReserved0 == IO_REPARSE_TAG_SYMLINK || found.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
+    return isLinkEntry(found);
 }
 
 bool resolvedPath(const std::string& path, std::string& resolved, std::string* error) {
