@@ -68,7 +68,7 @@ public:
 
     bool init(std::string* err);
     // Deflates `block` into `out`: with `last` the end of the stream, else a
-    // piece that leaves the stream open. Adds the CRC and sizes to *sums.
+    // piece that leaves the stream open. *sums gets its CRC and sizes.
     bool deflate(const ByteBuffer& block, bool last, ByteBuffer& out, BlockSums* sums, std::string* err);
 
 private:
