@@ -115,8 +115,9 @@ bool ControlSession::readReply(char expected, std::string_view during) {
         kind_ = OutcomeKind::ok;
         return true;
     }
-    kind_ = refusalKind(replyCode(reply_));
-    if (replyCode(reply_) == 421) {  // the server is closing the connection
+    const int code = replyCode(reply_);
+    kind_ = refusalKind(code);
+    if (code == 421) {  // the server is closing the connection
         platform::shutdownSocket(fd_);
         lost_ = true;
     }
@@ -181,9 +182,10 @@ bool ControlSession::startTls() {
     platform::IoOutcome shaken = tls_.handshake(tlsClient_, platform::TlsRole::control, fd_, host_, limit());
     if (shaken.status == SocketStatus::failed)
         return fail("TLS handshake failed: " + shaken.reason, OutcomeKind::localError);
-    if (!shaken.ok()) lose(shaken, "starting TLS");
-    if (shaken.status == SocketStatus::timedOut) return handshakeTimedOut("TLS handshake");
-    if (!shaken.ok()) return false;
+    if (!shaken.ok()) {
+        lose(shaken, "starting TLS");
+        return shaken.status == SocketStatus::timedOut ? handshakeTimedOut("TLS handshake") : false;
+    }
     traceTls("control connection", tls_);
     return true;
 }

@@ -118,9 +118,13 @@ bool DataConnections::sendRestart(uint64_t restartAt) {
 // stops at it) and ours went out and was answered (uploads wait for that).
 bool DataConnections::finish(int fd, const platform::IoOutcome& movedData, bool localFailure) {
     platform::IoOutcome moved = movedData;
+    // The close reads the sessions the server issued; a failed transfer's are
+    // read too: they may serve the next.
     if (tls_.active()) {
-        tls_.readIssuedSessions();  // a failed transfer's too: they may serve the next
-        if (moved.ok() && !localFailure) moved = tls_.close(control_.limit(), true);
+        if (moved.ok() && !localFailure)
+            moved = tls_.close(control_.limit(), true);
+        else
+            tls_.readIssuedSessions();
     }
     std::string movedText = moved.text();
     tls_.release();

@@ -165,8 +165,9 @@ bool DataTransfers::putOnce(const std::string& localPath, DataRequest& request) 
     if (request.restartAt > 0 && !file.skipTo(request.restartAt, &error))
         return control_.fail("cannot read " + error, OutcomeKind::localError);
     AsciiEncoder encoder;
-    std::vector<char> buffer(dataChunk);
+    std::vector<char> buffer;  // made at the first chunk: plain image data goes without it
     auto produce = [&](std::string& chunk) {
+        buffer.resize(dataChunk);
         long n = file.read(buffer.data(), buffer.size(), &error);
         if (n < 0) return control_.fail("cannot read " + error, OutcomeKind::localError);
         std::string_view data(buffer.data(), static_cast<size_t>(n));

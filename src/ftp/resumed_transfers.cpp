@@ -49,7 +49,7 @@ bool ResumedDownload::attempt(FtpLib& session, int number) {
 
 uint64_t ResumedDownload::restartPoint(FtpLib& session) {
     const uint64_t kept = platform::fileSize(part_.path).value_or(0);
-    if (kept == 0 || mode_ != 'I' || !session.offersRestart()) return 0;
+    if (kept == 0 || mode_ != imageType || !session.offersRestart()) return 0;
     // An earlier run's part has only the time to go by.
     if (size_ == unknownSize && !carried_) return 0;
     uint64_t size = 0;
@@ -75,7 +75,7 @@ ResumedUpload::ResumedUpload(std::string localPath, std::string remotePath, char
 
 bool ResumedUpload::attempt(FtpLib& session) {
     uint64_t restartAt = 0;
-    if (begun_ && !whole_ && mode_ == 'I' && session.offersRestart()) {
+    if (begun_ && !whole_ && mode_ == imageType && session.offersRestart()) {
         uint64_t held = 0;
         const uint64_t size = platform::fileSize(localPath_).value_or(0);
         if (session.size(remotePath_, held, mode_) && held <= size) restartAt = held;

@@ -16,8 +16,6 @@
 namespace dorvan::platform {
 namespace {
 
-constexpr size_t piece = movePieceBytes;
-
 // A peer closer than this round trip (this machine, another namespace or
 // container on it, the next machine on a fast network) gets an upload through
 // a copying loop into a bounded send buffer: the receiving side, which pays
@@ -84,11 +82,8 @@ DataPipe::~DataPipe() { drop(); }
 
 bool DataPipe::ready() {
     if (capacity_ > 0) return true;
-    if (::pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0) {
-        fds_[0] = fds_[1] = -1;
-        return false;
-    }
-    ::fcntl(fds_[1], F_SETPIPE_SZ, static_cast<int>(piece));  // a smaller pipe only costs more calls
+    if (::pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0) return false;      // fds_ stay -1
+    ::fcntl(fds_[1], F_SETPIPE_SZ, static_cast<int>(movePieceBytes));  // a smaller pipe only costs more calls
     int size = ::fcntl(fds_[1], F_GETPIPE_SZ);
     if (size <= 0) {
         drop();

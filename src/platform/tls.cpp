@@ -190,7 +190,6 @@ IoOutcome TlsConnection::handshake(TlsClient& client, TlsRole role, int fd, cons
         return unavailable;
     }
     fd_ = fd;
-    host_ = host;
     // An IP address, else a name.
     if (X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), host.c_str()) != 1) {
         SSL_set_tlsext_host_name(ssl_, host.c_str());
@@ -248,8 +247,6 @@ IoOutcome TlsConnection::sendAll(const char* data, size_t size, const WaitLimit&
     }
     return {SocketStatus::ok, sent};
 }
-
-bool TlsConnection::pending() const { return ssl_ && SSL_has_pending(ssl_); }
 
 // OpenSSL drops sessions that come after our close_notify. A connection
 // broken otherwise than by its end is left for the close to report.

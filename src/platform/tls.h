@@ -87,8 +87,6 @@ public:
     // status failed carries the TLS layer's reason; TLS failures carry EPROTO.
     IoOutcome receiveSome(char* buffer, size_t size, const WaitLimit& limit);
     IoOutcome sendAll(const char* data, size_t size, const WaitLimit& limit);
-    // True when decrypted bytes are waiting, so a poll of the socket would not see them.
-    bool pending() const;
     // Reads what the peer has sent so far, without waiting and without taking
     // application data: sessions the server issued after the handshake are
     // kept (on an upload nothing else reads them). False when the peer has
@@ -113,7 +111,6 @@ private:
 
     ssl_st* ssl_ = nullptr;
     int fd_ = -1;
-    std::string host_;
 };
 
 // Reads and writes on a connection through its TLS when that runs, else
