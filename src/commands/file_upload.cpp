@@ -66,7 +66,7 @@ bool prepareUpload(FtpLib& session, const Upload& file, const UploadOptions& opt
     if (!options.overwrite &&
         sameSizeOnServer(session, toServer(file.remotePath, options.encoding), file.localPath, options.transferType))
         return true;
-    ensureRemoteFolders(session, file.remotePath, options.currentFolder, retrier.stepsOn(session));
+    ensureRemoteFolders(session, file.remotePath, options.currentFolder, options.encoding, retrier.stepsOn(session));
     return false;
 }
 
