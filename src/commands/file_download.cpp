@@ -83,10 +83,4 @@ BatchSteps downloadSteps(const std::vector<FtpFileInfo>& files, const DownloadOp
     return {.start = start, .finish = finish};
 }
 
-uint64_t totalSize(const std::vector<FtpFileInfo>& files) {
-    uint64_t total = 0;
-    for (const FtpFileInfo& file : files) total = withSize(total, file.size);
-    return total;
-}
-
 }  // namespace dorvan

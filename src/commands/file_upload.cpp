@@ -117,10 +117,4 @@ BatchSteps uploadSteps(const std::vector<Upload>& uploads, const UploadOptions& 
     return {.check = check, .start = start, .finish = finish};
 }
 
-uint64_t totalSize(const std::vector<Upload>& uploads) {
-    uint64_t total = 0;
-    for (const Upload& file : uploads) total = withSize(total, file.size);
-    return total;
-}
-
 }  // namespace dorvan
