@@ -89,7 +89,7 @@ bool uploadFile(FtpLib& session, const Upload& file, const UploadOptions& option
     const std::string remotePath = toServer(file.remotePath, options.encoding);
     ResumedUpload tries(file.localPath, remotePath, options.transferType, options.archive);
     if (retrier.run(session, file.remotePath, [&](int) { return tries.attempt(session); })) {
-        if (options.keepTime) keepLocalTime(session, file.localPath, remotePath, options.notes);
+        if (options.keepTime) keepLocalTime(session, file.localPath, remotePath, options.encoding, options.notes);
         return true;
     }
     printMessage(Level::Error,

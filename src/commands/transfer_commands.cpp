@@ -38,7 +38,7 @@ bool get() {
     bool ok = retrier.run(*s.session, s.src, [&](int attempt) { return tries.attempt(*s.session, attempt); });
     display.end();
     if (!ok) printMessage(Level::Error, format("{} {} failure: {}", "get", s.src, lastResponseText()));
-    if (ok && s.keeptime) keepRemoteTime(*s.session, {.name = toServer(s.src)}, localPath, s.debug == 1);
+    if (ok && s.keeptime) keepRemoteTime(*s.session, {.name = toServer(s.src)}, localPath, s.encoding, s.debug == 1);
     return ok;
 }
 
@@ -77,7 +77,7 @@ bool put() {
     bool ok = retrier.run(*s.session, remoteName, [&](int) { return tries.attempt(*s.session); });
     display.end();
     if (!ok) printMessage(Level::Error, format(" put {} to {} failure: {}", localFile, remoteName, lastResponseText()));
-    if (ok && s.keeptime) keepLocalTime(*s.session, localFile, toServer(remoteName), s.debug == 1);
+    if (ok && s.keeptime) keepLocalTime(*s.session, localFile, toServer(remoteName), s.encoding, s.debug == 1);
     return ok;
 }
 
