@@ -40,12 +40,6 @@ cp -r "$work/local/tree" "$work/served/tree"
 bench_chown "$work/served"
 down=$work/local/down
 
-# A command file for Dorvan: connect, log in, then the lines given.
-dorvan_commands() {
-    printf 'set --host 127.0.0.1 --port %s --username %s --password %s --keepalive 0%s\n%s\nquit\n' \
-        "$port" "$user" "$password" "$3" "$2" > "$work/$1.cmds"
-    echo "$work/$1.cmds"
-}
 dorvan=(env "XDG_DATA_HOME=$work/data" "$dorvan")
 lftp=(lftp -u "$user,$password" -p "$port")
 fresh_down() { rm -rf "$down" && mkdir -p "$down"; }
@@ -59,12 +53,12 @@ run_one() {
     case $group:$client in
         flat-get*:dorvan)
             fresh_down
-            run "${dorvan[@]}" "@$(dorvan_commands flat "cwd --name flat
+            run "${dorvan[@]}" "@$(bench_dorvan_commands flat "cwd --name flat
 mget --local $down/" "$extra")"
             check "$down" 2000 ;;
         tree-get*:dorvan)
             fresh_down
-            run "${dorvan[@]}" "@$(dorvan_commands tree "cwd --name tree
+            run "${dorvan[@]}" "@$(bench_dorvan_commands tree "cwd --name tree
 mget --local $down/ --recurse true" "$extra")"
             check "$down" 2000 ;;
         *-get*:wget)
@@ -81,7 +75,7 @@ mget --local $down/ --recurse true" "$extra")"
             check "$down" 2000 ;;
         tree-put*:dorvan)
             fresh_uploads
-            run "${dorvan[@]}" "@$(dorvan_commands put "mkd --name up-dorvan
+            run "${dorvan[@]}" "@$(bench_dorvan_commands put "mkd --name up-dorvan
 cwd --name up-dorvan
 mput --local $work/local/tree/ --recurse true" "$extra")"
             check "$work/served/up-dorvan" 2000 ;;
@@ -94,7 +88,7 @@ mput --local $work/local/tree/ --recurse true" "$extra")"
             run ncftpput -R -V -u "$user" -p "$password" -P "$port" 127.0.0.1 up-ncftp "$work/local/tree"
             check "$work/served/up-ncftp" 2000 ;;
         scan:dorvan)
-            run "${dorvan[@]}" "@$(dorvan_commands scan "cwd --name big
+            run "${dorvan[@]}" "@$(bench_dorvan_commands scan "cwd --name big
 mget --local $down/ --recurse true --justprint true" "")" ;;
         scan:curl)
             run curl -s "$url/big/" ;;

@@ -28,12 +28,6 @@ echo "before: $(bench_load)"
 bench_serve_tree "$files"
 down=$work/local/down
 
-# A command file for Dorvan: connect, log in, then the lines given.
-dorvan_commands() {
-    printf 'set --host 127.0.0.1 --port %s --username %s --password %s --keepalive 0%s\n%s\nquit\n' \
-        "$port" "$user" "$password" "$3" "$2" > "$work/$1.cmds"
-    echo "$work/$1.cmds"
-}
 declare -A binary=([dorvan]=$dorvan [before]=${BEFORE:-})
 lftp=(lftp -u "$user,$password" -p "$port")
 fresh_down() { rm -rf "$down" && mkdir -p "$down"; }
@@ -45,7 +39,7 @@ run_one() {
     case $group:$client in
         tree-get*:dorvan | tree-get*:before)
             fresh_down
-            run env "XDG_DATA_HOME=$work/data" "${binary[$client]}" "@$(dorvan_commands get "cwd --name tree
+            run env "XDG_DATA_HOME=$work/data" "${binary[$client]}" "@$(bench_dorvan_commands get "cwd --name tree
 mget --local $down/ --recurse true" "$extra")"
             check "$down" ;;
         tree-get*:wget)
@@ -58,7 +52,7 @@ mget --local $down/ --recurse true" "$extra")"
             check "$down" ;;
         tree-put*:dorvan | tree-put*:before)
             fresh_uploads
-            run env "XDG_DATA_HOME=$work/data" "${binary[$client]}" "@$(dorvan_commands put "mkd --name up-$client
+            run env "XDG_DATA_HOME=$work/data" "${binary[$client]}" "@$(bench_dorvan_commands put "mkd --name up-$client
 cwd --name up-$client
 mput --local $work/local/tree/ --recurse true" "$extra")"
             check "$work/served/up-$client" ;;

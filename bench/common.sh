@@ -242,3 +242,12 @@ bench_serve_tree() {
     cp -r "$work/local/tree" "$work/served/tree"
     bench_chown "$work/served"
 }
+
+# bench_dorvan_commands NAME LINES [SETTINGS]: writes $work/NAME.cmds, a
+# command file that connects and logs in (SETTINGS, such as " --parallel 8",
+# added to its set line), runs LINES and quits, and prints its path.
+bench_dorvan_commands() {
+    printf 'set --host %s --port %s --username %s --password %s --keepalive 0%s\n%s\nquit\n' \
+        "$host" "$port" "$user" "$password" "${3:-}" "$2" > "$work/$1.cmds"
+    echo "$work/$1.cmds"
+}

@@ -18,13 +18,10 @@ cp "$src" "$work/served/big.bin"
 mkdir -p "$work/served/up"
 bench_chown "$work/served"
 
-dorvan_commands() {
-    printf 'set --host 127.0.0.1 --port %s --username %s --password %s --local %s/ --keepalive 0 --tls explicit --cafile %s\n%s\nquit\n' \
-        "$port" "$user" "$password" "$work/local" "$cafile" "$1" > "$work/$2.cmds"
-}
-dorvan_commands "get --src big.bin --dst got.bin" get
-dorvan_commands "cwd --name up
-put --src big.bin --dst big.bin" put
+tls_settings=" --local $work/local/ --tls explicit --cafile $cafile"
+bench_dorvan_commands get "get --src big.bin --dst got.bin" "$tls_settings" >/dev/null
+bench_dorvan_commands put "cwd --name up
+put --src big.bin --dst big.bin" "$tls_settings" >/dev/null
 dorvan=(env "XDG_DATA_HOME=$work/data" "$dorvan")
 curl=(curl -s --ssl-reqd --cacert "$cafile")
 

@@ -25,13 +25,9 @@ cp "$src" "$work/served/big.bin"
 mkdir -p "$work/served/up"
 bench_chown "$work/served"
 
-dorvan_commands() {
-    printf 'set --host %s --port %s --username %s --password %s --local %s/ --keepalive 0\n%s\nquit\n' \
-        "$host" "$port" "$user" "$password" "$1" "$2" > "$work/$3.cmds"
-}
-dorvan_commands "$got" "get --src big.bin --dst big.bin" get
-dorvan_commands "$work/local" "cwd --name up
-put --src big.bin --dst big.bin" put
+bench_dorvan_commands get "get --src big.bin --dst big.bin" " --local $got/" >/dev/null
+bench_dorvan_commands put "cwd --name up
+put --src big.bin --dst big.bin" " --local $work/local/" >/dev/null
 dorvan_run=(env "XDG_DATA_HOME=$work/data" "$dorvan")
 before_run=(env "XDG_DATA_HOME=$work/data" "${BEFORE:-}")
 lftp_run=(lftp -u "$user,$password" -p "$port" -e)

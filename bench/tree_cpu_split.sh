@@ -16,11 +16,11 @@ bench_build
 start_bench_server
 echo "before: $(bench_load)"
 bench_serve_tree "$files"
-login="set --host 127.0.0.1 --port $port --username $user --password $password --keepalive 0"
-printf '%s\ncwd --name tree\nmget --local %s/down/ --recurse true --parallel %s\nquit\n' \
-    "$login" "$work/local" "$sessions" > "$work/get.cmds"
-printf '%s\nmkd --name up-dorvan\ncwd --name up-dorvan\nmput --local %s/tree/ --recurse true --parallel %s\nquit\n' \
-    "$login" "$work/local" "$sessions" > "$work/put.cmds"
+bench_dorvan_commands get "cwd --name tree
+mget --local $work/local/down/ --recurse true" " --parallel $sessions" >/dev/null
+bench_dorvan_commands put "mkd --name up-dorvan
+cwd --name up-dorvan
+mput --local $work/local/tree/ --recurse true" " --parallel $sessions" >/dev/null
 
 # profile NAME COMMAND...: one run under perf, then its split.
 profile() {
@@ -39,10 +39,10 @@ profile() {
     perf report -q -i "$work/perf.data" --sort comm --stdio 2>/dev/null | awk 'NF && $1 + 0 >= 1 { print "  " $0 }' | head -8
 }
 mkdir "$work/local/down"
-profile "dorvan get" "$dorvan" "@$work/get.cmds"
+profile "dorvan get" env "XDG_DATA_HOME=$work/data" "$dorvan" "@$work/get.cmds"
 [ "$(find "$work/local/down" -type f | wc -l)" -eq "$files" ] || { echo "dorvan get left files behind" >&2; exit 1; }
 rm -rf "$work/local/down"
 profile "lftp get" lftp -u "$user,$password" -p "$port" -e "mirror --parallel=$sessions tree $work/local/down; quit" 127.0.0.1
-profile "dorvan put" "$dorvan" "@$work/put.cmds"
+profile "dorvan put" env "XDG_DATA_HOME=$work/data" "$dorvan" "@$work/put.cmds"
 profile "lftp put" lftp -u "$user,$password" -p "$port" -e "mirror -R --parallel=$sessions $work/local/tree up-lftp; quit" 127.0.0.1
 echo "after: $(bench_load)"

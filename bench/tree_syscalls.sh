@@ -14,10 +14,11 @@ bench_build
 start_bench_server
 bench_serve_tree "$files"
 
-login="set --host 127.0.0.1 --port $port --username $user --password $password --keepalive 0"
-printf '%s\ncwd --name tree\nmget --local %s/down/ --recurse true\nquit\n' "$login" "$work/local" > "$work/get.cmds"
-printf '%s\nmkd --name up\ncwd --name up\nmput --local %s/tree/ --recurse true\nquit\n' "$login" "$work/local" \
-    > "$work/put.cmds"
+bench_dorvan_commands get "cwd --name tree
+mget --local $work/local/down/ --recurse true" >/dev/null
+bench_dorvan_commands put "mkd --name up
+cwd --name up
+mput --local $work/local/tree/ --recurse true" >/dev/null
 
 # strace's summary as calls per file: all of them, then each system call
 # made at least once per 20 files, the most frequent first.
