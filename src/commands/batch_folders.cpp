@@ -1,6 +1,7 @@
 #include "commands/batch_folders.h"
 
 #include <condition_variable>
+#include <exception>
 #include <map>
 #include <mutex>
 #include <set>
@@ -89,7 +90,7 @@ std::string linkLeadingOutside(const std::string& folder, const std::string& pat
 }
 
 void ensureRemoteFolders(FtpLib& session, const std::string& remotePath, const std::string& currentFolder,
-                         const StepRunner& runStep) {
+                         uint32_t encoding, const StepRunner& runStep) {
     RemoteFolders& table = RemoteFolders::instance();
     for (const std::string& prefix : remoteFoldersOn(remotePath)) {
         std::unique_lock<std::mutex> guard(table.lock);
@@ -100,20 +101,19 @@ void ensureRemoteFolders(FtpLib& session, const std::string& remotePath, const s
             continue;
         }
         guard.unlock();
-        const std::string name = toServer(prefix);
         bool made = false;
+        std::exception_ptr failure;  // the threads waiting for this folder learn of it either way
         try {
+            const std::string name = toServer(prefix, encoding);
             made = runStep(name, [&] { return session.mkdir(name); });
         } catch (...) {
-            guard.lock();
-            folder.tried = true;
-            table.tried.notify_all();
-            throw;
+            failure = std::current_exception();
         }
         guard.lock();
         folder.tried = true;
         folder.made = made;
         table.tried.notify_all();
+        if (failure) std::rethrow_exception(failure);
     }
 }
 

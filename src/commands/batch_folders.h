@@ -3,6 +3,7 @@
 // whole process. The local table is used by one thread at a time (the batch
 // runner calls it only from a file's start, under its order lock); the
 // remote one by any number of threads.
+#include <cstdint>
 #include <string>
 
 #include "ftp/step_runner.h"
@@ -26,9 +27,9 @@ std::string linkLeadingOutside(const std::string& folder, const std::string& pat
 // Sends MKD for every folder on the remote path (relative to `currentFolder`)
 // that has not been tried at the same place before, and waits for the MKD
 // of any such folder another thread has sent. Each MKD runs through
-// `runStep` (given the folder in the server's encoding).
+// `runStep` (given the folder in the server's `encoding`).
 void ensureRemoteFolders(FtpLib& session, const std::string& remotePath, const std::string& currentFolder,
-                         const StepRunner& runStep = runOnce);
+                         uint32_t encoding, const StepRunner& runStep = runOnce);
 
 // Reports " Made dir: ..." for each folder on the remote path that
 // ensureRemoteFolders made and that was not reported before.

@@ -62,7 +62,7 @@ bool downloadFile(FtpLib& session, const FtpFileInfo& file, const DownloadOption
     // The listed size makes a download that ends short fail.
     ResumedDownload tries(localPath, file, 'I', options.resume ? partialName(localPath) : "");
     if (retrier.run(session, shown, [&](int attempt) { return tries.attempt(session, attempt); })) {
-        if (options.keepTime) keepRemoteTime(session, file, localPath, options.notes);
+        if (options.keepTime) keepRemoteTime(session, file, localPath, options.encoding, options.notes);
         return true;
     }
     printMessage(Level::Error, format("Download {} failed, {}", shown, lastResponseText(session, options.encoding)));
@@ -81,12 +81,6 @@ BatchSteps downloadSteps(const std::vector<FtpFileInfo>& files, const DownloadOp
         return downloadFile(session, files[i], options, retrier);
     };
     return {.start = start, .finish = finish};
-}
-
-uint64_t totalSize(const std::vector<FtpFileInfo>& files) {
-    uint64_t total = 0;
-    for (const FtpFileInfo& file : files) total = withSize(total, file.size);
-    return total;
 }
 
 }  // namespace dorvan

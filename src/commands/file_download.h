@@ -49,7 +49,4 @@ bool downloadFile(FtpLib& session, const FtpFileInfo& file, const DownloadOption
 BatchSteps downloadSteps(const std::vector<FtpFileInfo>& files, const DownloadOptions& options, Retrier& retrier,
                          TransferDisplay& display);
 
-// The listed sizes together; unknownSize when one is unknown.
-uint64_t totalSize(const std::vector<FtpFileInfo>& files);
-
 }  // namespace dorvan

@@ -66,7 +66,7 @@ bool prepareUpload(FtpLib& session, const Upload& file, const UploadOptions& opt
     if (!options.overwrite &&
         sameSizeOnServer(session, toServer(file.remotePath, options.encoding), file.localPath, options.transferType))
         return true;
-    ensureRemoteFolders(session, file.remotePath, options.currentFolder, retrier.stepsOn(session));
+    ensureRemoteFolders(session, file.remotePath, options.currentFolder, options.encoding, retrier.stepsOn(session));
     return false;
 }
 
@@ -89,7 +89,7 @@ bool uploadFile(FtpLib& session, const Upload& file, const UploadOptions& option
     const std::string remotePath = toServer(file.remotePath, options.encoding);
     ResumedUpload tries(file.localPath, remotePath, options.transferType, options.archive);
     if (retrier.run(session, file.remotePath, [&](int) { return tries.attempt(session); })) {
-        if (options.keepTime) keepLocalTime(session, file.localPath, remotePath, options.notes);
+        if (options.keepTime) keepLocalTime(session, file.localPath, remotePath, options.encoding, options.notes);
         return true;
     }
     printMessage(Level::Error,
@@ -115,12 +115,6 @@ BatchSteps uploadSteps(const std::vector<Upload>& uploads, const UploadOptions& 
         return uploadFile(session, uploads[i], options, retrier);
     };
     return {.check = check, .start = start, .finish = finish};
-}
-
-uint64_t totalSize(const std::vector<Upload>& uploads) {
-    uint64_t total = 0;
-    for (const Upload& file : uploads) total = withSize(total, file.size);
-    return total;
 }
 
 }  // namespace dorvan

@@ -74,7 +74,4 @@ bool uploadFile(FtpLib& session, const Upload& file, const UploadOptions& option
 BatchSteps uploadSteps(const std::vector<Upload>& uploads, const UploadOptions& options, Retrier& retrier,
                        TransferDisplay& display);
 
-// The sizes together; unknownSize when one is unknown.
-uint64_t totalSize(const std::vector<Upload>& uploads);
-
 }  // namespace dorvan

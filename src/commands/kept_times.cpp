@@ -16,13 +16,14 @@ void warnNotKept(const std::string& path, const std::string& reason) {
 
 }  // namespace
 
-void keepRemoteTime(FtpLib& session, const FtpFileInfo& remote, const std::string& localPath, bool notes) {
+void keepRemoteTime(FtpLib& session, const FtpFileInfo& remote, const std::string& localPath, uint32_t encoding,
+                    bool notes) {
     int64_t time = remote.modify;
     if (time == unknownTime || remote.modifyPrecision > platform::ticksPerSecond) {
         if (!session.modifyTime(remote.name, time)) {
             if (notes)
                 printMessage(Level::Info, format(" keeptime: the server tells no time of {}, {}", localPath,
-                                                 lastResponseText(session)));
+                                                 lastResponseText(session, encoding)));
             return;
         }
     }
@@ -30,7 +31,8 @@ void keepRemoteTime(FtpLib& session, const FtpFileInfo& remote, const std::strin
     if (!platform::setModifiedTime(localPath, time, &error)) warnNotKept(localPath, error);
 }
 
-void keepLocalTime(FtpLib& session, const std::string& localPath, const std::string& remotePath, bool notes) {
+void keepLocalTime(FtpLib& session, const std::string& localPath, const std::string& remotePath, uint32_t encoding,
+                   bool notes) {
     if (!session.setsModifyTimes()) {
         if (notes) printMessage(Level::Info, format(" keeptime: the server cannot set the time of {}", localPath));
         return;
@@ -38,7 +40,7 @@ void keepLocalTime(FtpLib& session, const std::string& localPath, const std::str
     platform::FileFacts facts;
     std::string error;
     if (!platform::fileFacts(localPath, facts, &error)) return warnNotKept(localPath, error);
-    if (!session.setModifyTime(remotePath, facts.modified)) warnNotKept(localPath, lastResponseText(session));
+    if (!session.setModifyTime(remotePath, facts.modified)) warnNotKept(localPath, lastResponseText(session, encoding));
 }
 
 }  // namespace dorvan

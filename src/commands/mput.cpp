@@ -8,6 +8,7 @@
 #include "commands/scans_from_settings.h"
 #include "commands/session_support.h"
 #include "commands/transfer_display.h"
+#include "commands/transfer_steps.h"
 #include "ftp/ftp_lib.h"
 #include "settings/format.h"
 #include "settings/log.h"

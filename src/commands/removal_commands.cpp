@@ -22,12 +22,13 @@ bool rmd() {
     Settings& s = settings();
     std::shared_ptr<FtpLib> session = s.session;
     Retrier retrier(commandRecipe());
+    const std::string serverName = toServer(s.name);
     if (s.recurse) {
         TreeRemoval remover(*session, retrier.stepsOn(*session));
         remover.justPrint = s.justprint;
         remover.verbose = s.debug == 1;
         remover.codePage = s.encoding;
-        remover.remove(toServer(s.name));
+        remover.remove(serverName);
         for (const std::string& error : remover.errors())
             printMessage(Level::Error, format("{} failure: {}", "rmd", fromServer(error)));
         if (s.justprint) {
@@ -40,8 +41,7 @@ bool rmd() {
         // The name is relative to a current folder the server no longer has.
         if (remover.astray()) return printMessage(Level::Error, format("remove dir '{}' failure", s.name));
     }
-    const std::string folder = toServer(s.name);
-    if (retrier.run(*session, s.name, [&](int) { return session->rmdir(folder); }))
+    if (retrier.run(*session, s.name, [&](int) { return session->rmdir(serverName); }))
         return printMessage(Level::Info, format(" directory '{}' removed", s.name));
     return printMessage(Level::Error, format("remove dir '{}' failure, {}", s.name, lastResponseText()));
 }

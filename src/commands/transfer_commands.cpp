@@ -33,12 +33,13 @@ bool get() {
     printMessage(Level::Info, format(" dowloading {} to {} ...", s.src, localPath));
     TransferDisplay display;
     TrackedTransfer tracked(display, *s.session, s.src, unknownSize);
-    ResumedDownload tries(localPath, {.name = toServer(s.src)}, s.transferType, s.resume ? partialName(localPath) : "");
+    const FtpFileInfo remote{.name = toServer(s.src)};
+    ResumedDownload tries(localPath, remote, s.transferType, s.resume ? partialName(localPath) : "");
     Retrier retrier(commandRecipe());
     bool ok = retrier.run(*s.session, s.src, [&](int attempt) { return tries.attempt(*s.session, attempt); });
     display.end();
     if (!ok) printMessage(Level::Error, format("{} {} failure: {}", "get", s.src, lastResponseText()));
-    if (ok && s.keeptime) keepRemoteTime(*s.session, {.name = toServer(s.src)}, localPath, s.debug == 1);
+    if (ok && s.keeptime) keepRemoteTime(*s.session, remote, localPath, s.encoding, s.debug == 1);
     return ok;
 }
 
@@ -72,12 +73,13 @@ bool put() {
     printMessage(Level::Info, format(" uploading {} to {}", localFile, remoteName));
     TransferDisplay display;
     TrackedTransfer tracked(display, *s.session, remoteName, platform::fileSize(localFile).value_or(unknownSize));
-    ResumedUpload tries(localFile, toServer(remoteName), transferType, !s.compress.empty());
+    const std::string serverName = toServer(remoteName);
+    ResumedUpload tries(localFile, serverName, transferType, !s.compress.empty());
     Retrier retrier(commandRecipe());
     bool ok = retrier.run(*s.session, remoteName, [&](int) { return tries.attempt(*s.session); });
     display.end();
     if (!ok) printMessage(Level::Error, format(" put {} to {} failure: {}", localFile, remoteName, lastResponseText()));
-    if (ok && s.keeptime) keepLocalTime(*s.session, localFile, toServer(remoteName), s.debug == 1);
+    if (ok && s.keeptime) keepLocalTime(*s.session, localFile, serverName, s.encoding, s.debug == 1);
     return ok;
 }
 

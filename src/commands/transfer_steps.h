@@ -20,9 +20,16 @@ bool localFileHasSize(const std::string& localPath, uint64_t size);
 // server cannot tell.
 bool sameSizeOnServer(FtpLib& session, const std::string& serverName, const std::string& localPath, char transferType);
 
-// `total` and `size` together: unknownSize when either is unknown.
-inline uint64_t withSize(uint64_t total, uint64_t size) {
-    return total == unknownSize || size == unknownSize ? unknownSize : total + size;
+// The sizes of a batch's files (anything with a `size`) together;
+// unknownSize when one is unknown.
+template <typename Files>
+uint64_t totalSize(const Files& files) {
+    uint64_t total = 0;
+    for (const auto& file : files) {
+        if (file.size == unknownSize) return unknownSize;
+        total += file.size;
+    }
+    return total;
 }
 
 // Packs `files` (named relative to the local folder) into the archive the

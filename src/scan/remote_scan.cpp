@@ -1,6 +1,7 @@
 #include "scan/remote_scan.h"
 
 #include <exception>
+#include <utility>
 
 #include "platform/clock.h"
 #include "scan/scan_lister.h"
@@ -10,14 +11,10 @@ RemoteScan::RemoteScan(FtpLib& session) : session_(session) { filter.now = platf
 
 void RemoteScan::takeResults(std::vector<FtpFileInfo>& files, std::vector<FtpFileInfo>& folders,
                              std::vector<std::string>& errors, std::vector<FtpFileInfo>& undated) {
-    files = std::move(files_);
-    folders = std::move(folders_);
-    errors = std::move(errors_);
-    undated = std::move(undated_);
-    files_.clear();
-    folders_.clear();
-    errors_.clear();
-    undated_.clear();
+    files = std::exchange(files_, {});
+    folders = std::exchange(folders_, {});
+    errors = std::exchange(errors_, {});
+    undated = std::exchange(undated_, {});
 }
 
 RemoteScan& RemoteScan::scan(const std::string& start, bool descend) {

@@ -88,12 +88,12 @@ bool ScanLister::listFromInside(const std::string& folder, std::vector<FtpFileIn
     return false;
 }
 
-// The listings above end in a repeating run of `period` listings: the first
-// folder of the run is where a link leads back up. Too short a run is no loop.
 bool ScanLister::listed(const std::string& folder, const std::string& path, std::vector<FtpFileInfo>& entries) {
     return runStep(shown(folder), [&] { return session_.list(path, entries); });
 }
 
+// The listings above end in a repeating run of `period` listings: the first
+// folder of the run is where a link leads back up. Too short a run is no loop.
 bool ScanLister::tooDeep(const std::string& folder, std::string* error) {
     const size_t last = path_.size() - 1;
     size_t loopStart = path_.size();

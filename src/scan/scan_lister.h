@@ -34,7 +34,6 @@ public:
 
     StepRunner runStep = runOnce;  // each LIST, named by its folder ("." for the current one)
 
-    bool stopped() const { return stopped_; }
     // True while the walk unwinds out of a left-out folder: at `depth` nothing more is to be done.
     bool unwinding(int depth) const { return stopped_ || (leftOutDepth_ > 0 && depth >= leftOutDepth_); }
     // Asked by the walk of the folder's parent when the walk of a folder

@@ -7,6 +7,14 @@
 #include "platform/console.h"
 
 namespace dorvan {
+namespace {
+
+std::string outcomeLine(const std::string& path, bool folder, bool gone) {
+    if (folder) return gone ? " removed folder " + path + " " : " remove folder " + path + " failure";
+    return gone ? " deleted file '" + path + "'" : " delete file '" + path + "' failure";
+}
+
+}  // namespace
 
 TreeRemoval& TreeRemoval::remove(const std::string& folder) {
     empty(folder, 0);
@@ -58,35 +66,29 @@ void TreeRemoval::removeFolder(FtpFileInfo entry, int depth) {
         return;
     }
     if (lister_.unwinding(depth + 1)) return;
-    if (justPrint) {
-        removedFolders_.push_back(std::move(entry));
-    } else if (runStep_(entry.name, [&] { return session_.rmdir(entry.name); })) {
-        if (verbose) say(" removed folder " + entry.name + " ");
-        removedFolders_.push_back(std::move(entry));
-    } else {
-        if (verbose) say(" remove folder " + entry.name + " failure");
-        failures_.push_back(std::move(entry));
-    }
+    send(std::move(entry), true);
 }
 
-void TreeRemoval::deleteFile(FtpFileInfo entry) {
-    if (justPrint) {
-        deletedFiles_.push_back(std::move(entry));
-    } else if (runStep_(entry.name, [&] { return session_.deleteFile(entry.name); })) {
-        if (verbose) say(" deleted file '" + entry.name + "'");
-        deletedFiles_.push_back(std::move(entry));
-    } else {
-        if (verbose) say(" delete file '" + entry.name + "' failure");
-        failures_.push_back(std::move(entry));
+void TreeRemoval::deleteFile(FtpFileInfo entry) { send(std::move(entry), false); }
+
+// RMD of a folder or DELE of anything else (none in a dry run), its outcome recorded.
+void TreeRemoval::send(FtpFileInfo entry, bool folder) {
+    if (!justPrint) {
+        const bool gone =
+            runStep_(entry.name, [&] { return folder ? session_.rmdir(entry.name) : session_.deleteFile(entry.name); });
+        if (verbose) say(outcomeLine(entry.name, folder, gone));
+        if (!gone) {
+            failures_.push_back(std::move(entry));
+            return;
+        }
     }
+    (folder ? removedFolders_ : deletedFiles_).push_back(std::move(entry));
 }
 
 // A listed name that would lead outside the folder being emptied: nothing is
 // sent for it, in a dry run too.
 void TreeRemoval::refuse(FtpFileInfo entry) {
-    if (verbose)
-        say(entry.type == FtpFileType::dir ? " remove folder " + entry.name + " failure"
-                                           : " delete file '" + entry.name + "' failure");
+    if (verbose) say(outcomeLine(entry.name, entry.type == FtpFileType::dir, false));
     failures_.push_back(std::move(entry));
 }
 

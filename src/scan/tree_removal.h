@@ -24,19 +24,18 @@ public:
         : session_(session), lister_(session), runStep_(std::move(runStep)) {
         lister_.runStep = runStep_;
     }
-    virtual ~TreeRemoval() = default;
     TreeRemoval(const TreeRemoval&) = delete;
     TreeRemoval& operator=(const TreeRemoval&) = delete;
 
-    virtual const std::vector<std::string>& errors() const { return errors_; }
+    const std::vector<std::string>& errors() const { return errors_; }
     // Each record's name is the full path sent to the server.
-    virtual const std::vector<FtpFileInfo>& deletedFiles() const { return deletedFiles_; }
-    virtual const std::vector<FtpFileInfo>& removedFolders() const { return removedFolders_; }
-    virtual const std::vector<FtpFileInfo>& failures() const { return failures_; }
+    const std::vector<FtpFileInfo>& deletedFiles() const { return deletedFiles_; }
+    const std::vector<FtpFileInfo>& removedFolders() const { return removedFolders_; }
+    const std::vector<FtpFileInfo>& failures() const { return failures_; }
 
     // `folder` is already in the server's encoding. With justPrint nothing is
     // sent but LIST; the lists show what would go.
-    virtual TreeRemoval& remove(const std::string& folder);
+    TreeRemoval& remove(const std::string& folder);
 
     // The server's current folder could not be restored: a relative path no
     // longer leads where it did.
@@ -50,6 +49,7 @@ private:
     void empty(const std::string& folder, int depth);
     void removeFolder(FtpFileInfo entry, int depth);
     void deleteFile(FtpFileInfo entry);
+    void send(FtpFileInfo entry, bool folder);
     void refuse(FtpFileInfo entry);
     void giveUp(const std::string& folder, const std::string& reason);
     void say(const std::string& line) const;

@@ -1,5 +1,7 @@
 #include "scan/wildcard.h"
 
+#include "text/ascii.h"
+
 namespace dorvan {
 namespace {
 
@@ -11,8 +13,6 @@ struct Token {
     std::string_view members{};  // of a set
     bool negated = false;
 };
-
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::string_view trimmed(std::string_view text) {
     constexpr std::string_view blanks = " \t\r\n\f\v";
@@ -40,7 +40,7 @@ std::vector<Token> tokenize(std::string_view pattern) {
             tokens.push_back({TokenKind::set, 0, pattern.substr(first, close - first), negated});
             i = close;
         } else {
-            tokens.push_back({TokenKind::literal, lowerAscii(c)});
+            tokens.push_back({TokenKind::literal, text::toLowerAscii(c)});
         }
     }
     return tokens;
@@ -48,7 +48,7 @@ std::vector<Token> tokenize(std::string_view pattern) {
 
 bool matchesOne(const Token& token, char c) {
     switch (token.kind) {
-        case TokenKind::literal: return token.literal == lowerAscii(c);
+        case TokenKind::literal: return token.literal == text::toLowerAscii(c);
         case TokenKind::any: return true;
         case TokenKind::set: return (token.members.find(c) != std::string_view::npos) != token.negated;
         default: return false;
