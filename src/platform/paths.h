@@ -6,9 +6,9 @@
 
 namespace dorvan::platform {
 
-std::string programFolder();                  // folder of the running binary, ending with the separator
-std::string programBaseName();                // file name of the running binary without extension
-std::string dataFolder();                     // per-user data folder, ending with the separator; not created here
+std::string programFolder();    // folder of the running binary, ending with the separator
+std::string programBaseName();  // file name of the running binary without extension
+std::string dataFolder();       // per-user data folder, ending with the separator; not created here
 // With parents, each new folder made with `mode` (less the umask); true when
 // the folder exists afterwards.
 bool createFolders(const std::string& path, unsigned mode = 0777);
