@@ -29,6 +29,8 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 install(FILES ${packaged}/dorvan.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${packaged}/README.md.gz ${packaged}/changelog.Debian.gz ${CMAKE_SOURCE_DIR}/packaging/copyright
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME dorvan)
 
 set(CPACK_PACKAGE_NAME dorvan)
 set(CPACK_PACKAGE_VERSION ${CMAKE_MATCH_1})
@@ -36,10 +38,9 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_PACKAGE_VENDOR Tolvane)
 set(CPACK_PACKAGE_CONTACT "Tolvane <dorvan@tolvane.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "scriptable console FTP client for batch transfers")
-# The long description: lines of the control file, each begun with a blank
-# there; "." stands for an empty line.
+# The long description (below the summary): lines of the control file, each
+# begun with a blank there; "." stands for an empty line.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "scriptable console FTP client for batch transfers\n"
     "Dorvan is an FTP and FTPS client for people, scripts and nightly jobs. It\n"
     "is driven by commands of one form, a verb followed by pairs of an argument\n"
     "name and a value, typed at its prompt or read from a command file.\n"
