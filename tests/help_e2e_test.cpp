@@ -227,6 +227,6 @@ TEST(HelpEndToEnd, OpenersStartXdgOpenAndReturnAtOnce) {
     const std::string logPath = without.dataHome + "/Tolvane/Dorvan/dorvan-log.txt";
     EXPECT_EQ(without.exitStatus, 0);
     EXPECT_EQ(without.out,
-              session({" " + dorvan::config().homePageAddress() + "\n", " man dorvan\r\n", " " + logPath + "\n"}));
+              session({" " + dorvan::config().homePageAddress() + "\n", " man dorvan\n", " " + logPath + "\n"}));
     EXPECT_NE(without.log().find("Dorvan -  man dorvan"), std::string::npos);
 }
