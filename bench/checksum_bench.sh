@@ -15,6 +15,7 @@ source bench/common.sh
 [ "$(id -u)" -eq 0 ] || { echo "needs root (proftpd)" >&2; exit 1; }
 bench_build
 work=$(mktemp -d /dev/shm/dorvan-checksum-XXXXXX)
+chmod 755 "$work"  # the login user enters its root below
 server_dir=$work/server
 mkdir -p "$work/local" "$work/data"
 coproc server { bash tests/support/proftpd_server.sh "$server_dir"; }
@@ -52,10 +53,14 @@ import subprocess, sys, time, re
 start = time.monotonic()
 p = subprocess.Popen(sys.argv[1:], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
 last = None
+lines = []
 for line in p.stderr:
+    lines.append(line)
     if last is None and re.search(r"(^|\s)226[ -]", line):
         last = time.monotonic() - start
 p.wait()
+if last is None:
+    sys.stderr.write("no 226 reply:\n" + "".join(lines[-8:]))
 total = time.monotonic() - start
 print(f"{last if last is not None else float('nan'):.2f} {total:.2f}")
 PY
@@ -64,7 +69,7 @@ PY
 printf '%-6s %-9s %s\n' round run "to-226 total (seconds)"
 for round in $(seq "$rounds"); do
     for run in get-false get-auto put-false put-auto; do
-        printf '%-6s %-9s %s\n' "$round" "$run" "$(timed env "XDG_DATA_HOME=$work/data" "$dorvan" "@$work/$run.cmds")"
+        printf "%-6s %-9s %s\n" "$round" "$run" "$(timed env "XDG_DATA_HOME=$work/data" "$dorvan" "@$work/$run.cmds")"
         case $run in
             get-*) cmp -s "$src" "$work/local/got.bin" || echo "got.bin differs" ;;
             put-*) cmp -s "$src" "$server_dir/root/up/big.bin" || echo "up/big.bin differs" ;;

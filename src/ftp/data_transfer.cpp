@@ -187,8 +187,9 @@ bool DataTransfers::downloadToFile(const std::string& localPath, Download& downl
         ok = writeText();
     }
     if (ok && download.check) ok = verify(*download.check, digest, download.remotePath, "received");
-    // A part whose checksum differs is no start for another try.
-    if (!ok && part && control_.outcome().kind == OutcomeKind::checksumDiffers) *part = {};
+    // A part whose checksum differs is no start for another try: it goes, and
+    // the next try writes the same file anew.
+    if (!ok && part && control_.outcome().kind == OutcomeKind::checksumDiffers) *part = {.path = part->path};
     if (!ok && part && control_.outcome().kind != OutcomeKind::checksumDiffers)
         *part = {.path = file.keep(), .announced = download.announced};
     if (!ok) return false;

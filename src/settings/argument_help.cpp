@@ -290,15 +290,12 @@ const std::vector<HelpSource> argumentSources = {
     {.key = "checksum",
      .summary = " check each binary transfer against the server's checksum of the file (default auto)",
      .syntax = "--{0} <auto, true or false>",
-     .examples = "auto checks where the server offers a checksum (HASH, XSHA256, XSHA1, XMD5, XCRC or MD5);\n"
-                 "true also fails a transfer the server offers none for; a file whose checksum differs\n"
-                 "is not saved (a download) or is sent again (an upload):\n"
+     .examples = "fail every transfer the server cannot prove (auto checks where it offers a checksum):\n"
                  "    --{0} true"},
     {.key = "ratelimit",
      .summary = " KiB a second that the file transfers of a command move together (default 0, no limit)",
      .syntax = "--{0} <KiB per second>",
-     .examples = "all sessions of a command, --parallel ones too, and both directions share it; listings\n"
-                 "are not counted:\n"
+     .examples = "at most 512 KiB a second for all sessions and both directions, listings not counted:\n"
                  "    --{0} 512"},
 };
 
