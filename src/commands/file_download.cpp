@@ -24,7 +24,8 @@ DownloadOptions downloadOptions(std::string_view command, uint32_t encoding) {
             .dryRun = s.justprint,
             .keepTime = s.keeptime,
             .notes = s.debug == 1,
-            .resume = s.resume};
+            .resume = s.resume,
+            .rules = transferRules()};
 }
 
 Begun beginDownload(const FtpFileInfo& file, size_t position, size_t count, const DownloadOptions& options) {
@@ -61,7 +62,9 @@ bool downloadFile(FtpLib& session, const FtpFileInfo& file, const DownloadOption
     const std::string localPath = options.localFolder + shown;
     // The listed size makes a download that ends short fail.
     ResumedDownload tries(localPath, file, 'I', options.resume ? partialName(localPath) : "");
+    applyTransferRules(session, options.rules);
     if (retrier.run(session, shown, [&](int attempt) { return tries.attempt(session, attempt); })) {
+        noteChecksum(session, shown, options.notes);
         if (options.keepTime) keepRemoteTime(session, file, localPath, options.encoding, options.notes);
         return true;
     }

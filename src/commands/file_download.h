@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "commands/parallel_batch.h"
+#include "commands/transfer_rules.h"
 #include "ftp/ftp_file_info.h"
 
 namespace dorvan {
@@ -27,6 +28,7 @@ struct DownloadOptions {
     bool keepTime = false;     // a downloaded file takes the remote file's time
     bool notes = false;        // debug level 1
     bool resume = false;       // a part left after the retries stays for the next run
+    TransferRules rules{};     // checksum and speed cap
 };
 
 // The options the settings give `command`, whose sessions use `encoding`;

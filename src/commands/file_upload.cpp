@@ -33,7 +33,8 @@ UploadOptions uploadOptions(std::string_view command, uint32_t encoding, char tr
             .overwrite = s.overwrite,
             .dryRun = s.justprint,
             .keepTime = s.keeptime,
-            .notes = s.debug == 1};
+            .notes = s.debug == 1,
+            .rules = transferRules()};
 }
 
 size_t dropLinksLeadingOutside(std::vector<std::string>& found, const std::string& localFolder) {
@@ -97,7 +98,9 @@ Begun beginUpload(const Upload& file, size_t position, size_t count, bool sameSi
 bool uploadFile(FtpLib& session, const Upload& file, const UploadOptions& options, Retrier& retrier) {
     const std::string remotePath = toServer(file.remotePath, options.encoding);
     ResumedUpload tries(file.localPath, remotePath, options.transferType, options.archive);
+    applyTransferRules(session, options.rules, options.archive);
     if (retrier.run(session, file.remotePath, [&](int) { return tries.attempt(session); })) {
+        noteChecksum(session, file.localPath, options.notes, options.archive ? "a ZIP archive" : "");
         if (options.keepTime) keepLocalTime(session, file.localPath, remotePath, options.encoding, options.notes);
         return true;
     }
