@@ -238,11 +238,12 @@ TEST(ParallelBatchEndToEnd, AFlakyServerStillGetsAndTakesTheWholeTreeInOneRun) {
             for (const std::string& name : names) writeFile(source + "/" + name, randomBytes(200'000, ++seed));
             // An older, shorter copy on the server is replaced, not taken for the start of the upload.
             if (source != server.root()) writeFile(server.path("c-r.bin"), randomBytes(150'000, 99));
-            RunResult r =
-                runDorvan({.input = useServer(server, "--keepalive 0 --recurse true --retrywait 1 --local " +
-                                                          local.path() + " --parallel " + std::to_string(width)) +
-                                    verb + "\nquit\n",
-                           .timeout = 60s});
+            // Uploads go on after a cut only through a temporary name of their own (--resume true).
+            RunResult r = runDorvan(
+                {.input = useServer(server, "--keepalive 0 --recurse true --retrywait 1 --resume true --local " +
+                                                local.path() + " --parallel " + std::to_string(width)) +
+                          verb + "\nquit\n",
+                 .timeout = 60s});
             ASSERT_FALSE(r.timedOut);
             const std::string out = consoleLines(r.out);
             EXPECT_TRUE(

@@ -8,7 +8,6 @@
 #include "commands/session_support.h"
 #include "commands/transfer_display.h"
 #include "commands/transfer_steps.h"
-#include "ftp/resumed_transfers.h"
 #include "platform/paths.h"
 #include "settings/format.h"
 #include "settings/log.h"
@@ -33,7 +32,8 @@ UploadOptions uploadOptions(std::string_view command, uint32_t encoding, char tr
             .overwrite = s.overwrite,
             .dryRun = s.justprint,
             .keepTime = s.keeptime,
-            .notes = s.debug == 1};
+            .notes = s.debug == 1,
+            .resume = s.resume};
 }
 
 void dropLinksLeadingOutside(std::vector<std::string>& found, const std::string& localFolder) {
@@ -87,8 +87,8 @@ bool beginUpload(const Upload& file, size_t position, size_t count, bool sameSiz
 
 bool uploadFile(FtpLib& session, const Upload& file, const UploadOptions& options, Retrier& retrier) {
     const std::string remotePath = toServer(file.remotePath, options.encoding);
-    ResumedUpload tries(file.localPath, remotePath, options.transferType, options.archive);
-    if (retrier.run(session, file.remotePath, [&](int) { return tries.attempt(session); })) {
+    if (uploadWithRetries(session, retrier, file.remotePath, file.localPath, remotePath, options.transferType,
+                          options.resume, options.notes)) {
         if (options.keepTime) keepLocalTime(session, file.localPath, remotePath, options.encoding, options.notes);
         return true;
     }
