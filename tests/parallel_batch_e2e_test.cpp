@@ -231,7 +231,7 @@ TEST(ParallelBatchEndToEnd, AFlakyServerStillGetsAndTakesTheWholeTreeInOneRun) {
         for (int width : {1, 3}) {
             SCOPED_TRACE(std::string(verb) + " --parallel " + std::to_string(width));
             TestServer server(
-                {.faults = {"cut-first=-c", "refuse-first=425:-r", "refuse-first=421:-q", "close-after=5"}});
+                {.faults = {"cut-first=-c.bin", "refuse-first=425:-r", "refuse-first=421:-q", "close-after=5"}});
             TempDir local;
             const std::string source = std::string(verb) == "mget" ? server.root() : local.path();
             unsigned seed = 0;
