@@ -29,18 +29,28 @@ ReplacingUpload::ReplacingUpload(std::string localPath, std::string remotePath, 
       continueAfterCut_(continueAfterCut) {}
 
 bool ReplacingUpload::attempt(FtpLib& session) {
-    if (!stored_) {
-        const uint64_t restartAt = restartPoint(session);
+    if (!stored_ && !store(session)) return false;
+    stored_ = true;
+    return renameOverTarget(session);
+}
+
+bool ReplacingUpload::store(FtpLib& session) {
+    const uint64_t size = platform::fileSize(localPath_).value_or(0);
+    const uint64_t restartAt = restartPoint(session);
+    // Where the server holds all of it already, only the check is left.
+    if (restartAt == 0 || restartAt < size) {
         if (!session.put(localPath_, temporary_, mode_, restartAt)) {
             begun_ = begun_ || session.lastOutcome().begun;
             return false;
         }
         begun_ = true;
-        // A server that took REST but wrote the rest elsewhere gets the whole file once more.
-        if (restartAt > 0 && !holdsWholeFile(session) && !session.put(localPath_, temporary_, mode_, 0)) return false;
-        stored_ = true;
+        if (restartAt == 0) return true;
     }
-    return renameOverTarget(session);
+    // After a REST the server must hold the whole file; one that wrote the rest elsewhere gets it all once more.
+    uint64_t held = 0;
+    if (session.size(temporary_, held, mode_) && held == size) return true;
+    if (session.lastOutcome().transient()) return false;
+    return session.put(localPath_, temporary_, mode_, 0);
 }
 
 // The bytes the server holds under the temporary name came from this upload;
@@ -51,11 +61,6 @@ uint64_t ReplacingUpload::restartPoint(FtpLib& session) {
     const uint64_t size = platform::fileSize(localPath_).value_or(0);
     if (!session.size(temporary_, held, mode_) || held > size) return 0;
     return held;
-}
-
-bool ReplacingUpload::holdsWholeFile(FtpLib& session) {
-    uint64_t held = 0;
-    return session.size(temporary_, held, mode_) && held == platform::fileSize(localPath_).value_or(0);
 }
 
 bool ReplacingUpload::renameOverTarget(FtpLib& session) {

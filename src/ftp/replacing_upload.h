@@ -37,8 +37,8 @@ public:
     const std::string& temporaryPath() const { return temporary_; }
 
 private:
+    bool store(FtpLib& session);
     uint64_t restartPoint(FtpLib& session);
-    bool holdsWholeFile(FtpLib& session);
     bool renameOverTarget(FtpLib& session);
 
     const std::string localPath_;
