@@ -40,7 +40,9 @@ bool ReplacingUpload::store(FtpLib& session) {
     // Where the server holds all of it already, only the check is left.
     if (restartAt == 0 || restartAt < size) {
         if (!session.put(localPath_, temporary_, mode_, restartAt)) {
-            begun_ = begun_ || session.lastOutcome().begun;
+            const CallOutcome last = session.lastOutcome();
+            begun_ = begun_ || last.begun;
+            wholeAgain_ = last.kind == OutcomeKind::checksumDiffers;  // what the server holds is not the file
             return false;
         }
         begun_ = true;
@@ -56,7 +58,7 @@ bool ReplacingUpload::store(FtpLib& session) {
 // The bytes the server holds under the temporary name came from this upload;
 // more than the local file has cannot have.
 uint64_t ReplacingUpload::restartPoint(FtpLib& session) {
-    if (!begun_ || !continueAfterCut_ || mode_ != imageType || !session.offersRestart()) return 0;
+    if (!begun_ || wholeAgain_ || !continueAfterCut_ || mode_ != imageType || !session.offersRestart()) return 0;
     uint64_t held = 0;
     const uint64_t size = platform::fileSize(localPath_).value_or(0);
     if (!session.size(temporary_, held, mode_) || held > size) return 0;

@@ -46,8 +46,9 @@ private:
     const std::string temporary_;
     const char mode_;
     const bool continueAfterCut_;
-    bool begun_ = false;   // a STOR to the temporary name was accepted
-    bool stored_ = false;  // the whole file is under the temporary name
+    bool begun_ = false;       // a STOR to the temporary name was accepted
+    bool stored_ = false;      // the whole file is under the temporary name
+    bool wholeAgain_ = false;  // the last try's data was wrong: the next sends all of it
     bool deletedTarget_ = false;
 };
 
