@@ -97,14 +97,16 @@ Begun beginUpload(const Upload& file, size_t position, size_t count, bool sameSi
 
 bool uploadFile(FtpLib& session, const Upload& file, const UploadOptions& options, Retrier& retrier) {
     const std::string remotePath = toServer(file.remotePath, options.encoding);
-    .rules = transferRules(), .resume = s.resume
-};
-if (options.keepTime) keepLocalTime(session, file.localPath, remotePath, options.encoding, options.notes);
-return true;
-}
-printMessage(Level::Error,
-             format("Upload {} failure, {}", file.localPath, lastResponseText(session, options.encoding)));
-return false;
+    applyTransferRules(session, options.rules, options.archive);
+    if (uploadWithRetries(session, retrier, file.remotePath, file.localPath, remotePath, options.transferType,
+                          options.resume, options.notes)) {
+        noteChecksum(session, file.localPath, options.notes, options.archive ? "a ZIP archive" : "");
+        if (options.keepTime) keepLocalTime(session, file.localPath, remotePath, options.encoding, options.notes);
+        return true;
+    }
+    printMessage(Level::Error,
+                 format("Upload {} failure, {}", file.localPath, lastResponseText(session, options.encoding)));
+    return false;
 }
 
 BatchSteps uploadSteps(const std::vector<Upload>& uploads, const UploadOptions& options, Retrier& retrier,
