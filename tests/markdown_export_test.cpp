@@ -67,7 +67,7 @@ TEST(MarkdownExport, WritesTheWholeDocumentOnceEachTimeOrSaysWhyNot) {
     EXPECT_EQ(first, markdownDocument());
     ASSERT_TRUE(first.starts_with("## **Dorvan Commands:**\r\n### **set**"));
     EXPECT_NE(first.find("\r\n----------\r\n\r\n## **Dorvan Arguments:**\r\n### **host**"), std::string::npos);
-    EXPECT_TRUE(first.ends_with("    --netrc true\r\n\r\n----------------\r\n\r\n"));
+    EXPECT_TRUE(first.ends_with("    --journal\r\n\r\n----------------\r\n\r\n"));
     EXPECT_EQ(count(first, "\r\n----------\r\n\r\n### **"), commandHelpTable().size() - 1);
     EXPECT_EQ(count(first, "\r\n----------------\r\n\r\n"), argumentHelpTable().size());
     EXPECT_EQ(count(first, "### **"), commandHelpTable().size() + argumentHelpTable().size());

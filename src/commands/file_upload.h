@@ -16,6 +16,7 @@
 namespace dorvan {
 
 class FtpLib;
+class Journal;
 class Retrier;
 class TransferDisplay;
 
@@ -31,11 +32,12 @@ struct UploadOptions {
     std::string currentFolder{};  // the remote folder the paths start from, as the server spells it
     uint32_t encoding = 0;        // of the names on the server
     char transferType = 'I';
-    bool archive = false;   // the one file is a packed archive: sent whole on each try
-    bool overwrite = true;  // false: a server's file of the same size stays
-    bool dryRun = false;    // each file is only named
-    bool keepTime = false;  // an uploaded file takes the local file's time, where the server can set it
-    bool notes = false;     // debug level 1
+    bool archive = false;        // the one file is a packed archive: sent whole on each try
+    bool overwrite = true;       // false: a server's file of the same size stays
+    bool dryRun = false;         // each file is only named
+    bool keepTime = false;       // an uploaded file takes the local file's time, where the server can set it
+    bool notes = false;          // debug level 1
+    Journal* journal = nullptr;  // records each upload and skip
 };
 
 // The options the settings give `command`, whose sessions use `encoding`
@@ -67,7 +69,9 @@ bool beginUpload(const Upload& file, size_t position, size_t count, bool sameSiz
 
 // The upload with its retries, going on after a cut where it can, and the
 // time kept; true when the file arrived, else the failure is reported.
-bool uploadFile(FtpLib& session, const Upload& file, const UploadOptions& options, Retrier& retrier);
+// `reason` goes into the journal record.
+bool uploadFile(FtpLib& session, const Upload& file, const UploadOptions& options, Retrier& retrier,
+                std::string_view reason = {});
 
 // The three steps for each of `uploads`, shown on `display`; everything
 // given must outlive the batch.

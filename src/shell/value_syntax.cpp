@@ -39,6 +39,12 @@ std::optional<std::string> parseTlsMode(std::string_view text) {
     return std::nullopt;
 }
 
+std::optional<std::string> parseDirection(std::string_view text) {
+    for (std::string_view direction : {"down", "up"})
+        if (text::equalsIgnoringCase(text, direction)) return std::string(direction);
+    return std::nullopt;
+}
+
 std::optional<int32_t> parseInt32(std::string_view text) {
     auto v = parseSigned(text, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
     if (!v) return std::nullopt;

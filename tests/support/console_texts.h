@@ -48,6 +48,8 @@ inline const std::string defaultStatus =
     " resume      : false\r\n"
     " keeptime    : false\r\n"
     " netrc       : false\r\n"
+    " direction   : down\r\n"
+    " delete      : false\r\n"
     "\r\n";
 
 // `status` with a line added before the one labelled `before`.
