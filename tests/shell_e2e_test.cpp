@@ -38,13 +38,13 @@ TEST(ShellEndToEnd, PipedCommandsStatusAndSettingsThatPersist) {
     RunResult r = runDorvan({.input = "status\nset --host h1 --port abc --username u\nstatus\nquit\n"});
     ASSERT_FALSE(r.timedOut);
     EXPECT_EQ(r.exitStatus, 0);
-    EXPECT_EQ(r.out, banner() + prompt + defaultStatus + prompt + "Invalid port number 'abc'\r\n" + prompt +
+    EXPECT_EQ(r.out, banner() + prompt + defaultStatus + prompt + "Invalid port number 'abc'\n" + prompt +
                          withHost(defaultStatus, "h1") + prompt);
     EXPECT_EQ(r.err, "");
 
     // The log holds each message once, in the documented record layout.
     std::string log = r.log();
-    EXPECT_NE(log.find(" Error  Dorvan - Invalid port number 'abc'\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(" Error  Dorvan - Invalid port number 'abc'\n"), std::string::npos) << log;
     EXPECT_EQ(log.find("isConnected"), std::string::npos);  // status is console only
     ASSERT_GE(log.size(), 24u);
     EXPECT_EQ(log[4], '-');
@@ -55,9 +55,9 @@ TEST(ShellEndToEnd, PipedCommandsStatusAndSettingsThatPersist) {
     r = runDorvan({.input = "Foo --port 2121\n\n\"\"\n#comment\n  # note\n\"my verb\"\nstatus"});
     EXPECT_EQ(r.exitStatus, 0);
     std::string status = defaultStatus;
-    status.replace(status.find("21\r\n"), 2, "2121");
-    EXPECT_EQ(r.out, banner() + prompt + "unknown command: foo\r\n" + prompt + prompt + prompt + prompt +
-                         "unknown command: #\r\n" + prompt + "unknown command: my verb\r\n" + prompt + status + prompt);
+    status.replace(status.find("21\n"), 2, "2121");
+    EXPECT_EQ(r.out, banner() + prompt + "unknown command: foo\n" + prompt + prompt + prompt + prompt +
+                         "unknown command: #\n" + prompt + "unknown command: my verb\n" + prompt + status + prompt);
 }
 
 TEST(ShellEndToEnd, ProcessCommandLine) {
@@ -78,8 +78,7 @@ TEST(ShellEndToEnd, ProcessCommandLine) {
     RunResult r;
 
     r = runDorvan({.args = {"@nofile-for-test"}, .input = "quit\n"});
-    EXPECT_EQ(r.out,
-              banner() + "Specified path does not exists: '" + programFolder() + "nofile-for-test'\r\n" + prompt);
+    EXPECT_EQ(r.out, banner() + "Specified path does not exists: '" + programFolder() + "nofile-for-test'\n" + prompt);
 
     // Arguments after the @ token are stored before the first line of the file runs.
     ProgramFolderFile file("cmds-args.txt", "status\nquit\n");
@@ -126,7 +125,7 @@ TEST(ShellEndToEnd, CommandFilesEncodingsAndLineRules) {
     // Empty files and folders as command files; a file at the prompt.
     writeFile(path, " \r\n\t\n");
     r = runDorvan({.args = {"@" + path}, .input = "quit\n"});
-    EXPECT_EQ(r.out, banner() + "empty file @" + path + "\r\n" + prompt);
+    EXPECT_EQ(r.out, banner() + "empty file @" + path + "\n" + prompt);
     r = runDorvan({.args = {"@" + dir.path()}, .input = "quit\n"});
     EXPECT_EQ(r.out, banner() + prompt);
     EXPECT_NE(r.log().find("Error  Dorvan - parstAt catch "), std::string::npos) << r.log();
@@ -144,18 +143,18 @@ TEST(ShellEndToEnd, LogFileCapAndAppend) {
     RunResult r = runDorvan({.input = "foo\n", .dataHome = data.path()});
     std::string log = r.log();
     EXPECT_EQ(log.find('x'), std::string::npos);
-    EXPECT_TRUE(log.ends_with(" Error  Dorvan - unknown command: foo\r\n")) << log;
+    EXPECT_TRUE(log.ends_with(" Error  Dorvan - unknown command: foo\n")) << log;
 
     writeFile(folder + "dorvan-log.txt", std::string(512'000, 'x'));
     r = runDorvan({.input = "bar\n", .dataHome = data.path()});
     log = r.log();
     EXPECT_EQ(log.substr(0, 512'000), std::string(512'000, 'x'));
-    EXPECT_TRUE(log.ends_with(" Error  Dorvan - unknown command: bar\r\n"));
+    EXPECT_TRUE(log.ends_with(" Error  Dorvan - unknown command: bar\n"));
 
     // Without a usable data folder the program still runs, with console output only.
     writeFile(data.path() + "/blocked", "");
     r = runDorvan({.input = "baz\n", .dataHome = data.path() + "/blocked"});
-    EXPECT_EQ(r.out, banner() + prompt + "unknown command: baz\r\n" + prompt);
+    EXPECT_EQ(r.out, banner() + prompt + "unknown command: baz\n" + prompt);
     EXPECT_EQ(r.exitStatus, 0);
 }
 

@@ -10,15 +10,18 @@ namespace dorvan {
 namespace {
 
 std::string buildUsage() {
-    std::string text = config().banner() + "\r\n";
-    text += " Usage:        Dorvan <command> [--<argument> <parameters>]\n Commands: \r\n";
-    for (const auto& [name, help] : commandHelpTable()) text += format("  {0,-12}", name) + firstLine(help) + "\r\n";
-    text += "\r\n Arguments: \r\n";
-    for (const auto& [name, help] : argumentHelpTable()) text += format("  --{0,-12}", name) + firstLine(help) + "\r\n";
-    text += "\r\n Please Note: Parameters that include spaces must be enclosed in quotes\r\n";
-    text +=
-        "\r\n To get a short description af a particular command or argument, type that command or argument followed "
-        "by a question mark\r\n example: connect ?\r\n";
+    const std::string eol(platform::lineEnd());
+    std::string text = config().banner() + eol;
+    // A line feed alone ends the usage line, on every system.
+    text += " Usage:        Dorvan <command> [--<argument> <parameters>]\n Commands: " + eol;
+    for (const auto& [name, help] : commandHelpTable()) text += format("  {0,-12}", name) + firstLine(help) + eol;
+    text += eol + " Arguments: " + eol;
+    for (const auto& [name, help] : argumentHelpTable()) text += format("  --{0,-12}", name) + firstLine(help) + eol;
+    text += eol + " Please Note: Parameters that include spaces must be enclosed in quotes" + eol;
+    text += eol +
+            " To get a short description af a particular command or argument, type that command or argument followed "
+            "by a question mark" +
+            eol + " example: connect ?" + eol;
     return text;
 }
 
@@ -30,7 +33,7 @@ const std::string& usageText() {
 }
 
 bool printUsage() {
-    platform::consoleWrite(usageText() + "\r\n");
+    platform::consoleWriteLine(usageText());
     return true;
 }
 
@@ -41,7 +44,7 @@ bool printItemHelp(std::string_view lowerCasedName) {
         if (!argument) return false;
         text = std::move(*argument);
     }
-    platform::consoleWrite(text + "\r\n\r\n");
+    platform::consoleWriteLine(text.append(platform::lineEnd()));
     return true;
 }
 

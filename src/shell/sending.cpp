@@ -65,7 +65,7 @@ void Sending::run() {
         printUsage();
         return;
     }
-    platform::consoleWrite(config().banner() + "\r\n");
+    platform::consoleWriteLine(config().banner());
     if (args_.size() == 1) {
         keepWindow();
         return;
