@@ -221,6 +221,7 @@ void removeVanished(Run& run, const MirrorPlan& plan, FtpLib& session, Retrier& 
                             .ok = ok,
                             .reply = error});
     }
+    for (const auto& [file, why] : plan.keptBack) run.record("skip", file, why);
     for (const std::string& folder : plan.rmdirs) {
         std::string error;
         bool ok;

@@ -27,7 +27,6 @@ bool sourceHas(const MirrorTree& source, const std::string& path) {
 void markParents(std::set<std::string>& kept, const std::string& path) {
     for (size_t k = path.rfind('/'); k != std::string::npos && k > 0; k = path.rfind('/', k - 1)) {
         if (!kept.insert(path.substr(0, k)).second) break;
-        if (k == 0) break;
     }
 }
 
@@ -65,10 +64,13 @@ MirrorPlan planMirror(const MirrorTree& source, const MirrorTree& target, const 
     protectedFolders.insert(source.others.begin(), source.others.end());
     std::set<std::string> kept;  // target folders that keep something
     for (const auto& [path, file] : target.files) {
-        if (!sourceHas(source, path) && !underAny(protectedFolders, path) && passes(filter, path, file))
+        const bool vanished = !sourceHas(source, path) && passes(filter, path, file);
+        if (vanished && !underAny(protectedFolders, path)) {
             plan.deletes.push_back(path);
-        else
-            markParents(kept, path);
+            continue;
+        }
+        if (vanished) plan.keptBack.emplace_back(path, "folder not listed");
+        markParents(kept, path);
     }
     for (const std::string& path : target.others) markParents(kept, path);
     for (auto folder = target.folders.rbegin(); folder != target.folders.rend(); ++folder) {
@@ -81,6 +83,7 @@ MirrorPlan planMirror(const MirrorTree& source, const MirrorTree& target, const 
                                              : std::max<int64_t>(rules.maxDelete, 0);
     if (static_cast<int64_t>(plan.deletes.size()) > plan.cap) {
         plan.wouldDelete = plan.deletes.size();
+        for (const std::string& path : plan.deletes) plan.keptBack.emplace_back(path, "over maxdelete");
         plan.deletes.clear();
         plan.rmdirs.clear();
     }

@@ -6,6 +6,7 @@
 // side could not list in full, nor where the source holds a link.
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "commands/mirror_trees.h"
@@ -27,7 +28,10 @@ struct MirrorPlan {
     std::vector<std::string> deletes;  // target files
     std::vector<std::string> rmdirs;   // target folders, children first
     size_t unchanged = 0;
-    size_t wouldDelete = 0;  // more files than the cap allows: none goes
+    // Target files the source no longer has that stay: below a folder not
+    // listed in full, or all of them when they are more than the cap allows.
+    std::vector<std::pair<std::string, std::string>> keptBack;  // with the reason
+    size_t wouldDelete = 0;                                     // more files than the cap allows: none goes
     int64_t cap = 0;
 };
 
