@@ -75,8 +75,8 @@ bool enterRemoteFolder(Run& run, bool& missing) {
     missing = false;
     if (!s.remoteChangeFailed) return true;
     if (!run.up)
-        return printMessage(Level::Error,
-                            format("{} failure: the remote folder {} cannot be entered", command, s.remote));
+        return printMessage(Level::Error, format("{} failure: the remote folder {} cannot be entered, {}", command,
+                                                 s.remote, lastResponseText()));
     if (run.dryRun) {
         missing = true;
         printMessage(Level::Info, format(" {}: mkdir {} (new)", command, s.remote));

@@ -65,6 +65,9 @@ struct Settings : ResettableArguments {
     // began the current command line, which clears it: a transfer or removal
     // whose remote value cannot be entered must not run elsewhere.
     bool remoteChangeFailed = false;
+    // The command of the current line makes or reports its remote folder
+    // itself: a change into it that fails says nothing (only remoteChangeFailed).
+    bool remoteChangeQuiet = false;
 
     // Argument values that stay when the session closes.
     int32_t debug = 0;

@@ -42,6 +42,11 @@ bool executeLine(const std::string&, ArgumentList& args) {
     Settings& s = settings();
     s.remoteChangeFailed = false;
     const Verb* verb = findVerb(args[0]);
+    s.remoteChangeQuiet = verb && verb->makesItsFolders;
+    struct QuietEnds {
+        Settings& s;
+        ~QuietEnds() { s.remoteChangeQuiet = false; }
+    } quietEnds{s};
     FolderChecks folders{.localMayBeMissing = verb && verb->makesItsFolders};
     const bool accepted = applyArguments(args, &folders);
     if (verb) {
