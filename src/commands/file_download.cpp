@@ -25,7 +25,8 @@ DownloadOptions downloadOptions(std::string_view command, uint32_t encoding) {
             .dryRun = s.justprint,
             .keepTime = s.keeptime,
             .notes = s.debug == 1,
-            .resume = s.resume};
+            .resume = s.resume,
+            .rules = transferRules()};
 }
 
 namespace {
@@ -84,11 +85,13 @@ bool downloadFile(FtpLib& session, const FtpFileInfo& file, const DownloadOption
     int retried = 0;
     // The listed size makes a download that ends short fail.
     ResumedDownload tries(localPath, file, 'I', options.resume ? partialName(localPath) : "");
+    applyTransferRules(session, options.rules);
     const bool ok = retrier.run(session, shown, [&](int attempt) {
         retried = attempt;
         return tries.attempt(session, attempt);
     });
     std::string reply;
+    if (ok) noteChecksum(session, shown, options.notes);
     if (ok && options.keepTime) keepRemoteTime(session, file, localPath, options.encoding, options.notes);
     if (!ok) {
         reply = lastResponseText(session, options.encoding);

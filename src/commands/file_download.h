@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "commands/parallel_batch.h"
+#include "commands/transfer_rules.h"
 #include "ftp/ftp_file_info.h"
 
 namespace dorvan {
@@ -28,6 +29,7 @@ struct DownloadOptions {
     bool keepTime = false;       // a downloaded file takes the remote file's time
     bool notes = false;          // debug level 1
     bool resume = false;         // a part left after the retries stays for the next run
+    TransferRules rules{};       // checksum and speed cap
     Journal* journal = nullptr;  // records each download and skip
     std::string remoteFolder{};  // where the remote paths begin, for the journal (decoded; may be empty)
 };

@@ -35,7 +35,8 @@ UploadOptions uploadOptions(std::string_view command, uint32_t encoding, char tr
             .overwrite = s.overwrite,
             .dryRun = s.justprint,
             .keepTime = s.keeptime,
-            .notes = s.debug == 1};
+            .notes = s.debug == 1,
+            .rules = transferRules()};
 }
 
 void dropLinksLeadingOutside(std::vector<std::string>& found, const std::string& localFolder) {
@@ -99,11 +100,13 @@ bool uploadFile(FtpLib& session, const Upload& file, const UploadOptions& option
     const JournalClock clock;
     int retried = 0;
     ResumedUpload tries(file.localPath, remotePath, options.transferType, options.archive);
+    applyTransferRules(session, options.rules, options.archive);
     const bool ok = retrier.run(session, file.remotePath, [&](int attempt) {
         retried = attempt;
         return tries.attempt(session);
     });
     std::string reply;
+    if (ok) noteChecksum(session, file.localPath, options.notes, options.archive ? "a ZIP archive" : "");
     if (ok && options.keepTime) keepLocalTime(session, file.localPath, remotePath, options.encoding, options.notes);
     if (!ok) {
         reply = lastResponseText(session, options.encoding);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "commands/parallel_batch.h"
+#include "commands/transfer_rules.h"
 #include "ftp/ftp_file_info.h"
 
 namespace dorvan {
@@ -37,6 +38,7 @@ struct UploadOptions {
     bool dryRun = false;         // each file is only named
     bool keepTime = false;       // an uploaded file takes the local file's time, where the server can set it
     bool notes = false;          // debug level 1
+    TransferRules rules{};       // checksum and speed cap
     Journal* journal = nullptr;  // records each upload and skip
 };
 

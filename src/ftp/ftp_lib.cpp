@@ -67,6 +67,16 @@ void FtpLib::setProgress(TransferProgress* progress) {
     transfers_.setProgress(progress);
 }
 
+void FtpLib::setTransferRules(ChecksumMode mode, std::shared_ptr<RateLimit> limit) {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    transfers_.setRules(mode, std::move(limit));
+}
+
+TransferChecksum FtpLib::lastChecksum() {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    return transfers_.lastChecksum();
+}
+
 bool FtpLib::connect(const std::string& host, int port) {
     Operation op(*this);
     close();

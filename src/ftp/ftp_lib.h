@@ -6,18 +6,21 @@
 // (commands and replies), DataConnections and DataTransfers (the data side),
 // Listings.
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "ftp/call_outcome.h"
+#include "ftp/checksums.h"
 #include "ftp/control_session.h"
 #include "ftp/data_connection.h"
 #include "ftp/data_transfer.h"
 #include "ftp/ftp_file_info.h"
 #include "ftp/kept_part.h"
 #include "ftp/listings.h"
+#include "ftp/rate_limit.h"
 #include "ftp/session_recipe.h"
 #include "ftp/transfer_progress.h"
 #include "platform/tls.h"
@@ -45,6 +48,12 @@ public:
     // Told about the data of every transfer and listing this session runs
     // from now on; nullptr for none. Not owned: it must outlive its use here.
     void setProgress(TransferProgress* progress);
+    // How get and put check their file against the server's checksum from
+    // now on (checksums.h), and the cap on the speed of their data that they
+    // share with other sessions (rate_limit.h; nullptr for none).
+    void setTransferRules(ChecksumMode mode, std::shared_ptr<RateLimit> limit);
+    // What the check of this session's last get or put found.
+    TransferChecksum lastChecksum();
 
     bool connect(const std::string& host, int port);
     bool login(const std::string& user, const std::string& password);

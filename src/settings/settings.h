@@ -89,6 +89,8 @@ struct Settings : ResettableArguments {
     bool resume = false;             // a download that still failed keeps its part for the next run
     bool keeptime = false;           // transfers carry the source file's modification time over
     bool netrc = false;              // login takes a missing username and password from the netrc file
+    std::string checksum = "auto";   // "auto", "true" or "false": transfers checked against the server's checksum
+    uint32_t ratelimit = 0;          // KiB a second all sessions of a command move together; 0 for no limit
     std::string direction = "down";  // mirror: "down" makes the local folder equal to the server's, "up" the reverse
     bool mirrorDeletes = false;      // mirror also removes what the source no longer has (the delete argument)
     int64_t maxdelete = unsetLimit;  // the most files one mirror may delete; unset: half of the target's files

@@ -210,6 +210,16 @@ constexpr ArgumentRow rows[] = {
      .status = StatusShape::count,
      .statusLine = 40},
     {.name = "journal", .syntax = ValueSyntax::text, .field = &S::journal, .clearable = true, .statusLine = 41},
+    {.name = "checksum",
+     .syntax = ValueSyntax::checksumMode,
+     .field = &S::checksum,
+     .rejection = invalidColonQuoted,
+     .statusLine = 42},
+    {.name = "ratelimit",
+     .syntax = ValueSyntax::uint32,
+     .field = &S::ratelimit,
+     .rejection = invalidColon,
+     .statusLine = 43},
 };
 
 template <typename T>
@@ -225,6 +235,7 @@ constexpr bool fieldFitsSyntax(const ArgumentRow& row) {
         case ValueSyntax::localFolder:
         case ValueSyntax::tlsMode:
         case ValueSyntax::direction:
+        case ValueSyntax::checksumMode:
         case ValueSyntax::localFile: return holds<std::string>(row);
         case ValueSyntax::boolean: return holds<bool>(row);
         case ValueSyntax::imageFlag:

@@ -61,6 +61,8 @@ inline const std::string defaultStatus =
     " netrc       : false\n"
     " direction   : down\n"
     " delete      : false\n"
+    " checksum    : auto\n"
+    " ratelimit   : 0\n"
     "\n";
 
 // `status` with a line added before the one labelled `before`.
