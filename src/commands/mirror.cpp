@@ -160,9 +160,9 @@ void transfer(Run& run, const MirrorPlan& plan, const MirrorTree& source, Retrie
     TransferDisplay display(files.size(), total);
     BatchSteps steps{.start =
                          [&](FtpLib&, size_t i) {
-                             const bool begun = run.up ? beginUpload(uploads[i], i + 1, files.size(), false, upOptions)
-                                                       : beginDownload(downloads[i], i + 1, files.size(), down);
-                             if (!begun) display.leaveOut(run.up ? uploads[i].size : downloads[i].size);
+                             const Begun begun = run.up ? beginUpload(uploads[i], i + 1, files.size(), false, upOptions)
+                                                        : beginDownload(downloads[i], i + 1, files.size(), down);
+                             if (begun != Begun::go) display.leaveOut(run.up ? uploads[i].size : downloads[i].size);
                              return begun;
                          },
                      .finish =
@@ -176,7 +176,8 @@ void transfer(Run& run, const MirrorPlan& plan, const MirrorTree& source, Retrie
                                  done[i] = downloadFile(session, downloads[i], down, retrier, reason);
                              }
                              return done[i] != 0;
-                         }};
+                         },
+                     .stopped = [&retrier] { return retrier.stopped(); }};
     SessionRecipe recipe = run.recipe;
     recipe.folder = toServer(run.remoteFolder, run.recipe.encoding);
     runBatch(files.size(), batchWidth(), steps, recipe);
@@ -342,8 +343,13 @@ bool mirror() {
     } else {
         makeFolders(run, plan, session, retrier);
         transfer(run, plan, run.up ? local : remote, retrier);
-        removeVanished(run, plan, session, retrier);
-        if (state) rememberUploads(run, *state, plan, local, remote, session, retrier);
+        // A session that could not return to the mirrored folder: its paths lead elsewhere now.
+        if (retrier.stopped()) {
+            run.tally.troubled = true;
+        } else {
+            removeVanished(run, plan, session, retrier);
+            if (state) rememberUploads(run, *state, plan, local, remote, session, retrier);
+        }
     }
     if (plan.wouldDelete > 0) {
         run.tally.troubled = true;

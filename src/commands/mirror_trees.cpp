@@ -53,11 +53,12 @@ MirrorTree scanRemoteTree(FtpLib& session, const SessionRecipe& recipe, int widt
     top.codePage = recipe.encoding;
     top.scan("", false);
     addRemote(tree, top, recipe.encoding, command, notes);
+    if (retrier.stopped()) tree.unlisted.insert("");
     if (!recurse || top.folders().empty()) return tree;
     // Each subfolder of the top is walked whole by one session; the sessions take them in turn.
     const std::vector<FtpFileInfo>& folders = top.folders();
     std::mutex treeLock;  // a leaf lock over `tree` while a walk's findings are added
-    BatchSteps steps{.start = [](FtpLib&, size_t) { return true; },
+    BatchSteps steps{.start = [](FtpLib&, size_t) { return Begun::go; },
                      .finish =
                          [&](FtpLib& worker, size_t i) {
                              RemoteScan walk(worker);
@@ -67,8 +68,10 @@ MirrorTree scanRemoteTree(FtpLib& session, const SessionRecipe& recipe, int widt
                              std::lock_guard<std::mutex> guard(treeLock);
                              addRemote(tree, walk, recipe.encoding, command, notes);
                              return true;
-                         }};
+                         },
+                     .stopped = [&retrier] { return retrier.stopped(); }};
     runBatch(folders.size(), width, steps, recipe);
+    if (retrier.stopped()) tree.unlisted.insert("");  // what was listed after it may be another folder's
     return tree;
 }
 

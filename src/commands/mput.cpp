@@ -24,10 +24,12 @@ bool mput() {
     Journal journal;
     if (!s.justprint && !journal.open("mput")) return false;
     std::vector<std::string> found = scanLocal("mput");
-    dropLinksLeadingOutside(found, s.local);
+    const bool pack = s.compress.size() > 3;
+    size_t dropped = dropLinksLeadingOutside(found, s.local);
+    if (pack || s.session->separatesWithBackslash())
+        dropped += dropBackslashNames(found, s.local, pack ? "in the archive" : "on the server");
     if (found.empty()) return printMessage(Level::Error, format("{} failure: nothing to upload", "mput"));
     ClearOnExit oneShot{&s.compress};
-    const bool pack = s.compress.size() > 3;
     const std::optional<std::vector<Upload>> uploads = plannedUploads(std::move(found), s.local, pack);
     if (!uploads) return false;
     UploadOptions options = uploadOptions("mput", recipe->encoding, recipe->type, pack);
@@ -35,10 +37,11 @@ bool mput() {
     if (journal.isOpen()) options.journal = &journal;
     Retrier retrier(*recipe);
     TransferDisplay display(uploads->size(), totalSize(*uploads));
-    const size_t uploaded =
+    const BatchTally tally =
         runBatch(uploads->size(), batchWidth(), uploadSteps(*uploads, options, retrier, display), *recipe);
     display.end();
-    return printMessage(Level::Info, format(" {} files uploaded to {}", uploaded, fromServer(options.currentFolder)));
+    return printMessage(Level::Info, format(" {} files uploaded to {}", tally.done, fromServer(options.currentFolder)) +
+                                         failedNote(dropped + tally.failed));
 }
 
 }  // namespace dorvan::handlers

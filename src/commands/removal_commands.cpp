@@ -87,10 +87,10 @@ bool mdele() {
         options.journal = &journal;
         options.remoteFolder = currentDir();
     }
-    const size_t deleted =
+    const BatchTally tally =
         runBatch(scan.files.size(), batchWidth(), removalSteps(scan.files, options, retrier), *recipe);
-    return printMessage(Level::Info,
-                        format(" {}: {} files deleted on {}", "mdele", deleted, currentDir()) + scanFailuresNote(scan));
+    return printMessage(Level::Info, format(" {}: {} files deleted on {}", "mdele", tally.done, currentDir()) +
+                                         failedNote(tally.failed) + scanFailuresNote(scan));
 }
 
 }  // namespace dorvan::handlers

@@ -1,6 +1,7 @@
 #pragma once
 // Walks a local folder, and optionally its subfolders, collecting the files
-// that pass the filter set (matched against the whole path), the folders met
+// that pass the filter set (matched against the whole path; exclude patterns
+// also against the path below the start), the folders met
 // and error texts. Symbolic links to folders are not followed.
 #include <string>
 #include <utility>
@@ -36,6 +37,7 @@ private:
     std::vector<std::string> errors_;
     std::vector<std::string> unlisted_;
     std::vector<std::string> linkedFolders_;
+    std::string start_;
 };
 
 }  // namespace dorvan
