@@ -25,11 +25,19 @@ bool sameSizeOnServer(FtpLib& session, const std::string& serverName, const std:
 }
 
 bool uploadWithRetries(FtpLib& session, Retrier& retrier, std::string_view shown, const std::string& localPath,
-                       const std::string& remotePath, char transferType, bool resume, bool notes) {
+                       const std::string& remotePath, char transferType, bool resume, bool notes, int* retried) {
+    int tried = 0;
+    if (!retried) retried = &tried;
     if (!resume)
-        return retrier.run(session, shown, [&](int) { return session.put(localPath, remotePath, transferType); });
+        return retrier.run(session, shown, [&](int attempt) {
+            *retried = attempt;
+            return session.put(localPath, remotePath, transferType);
+        });
     ReplacingUpload tries(localPath, remotePath, transferType, true);
-    if (!retrier.run(session, shown, [&](int) { return tries.attempt(session); })) {
+    if (!retrier.run(session, shown, [&](int attempt) {
+            *retried = attempt;
+            return tries.attempt(session);
+        })) {
         tries.discard(session);
         return false;
     }

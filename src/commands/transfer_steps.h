@@ -18,8 +18,10 @@ class Retrier;
 // temporary name of its own that a try after a cut continues (ReplacingUpload),
 // else by STOR to the target's name, the whole file on each try. `notes`
 // (debug level 1) tells when the target had to be deleted before the rename.
+// `retried`, when given, is set to the number of the last try (0 first).
 bool uploadWithRetries(FtpLib& session, Retrier& retrier, std::string_view shown, const std::string& localPath,
-                       const std::string& remotePath, char transferType, bool resume, bool notes);
+                       const std::string& remotePath, char transferType, bool resume, bool notes,
+                       int* retried = nullptr);
 
 // True when `localPath` is a regular file of `size` bytes; an unknown size
 // never matches.
