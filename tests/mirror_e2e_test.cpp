@@ -139,6 +139,7 @@ TEST(MirrorEndToEnd, UpTwiceSendsNothingTheSecondTimeWithAndWithoutSettableTimes
         EXPECT_TRUE(contains(out, " mirror: 0 new, 0 updated, 0 deleted, 3 unchanged, 0 failed, 0 bytes\n")) << out;
         const std::string log = server.log();
         EXPECT_EQ(count(log, "<- STOR "), 3u) << log;
+        EXPECT_EQ(count(log, "<- RNTO "), 3u) << log;  // each file sent under a temporary name, then renamed
         EXPECT_EQ(count(log, "<- MFMT "), settable ? 3u : 0u) << log;
         EXPECT_EQ(fileExists(server.path("site/old.txt")), true);
         if (settable) {
