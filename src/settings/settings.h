@@ -65,6 +65,10 @@ struct Settings : ResettableArguments {
     // began the current command line, which clears it: a transfer or removal
     // whose remote value cannot be entered must not run elsewhere.
     bool remoteChangeFailed = false;
+    // The running command came from the user (the prompt or the process
+    // command line), not from a command file: login may then ask for a
+    // missing password at a terminal.
+    bool commandTyped = false;
 
     // Argument values that stay when the session closes.
     int32_t debug = 0;
