@@ -50,7 +50,7 @@ TEST(BatchEndToEnd, MgetCopiesTheTreeWithRecurseOnAndOff) {
     EXPECT_EQ(treeOf(all.path()),
               (std::vector<std::string>{"a.txt", "sub", "sub/b.txt", "sub/deep", "sub/deep/c.txt"}));
     EXPECT_EQ(readFile(all.file("sub/deep/c.txt")), "charlie");
-    EXPECT_TRUE(contains(r.log(), "Info   Dorvan - 3 files saved to " + a + "\r\n"));
+    EXPECT_TRUE(contains(r.log(), "Info   Dorvan - 3 files saved to " + a + "\n"));
     // One listing per folder (by MLSD, which the server offers), and no command per file beyond the transfer.
     const std::string log = server.log();
     EXPECT_EQ(count(log, "<- MLSD"), 6u) << log;

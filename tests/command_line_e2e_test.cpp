@@ -3,6 +3,7 @@
 // what it did not understand.
 #include <gtest/gtest.h>
 
+#include "settings/argument_help.h"
 #include "support/console_texts.h"
 #include "support/files.h"
 #include "support/run_dorvan.h"
@@ -81,7 +82,7 @@ TEST(CommandLineEndToEnd, ProcessCommandLineForms) {
         {{"--gmodifed", "5"}, banner() + "Unknown argument '--gmodifed' (did you mean --gmodified?)\n", 64},
         {{"mdele", "/"}, banner() + "'/' is not an argument; did you mean --remote /?\n", 64},
         {{"help", "mget"}, banner() + commandHelpReply("mget"), 0},
-        {{"--port", "?"}, banner() + argumentHelpReply("port"), 0},
+        {{"--port", "?"}, banner() + dorvan::argumentHelp("port").value() + "\n\n", 0},
     };
     for (const Case& c : cases) {
         r = runDorvan({.args = c.args, .input = "status\n"});

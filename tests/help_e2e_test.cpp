@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string argumentHelpReply(const std::string& name) { return dorvan::argumentHelp(name).value() + "\r\n\r\n"; }
+std::string argumentHelpReply(const std::string& name) { return dorvan::argumentHelp(name).value() + "\n\n"; }
 
 RunResult runInteractive(const std::string& input, RunOptions options = {}) {
     options.input = input;
@@ -61,19 +61,19 @@ TEST(HelpEndToEnd, UsageScreenListsTheThirtyCommands) {
         "mdele", "literal", "list",  "nlst",       "mkd",  "pwd", "rename", "rmd",      "size",   "mdtm",
         "syst",  "cwd",     "cdup",  "response",   "home", "man", "log",    "@cmdfile", "status", "help"};
     const std::string& usage = dorvan::usageText();
-    size_t start = usage.find(" Commands: \r\n");
-    size_t end = usage.find("\r\n\r\n Arguments: \r\n");
+    size_t start = usage.find(" Commands: \n");
+    size_t end = usage.find("\n\n Arguments: \n");
     ASSERT_NE(start, std::string::npos);
     ASSERT_NE(end, std::string::npos);
     std::vector<std::string> listed;
-    for (size_t at = start + 13; at < end + 2;) {
-        size_t lineEnd = usage.find("\r\n", at);
+    for (size_t at = start + 12; at < end + 1;) {
+        size_t lineEnd = usage.find("\n", at);
         std::string line = usage.substr(at, lineEnd - at);
         std::string name = line.substr(2, line.find(' ', 2) - 2);
         listed.push_back(name);
         EXPECT_EQ(line,
                   "  " + name + std::string(12 - name.size(), ' ') + dorvan::firstLine(dorvan::commandHelp(name)));
-        at = lineEnd + 2;
+        at = lineEnd + 1;
     }
     EXPECT_EQ(listed, expected);
     EXPECT_EQ(usage.find("generate"), std::string::npos);
@@ -95,7 +95,7 @@ TEST(HelpEndToEnd, HelpRequestsPrintTheEntryAndRunNothing) {
         {"GET ?", commandHelpReply("get")},
         {"get help", commandHelpReply("get")},
         {"get ? --host 127.0.0.1", commandHelpReply("get")},
-        {"get HELP", "'HELP' is not an argument; did you mean --src HELP?\r\n", true},
+        {"get HELP", "'HELP' is not an argument; did you mean --src HELP?\n", true},
         {"host ?", argumentHelpReply("host")},
         {"HOST help", argumentHelpReply("host")},
         {"--lcd ?", argumentHelpReply("local")},
@@ -104,7 +104,7 @@ TEST(HelpEndToEnd, HelpRequestsPrintTheEntryAndRunNothing) {
         {"help help", commandHelpReply("help")},
         {"help mget", commandHelpReply("mget")},
         {"help --host", argumentHelpReply("host")},
-        {"help frob", "no help for 'frob'; help alone lists the commands and arguments\r\n", true},
+        {"help frob", "no help for 'frob'; help alone lists the commands and arguments\n", true},
         {"@cmdfile ?", commandHelpReply("@cmdfile")},
         {"@CmdFile help", commandHelpReply("@cmdfile")},
     };
@@ -186,7 +186,7 @@ TEST(HelpEndToEnd, MarkdownAndShortcutFilesBesideTheProgram) {
     ASSERT_EQ(failed.out.substr(0, expectedStart.size()), expectedStart);
     std::string reason = failed.out.substr(expectedStart.size());
     EXPECT_NE(reason.find(markdown), std::string::npos);
-    EXPECT_TRUE(reason.ends_with("\r\n") && reason.find("\r\n") == reason.size() - 2) << reason;
+    EXPECT_TRUE(reason.ends_with("\n") && reason.find("\n") == reason.size() - 1) << reason;
     EXPECT_NE(failed.log().find("Error  Dorvan - keepWindow catch "), std::string::npos);
 }
 

@@ -65,27 +65,27 @@ TEST(Usage, ListsCommandsThenArgumentsWithExactLayout) {
     EXPECT_EQ(usage, usageText());
 
     std::string head = config().banner() +
-                       "\r\n Usage:        Dorvan <command> [--<argument> <parameters>]\n"
-                       "               Dorvan [--<argument> <parameters>] [@<command file>]\r\n"
-                       "               Dorvan @<command file> [--<argument> <parameters>]\r\n"
-                       "               Dorvan --help\r\n"
+                       "\n Usage:        Dorvan <command> [--<argument> <parameters>]\n"
+                       "               Dorvan [--<argument> <parameters>] [@<command file>]\n"
+                       "               Dorvan @<command file> [--<argument> <parameters>]\n"
+                       "               Dorvan --help\n"
                        " A command given on the process command line runs once, then the program ends: exit status 0 "
-                       "when it\r\n succeeded, 1 when it failed, 64 when the command line was not understood. "
-                       "Arguments given first are\r\n stored, the command file runs, then commands are read from the "
-                       "prompt (or from standard input).\r\n Commands: \r\n";
+                       "when it\n succeeded, 1 when it failed, 64 when the command line was not understood. "
+                       "Arguments given first are\n stored, the command file runs, then commands are read from the "
+                       "prompt (or from standard input).\n Commands: \n";
     ASSERT_EQ(usage.substr(0, head.size()), head);
     std::string tail =
-        "\r\n Please Note: Parameters that include spaces must be enclosed in quotes\r\n"
-        "\r\n To get a short description af a particular command or argument, type that command or argument followed "
-        "by a question mark\r\n example: connect ?\r\n";
+        "\n Please Note: Parameters that include spaces must be enclosed in quotes\n"
+        "\n To get a short description af a particular command or argument, type that command or argument followed "
+        "by a question mark\n example: connect ?\n";
     ASSERT_GE(usage.size(), tail.size());
     EXPECT_EQ(usage.substr(usage.size() - tail.size()), tail);
 
     std::string body = usage.substr(head.size(), usage.size() - head.size() - tail.size());
-    size_t split = body.find("\r\n Arguments: \r\n");
+    size_t split = body.find("\n Arguments: \n");
     ASSERT_NE(split, std::string::npos);
-    std::vector<std::string> commandLines = splitLines(body.substr(0, split), "\r\n");
-    std::vector<std::string> argumentLines = splitLines(body.substr(split + 16), "\r\n");
+    std::vector<std::string> commandLines = splitLines(body.substr(0, split), "\n");
+    std::vector<std::string> argumentLines = splitLines(body.substr(split + 14), "\n");
     ASSERT_EQ(commandLines.back(), "");
     ASSERT_EQ(argumentLines.back(), "");
     commandLines.pop_back();
@@ -99,18 +99,18 @@ TEST(Usage, ListsCommandsThenArgumentsWithExactLayout) {
     EXPECT_EQ(usage.find("generate"), std::string::npos);
 
     for (const char* line :
-         {"\n  connect      connect to remote server \r\n", "\n  @cmdfile     read commands from @textfile\r\n",
-          "\n  disconnect   terminate ftp session\r\n",
-          "\n  --maxfolders   Specifies the maximum number of folders to find. \r\n",
-          "\n  --encoding    choose the encoding of ftp server\r\n",
-          "\n  --timeout      seconds to wait for the server before a command fails (default 60)\r\n"})
+         {"\n  connect      connect to remote server \n", "\n  @cmdfile     read commands from @textfile\n",
+          "\n  disconnect   terminate ftp session\n",
+          "\n  --maxfolders   Specifies the maximum number of folders to find. \n",
+          "\n  --encoding    choose the encoding of ftp server\n",
+          "\n  --timeout      seconds to wait for the server before a command fails (default 60)\n"})
         EXPECT_NE(usage.find(line), std::string::npos) << line;
 }
 
 TEST(Usage, PrintsUsageAndTheHelpOfOneItem) {
-    EXPECT_EQ(captureStdout([] { EXPECT_TRUE(printUsage()); }), usageText() + "\r\n");
-    EXPECT_EQ(captureStdout([] { EXPECT_TRUE(printItemHelp("get")); }), commandHelp("get") + "\r\n\r\n");
-    EXPECT_EQ(captureStdout([] { EXPECT_TRUE(printItemHelp("host")); }), *argumentHelp("host") + "\r\n\r\n");
+    EXPECT_EQ(captureStdout([] { EXPECT_TRUE(printUsage()); }), usageText() + "\n");
+    EXPECT_EQ(captureStdout([] { EXPECT_TRUE(printItemHelp("get")); }), commandHelp("get") + "\n\n");
+    EXPECT_EQ(captureStdout([] { EXPECT_TRUE(printItemHelp("host")); }), *argumentHelp("host") + "\n\n");
     EXPECT_EQ(captureStdout([] { EXPECT_FALSE(printItemHelp("ls")); }), "");
     EXPECT_EQ(captureStdout([] { EXPECT_FALSE(printItemHelp("generate")); }), "");
 }

@@ -34,14 +34,14 @@ TEST(MarkdownBlock, PaddingLineBreaksAndSeparator) {
         std::string name, help, expected;
     } cases[] = {
         {"get", " receive one file\nsyntax:\n    get",
-         "### **get**" + repeat("&nbsp;", 9) + " receive one file\r\n\r\nsyntax:\r\n    get\r\n<sep>"},
-        {"@cmdfile", " read\nsyntax:", "### **@cmdfile**" + repeat("&nbsp;", 4) + " read\r\n\r\nsyntax:\r\n<sep>"},
-        {"twelve_chars", " s", "### **twelve_chars** s\r\n\r\n<sep>"},
-        {"thirteen_char", " s\nx", "### **thirteen_char** s\r\n\r\nx\r\n<sep>"},
+         "### **get**" + repeat("&nbsp;", 9) + " receive one file\n\nsyntax:\n    get\n<sep>"},
+        {"@cmdfile", " read\nsyntax:", "### **@cmdfile**" + repeat("&nbsp;", 4) + " read\n\nsyntax:\n<sep>"},
+        {"twelve_chars", " s", "### **twelve_chars** s\n\n<sep>"},
+        {"thirteen_char", " s\nx", "### **thirteen_char** s\n\nx\n<sep>"},
         // A text ending with a line break has an empty last line of its own.
-        {"rmd", " s\nx\n", "### **rmd**" + repeat("&nbsp;", 9) + " s\r\n\r\nx\r\n\r\n<sep>"},
+        {"rmd", " s\nx\n", "### **rmd**" + repeat("&nbsp;", 9) + " s\n\nx\n\n<sep>"},
         // A carriage return before a line feed is dropped, a lone one kept.
-        {"a", " s\r\nx\ry\r\n", "### **a**" + repeat("&nbsp;", 11) + " s\r\n\r\nx\ry\r\n\r\n<sep>"},
+        {"a", " s\r\nx\ry\r\n", "### **a**" + repeat("&nbsp;", 11) + " s\n\nx\ry\n\n<sep>"},
     };
     for (const Case& c : cases) EXPECT_EQ(markdownBlock(c.name, c.help, "<sep>"), c.expected) << c.name;
 }
@@ -65,18 +65,18 @@ TEST(MarkdownExport, WritesTheWholeDocumentOnceEachTimeOrSaysWhyNot) {
 
     EXPECT_EQ(first, second);
     EXPECT_EQ(first, markdownDocument());
-    ASSERT_TRUE(first.starts_with("## **Dorvan Commands:**\r\n### **set**"));
-    EXPECT_NE(first.find("\r\n----------\r\n\r\n## **Dorvan Arguments:**\r\n### **host**"), std::string::npos);
-    EXPECT_TRUE(first.ends_with("    --netrc true\r\n\r\n----------------\r\n\r\n"));
-    EXPECT_EQ(count(first, "\r\n----------\r\n\r\n### **"), commandHelpTable().size() - 1);
-    EXPECT_EQ(count(first, "\r\n----------------\r\n\r\n"), argumentHelpTable().size());
+    ASSERT_TRUE(first.starts_with("## **Dorvan Commands:**\n### **set**"));
+    EXPECT_NE(first.find("\n----------\n\n## **Dorvan Arguments:**\n### **host**"), std::string::npos);
+    EXPECT_TRUE(first.ends_with("    --netrc true\n\n----------------\n\n"));
+    EXPECT_EQ(count(first, "\n----------\n\n### **"), commandHelpTable().size() - 1);
+    EXPECT_EQ(count(first, "\n----------------\n\n"), argumentHelpTable().size());
     EXPECT_EQ(count(first, "### **"), commandHelpTable().size() + argumentHelpTable().size());
-    EXPECT_EQ(count(first, "\n"), count(first, "\r\n"));
-    EXPECT_NE(first.find("\r\n### **@cmdfile**" + repeat("&nbsp;", 4) + " read commands from @textfile\r\n"),
+    EXPECT_EQ(count(first, "\r"), 0u);
+    EXPECT_NE(first.find("\n### **@cmdfile**" + repeat("&nbsp;", 4) + " read commands from @textfile\n"),
               std::string::npos);
-    EXPECT_NE(first.find("\r\n### **maxfolders**&nbsp;&nbsp; Specifies the maximum number of folders to find. \r\n"),
+    EXPECT_NE(first.find("\n### **maxfolders**&nbsp;&nbsp; Specifies the maximum number of folders to find. \n"),
               std::string::npos);
-    EXPECT_NE(first.find("\r\n### **encoding**" + repeat("&nbsp;", 4) + "choose the encoding of ftp server\r\n"),
+    EXPECT_NE(first.find("\n### **encoding**" + repeat("&nbsp;", 4) + "choose the encoding of ftp server\n"),
               std::string::npos);
 
     // A folder in the file's place cannot be opened for writing.

@@ -43,7 +43,7 @@ TEST(SessionEndToEnd, SessionCommandsInPassiveAndActiveMode) {
             << out;
         EXPECT_TRUE(fileExists(server.path("made")));
         EXPECT_FALSE(contains(r.log(), "I successfully done nothin'")) << "response is console only";
-        EXPECT_TRUE(contains(r.log(), "Info   Dorvan -  Loggedin\r\n"));
+        EXPECT_TRUE(contains(r.log(), "Info   Dorvan -  Loggedin\n"));
         EXPECT_TRUE(contains(server.log(), passive == std::string("true") ? "<- PASV" : "<- PORT")) << server.log();
     }
 }
@@ -67,7 +67,7 @@ TEST(SessionEndToEnd, ConnectAndLoginFailures) {
               " login failure: connect first, please\n"
               " Unable to connect to 127.0.0.1 \n \n" +
                   reason + "\n login failure: connect first, please\n");
-    EXPECT_EQ(count(r.log(), "Error  Dorvan - " + reason + "\r\n"), 3u) << r.log();
+    EXPECT_EQ(count(r.log(), "Error  Dorvan - " + reason + "\n"), 3u) << r.log();
 
     // An IPv6 literal is a host like any other.
     r = runDorvan({.input = "connect --host ::1\nquit\n"});

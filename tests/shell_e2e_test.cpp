@@ -38,13 +38,13 @@ TEST(ShellEndToEnd, PipedCommandsStatusAndSettingsThatPersist) {
     RunResult r = runDorvan({.input = "status\nset --host h1 --port abc --username u\nstatus\nquit\n"});
     ASSERT_FALSE(r.timedOut);
     EXPECT_EQ(r.exitStatus, 0);
-    EXPECT_EQ(r.out, banner() + prompt + defaultStatus + prompt + "Invalid port number 'abc'\r\n" + prompt +
+    EXPECT_EQ(r.out, banner() + prompt + defaultStatus + prompt + "Invalid port number 'abc'\n" + prompt +
                          withHost(defaultStatus, "h1") + prompt);
     EXPECT_EQ(r.err, "");
 
     // The log holds each message once, in the documented record layout.
     std::string log = r.log();
-    EXPECT_NE(log.find(" Error  Dorvan - Invalid port number 'abc'\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(" Error  Dorvan - Invalid port number 'abc'\n"), std::string::npos) << log;
     EXPECT_EQ(log.find("isConnected"), std::string::npos);  // status is console only
     ASSERT_GE(log.size(), 24u);
     EXPECT_EQ(log[4], '-');
@@ -55,16 +55,16 @@ TEST(ShellEndToEnd, PipedCommandsStatusAndSettingsThatPersist) {
     r = runDorvan({.input = "Foo --port 2121\n\n\"\"\n#comment\n  # note\n\"my verb\"\nstatus"});
     EXPECT_EQ(r.exitStatus, 0);
     std::string status = defaultStatus;
-    status.replace(status.find("21\r\n"), 2, "2121");
-    EXPECT_EQ(r.out, banner() + prompt + "unknown command: foo\r\n" + prompt + prompt + prompt + prompt +
-                         "unknown command: #\r\n" + prompt + "unknown command: my verb\r\n" + prompt + status + prompt);
+    status.replace(status.find("21\n"), 2, "2121");
+    EXPECT_EQ(r.out, banner() + prompt + "unknown command: foo\n" + prompt + prompt + prompt + prompt +
+                         "unknown command: #\n" + prompt + "unknown command: my verb\n" + prompt + status + prompt);
 }
 
 TEST(ShellEndToEnd, ProcessCommandLine) {
     // --help and -h alone print the usage screen, which begins with the banner;
     // a line that is not understood gets an error and status 64; a command runs once.
-    const std::string noHost = " Host name not specified\r\n" + dorvan::commandHelp("connect") +
-                               "\r\n login failure: connect first, please\r\n";
+    const std::string noHost =
+        " Host name not specified\n" + dorvan::commandHelp("connect") + "\n login failure: connect first, please\n";
     struct Case {
         std::vector<std::string> args;
         std::string out;
@@ -72,9 +72,9 @@ TEST(ShellEndToEnd, ProcessCommandLine) {
     } cases[] = {
         {{"--help"}, usageReply(), 0},
         {{"-h"}, usageReply(), 0},
-        {{"--version"}, banner() + "Unknown argument '--version'\r\n", 64},
-        {{"--help", "--debug"}, banner() + "Unknown argument '--help'\r\n", 64},
-        {{"@"}, banner() + "'@' is not a command, an argument or a command file; see dorvan --help\r\n", 64},
+        {{"--version"}, banner() + "Unknown argument '--version'\n", 64},
+        {{"--help", "--debug"}, banner() + "Unknown argument '--help'\n", 64},
+        {{"@"}, banner() + "'@' is not a command, an argument or a command file; see dorvan --help\n", 64},
         {{"get", "--src", "a.txt"}, banner() + noHost, 1},
     };
     for (const Case& c : cases) {
@@ -85,8 +85,7 @@ TEST(ShellEndToEnd, ProcessCommandLine) {
     RunResult r;
 
     r = runDorvan({.args = {"@nofile-for-test"}, .input = "quit\n"});
-    EXPECT_EQ(r.out,
-              banner() + "Specified path does not exists: '" + programFolder() + "nofile-for-test'\r\n" + prompt);
+    EXPECT_EQ(r.out, banner() + "Specified path does not exists: '" + programFolder() + "nofile-for-test'\n" + prompt);
 
     // Arguments after the @ token are stored before the first line of the file runs.
     ProgramFolderFile file("cmds-args.txt", "status\nquit\n");
@@ -133,7 +132,7 @@ TEST(ShellEndToEnd, CommandFilesEncodingsAndLineRules) {
     // Empty files and folders as command files; a file at the prompt.
     writeFile(path, " \r\n\t\n");
     r = runDorvan({.args = {"@" + path}, .input = "quit\n"});
-    EXPECT_EQ(r.out, banner() + "empty file @" + path + "\r\n" + prompt);
+    EXPECT_EQ(r.out, banner() + "empty file @" + path + "\n" + prompt);
     r = runDorvan({.args = {"@" + dir.path()}, .input = "quit\n"});
     EXPECT_EQ(r.out, banner() + prompt);
     EXPECT_NE(r.log().find("Error  Dorvan - parstAt catch "), std::string::npos) << r.log();
@@ -151,18 +150,18 @@ TEST(ShellEndToEnd, LogFileCapAndAppend) {
     RunResult r = runDorvan({.input = "foo\n", .dataHome = data.path()});
     std::string log = r.log();
     EXPECT_EQ(log.find('x'), std::string::npos);
-    EXPECT_TRUE(log.ends_with(" Error  Dorvan - unknown command: foo\r\n")) << log;
+    EXPECT_TRUE(log.ends_with(" Error  Dorvan - unknown command: foo\n")) << log;
 
     writeFile(folder + "dorvan-log.txt", std::string(512'000, 'x'));
     r = runDorvan({.input = "bar\n", .dataHome = data.path()});
     log = r.log();
     EXPECT_EQ(log.substr(0, 512'000), std::string(512'000, 'x'));
-    EXPECT_TRUE(log.ends_with(" Error  Dorvan - unknown command: bar\r\n"));
+    EXPECT_TRUE(log.ends_with(" Error  Dorvan - unknown command: bar\n"));
 
     // Without a usable data folder the program still runs, with console output only.
     writeFile(data.path() + "/blocked", "");
     r = runDorvan({.input = "baz\n", .dataHome = data.path() + "/blocked"});
-    EXPECT_EQ(r.out, banner() + prompt + "unknown command: baz\r\n" + prompt);
+    EXPECT_EQ(r.out, banner() + prompt + "unknown command: baz\n" + prompt);
     EXPECT_EQ(r.exitStatus, 0);
 }
 

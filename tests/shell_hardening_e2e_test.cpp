@@ -58,7 +58,7 @@ TEST(ShellHardening, BadCodeUnitAndOverlongLinesLoseNothingElse) {
     EXPECT_EQ(count(out, " host        : h2\n"), 2u) << out;
     EXPECT_TRUE(contains(out, "input line 1 is longer than 1048576 bytes, not run\n")) << out;
     EXPECT_TRUE(contains(out, "input line 3 is longer than 1048576 bytes, not run\n")) << out;
-    EXPECT_TRUE(contains(r.log(), "Error  Dorvan - input line 3 is longer than 1048576 bytes, not run\r\n"));
+    EXPECT_TRUE(contains(r.log(), "Error  Dorvan - input line 3 is longer than 1048576 bytes, not run\n"));
 }
 
 TEST(ShellHardening, SpecialFilesAreNeverUploaded) {
@@ -126,14 +126,14 @@ TEST(ShellHardening, PasswordsMaskedAndFilesPrivate) {
     const std::string echoed =
         "execute literal --name \"ACCT ****\" --password=**** --encoding 99 --password \"****\" "
         "catch CodePage.convert :: ";
-    const std::string refused = "literal PASS **** failure, 503 User already authenticated.\r\n";
+    const std::string refused = "literal PASS **** failure, 503 User already authenticated.\n";
     for (const std::string& line : {echoed, refused}) {
-        EXPECT_TRUE(contains(r.out, "\r\n" + line)) << r.out;
+        EXPECT_TRUE(contains(r.out, "\n" + line)) << r.out;
         EXPECT_TRUE(contains(r.log(), "Error  Dorvan - " + line)) << r.log();
     }
     EXPECT_TRUE(contains(r.err, "PASS ****\n503 User already authenticated.\r\n")) << r.err;
-    EXPECT_TRUE(contains(r.out, " password    : ****\r\n")) << r.out;
-    EXPECT_TRUE(contains(r.out, " name        : acct ****\r\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, " password    : ****\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, " name        : acct ****\n")) << r.out;
     EXPECT_FALSE(contains(r.out + r.err + r.log(), server.password()));
     EXPECT_FALSE(contains(r.out + r.err + r.log(), "S3cretPW"));
 

@@ -33,9 +33,9 @@ bool rmd() {
             printMessage(Level::Error, format("{} failure: {}", "rmd", fromServer(error)));
         if (s.justprint) {
             for (const FtpFileInfo& file : remover.deletedFiles())
-                platform::consoleWrite(format(" found file: {}", fromServer(file.name)) + "\r\n");
+                platform::consoleWriteLine(format(" found file: {}", fromServer(file.name)));
             for (const FtpFileInfo& folder : remover.removedFolders())
-                platform::consoleWrite(format(" found folder: {}", fromServer(folder.name)) + "\r\n");
+                platform::consoleWriteLine(format(" found folder: {}", fromServer(folder.name)));
             return true;
         }
         // The name is relative to a current folder the server no longer has.
@@ -58,7 +58,7 @@ bool mdele() {
             printMessage(Level::Info, format(" {}: kept {}, its time is unknown", "mdele", fromServer(file.name)));
     if (scan.files.empty()) {
         printMessage(Level::Error, format(" {}: No file matched on {}", "mdele", s.remote.empty() ? s.host : s.remote));
-        if (s.debug == 1) platform::consoleWrite(commandHelp("mdele") + "\r\n");
+        if (s.debug == 1) platform::consoleWriteLine(commandHelp("mdele"));
         return false;
     }
     const RemovalOptions options{.command = "mdele", .encoding = recipe->encoding, .dryRun = s.justprint};

@@ -113,7 +113,7 @@ bool login() {
     for (auto [value, label] : {std::pair{&s.username, "username"}, std::pair{&s.password, "password"}}) {
         if (value->empty()) {
             printMessage(Level::Error, format(" {} not specified", label));
-            if (s.debug == 1) platform::consoleWrite(commandHelp("login") + "\r\n");
+            if (s.debug == 1) platform::consoleWriteLine(commandHelp("login"));
             return false;
         }
     }
@@ -164,7 +164,7 @@ bool literal() {
 
 bool response() {
     std::string text = lastResponseText();
-    if (!text.empty()) platform::consoleWrite(text + "\r\n");
+    if (!text.empty()) platform::consoleWriteLine(text);
     return !text.empty();
 }
 
@@ -182,7 +182,7 @@ bool pwd() {
     std::string folder;
     if (!settings().session->pwd(folder))
         return printMessage(Level::Error, format("{} failure: {}", "pwd", lastResponseText()));
-    platform::consoleWrite(fromServer(folder) + "\r\n");
+    platform::consoleWriteLine(fromServer(folder));
     return true;
 }
 

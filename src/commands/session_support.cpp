@@ -87,8 +87,7 @@ bool changeToRemote(const std::string& folder) {
 
 bool reportMissing(std::string_view message, std::string_view command, HelpAfterMissing help) {
     printMessage(Level::Error, format(message, command));
-    if (help == HelpAfterMissing::always || settings().debug == 1)
-        platform::consoleWrite(commandHelp(command) + "\r\n");
+    if (help == HelpAfterMissing::always || settings().debug == 1) platform::consoleWriteLine(commandHelp(command));
     return false;
 }
 

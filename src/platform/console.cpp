@@ -71,6 +71,12 @@ void writeHeld() {
 
 }  // namespace
 
+void consoleWriteLine(std::string_view text) {
+    std::string line(text);
+    line += lineEnd();
+    consoleWrite(line);
+}
+
 void consoleWrite(std::string_view text) {
     if (stdoutIsTerminal()) {
         std::string safe = terminalSafe(text);

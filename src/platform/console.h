@@ -12,6 +12,7 @@ namespace dorvan::platform {
 // in large pieces: by consoleFlush, and before writing to stderr, before
 // waiting for input and during network waits, once it is 100 ms old (sockets.h).
 void consoleWrite(std::string_view text);       // stdout
+void consoleWriteLine(std::string_view text);   // stdout, `text` and lineEnd()
 void consoleWriteError(std::string_view text);  // stderr, at once; made safe like stdout on a terminal
 void consoleFlush();
 // For network waits: writes held-back piped output once it is `ageMs` old,
@@ -21,6 +22,9 @@ int consoleFlushAged(int ageMs);
 // may be stuck on a full pipe): for ending the process in a hurry.
 void consoleFlushUnlessBusy();
 bool stdoutIsTerminal();
+// What ends each line the program writes to the console, the log and the
+// Markdown export: LF on POSIX systems, CR LF on Windows.
+std::string_view lineEnd();
 void setConsoleTitle(const std::string& title);  // POSIX: only on a terminal
 // Gives the console window a 4:3 outer shape by enlarging one side, never
 // shrinking; nothing where there is no console window (POSIX).

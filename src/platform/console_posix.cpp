@@ -102,6 +102,8 @@ bool stdoutIsTerminal() {
     return terminal;
 }
 
+std::string_view lineEnd() { return "\n"; }
+
 void shapeConsoleWindow() {}
 
 void prepareConsoleWake() { ensureWakePipe(); }

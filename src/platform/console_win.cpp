@@ -147,6 +147,8 @@ size_t consoleColumns() {
     return 80;
 }
 
+std::string_view lineEnd() { return "\r\n"; }
+
 bool stdoutIsTerminal() {
     static const bool terminal = isConsole(GetStdHandle(STD_OUTPUT_HANDLE));
     return terminal;

@@ -92,6 +92,6 @@ void TreeRemoval::refuse(FtpFileInfo entry) {
     failures_.push_back(std::move(entry));
 }
 
-void TreeRemoval::say(const std::string& line) const { platform::consoleWrite(line + "\r\n"); }
+void TreeRemoval::say(const std::string& line) const { platform::consoleWriteLine(line); }
 
 }  // namespace dorvan

@@ -92,7 +92,7 @@ void logRecord(Level level, std::string_view text) {
     const char* name = level == Level::Info ? " Info   " : level == Level::Warn ? " Warn   " : " Error  ";
     std::string record = platform::localTimestamp() + name + "Dorvan - ";
     record.append(text);
-    record += "\r\n";
+    record += platform::lineEnd();
     logFile().write(record, level == Level::Error);
 }
 
@@ -102,9 +102,7 @@ void flushOutput() {
 }
 
 bool printMessage(Level level, std::string_view text) {
-    std::string line(text);
-    line += "\r\n";
-    platform::consoleWrite(line);
+    platform::consoleWriteLine(text);
     logRecord(level, text);
     if (level == Level::Error) platform::consoleFlush();
     return level == Level::Info;

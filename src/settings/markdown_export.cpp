@@ -1,5 +1,6 @@
 #include "settings/markdown_export.h"
 
+#include "platform/console.h"
 #include "platform/output_file.h"
 #include "platform/paths.h"
 #include "settings/argument_help.h"
@@ -11,12 +12,16 @@
 namespace dorvan {
 namespace {
 
-constexpr std::string_view commandSeparator = "\r\n----------\r\n\r\n";
-constexpr std::string_view argumentSeparator = "\r\n----------------\r\n\r\n";
+// A rule between two entries, on a line of its own with an empty line after it.
+std::string separator(std::string_view rule) {
+    const std::string_view eol = platform::lineEnd();
+    return std::string(eol).append(rule).append(eol).append(eol);
+}
 
-std::string section(std::string_view heading, const HelpTable& table, std::string_view separator) {
-    std::string text = format(heading, config().displayName());
-    for (const auto& [name, help] : table) text += markdownBlock(name, help, separator);
+std::string section(std::string_view heading, const HelpTable& table, std::string_view rule) {
+    std::string text = format(heading, config().displayName()).append(platform::lineEnd());
+    const std::string between = separator(rule);
+    for (const auto& [name, help] : table) text += markdownBlock(name, help, between);
     return text;
 }
 
@@ -25,6 +30,7 @@ std::string section(std::string_view heading, const HelpTable& table, std::strin
 std::string markdownBlock(std::string_view name, std::string_view help, std::string_view separator) {
     std::string padding;
     for (size_t n = name.size(); n < 12; ++n) padding += "&nbsp;";
+    const std::string_view eol = platform::lineEnd();
     std::string block;
     size_t start = 0;
     for (bool first = true;; first = false) {
@@ -32,9 +38,9 @@ std::string markdownBlock(std::string_view name, std::string_view help, std::str
         std::string_view line = help.substr(start, end == std::string_view::npos ? end : end - start);
         if (end != std::string_view::npos && line.ends_with('\r')) line.remove_suffix(1);
         if (first)
-            block += format("### **{}**{}{}\r\n\r\n", name, padding, line);
+            block.append(format("### **{}**{}{}", name, padding, line)).append(eol).append(eol);
         else
-            block.append(line).append("\r\n");
+            block.append(line).append(eol);
         if (end == std::string_view::npos) break;
         start = end + 1;
     }
@@ -43,8 +49,8 @@ std::string markdownBlock(std::string_view name, std::string_view help, std::str
 }
 
 std::string markdownDocument() {
-    return section("## **{} Commands:**\r\n", commandHelpTable(), commandSeparator) +
-           section("## **{} Arguments:**\r\n", argumentHelpTable(), argumentSeparator);
+    return section("## **{} Commands:**", commandHelpTable(), "----------") +
+           section("## **{} Arguments:**", argumentHelpTable(), "----------------");
 }
 
 bool exportMarkdown(std::string* error) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/console.h"
 #include "platform/output_file.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -65,8 +66,9 @@ void writeShortcutIfMissing(const std::string& path, const std::string& content)
 }  // namespace
 
 std::string Config::banner() const {
-    return " Dorvan 1.0 - scriptable console FTP client for batch transfers\r\n"
-           " Copyright (c) Tolvane. Type help for the list of commands.";
+    return std::string(" Dorvan 1.0 - scriptable console FTP client for batch transfers")
+        .append(platform::lineEnd())
+        .append(" Copyright (c) Tolvane. Type help for the list of commands.");
 }
 
 std::string Config::displayName() const { return "Dorvan"; }

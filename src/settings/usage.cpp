@@ -10,26 +10,30 @@ namespace dorvan {
 namespace {
 
 // How the program is started, below the first usage line.
-constexpr std::string_view processCommandLineForms =
-    "               Dorvan [--<argument> <parameters>] [@<command file>]\r\n"
-    "               Dorvan @<command file> [--<argument> <parameters>]\r\n"
-    "               Dorvan --help\r\n"
-    " A command given on the process command line runs once, then the program ends: exit status 0 when it\r\n"
-    " succeeded, 1 when it failed, 64 when the command line was not understood. Arguments given first are\r\n"
-    " stored, the command file runs, then commands are read from the prompt (or from standard input).\r\n";
+constexpr std::string_view processCommandLineForms[] = {
+    "               Dorvan [--<argument> <parameters>] [@<command file>]",
+    "               Dorvan @<command file> [--<argument> <parameters>]",
+    "               Dorvan --help",
+    " A command given on the process command line runs once, then the program ends: exit status 0 when it",
+    " succeeded, 1 when it failed, 64 when the command line was not understood. Arguments given first are",
+    " stored, the command file runs, then commands are read from the prompt (or from standard input).",
+};
 
 std::string buildUsage() {
-    std::string text = config().banner() + "\r\n";
+    const std::string eol(platform::lineEnd());
+    std::string text = config().banner() + eol;
+    // A line feed alone ends the usage line, on every system.
     text += " Usage:        Dorvan <command> [--<argument> <parameters>]\n";
-    text += processCommandLineForms;
-    text += " Commands: \r\n";
-    for (const auto& [name, help] : commandHelpTable()) text += format("  {0,-12}", name) + firstLine(help) + "\r\n";
-    text += "\r\n Arguments: \r\n";
-    for (const auto& [name, help] : argumentHelpTable()) text += format("  --{0,-12}", name) + firstLine(help) + "\r\n";
-    text += "\r\n Please Note: Parameters that include spaces must be enclosed in quotes\r\n";
-    text +=
-        "\r\n To get a short description af a particular command or argument, type that command or argument followed "
-        "by a question mark\r\n example: connect ?\r\n";
+    for (std::string_view line : processCommandLineForms) text += std::string(line) + eol;
+    text += " Commands: " + eol;
+    for (const auto& [name, help] : commandHelpTable()) text += format("  {0,-12}", name) + firstLine(help) + eol;
+    text += eol + " Arguments: " + eol;
+    for (const auto& [name, help] : argumentHelpTable()) text += format("  --{0,-12}", name) + firstLine(help) + eol;
+    text += eol + " Please Note: Parameters that include spaces must be enclosed in quotes" + eol;
+    text += eol +
+            " To get a short description af a particular command or argument, type that command or argument followed "
+            "by a question mark" +
+            eol + " example: connect ?" + eol;
     return text;
 }
 
@@ -41,7 +45,7 @@ const std::string& usageText() {
 }
 
 bool printUsage() {
-    platform::consoleWrite(usageText() + "\r\n");
+    platform::consoleWriteLine(usageText());
     return true;
 }
 
@@ -52,7 +56,7 @@ bool printItemHelp(std::string_view lowerCasedName) {
         if (!argument) return false;
         text = std::move(*argument);
     }
-    platform::consoleWrite(text + "\r\n\r\n");
+    platform::consoleWriteLine(text.append(platform::lineEnd()));
     return true;
 }
 

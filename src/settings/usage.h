@@ -10,11 +10,11 @@ namespace dorvan {
 // notes. Built on first use, then kept.
 const std::string& usageText();
 
-// Writes usageText() and "\r\n" to the console. Returns true.
+// Writes usageText() and a line end to the console. Returns true.
 bool printUsage();
 
 // Writes the command help, else the argument help, of `lowerCasedName`
-// followed by "\r\n\r\n". False, writing nothing, when neither exists.
+// followed by two line ends. False, writing nothing, when neither exists.
 bool printItemHelp(std::string_view lowerCasedName);
 
 }  // namespace dorvan

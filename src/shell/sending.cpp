@@ -93,7 +93,7 @@ void Sending::run() {
         printUsage();
         return;
     }
-    platform::consoleWrite(config().banner() + "\r\n");
+    platform::consoleWriteLine(config().banner());
     if (args_.size() == 1) {
         keepWindow();
         return;

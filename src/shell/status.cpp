@@ -49,17 +49,17 @@ bool printStatus() {
     const Settings& s = settings();
     std::string out;
     auto line = [&out](std::string_view label, const std::string& value) {
-        if (!value.empty()) out += format(" {0,-12}: {}\r\n", label, value);
+        if (!value.empty()) out.append(format(" {0,-12}: {}", label, value)).append(platform::lineEnd());
     };
     line("isConnected", plainText(s.isConnected.load()));
     line("isLoggedin", plainText(s.isLoggedin.load()));
-    out += "\r\n";
+    out += platform::lineEnd();
     std::vector<const ArgumentRow*> shown;
     for (const ArgumentRow& row : argumentRows())
         if (row.status != StatusShape::hidden) shown.push_back(&row);
     std::ranges::sort(shown, {}, &ArgumentRow::statusLine);
     for (const ArgumentRow* row : shown) line(row->name, statusText(s, *row));
-    out += "\r\n";
+    out += platform::lineEnd();
     platform::consoleWrite(out);
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
-// Console texts every platform's build prints the same way: the prompt, the
-// banner and the status of a fresh start.
+// Console texts as the POSIX build prints them: the prompt, the banner and the
+// status of a fresh start, each line ended by LF. The Windows build ends its
+// lines with CR LF (withCrLf).
 #include <string>
 #include <vector>
 
@@ -12,7 +13,17 @@ namespace dorvan::test {
 
 inline const std::string prompt = " Dorvan>";
 
-inline std::string banner() { return dorvan::config().banner() + "\r\n"; }
+// `text` with each LF line end as CR LF.
+inline std::string withCrLf(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+inline std::string banner() { return dorvan::config().banner() + "\n"; }
 
 // What an interactive run prints: the banner, then one prompt before each
 // command's output and a last one before end of input.
@@ -22,38 +33,38 @@ inline std::string session(const std::vector<std::string>& replies) {
     return text + prompt;
 }
 
-inline std::string usageReply() { return dorvan::usageText() + "\r\n"; }
-inline std::string commandHelpReply(const std::string& name) { return dorvan::commandHelp(name) + "\r\n\r\n"; }
+inline std::string usageReply() { return dorvan::usageText() + "\n"; }
+inline std::string commandHelpReply(const std::string& name) { return dorvan::commandHelp(name) + "\n\n"; }
 
 inline const std::string defaultStatus =
-    " isConnected : false\r\n"
-    " isLoggedin  : false\r\n"
-    "\r\n"
-    " port        : 21\r\n"
-    " passive     : true\r\n"
-    " justprint   : false\r\n"
-    " overwrite   : true\r\n"
-    " image       : image\r\n"
-    " debug       : 0\r\n"
-    " encoding    : 0\r\n"
-    " expresp     : 2\r\n"
-    " recurse     : false\r\n"
-    " timeout     : 60\r\n"
-    " errorlevel  : false\r\n"
-    " tls         : none\r\n"
-    " verify      : true\r\n"
-    " parallel    : 1\r\n"
-    " retries     : 3\r\n"
-    " retrywait   : 2\r\n"
-    " resume      : false\r\n"
-    " keeptime    : false\r\n"
-    " netrc       : false\r\n"
-    "\r\n";
+    " isConnected : false\n"
+    " isLoggedin  : false\n"
+    "\n"
+    " port        : 21\n"
+    " passive     : true\n"
+    " justprint   : false\n"
+    " overwrite   : true\n"
+    " image       : image\n"
+    " debug       : 0\n"
+    " encoding    : 0\n"
+    " expresp     : 2\n"
+    " recurse     : false\n"
+    " timeout     : 60\n"
+    " errorlevel  : false\n"
+    " tls         : none\n"
+    " verify      : true\n"
+    " parallel    : 1\n"
+    " retries     : 3\n"
+    " retrywait   : 2\n"
+    " resume      : false\n"
+    " keeptime    : false\n"
+    " netrc       : false\n"
+    "\n";
 
 // `status` with a line added before the one labelled `before`.
 inline std::string withLine(const std::string& status, const std::string& before, const std::string& line) {
     std::string out = status;
-    out.insert(out.find(" " + before + " "), line + "\r\n");
+    out.insert(out.find(" " + before + " "), line + "\n");
     return out;
 }
 

@@ -48,7 +48,11 @@ protected:
 
 TEST_F(WindowsBuild, PromptCommandFilesLogAndShortcuts) {
     RunResult r = run({.input = "status ?\r\nhelp\r\nstatus\r\nfoo\r\n"});
-    EXPECT_EQ(r.out, session({commandHelpReply("status"), usageReply(), defaultStatus, "unknown command: foo\r\n"}));
+    // Lines end with CR LF on Windows; help texts keep their inner LF breaks, and the usage line ends with LF alone.
+    std::string usage = withCrLf(dorvan::usageText());
+    usage.replace(usage.find("]\r\n Commands"), 3, "]\n");
+    EXPECT_EQ(r.out, withCrLf(banner()) + prompt + dorvan::commandHelp("status") + "\r\n\r\n" + prompt + usage +
+                         "\r\n" + prompt + withCrLf(defaultStatus) + prompt + "unknown command: foo\r\n" + prompt);
     EXPECT_EQ(r.exitStatus, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(r.log().ends_with(" Error  Dorvan - unknown command: foo\r\n")) << r.log();
@@ -61,7 +65,8 @@ TEST_F(WindowsBuild, PromptCommandFilesLogAndShortcuts) {
         contains(readFile(program.file("How_to_Dorvan.url")), "\r\nIconFile=" + systemFolder + "\\url.dll\r\n"));
 
     // Every byte-order mark, the file named from the program folder and by its full path.
-    const std::string expected = banner() + withLine(defaultStatus, "expresp", " name        : \xC3\xA4\xE2\x82\xAC");
+    const std::string expected =
+        withCrLf(banner() + withLine(defaultStatus, "expresp", " name        : \xC3\xA4\xE2\x82\xAC"));
     std::vector<std::string> contents = withByteOrderMarks(U"set --name \u00E4\u20AC\r\nstatus\r\nquit");
     for (size_t i = 0; i < contents.size(); ++i) {
         const std::string name = "bom" + std::to_string(i) + ".txt";
