@@ -8,6 +8,7 @@
 #include "support/files.h"
 #include "support/run_dorvan.h"
 #include "support/session_script.h"
+#include "support/shell_command.h"
 #include "support/test_server.h"
 
 using namespace dorvan::test;
@@ -31,7 +32,8 @@ TEST(CommandLineEndToEnd, MistypedLinesStoreAndDeleteNothing) {
                                       "mdele --remote /del3 --include *.tmp\nquit\n"});
     // The last mdele runs with the settings as the refused lines left them: no recursion, the right port.
     EXPECT_EQ(consoleLines(r.out), transcriptLines(refused) +
-                                       " connected to 127.0.0.1\n Loggedin\n mdele: 1 files deleted on /del3\n"
+                                       " connected to 127.0.0.1\n working directory changed to '/del3'\n Loggedin\n"
+                                       " 1/1 delting b.tmp...\n mdele: 1 files deleted on /del3\n"
                                        " FTP closed\n");
     EXPECT_EQ(r.exitStatus, 1);
     EXPECT_TRUE(fileExists(server.path("del3/a.txt")));
