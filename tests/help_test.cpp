@@ -27,7 +27,7 @@ const std::vector<std::string> argumentOrder = {
     "image",     "expresp",  "recurse",    "include",  "exclude",    "lsize", "gsize",     "lmodified",
     "gmodified", "maxfiles", "maxfolders", "name",     "src",        "dst",   "justprint", "keepalive",
     "debug",     "encoding", "compress",   "timeout",  "errorlevel", "tls",   "verify",    "cafile",
-    "parallel",  "retries",  "retrywait",  "resume",   "keeptime",   "netrc"};
+    "parallel",  "retries",  "retrywait",  "resume",   "keeptime",   "netrc", "checksum",  "ratelimit"};
 
 std::vector<std::string> splitLines(const std::string& text, const std::string& separator) {
     std::vector<std::string> lines;

@@ -67,7 +67,7 @@ TEST(MarkdownExport, WritesTheWholeDocumentOnceEachTimeOrSaysWhyNot) {
     EXPECT_EQ(first, markdownDocument());
     ASSERT_TRUE(first.starts_with("## **Dorvan Commands:**\n### **set**"));
     EXPECT_NE(first.find("\n----------\n\n## **Dorvan Arguments:**\n### **host**"), std::string::npos);
-    EXPECT_TRUE(first.ends_with("    --netrc true\n\n----------------\n\n"));
+    EXPECT_TRUE(first.ends_with("    --ratelimit 512\n\n----------------\n\n"));
     EXPECT_EQ(count(first, "\n----------\n\n### **"), commandHelpTable().size() - 1);
     EXPECT_EQ(count(first, "\n----------------\n\n"), argumentHelpTable().size());
     EXPECT_EQ(count(first, "### **"), commandHelpTable().size() + argumentHelpTable().size());

@@ -41,6 +41,9 @@ TEST(ProgressText, Lines) {
          "big.bin  16.0/64.0 MB  25%  4.0 MB/s  0:12 left"},
         // No total: no percent and no time left; no rate yet: neither.
         {{.name = "list /pub", .done = 1536, .rate = 512}, 100, "list /pub  1.5 KB  512 B/s"},
+        {{.name = "c.bin", .done = MB, .total = 2 * MB, .rate = 0.5 * MB, .cap = MB / 2},
+         100,
+         "c.bin  1.0/2.0 MB  50%  512.0 KB/s (limit 512.0 KB/s)  0:02 left"},
         {{.name = "a.txt", .done = 100, .total = 2 * MB}, 100, "a.txt  100 B/2.0 MB  0%"},
         // An ASCII transfer moving more than the size, and an empty file.
         {{.name = "a.txt", .done = 3000, .total = 2000}, 100, "a.txt  2.0/2.0 KB  100%"},

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "commands/parallel_batch.h"
+#include "commands/transfer_rules.h"
 #include "ftp/ftp_file_info.h"
 
 namespace dorvan {
@@ -27,6 +28,7 @@ struct DownloadOptions {
     bool keepTime = false;     // a downloaded file takes the remote file's time
     bool notes = false;        // debug level 1
     bool resume = false;       // a part left after the retries stays for the next run
+    TransferRules rules{};     // checksum and speed cap
 };
 
 // The options the settings give `command`, whose sessions use `encoding`;
@@ -34,11 +36,11 @@ struct DownloadOptions {
 DownloadOptions downloadOptions(std::string_view command, uint32_t encoding);
 
 // The ordered step for `file` (its path relative to the remote start), the
-// `position`th of `count`: true when it is to be downloaded. A name or a
+// `position`th of `count`: Begun::go when it is to be downloaded. A name or a
 // link that leads outside the local folder, a local file of its size (when
 // not overwriting) and a dry run end it here, each with its line; otherwise
 // its local folders are made and its numbered line shown.
-bool beginDownload(const FtpFileInfo& file, size_t position, size_t count, const DownloadOptions& options);
+Begun beginDownload(const FtpFileInfo& file, size_t position, size_t count, const DownloadOptions& options);
 
 // The download with its retries, going on after a cut where it can, and the
 // time kept; true when the file arrived whole, else the failure is reported.

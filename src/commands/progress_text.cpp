@@ -61,6 +61,7 @@ std::string progressLine(const ProgressFacts& facts, size_t columns) {
     if (batch) after = format("{}batch {}", gap, amountText(facts.batchDone, facts.batchTotal));
     if (facts.rate > 0) {
         after += format("{}{}/s", gap, sizeText(static_cast<uint64_t>(facts.rate)));
+        if (facts.cap > 0) after += format(" (limit {}/s)", sizeText(facts.cap));
         // The batch's total when there is one, else the file's, says how long is left.
         bool batchKnown = batch && facts.batchTotal != unknownSize;
         uint64_t done = batchKnown ? facts.batchDone : facts.done;

@@ -18,7 +18,8 @@ struct ProgressFacts {
     size_t count = 0;
     uint64_t batchDone = 0;
     uint64_t batchTotal = unknownSize;
-    double rate = 0;  // bytes a second lately; 0 while unknown
+    double rate = 0;   // bytes a second lately; 0 while unknown
+    uint64_t cap = 0;  // the cap on the rate (ratelimit) in bytes a second; 0 for none
 };
 
 // "1.5 MB": bytes up to 1023, then one decimal in KB, MB, GB or TB of 1024.

@@ -5,6 +5,7 @@
 #include "commands/retry.h"
 #include "commands/session_support.h"
 #include "commands/transfer_display.h"
+#include "commands/transfer_rules.h"
 #include "commands/transfer_steps.h"
 #include "ftp/ftp_lib.h"
 #include "ftp/resumed_transfers.h"
@@ -36,9 +37,11 @@ bool get() {
     const FtpFileInfo remote{.name = toServer(s.src)};
     ResumedDownload tries(localPath, remote, s.transferType, s.resume ? partialName(localPath) : "");
     Retrier retrier(commandRecipe());
+    applyTransferRules(*s.session, transferRules());
     bool ok = retrier.run(*s.session, s.src, [&](int attempt) { return tries.attempt(*s.session, attempt); });
     display.end();
     if (!ok) printMessage(Level::Error, format("{} {} failure: {}", "get", s.src, lastResponseText()));
+    if (ok) noteChecksum(*s.session, s.src, s.debug == 1);
     if (ok && s.keeptime) keepRemoteTime(*s.session, remote, localPath, s.encoding, s.debug == 1);
     return ok;
 }
@@ -76,9 +79,11 @@ bool put() {
     const std::string serverName = toServer(remoteName);
     ResumedUpload tries(localFile, serverName, transferType, !s.compress.empty());
     Retrier retrier(commandRecipe());
+    applyTransferRules(*s.session, transferRules(), !s.compress.empty());
     bool ok = retrier.run(*s.session, remoteName, [&](int) { return tries.attempt(*s.session); });
     display.end();
     if (!ok) printMessage(Level::Error, format(" put {} to {} failure: {}", localFile, remoteName, lastResponseText()));
+    if (ok) noteChecksum(*s.session, localFile, s.debug == 1, s.compress.empty() ? "" : "a ZIP archive");
     if (ok && s.keeptime) keepLocalTime(*s.session, localFile, serverName, s.encoding, s.debug == 1);
     return ok;
 }

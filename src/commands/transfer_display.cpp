@@ -5,6 +5,7 @@
 #include "commands/progress_text.h"
 #include "ftp/ftp_lib.h"
 #include "platform/console.h"
+#include "settings/settings.h"
 
 namespace dorvan {
 namespace {
@@ -17,7 +18,8 @@ constexpr auto rateWindow = std::chrono::seconds(3);  // the rate shown is the r
 
 TransferDisplay::TransferDisplay() : TransferDisplay(0, unknownSize) {}
 
-TransferDisplay::TransferDisplay(size_t files, uint64_t totalBytes) : count_(files), batchTotal_(totalBytes) {
+TransferDisplay::TransferDisplay(size_t files, uint64_t totalBytes)
+    : count_(files), cap_(uint64_t{settings().ratelimit} * 1024), batchTotal_(totalBytes) {
     samples_.push_back({started_, 0});
     // Piped or redirected output gets nothing at all, not even a thread.
     if (platform::stdoutIsTerminal()) drawer_ = std::thread([this] { run(); });
@@ -82,6 +84,7 @@ std::string TransferDisplay::line(Clock::time_point now) {
     facts.batchDone = batchDone_.load();
     facts.batchTotal = batchTotal_.load();
     facts.rate = rate(now, facts.batchDone);
+    facts.cap = cap_;
     return progressLine(facts, platform::consoleColumns() - 1);
 }
 

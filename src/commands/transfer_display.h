@@ -56,6 +56,7 @@ private:
     void remove(TrackedTransfer* file);
 
     const size_t count_;
+    const uint64_t cap_;  // the ratelimit setting in bytes a second, 0 for none
     std::atomic<uint64_t> batchTotal_;
     std::atomic<uint64_t> batchDone_{0};
     const Clock::time_point started_ = Clock::now();

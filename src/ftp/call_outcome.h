@@ -13,6 +13,7 @@ enum class OutcomeKind {
     connectionLost,    // the control or data connection closed, broke or ended short
     timedOut,          // nothing happened within the session's timeout
     localError,        // on this side: a file, a refused certificate, an interrupt
+    checksumDiffers,   // the data arrived whole, but its checksum is not the server's
 };
 
 struct CallOutcome {
@@ -24,7 +25,7 @@ struct CallOutcome {
     // Another try may succeed.
     bool transient() const {
         return kind == OutcomeKind::refusedTransient || kind == OutcomeKind::connectionLost ||
-               kind == OutcomeKind::timedOut;
+               kind == OutcomeKind::timedOut || kind == OutcomeKind::checksumDiffers;
     }
 };
 

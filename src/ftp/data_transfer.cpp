@@ -13,13 +13,34 @@ using platform::SocketStatus;
 
 constexpr size_t dataChunk = 64 * 1024;
 
+// The cap and the digest of one file's transfer, for as long as it runs.
+class FileMoveScope {
+public:
+    FileMoveScope(RateLimit*& limiting, RateLimit* limit, platform::TrailingDigest*& hashing)
+        : limiting_(limiting), hashing_(hashing) {
+        limiting_ = limit;
+    }
+    ~FileMoveScope() {
+        limiting_ = nullptr;
+        hashing_ = nullptr;
+    }
+    FileMoveScope(const FileMoveScope&) = delete;
+    FileMoveScope& operator=(const FileMoveScope&) = delete;
+
+private:
+    RateLimit*& limiting_;
+    platform::TrailingDigest*& hashing_;
+};
+
 }  // namespace
 
 // One download call, over all its tries.
 struct DataTransfers::Download {
     DataRequest request;
-    uint64_t expected = unknownSize;   // the size the data is held to; unknownSize for none
-    uint64_t announced = unknownSize;  // what a RETR's 1xx reply said
+    std::string remotePath{};               // of a file
+    std::optional<ChecksumMethod> check{};  // how the file is checked, when it is
+    uint64_t expected = unknownSize;        // the size the data is held to; unknownSize for none
+    uint64_t announced = unknownSize;       // what a RETR's 1xx reply said
 };
 
 // A call that failed never reads as ok, even where the server's last reply was one.
@@ -33,17 +54,87 @@ CallOutcome DataTransfers::outcome(bool ok, const DataRequest& request) const {
     return result;
 }
 
-platform::MovedBytes DataTransfers::progressCallback() const {
-    if (!progress_) return {};
-    return [progress = progress_](uint64_t bytes) { progress->dataMoved(bytes); };
+void DataTransfers::setRules(ChecksumMode mode, std::shared_ptr<RateLimit> limit) {
+    checksumMode_ = mode;
+    rateLimit_ = std::move(limit);
+}
+
+platform::MovedBytes DataTransfers::progressCallback() {
+    return [this](uint64_t bytes) { moved(bytes); };
+}
+
+void DataTransfers::moved(uint64_t bytes) {
+    if (progress_) progress_->dataMoved(bytes);
+    movedSoFar_ += bytes;
+    if (hashing_) hashing_->ready(kept_ + movedSoFar_);
+    if (limiting_) {
+        const auto wait = limiting_->charge(bytes);
+        if (wait.count() > 0) control_.pause(static_cast<int>(wait.count()));
+    }
+}
+
+bool DataTransfers::planCheck(char type, std::optional<ChecksumMethod>& method) {
+    method.reset();
+    if (checksumMode_ == ChecksumMode::never) return true;
+    if (type != imageType) {
+        checked_.skipped = "ASCII mode";
+        return true;
+    }
+    method = checksums_.method();
+    if (method) return true;
+    checked_.skipped = "the server offers no checksum";
+    if (checksumMode_ == ChecksumMode::whereOffered) return true;
+    return control_.fail("the server offers no checksum (HASH, XSHA256, XSHA1, XMD5, XCRC or MD5)",
+                         OutcomeKind::refusedPermanent);
+}
+
+bool DataTransfers::startDigest(platform::TrailingDigest& digest, const std::string& path, const ChecksumMethod& method,
+                                uint64_t kept) {
+    std::string error;
+    if (!digest.start(path, method.algorithm, &error))
+        return control_.fail("cannot read " + error, OutcomeKind::localError);
+    kept_ = kept;
+    movedSoFar_ = 0;
+    hashing_ = &digest;
+    digest.ready(kept);
+    return true;
+}
+
+bool DataTransfers::verify(const ChecksumMethod& method, platform::TrailingDigest& digest,
+                           const std::string& remotePath, std::string_view direction) {
+    hashing_ = nullptr;
+    std::string error;
+    const std::optional<std::string> ours = digest.finish(kept_ + movedSoFar_, &error);
+    if (!ours) return control_.fail("cannot read " + error, OutcomeKind::localError);
+    std::string theirs;
+    if (!checksums_.ask(method, remotePath, theirs)) {
+        if (checksumMode_ == ChecksumMode::required) {
+            const CallOutcome refused = control_.outcome();
+            return control_.fail("the server gave no checksum: " + refused.text,
+                                 refused.kind == OutcomeKind::ok ? OutcomeKind::refusedPermanent : refused.kind);
+        }
+        checked_.skipped = "the server gave none: " + control_.outcome().text;
+        return true;
+    }
+    const std::string name(platform::digestName(method.algorithm));
+    checked_ = {.algorithm = name, .digest = *ours};
+    if (theirs == *ours) return true;
+    return control_.fail(
+        "checksum differs: server " + name + " " + theirs + ", " + std::string(direction) + " " + *ours,
+        OutcomeKind::checksumDiffers);
 }
 
 CallOutcome DataTransfers::get(const std::string& localPath, const std::string& remotePath, char mode,
                                uint64_t expectedSize, KeptPart* part) {
+    checked_ = {};
     Download download{
-        .request = {.command = "RETR " + remotePath, .type = mode, .restartAt = part ? part->restartAt : 0}};
+        .request = {.command = "RETR " + remotePath, .type = mode, .restartAt = part ? part->restartAt : 0},
+        .remotePath = remotePath};
     if (expectedSize != unknownSize) expectedSize -= std::min(download.request.restartAt, expectedSize);
     download.expected = expectedSize;
+    if (!control_.requireType(mode) || !control_.requireConnection() || !planCheck(mode, download.check))
+        return outcome(false, download.request);
+    FileMoveScope scope(limiting_, rateLimit_.get(), hashing_);
     return outcome(downloadToFile(localPath, download, part), download.request);
 }
 
@@ -65,6 +156,9 @@ bool DataTransfers::downloadToFile(const std::string& localPath, Download& downl
     const bool opened = part && !part->path.empty() ? file.openPart(localPath, part->path, part->restartAt > 0, &error)
                                                     : file.open(localPath, &error);
     if (!opened) return control_.fail(error, OutcomeKind::localError);
+    platform::TrailingDigest digest;
+    if (download.check && !startDigest(digest, file.temporaryPath(), *download.check, download.request.restartAt))
+        return false;
     auto write = [&](std::string_view data) {
         return file.write(data, &error) || control_.fail(error, OutcomeKind::localError);
     };
@@ -92,7 +186,12 @@ bool DataTransfers::downloadToFile(const std::string& localPath, Download& downl
         decoder.finish(text);
         ok = writeText();
     }
-    if (!ok && part) *part = {.path = file.keep(), .announced = download.announced};
+    if (ok && download.check) ok = verify(*download.check, digest, download.remotePath, "received");
+    // A part whose checksum differs is no start for another try: it goes, and
+    // the next try writes the same file anew.
+    if (!ok && part && control_.outcome().kind == OutcomeKind::checksumDiffers) *part = {.path = part->path};
+    if (!ok && part && control_.outcome().kind != OutcomeKind::checksumDiffers)
+        *part = {.path = file.keep(), .announced = download.announced};
     if (!ok) return false;
     if (!file.commit(&error)) return control_.fail(error, OutcomeKind::localError);
     if (part) *part = {};
@@ -114,7 +213,7 @@ bool DataTransfers::receiveData(Download& download, const Consumer& consume, pla
     bool localFailure = false;
     uint64_t received = 0;
     // The kernel moves plain data; TLS records pass through the loop.
-    if (file && !tls.active()) {
+    if (file && !tls.active() && !limiting_) {
         platform::FileMove move = platform::receiveToFile(fd, *file, pipe_, control_.limit(), progressCallback());
         moved = move.net;
         received = move.bytes;
@@ -130,11 +229,11 @@ bool DataTransfers::receiveData(Download& download, const Consumer& consume, pla
             }
             if (!moved.ok()) break;
             received += moved.count;
-            if (progress_) progress_->dataMoved(moved.count);
             if (!consume(std::string_view(buffer.data(), moved.count))) {
                 localFailure = true;
                 break;
             }
+            this->moved(moved.count);  // once written: the digest reads it from the file
         }
     }
     if (!connections_.finish(fd, moved, localFailure)) {
@@ -152,18 +251,26 @@ bool DataTransfers::receiveData(Download& download, const Consumer& consume, pla
 
 CallOutcome DataTransfers::put(const std::string& localPath, const std::string& remotePath, char mode,
                                uint64_t restartAt) {
+    checked_ = {};
     DataRequest request{.command = "STOR " + remotePath, .type = mode, .restartAt = restartAt};
-    if (!control_.requireType(mode) || !control_.requireConnection()) return outcome(false, request);
-    bool ok = putOnce(localPath, request) || (connections_.retryRefusedSession() && putOnce(localPath, request));
+    std::optional<ChecksumMethod> method;
+    if (!control_.requireType(mode) || !control_.requireConnection() || !planCheck(mode, method))
+        return outcome(false, request);
+    FileMoveScope scope(limiting_, rateLimit_.get(), hashing_);
+    bool ok = putOnce(localPath, remotePath, request, method) ||
+              (connections_.retryRefusedSession() && putOnce(localPath, remotePath, request, method));
     return outcome(ok, request);
 }
 
-bool DataTransfers::putOnce(const std::string& localPath, DataRequest& request) {
+bool DataTransfers::putOnce(const std::string& localPath, const std::string& remotePath, DataRequest& request,
+                            const std::optional<ChecksumMethod>& method) {
     platform::FileReader file;
     std::string error;
     if (!file.openPlainFile(localPath, &error)) return control_.fail("cannot open " + error, OutcomeKind::localError);
     if (request.restartAt > 0 && !file.skipTo(request.restartAt, &error))
         return control_.fail("cannot read " + error, OutcomeKind::localError);
+    platform::TrailingDigest digest;
+    if (method && !startDigest(digest, localPath, *method, request.restartAt)) return false;
     AsciiEncoder encoder;
     std::vector<char> buffer;  // made at the first chunk: plain image data goes without it
     auto produce = [&](std::string& chunk) {
@@ -178,8 +285,11 @@ bool DataTransfers::putOnce(const std::string& localPath, DataRequest& request) 
         return true;
     };
     const uint64_t size = file.size();
-    return sendData(request, produce, size - std::min(request.restartAt, size),
-                    request.type == imageType ? &file : nullptr);
+    const bool sent = sendData(request, produce, size - std::min(request.restartAt, size),
+                               request.type == imageType ? &file : nullptr);
+    if (sent && method) return verify(*method, digest, remotePath, "sent");
+    hashing_ = nullptr;
+    return sent;
 }
 
 bool DataTransfers::sendData(DataRequest& request, const Producer& produce, uint64_t expectedSize,
@@ -191,7 +301,7 @@ bool DataTransfers::sendData(DataRequest& request, const Producer& produce, uint
     platform::IoOutcome moved;
     bool localFailure = false;
     // The kernel moves plain data; TLS records pass through the loop.
-    if (file && !tls.active()) {
+    if (file && !tls.active() && !limiting_) {
         platform::FileMove move = platform::sendFile(fd, *file, control_.limit(), progressCallback());
         moved = move.net;
         localFailure = move.localFailed;
@@ -206,7 +316,7 @@ bool DataTransfers::sendData(DataRequest& request, const Producer& produce, uint
             }
             if (chunk.empty()) break;
             moved = platform::sendAll(fd, tls, chunk.data(), chunk.size(), control_.limit());
-            if (progress_ && moved.count > 0) progress_->dataMoved(moved.count);
+            if (moved.count > 0) this->moved(moved.count);
             if (!moved.ok()) break;
         }
     }

@@ -81,7 +81,9 @@ bool ResumedUpload::attempt(FtpLib& session) {
         if (session.size(remotePath_, held, mode_) && held <= size) restartAt = held;
     }
     if (session.put(localPath_, remotePath_, mode_, restartAt)) return true;
-    begun_ = begun_ || session.lastOutcome().begun;
+    // A file whose checksum differs goes whole again.
+    const CallOutcome last = session.lastOutcome();
+    begun_ = last.kind != OutcomeKind::checksumDiffers && (begun_ || last.begun);
     return false;
 }
 

@@ -71,6 +71,7 @@ public:
     // For the kernel-side moves of data_move.h: the temporary file, and its
     // failure report for errno, which discards it like a failed write.
     int descriptor() const { return fd_; }
+    const std::string& temporaryPath() const { return temporary_; }
     bool writeFailed(std::string* error) { return fail("cannot write", temporary_, error); }
 
 private:

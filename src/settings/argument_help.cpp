@@ -287,6 +287,16 @@ const std::vector<HelpSource> argumentSources = {
      .syntax = "--{0} <true or false>",
      .examples = "the host's entry in $NETRC, else ~/.netrc; refused when others can read the file:\n"
                  "    --{0} true"},
+    {.key = "checksum",
+     .summary = " check each binary transfer against the server's checksum of the file (default auto)",
+     .syntax = "--{0} <auto, true or false>",
+     .examples = "fail every transfer the server cannot prove (auto checks where it offers a checksum):\n"
+                 "    --{0} true"},
+    {.key = "ratelimit",
+     .summary = " KiB a second that the file transfers of a command move together (default 0, no limit)",
+     .syntax = "--{0} <KiB per second>",
+     .examples = "at most 512 KiB a second for all sessions and both directions, listings not counted:\n"
+                 "    --{0} 512"},
 };
 
 }  // namespace

@@ -93,6 +93,7 @@ bool storeValue(Settings& s, const ArgumentRow& row, const std::string& value, F
         case ValueSyntax::kilobytes: return storeIf<int64_t>(s, row, scaled(parseKilobytes(value), 1024));
         case ValueSyntax::minutes: return storeIf<int64_t>(s, row, scaled(parseInt64(value), ticksPerMinute));
         case ValueSyntax::tlsMode: return storeIf<std::string>(s, row, parseTlsMode(value));
+        case ValueSyntax::checksumMode: return storeIf<std::string>(s, row, parseChecksumMode(value));
         case ValueSyntax::localFile:
             if (!platform::pathExists(value) || platform::isFolder(value)) return false;
             fieldOf<std::string>(s, row) = value;

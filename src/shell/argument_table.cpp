@@ -197,6 +197,16 @@ constexpr ArgumentRow rows[] = {
      .field = &S::netrc,
      .rejection = invalidColonQuoted,
      .statusLine = 37},
+    {.name = "checksum",
+     .syntax = ValueSyntax::checksumMode,
+     .field = &S::checksum,
+     .rejection = invalidColonQuoted,
+     .statusLine = 42},
+    {.name = "ratelimit",
+     .syntax = ValueSyntax::uint32,
+     .field = &S::ratelimit,
+     .rejection = invalidColon,
+     .statusLine = 43},
 };
 
 template <typename T>
@@ -211,6 +221,7 @@ constexpr bool fieldFitsSyntax(const ArgumentRow& row) {
         case ValueSyntax::remoteFolder:
         case ValueSyntax::localFolder:
         case ValueSyntax::tlsMode:
+        case ValueSyntax::checksumMode:
         case ValueSyntax::localFile: return holds<std::string>(row);
         case ValueSyntax::boolean: return holds<bool>(row);
         case ValueSyntax::imageFlag:

@@ -31,6 +31,7 @@ enum class ValueSyntax {
     kilobytes,     // unsigned KB, stored in bytes (not checked for overflow)
     minutes,       // signed minutes, stored in ticks (not checked for overflow)
     tlsMode,       // "none", "explicit" or "implicit" in any letter case, stored in lower case
+    checksumMode,  // "auto", "true" or "false" in any letter case, stored in lower case
     localFile,     // an existing file, stored as typed
     boundedInt32,  // a number from ArgumentRow::bounds[0] to bounds[1]
 };

@@ -39,6 +39,12 @@ std::optional<std::string> parseTlsMode(std::string_view text) {
     return std::nullopt;
 }
 
+std::optional<std::string> parseChecksumMode(std::string_view text) {
+    for (std::string_view mode : {"auto", "true", "false"})
+        if (text::equalsIgnoringCase(text, mode)) return std::string(mode);
+    return std::nullopt;
+}
+
 std::optional<int32_t> parseInt32(std::string_view text) {
     auto v = parseSigned(text, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
     if (!v) return std::nullopt;

@@ -59,6 +59,8 @@ inline const std::string defaultStatus =
     " resume      : false\n"
     " keeptime    : false\n"
     " netrc       : false\n"
+    " checksum    : auto\n"
+    " ratelimit   : 0\n"
     "\n";
 
 // `status` with a line added before the one labelled `before`.

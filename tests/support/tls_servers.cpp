@@ -24,6 +24,23 @@ VsftpdServer::VsftpdServer(const VsftpdOptions& options) {
     }
 }
 
+ProftpdServer::ProftpdServer(const std::string& digests, bool hash) {
+    std::vector<std::string> argv = {"/bin/bash", DORVAN_SOURCE_DIR "/tests/support/proftpd_server.sh", base_.path(),
+                                     "--digests", digests};
+    if (!hash) argv.push_back("--no-hash");
+    std::istringstream lines(process_.start(argv, base_.file("start.err"), 2));
+    for (std::string word; lines >> word;) {
+        if (word == "PORT") lines >> port_;
+        if (word == "USER") lines >> user_ >> password_;
+    }
+    if (port_ <= 0 || password_.empty()) {
+        process_.stop();
+        throw std::runtime_error("proftpd did not start: " + readFile(base_.file("start.err")));
+    }
+}
+
+std::string ProftpdServer::log() const { return readFile(base_.file("commands.log")); }
+
 std::string VsftpdServer::log() const { return readFile(base_.file("vsftpd.log")); }
 
 std::string useTlsServer(const VsftpdServer& server, const std::string& extra) {

@@ -40,6 +40,27 @@ private:
     std::string user_, password_;
 };
 
+// proftpd with its checksum module (tests/support/proftpd_server.sh), plain
+// FTP: HASH and the X commands for `digests` (its DigestAlgorithms, such as
+// "crc32 sha1"; "all" for all); `hash` false refuses HASH, though FEAT still
+// lists it.
+class ProftpdServer {
+public:
+    explicit ProftpdServer(const std::string& digests = "all", bool hash = true);
+
+    int port() const { return port_; }
+    const std::string& user() const { return user_; }
+    const std::string& password() const { return password_; }
+    std::string path(const std::string& relative) const { return base_.file("root/" + relative); }
+    std::string log() const;  // "<command> <reply code>" lines
+
+private:
+    TempDir base_{"dorvan-proftpd-"};
+    ServerProcess process_;
+    int port_ = 0;
+    std::string user_, password_;
+};
+
 // "set --host 127.0.0.1 --port N --username U --password P --keepalive 0" for
 // the server, plus `extra`, and a line end.
 std::string useTlsServer(const VsftpdServer& server, const std::string& extra);

@@ -1,0 +1,79 @@
+#pragma once
+// Digests of file data for checking a transfer against the server's own
+// checksum: SHA-2, SHA-1 and MD5 through OpenSSL, CRC-32 through zlib.
+//
+// TrailingDigest hashes a file on a thread of its own while a transfer reads
+// or writes it, following the transfer's progress through the page cache, so
+// that the transfer's own thread never waits for the hashing.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace dorvan::platform {
+
+enum class DigestAlgorithm { crc32, md5, sha1, sha256, sha512 };
+
+// "SHA-256", "CRC32", as servers name them.
+std::string_view digestName(DigestAlgorithm algorithm);
+std::optional<DigestAlgorithm> digestNamed(std::string_view name);  // any letter case
+// The length of the algorithm's digest in hexadecimal digits.
+size_t digestHexLength(DigestAlgorithm algorithm);
+
+class Digest {
+public:
+    explicit Digest(DigestAlgorithm algorithm);
+    ~Digest();
+    Digest(const Digest&) = delete;
+    Digest& operator=(const Digest&) = delete;
+
+    void update(std::string_view data);
+    std::string hex();  // lower case; the digest ends here
+
+private:
+    struct Engine;
+    std::unique_ptr<Engine> engine_;
+};
+
+// The digest of bytes 0 to `end` of a file, hashed on a thread of its own as
+// the caller tells how far the file is ready. One owner thread calls it.
+class TrailingDigest {
+public:
+    TrailingDigest() = default;
+    ~TrailingDigest();  // stops the thread
+    TrailingDigest(const TrailingDigest&) = delete;
+    TrailingDigest& operator=(const TrailingDigest&) = delete;
+
+    // Opens `path` for reading (its own handle) and starts the thread.
+    // Failures read "<path>: <reason>".
+    bool start(const std::string& path, DigestAlgorithm algorithm, std::string* error);
+    bool started() const { return thread_.joinable(); }
+    // Bytes 0 to `end` of the file are there to be read.
+    void ready(uint64_t end);
+    // Waits until all `end` bytes are hashed: the hex digest, or nullopt with
+    // the reason when the file could not be read.
+    std::optional<std::string> finish(uint64_t end, std::string* error);
+
+private:
+    void run();
+
+    int fd_ = -1;
+    std::unique_ptr<Digest> digest_;
+    std::thread thread_;
+    // Guards the three below; the thread waits on `wake_` for more bytes.
+    std::mutex lock_;
+    std::condition_variable wake_;
+    uint64_t ready_ = 0;
+    bool ending_ = false;
+    bool stop_ = false;
+    // Written by the thread before it ends, read after join.
+    uint64_t hashed_ = 0;
+    std::string failure_;
+};
+
+}  // namespace dorvan::platform
