@@ -65,11 +65,17 @@ bool executeLine(const std::string&, ArgumentList& args) {
     if (verb && !checkArgumentLine(args, verb)) return false;  // not run, nothing stored
     Settings& s = settings();
     s.remoteChangeFailed = false;
-    FolderChecks folders;
+    s.remoteChangeQuiet = verb && verb->makesItsFolders;
+    struct QuietEnds {
+        Settings& s;
+        ~QuietEnds() { s.remoteChangeQuiet = false; }
+    } quietEnds{s};
+    FolderChecks folders{.localMayBeMissing = verb && verb->makesItsFolders};
     const bool accepted = applyArguments(args, &folders);
     if (verb) {
         return handlers::run(verb->needs, [&] {  // a login enters the remote folder
-            bool checkFailed = !accepted || folders.localFailed || (folders.remoteStored && s.remoteChangeFailed);
+            const bool remoteFailed = folders.remoteStored && s.remoteChangeFailed && !verb->makesItsFolders;
+            bool checkFailed = !accepted || folders.localFailed || remoteFailed;
             if (!verb->needsItsFolders || !checkFailed) return runRow(*verb);
             // Not run: the one-shot values meant for it must not reach a later command.
             for (std::string* oneShot : {&s.name, &s.src, &s.dst, &s.compress}) oneShot->clear();

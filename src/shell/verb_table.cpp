@@ -119,6 +119,12 @@ constexpr Verb verbs[] = {
      .needsItsFolders = true,
      .required = {{{.field = &S::local, .missing = localFolderMissing}}},
      .mainArgument = "local"},
+    {.name = "mirror",
+     .action = h::mirror,
+     .needs = login,
+     .needsItsFolders = true,
+     .makesItsFolders = true,
+     .required = {{{.field = &S::local, .missing = localFolderMissing}}}},
     {.name = "help", .aliases = {"?"}, .action = printUsage},
     {.name = "generate",
      .action =
