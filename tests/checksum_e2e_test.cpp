@@ -103,7 +103,7 @@ TEST(ChecksumEndToEnd, WrongDigestFailsTheFile) {
     TestServer server({.script = R"({"connections": [{"commands": {
         "FEAT": [{"send": "211-Features:\r\n XSHA1\r\n REST STREAM\r\n211 End\r\n"}],
         "XSHA1": [{"send": "250 0000000000000000000000000000000000000000\r\n"}],
-        "SIZE": [{"send": "213 2\r\n"}]}}],
+        "SIZE": [{"send": "213 11\r\n"}]}}],
         "files": {"f.txt": "server data"}})"});
     TempDir local;
     writeFile(local.file("u.txt"), "local data");

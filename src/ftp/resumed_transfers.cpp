@@ -108,6 +108,7 @@ void ResumedDownload::nameKeptPart(FtpLib& session) {
     keptName_.clear();
     if (rules_.keptFor.empty() || !identity_.known()) return;
     std::string parts = rules_.keptFor + '\n';
+    session.learnFolder();  // as a retried command does: the same name whatever the retries
     const FolderTrail trail = session.folderTrail();
     parts += trail.folder + '\n';
     for (const std::string& step : trail.steps) parts += step + '\n';
