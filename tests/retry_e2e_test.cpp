@@ -257,3 +257,57 @@ TEST(RetryEndToEnd, AReconnectGoesBackToTheSameFolderOrTheCommandStops) {
         }
     }
 }
+
+// A download goes on after a cut only while the remote file has the size and time it had before the first byte,
+// and its bytes must add up to the announced size: a server that ignores REST gets one more try from the first
+// byte, one that keeps sending fails the file, nothing wrong is ever saved.
+TEST(RetryEndToEnd, AContinuedDownloadIsTheSameFileAndTheBytesAddUp) {
+    auto letters = [](size_t size, int step) {
+        std::string text(size, 'a');
+        for (size_t i = 0; i < size; ++i) text[i] = static_cast<char>('a' + (i * static_cast<size_t>(step)) % 26);
+        return text;
+    };
+    const std::string old = letters(10'240, 7), replaced = letters(10'240, 11);
+    const std::string features =
+        R"("FEAT": [{"send": "211-Features:\r\n REST STREAM\r\n SIZE\r\n MDTM\r\n211 End\r\n"}],
+        "SIZE": [{"send": "213 10240\r\n"}], "REST": [{"send": "350 Restarting.\r\n"}])";
+    auto mdtm = [](const char* time) { return std::string(R"("MDTM": [{"send": "213 )") + time + R"(\r\n"}])"; };
+    const std::string cut = R"({"commands": {)" + features + ", " + mdtm("20200101000000") +
+                            R"(, "RETR": [{"send": "150 Here.\r\n"}, {"data": ")" + old.substr(0, 4096) +
+                            R"("}, {"close": true}]}})";
+    struct Case {
+        const char* what;
+        std::string second;  // the connection after the cut
+        std::string served;  // what RETR sends there
+        size_t restarts;
+    };
+    const Case cases[] = {
+        {"REST ignored", mdtm("20200101000000"), old, 1},
+        {"replaced after the cut", mdtm("20240101000000"), replaced, 0},
+        {"no time to the second", R"("MDTM": [{"send": "502 No.\r\n"}])", old, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestServer server({.script = R"({"connections": [)" + cut + R"(, {"commands": {)" + features + ", " + c.second +
+                                     R"(}}], "files": {"f.bin": ")" + c.served + R"("}})"});
+        TempDir local;
+        RunResult r = runDorvan(
+            {.input = useServer(server, "--local " + local.path() + " --retrywait 1") + "get --src f.bin\nquit\n"});
+        EXPECT_TRUE(contains(consoleLines(r.out), " reconnected to 127.0.0.1\n")) << consoleLines(r.out);
+        EXPECT_EQ(readFile(local.file("f.bin")), c.served);
+        EXPECT_EQ(restarts(server).size(), c.restarts) << server.log();
+        EXPECT_EQ(entriesOf(local.path()), std::vector<std::string>{"f.bin"});
+    }
+    // Listed at 10 bytes, then sending on: each try stops there, and nothing is saved.
+    TestServer endless({.script = R"({"connections": [{"commands": {
+        "LIST": [{"send": "150 Here.\r\n"}, {"data": "-rw-r--r-- 1 u g 10 Jan 01 2020 f.bin\r\n"}, {"send": "226 Done.\r\n"}],
+        "RETR": [{"send": "150 Here.\r\n"}, {"data": ")" +
+                                  old + R"("}, {"send": "226 Done.\r\n"}]}}]})"});
+    TempDir local;
+    RunResult r = runDorvan(
+        {.input = useServer(endless, "--local " + local.path() + " --retries 1 --retrywait 1") + "mget\nquit\n"});
+    EXPECT_TRUE(contains(consoleLines(r.out),
+                         "Download f.bin failed, Download failed: more than the 10 bytes announced arrived\n"))
+        << consoleLines(r.out);
+    EXPECT_TRUE(entriesOf(local.path()).empty());
+}
