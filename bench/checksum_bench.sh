@@ -5,7 +5,8 @@
 # algorithm it lists, SHA-512 by default) and unchecked (--checksum false). For every run: the
 # whole wall time and the time until the server's 226 reply (the last byte
 # moved), taken from the reply trace (--debug 2); the rest of a checked run is
-# the server reading the file again for HASH. Every copy is compared once.
+# the server reading the file again for HASH. The order of the four runs
+# turns by one each round. Every copy is compared.
 # DIGESTS="sha256" offers only those algorithms (mod_digest's DigestAlgorithms).
 # Usage: bench/checksum_bench.sh [size in MiB, default 1024] [rounds, default 3]
 set -euo pipefail
@@ -68,8 +69,11 @@ PY
 }
 
 printf '%-6s %-9s %s\n' round run "to-226 total (seconds)"
+runs=(get-false get-auto put-false put-auto)
 for round in $(seq "$rounds"); do
-    for run in get-false get-auto put-false put-auto; do
+    # The order turns by one each round, so that no run always follows the same one.
+    for i in 0 1 2 3; do
+        run=${runs[$(((i + round) % 4))]}
         printf "%-6s %-9s %s\n" "$round" "$run" "$(timed env "XDG_DATA_HOME=$work/data" "$dorvan" "@$work/$run.cmds")"
         case $run in
             get-*) cmp -s "$src" "$work/local/got.bin" || echo "got.bin differs" ;;
