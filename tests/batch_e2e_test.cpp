@@ -55,7 +55,7 @@ TEST(BatchEndToEnd, MgetCopiesTheTreeWithRecurseOnAndOff) {
     const std::string log = server.log();
     EXPECT_EQ(count(log, "<- MLSD"), 6u) << log;
     EXPECT_EQ(count(log, "<- SIZE"), 0u) << log;
-    EXPECT_EQ(count(log, "<- PWD"), 1u) << log;
+    EXPECT_EQ(count(log, "<- PWD"), 2u) << "one for the folder a reconnect returns to, one for the line" << log;
     EXPECT_TRUE(contains(log, "<- RETR sub/deep/c.txt")) << log;
 }
 
@@ -72,7 +72,7 @@ TEST(BatchEndToEnd, FiltersSelectFilesButNeverPruneFolders) {
     setModificationTime(server.path("old.txt"), std::time(nullptr) - 2 * 3600);
     const std::string runs[][2] = {
         {"--include *.txt|*.mp3", "a.TXT big.txt old.txt private/y.txt sub/b.mp3 x/private/y.txt"},
-        {"--include --exclude */private/*", "a.TXT big.txt c.doc old.txt private/y.txt sub/b.mp3"},
+        {"--include --exclude */private/*", "a.TXT big.txt c.doc old.txt sub/b.mp3"},
         {"--exclude --lsize 15", "a.TXT c.doc old.txt private/y.txt sub/b.mp3 x/private/y.txt"},
         {"--lsize --gsize 15", "a.TXT big.txt"},
         {"--gsize --lmodified 15", "a.TXT big.txt c.doc private/y.txt sub/b.mp3 x/private/y.txt"},
@@ -95,13 +95,13 @@ TEST(BatchEndToEnd, FiltersSelectFilesButNeverPruneFolders) {
     EXPECT_EQ(consoleLines(r.out), expected + " FTP closed\n");
     EXPECT_TRUE(treeOf(local.path()).empty()) << "justprint creates nothing";
 
-    // The local scan matches the whole local path.
+    // The local scan matches the whole local path; exclude also the path below the local folder.
     writeFile(local.file("a.txt"), "a");
     writeFile(local.file("b.doc"), "b");
     writeFile(local.file("private/p.txt"), "p");
     writeFile(local.file("sub/c.txt"), std::string(2048, 'c'));
     r = runDorvan({.input = useServer(server, "--local " + local.path() + " --justprint true --recurse true") +
-                            "mput --include *.txt --exclude */private/*\nmput --include --exclude --gsize 1\nquit\n"});
+                            "mput --include *.txt --exclude private/*\nmput --include --exclude --gsize 1\nquit\n"});
     std::string out = consoleLines(r.out);
     const std::string l = local.path() + "/";
     for (const std::string name : {"a.txt", "sub/c.txt"})
@@ -131,7 +131,7 @@ TEST(BatchEndToEnd, MgetSkipsRefusesAndConflictsFileByFile) {
             "refused.txt... \nDownload refused.txt failed, 550 Transfer refused.\n"
             "mget: create " +
             l + "sub/b.txt catch Path.createPath :: file/folder conflict: " + l + "sub\n0 files saved to " + l +
-            "\n mget: found a.txt\n mget: found huge/big.bin\n"
+            ", 2 failed\n mget: found a.txt\n mget: found huge/big.bin\n"
             " mget: found refused.txt\n mget: found sub/b.txt\n0 files saved to " +
             l + "\n"))
         << r.out;
@@ -179,7 +179,7 @@ TEST(BatchEndToEnd, ListedNamesNeverLeadOutsideTheLocalFolder) {
               " connected to 127.0.0.1\n Loggedin\nmget failure: folder name leads outside the listed folder: "
               "x\\..\\..\\outdir\n 1/3 Downloading a.txt to " +
                   l + "a.txt... \nDownload ..\\outside.txt" + refused + "Download /outside.txt" + refused +
-                  "1 files saved to " + l + ", scan failures: 1\n FTP closed\n");
+                  "1 files saved to " + l + ", 2 failed, scan failures: 1\n FTP closed\n");
     EXPECT_EQ(treeOf(parent.path()), (std::vector<std::string>{"dl", "dl/a.txt"}));
     EXPECT_EQ(count(server.log(), "<- LIST"), 1u) << "no listing of a folder outside";
 }
@@ -207,7 +207,7 @@ TEST(BatchEndToEnd, SymbolicLinksNeverLeadTransfersOutsideTheLocalFolder) {
     EXPECT_TRUE(contains(out, "Upload " + l + "notes.txt failure, the symbolic link " + l +
                                   "notes.txt leads outside the local folder\n"))
         << out;
-    EXPECT_TRUE(contains(out, " 3 files uploaded to /\n")) << out;
+    EXPECT_TRUE(contains(out, " 3 files uploaded to /, 1 failed\n")) << out;
     EXPECT_EQ(readFile(parent.file("outside/config.txt")), "keep");
     EXPECT_EQ(readFile(l + "folder/x.txt"), "x") << "a link inside the folder is followed";
     EXPECT_EQ(readFile(server.path("inside.txt")), "real");
@@ -282,8 +282,9 @@ TEST(BatchEndToEnd, MputSendsTheTreeAndRemembersFoldersPerPlace) {
     EXPECT_TRUE(contains(out, " found " + odd.path() + "/x" + odd.path() + "/b.txt to x" + odd.path() + "/b.txt\n"))
         << out;
     EXPECT_TRUE(contains(out, "Upload " + odd.path() + "/refused.txt failure, 550 Transfer refused.\n")) << out;
-    EXPECT_TRUE(contains(out, " 1 files uploaded to /\n")) << out;
+    EXPECT_TRUE(contains(out, " 1 files uploaded to /, 1 failed\n")) << out;
     EXPECT_EQ(readFile(server.path("x" + odd.path() + "/b.txt")), "b");
+    EXPECT_FALSE(fileExists(server.path("refused.txt")));
 }
 
 TEST(BatchEndToEnd, MputSameSizeComparesAllSixtyFourBits) {
@@ -298,4 +299,26 @@ TEST(BatchEndToEnd, MputSameSizeComparesAllSixtyFourBits) {
                   help("mput") + " mput skiped, same size: " + local.path() +
                   "/big.bin\n 0 files uploaded to /\n FTP closed\n");
     EXPECT_FALSE(contains(server.log(), "STOR"));
+}
+
+TEST(BatchEndToEnd, NamesWithABackslashNeverBecomePathsInAnArchiveOrOnAWindowsServer) {
+    TestServer plain, windows({.mode = "windows"});
+    TempDir local, data;
+    const std::string evil = local.file("..\\..\\evil.txt");
+    writeFile(evil, "evil");
+    writeFile(local.file("ok.txt"), "ok");
+    const std::string refused = "Upload " + evil + " failure, \"\\\" in its name separates folders ";
+    RunResult r = runDorvan({.input = useServer(plain, "--local " + local.path()) + "mput --compress pack.zip\nquit\n",
+                             .dataHome = data.path()});
+    EXPECT_TRUE(contains(consoleLines(r.out), refused + "in the archive\n 1/1 Uploading ")) << r.out;
+    EXPECT_TRUE(contains(consoleLines(r.out), " 1 files uploaded to /, 1 failed\n")) << r.out;
+    const std::string packed = commandOutput("unzip -l " + plain.path("pack.zip"));
+    EXPECT_TRUE(contains(packed, " ok.txt\n") && !contains(packed, "evil")) << packed;
+
+    r = runDorvan({.input = useServer(windows, "--local " + local.path()) + "mput\nquit\n"});
+    EXPECT_TRUE(contains(consoleLines(r.out), refused + "on the server\n 1/1 Uploading ok.txt to ok.txt ...\n"
+                                                        " 1 files uploaded to /, 1 failed\n"))
+        << r.out;
+    EXPECT_EQ(treeOf(windows.root()), std::vector<std::string>{"ok.txt"});
+    EXPECT_EQ(readFile(evil), "evil");
 }

@@ -3,7 +3,7 @@
 // naming or coming from another host, replies that never end, short data,
 // unusual greetings and a dropped connection; tree scans of listings with "\"
 // in names, Shift-JIS names, trees that repeat or loop, folders that cannot be
-// listed by path, no times.
+// listed by path, no times, a listing without end.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -65,6 +65,7 @@ std::string folder(const std::string& name) { return "drwxr-xr-x 2 u g 4096 Jan 
 std::string file(const std::string& name) { return "-rw-r--r-- 1 u g 3 Jan 01 2020 " + name + R"(\r\n)"; }
 
 const std::string deleted = R"("DELE": [{"send": "250 Deleted.\r\n"}])";
+const std::string endless = "folder 'big' not listed, listing of more than 1000000 entries, stopped\n";
 const std::string loop = "' leads back to a folder above it (listed alike down to 64 levels), left out\n";
 
 }  // namespace
@@ -226,6 +227,19 @@ TEST(HostileServerEndToEnd, ScansReadAwkwardListingsAsTheServerMeantThem) {
          {" mdele: kept old.tmp, its time is unknown\n", " mdele: No file matched on 127.0.0.1\n",
           " mget: found old.tmp\n"},
          [](const TestServer& server, const TempDir&) { EXPECT_FALSE(contains(server.log(), "DELE")); }},
+        {"a listing without end fails its folder, which nothing is deleted in",
+         R"({"connections": [{"commands": {"LIST": )" + listing(folder("big") + file("a.txt")) +
+             R"(, "LIST big": [{"send": "150 Here.\r\n"}, {"stream": ")" + file("x.tmp") +
+             R"("}, {"send": "426 Aborted.\r\n"}], )" + deleted + R"(}}], "files": {"a.txt": "abc"}})",
+         "",
+         "mget --recurse true\nmdele --recurse true\n",
+         {"mget failure: " + endless, "\n1 files saved to ", ", scan failures: 1\n", "mdele failure: " + endless,
+          " 1/1 delting a.txt...\n mdele: 1 files deleted on /, scan failures: 1\n"},
+         [](const TestServer& server, const TempDir& local) {
+             EXPECT_EQ(readFile(local.file("a.txt")), "abc");
+             EXPECT_EQ(count(server.log(), "<- DELE"), 1u) << server.log();
+             EXPECT_EQ(count(server.log(), "<- LIST big"), 2u) << "one try per scan" << server.log();
+         }},
     };
     play(cases);
 }

@@ -67,9 +67,10 @@ struct VerbCase {
 TEST(ParallelBatchEndToEnd, ThreeSessionsGiveWhatOneGives) {
     TestServer server({.faults = {"refuse-marked-transfers", "refuse-dele=keep.txt"}});
     const VerbCase cases[] = {
-        {"mget", true, "Download refused.txt failed, 550 Transfer refused.\n", "13 files saved to L/\n"},
-        {"mput", false, "Upload L/refused.txt failure, 550 Transfer refused.\n", " 13 files uploaded to /F\n"},
-        {"mdele", true, "delete failure: 'keep.txt'\n", " mdele: 13 files deleted on /F\n"},
+        {"mget", true, "Download refused.txt failed, 550 Transfer refused.\n", "13 files saved to L/, 1 failed\n"},
+        {"mput", false, "Upload L/refused.txt failure, 550 Transfer refused.\n",
+         " 13 files uploaded to /F, 1 failed\n"},
+        {"mdele", true, "delete failure: 'keep.txt'\n", " mdele: 13 files deleted on /F, 1 failed\n"},
     };
     for (const VerbCase& c : cases) {
         std::string outputs[2], sides[2];
@@ -135,7 +136,7 @@ TEST(ParallelBatchEndToEnd, InterruptAbortsEverySession) {
     RunResult r = process.wait(10s);
     const std::string out = consoleLines(r.out);
     EXPECT_EQ(count(out, " failed, Aborted\n"), 3u) << out;
-    EXPECT_TRUE(contains(out, "0 files saved to " + local.path() + "/\n FTP closed\n")) << out;
+    EXPECT_TRUE(contains(out, "0 files saved to " + local.path() + "/, 3 failed\n FTP closed\n")) << out;
     EXPECT_FALSE(contains(out, " 4/4 ")) << "no file is begun after the interrupt";
 }
 

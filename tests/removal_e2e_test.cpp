@@ -93,6 +93,7 @@ TEST(RemovalEndToEnd, RmdStaysInsideTheFolderItWasGiven) {
         "left out\n";
     EXPECT_TRUE(contains(out, " deleted file 't/a.txt'\n delete '" + deepest + "' catch " + loop +
                                   " remove folder t/loop failure\nrmd failure: " + loop +
+                                  "rmd failure: folder 't/loop' not removed, 550 Directory not empty.\n"
                                   "remove dir 't' failure, 550 "))
         << out;
     EXPECT_FALSE(contains(looping.log(), "RMD t/loop/loop")) << "nothing is sent for a loop";
@@ -105,17 +106,17 @@ TEST(RemovalEndToEnd, MdeleDeletesTheFilesAScanFinds) {
                                       "mdele --include *.zip\nset --debug 1\nmdele\nset --debug 0 --remote sub\nmdele\n"
                                       "set --remote / --include *.txt --justprint true\nmdele\n"
                                       "mdele --justprint false\nmdele --include * --recurse true\nquit\n"});
-    EXPECT_EQ(
-        consoleLines(r.out),
-        " connected to 127.0.0.1\n Loggedin\n mdele: No file matched on 127.0.0.1\n"
-        " mdele: No file matched on 127.0.0.1\n" +
-            help("mdele") +
-            " working directory changed to 'sub'\n mdele: No file matched on sub\n"
-            " working directory changed to '/'\n mdele: found a.txt\n mdele: found b.txt\n"
-            " mdele: 0 files deleted on /\n"
-            " 1/2 delting a.txt...\n 2/2 delting b.txt...\ndelete failure: 'b.txt'\n mdele: 1 files deleted on /\n"
-            " 1/4 delting b.txt...\ndelete failure: 'b.txt'\n 2/4 delting c.doc...\n 3/4 delting sub/d.txt...\n"
-            " 4/4 delting sub/e.doc...\n mdele: 3 files deleted on /\n FTP closed\n");
+    EXPECT_EQ(consoleLines(r.out),
+              " connected to 127.0.0.1\n Loggedin\n mdele: No file matched on 127.0.0.1\n"
+              " mdele: No file matched on 127.0.0.1\n" +
+                  help("mdele") +
+                  " working directory changed to 'sub'\n mdele: No file matched on sub\n"
+                  " working directory changed to '/'\n mdele: found a.txt\n mdele: found b.txt\n"
+                  " mdele: 0 files deleted on /\n"
+                  " 1/2 delting a.txt...\n 2/2 delting b.txt...\ndelete failure: 'b.txt'\n mdele: 1 files deleted on "
+                  "/, 1 failed\n"
+                  " 1/4 delting b.txt...\ndelete failure: 'b.txt'\n 2/4 delting c.doc...\n 3/4 delting sub/d.txt...\n"
+                  " 4/4 delting sub/e.doc...\n mdele: 3 files deleted on /, 1 failed\n FTP closed\n");
     EXPECT_TRUE(fileExists(server.path("b.txt")));
     EXPECT_TRUE(fs::is_directory(server.path("sub")));
     EXPECT_FALSE(fileExists(server.path("sub/d.txt")) || fileExists(server.path("c.doc")));
@@ -128,4 +129,33 @@ TEST(RemovalEndToEnd, MdeleDeletesTheFilesAScanFinds) {
     EXPECT_TRUE(contains(consoleLines(r.out), "delete failure: '..\\outside.txt'\n")) << r.out;
     EXPECT_TRUE(fileExists(hostile.path("outside.txt")));
     EXPECT_FALSE(fileExists(hostile.path("t/a.txt")));
+}
+
+TEST(RemovalEndToEnd, LinksAreRemovedAsEntriesAndNeverWalked) {
+    // MLSD shows a link to a folder as "type=dir"; LIST shows it as a link.
+    TestServer server({.faults = {"refuse-dele=stuck"}});
+    writeFile(server.path("keep/t.txt"), "t");
+    writeFile(server.path("rmlinks/sub/a.txt"), "a");
+    writeFile(server.path("del/x.tmp"), "x");
+    fs::create_directory(server.path("held"));
+    for (const char* link : {"rmlinks/link-out-dir", "del/link-out-dir", "held/stuck"})
+        fs::create_directory_symlink(server.path("keep"), server.path(link));
+    fs::create_symlink(server.path("keep/t.txt"), server.path("rmlinks/link-file"));
+    RunResult r =
+        runDorvan({.input = useServer(server) +
+                            "rmd --name rmlinks --recurse true\nmdele --include * --recurse true --remote del\n"
+                            "rmd --name /held --recurse true\nquit\n"});
+    const std::string out = consoleLines(r.out);
+    EXPECT_TRUE(contains(out,
+                         " directory 'rmlinks' removed\n working directory changed to 'del'\n"
+                         " 1/1 delting x.tmp...\n mdele: 1 files deleted on /del\n"
+                         "rmd failure: '/held/stuck' not removed, 550 Access is denied.\n"
+                         "remove dir '/held' failure, 550 "))
+        << out;
+    EXPECT_FALSE(fs::exists(server.path("rmlinks")));
+    EXPECT_FALSE(fs::exists(server.path("del/x.tmp")));
+    EXPECT_TRUE(fs::is_symlink(server.path("del/link-out-dir")));
+    EXPECT_TRUE(fs::is_symlink(server.path("held/stuck")));
+    EXPECT_EQ(readFile(server.path("keep/t.txt")), "t") << "nothing behind a link is touched";
+    EXPECT_FALSE(contains(server.log(), "link-out-dir/")) << server.log();
 }

@@ -105,7 +105,7 @@ TEST(RetryEndToEnd, PermanentFailuresAndNoRetriesAreReportedAsBefore) {
                                           " 2/2 Downloading x-c.bin to " + l +
                                           "x-c.bin... \nDownload x-c.bin failed, 426 Connection reset; transfer "
                                           "aborted.\n0 files saved to " +
-                                          l + "\n"))
+                                          l + ", 2 failed\n"))
                 << out;
             EXPECT_TRUE(entriesOf(local.path()).empty()) << "nothing partial is left behind";
         } else {
@@ -150,4 +150,41 @@ TEST(RetryEndToEnd, ResumeTrueKeepsThePartForTheNextRun) {
     EXPECT_EQ(restarts(server), std::vector<uint64_t>{part.size()}) << server.log();
     EXPECT_EQ(readFile(local.file("big-c.bin")), content);
     EXPECT_EQ(entriesOf(local.path()), std::vector<std::string>{"big-c.bin"});
+}
+
+TEST(RetryEndToEnd, AReconnectGoesBackToTheSameFolderOrTheCommandStops) {
+    // The login lands in /home/u; the new login after the 421 lands in "/".
+    const std::string first = R"({"commands": {"PWD": [{"send": "257 \"/home/u\" is current.\r\n"}],
+        "LIST": [{"send": "150 Here.\r\n"}, {"data": "-rw-r--r-- 1 u g 1 Jan 01 2020 old2.tmp\r\n-rw-r--r-- 1 u g 1 Jan 01 2020 old3.tmp\r\n"},
+                 {"send": "226 Done.\r\n"}],
+        "DELE old2.tmp": [{"send": "421 Going down.\r\n"}, {"close": true}]}})";
+    const std::string elsewhere =
+        R"("PWD": [{"send": "257 \"/\" is current.\r\n"}], "DELE": [{"send": "250 Deleted.\r\n"}])";
+    for (const bool folderThere : {true, false}) {
+        SCOPED_TRACE(folderThere);
+        const std::string second =
+            folderThere
+                ? R"({"commands": {)" + elsewhere +
+                      R"(}, "folders": {"/home/u": {"PWD": [{"send": "257 \"/home/u\" is current.\r\n"}]}}})"
+                : R"({"commands": {)" + elsewhere + R"(, "CWD /home/u": [{"send": "550 No such folder.\r\n"}]}})";
+        TestServer server({.script = R"({"connections": [)" + first + ", " + second + "]}"});
+        RunResult r =
+            runDorvan({.input = useServer(server, "--retrywait 1") + "cwd --name in\nmdele --include *.tmp\nquit\n"});
+        const std::string out = consoleLines(r.out);
+        const std::string log = server.log();
+        EXPECT_TRUE(contains(out, " retry 1 of 3 in 1 s: old2.tmp: 421 Going down.\n")) << out;
+        if (folderThere) {
+            EXPECT_TRUE(contains(log, "<- CWD /home/u\n<- PWD\n<- CWD in\n<- DELE old2.tmp\n<- DELE old3.tmp\n"))
+                << log;
+            EXPECT_TRUE(contains(out, " reconnected to 127.0.0.1\n 2/2 delting old3.tmp...\n mdele: 2 files deleted"))
+                << out;
+        } else {
+            EXPECT_TRUE(contains(out,
+                                 "reconnect to 127.0.0.1 failure: folder '/home/u/in' not found again, 550 No such "
+                                 "folder.\ndelete failure: 'old2.tmp'\n mdele: 0 files deleted on , 1 failed\n"))
+                << out;
+            EXPECT_EQ(count(log, "<- DELE"), 1u) << "nothing runs elsewhere\n" << log;
+            EXPECT_FALSE(contains(log, "<- CWD in\n<- DELE")) << log;
+        }
+    }
 }

@@ -28,33 +28,33 @@ DownloadOptions downloadOptions(std::string_view command, uint32_t encoding) {
             .rules = transferRules()};
 }
 
-bool beginDownload(const FtpFileInfo& file, size_t position, size_t count, const DownloadOptions& options) {
+Begun beginDownload(const FtpFileInfo& file, size_t position, size_t count, const DownloadOptions& options) {
     const std::string decoded = fromServer(file.name, options.encoding);
     const std::string shown = platform::withLocalSeparators(decoded);
     if (!isSafeListedName(decoded)) {
         printMessage(Level::Error, format("Download {} failed, {}", shown, "the name leads outside the local folder"));
-        return false;
+        return Begun::failed;
     }
     const std::string localPath = options.localFolder + shown;
     if (const std::string link = linkLeadingOutside(options.localFolder, localPath); !link.empty()) {
         printMessage(Level::Error, format("Download {} failed, {}", shown, link));
-        return false;
+        return Begun::failed;
     }
     if (!options.overwrite && localFileHasSize(localPath, file.size)) {
         if (options.notes) printMessage(Level::Info, format("Same size, skiped: {}", shown));
-        return false;
+        return Begun::passedOver;
     }
     if (options.dryRun) {
         printMessage(Level::Info, format(" {}: found {}", options.command, shown));
-        return false;
+        return Begun::passedOver;
     }
     std::string error;
     if (!ensureLocalFolders(localPath, &error)) {
         printMessage(Level::Error, format("{}: create {} catch {}", options.command, localPath, error));
-        return false;
+        return Begun::failed;
     }
     printMessage(Level::Info, format(" {}/{} Downloading {} to {}... ", position, count, shown, localPath));
-    return true;
+    return Begun::go;
 }
 
 bool downloadFile(FtpLib& session, const FtpFileInfo& file, const DownloadOptions& options, Retrier& retrier) {
@@ -75,15 +75,15 @@ bool downloadFile(FtpLib& session, const FtpFileInfo& file, const DownloadOption
 BatchSteps downloadSteps(const std::vector<FtpFileInfo>& files, const DownloadOptions& options, Retrier& retrier,
                          TransferDisplay& display) {
     auto start = [&](FtpLib&, size_t i) {
-        if (beginDownload(files[i], i + 1, files.size(), options)) return true;
-        display.leaveOut(files[i].size);
-        return false;
+        const Begun begun = beginDownload(files[i], i + 1, files.size(), options);
+        if (begun != Begun::go) display.leaveOut(files[i].size);
+        return begun;
     };
     auto finish = [&](FtpLib& session, size_t i) {
         TrackedTransfer tracked(display, session, fromServer(files[i].name, options.encoding), files[i].size, i + 1);
         return downloadFile(session, files[i], options, retrier);
     };
-    return {.start = start, .finish = finish};
+    return {.start = start, .finish = finish, .stopped = [&retrier] { return retrier.stopped(); }};
 }
 
 }  // namespace dorvan

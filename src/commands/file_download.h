@@ -36,11 +36,11 @@ struct DownloadOptions {
 DownloadOptions downloadOptions(std::string_view command, uint32_t encoding);
 
 // The ordered step for `file` (its path relative to the remote start), the
-// `position`th of `count`: true when it is to be downloaded. A name or a
+// `position`th of `count`: Begun::go when it is to be downloaded. A name or a
 // link that leads outside the local folder, a local file of its size (when
 // not overwriting) and a dry run end it here, each with its line; otherwise
 // its local folders are made and its numbered line shown.
-bool beginDownload(const FtpFileInfo& file, size_t position, size_t count, const DownloadOptions& options);
+Begun beginDownload(const FtpFileInfo& file, size_t position, size_t count, const DownloadOptions& options);
 
 // The download with its retries, going on after a cut where it can, and the
 // time kept; true when the file arrived whole, else the failure is reported.

@@ -9,18 +9,19 @@
 
 namespace dorvan {
 
-bool beginRemoval(const FtpFileInfo& file, size_t position, size_t count, const RemovalOptions& options) {
+Begun beginRemoval(const FtpFileInfo& file, size_t position, size_t count, const RemovalOptions& options) {
     const std::string shown = fromServer(file.name, options.encoding);
     // Only names below the current folder: a listing may name "..\x" or "/x".
     if (!isSafeListedName(shown)) {
         printMessage(Level::Error, format("delete failure: '{}'", shown));
-    } else if (options.dryRun) {
-        printMessage(Level::Info, format(" {}: found {}", options.command, shown));
-    } else {
-        printMessage(Level::Info, format(" {}/{} delting {}...", position, count, shown));
-        return true;
+        return Begun::failed;
     }
-    return false;
+    if (options.dryRun) {
+        printMessage(Level::Info, format(" {}: found {}", options.command, shown));
+        return Begun::passedOver;
+    }
+    printMessage(Level::Info, format(" {}/{} delting {}...", position, count, shown));
+    return Begun::go;
 }
 
 bool removeFile(FtpLib& session, const FtpFileInfo& file, const RemovalOptions& options, Retrier& retrier) {
@@ -32,7 +33,8 @@ bool removeFile(FtpLib& session, const FtpFileInfo& file, const RemovalOptions& 
 
 BatchSteps removalSteps(const std::vector<FtpFileInfo>& files, const RemovalOptions& options, Retrier& retrier) {
     return {.start = [&](FtpLib&, size_t i) { return beginRemoval(files[i], i + 1, files.size(), options); },
-            .finish = [&](FtpLib& session, size_t i) { return removeFile(session, files[i], options, retrier); }};
+            .finish = [&](FtpLib& session, size_t i) { return removeFile(session, files[i], options, retrier); },
+            .stopped = [&retrier] { return retrier.stopped(); }};
 }
 
 }  // namespace dorvan

@@ -23,10 +23,10 @@ struct RemovalOptions {
 };
 
 // The ordered step for `file` (its path relative to the current remote
-// folder), the `position`th of `count`: true when it is to be deleted. A name
+// folder), the `position`th of `count`: Begun::go when it is to be deleted. A name
 // that leads outside the folder and a dry run end it here, each with its
 // line; otherwise its numbered line is shown.
-bool beginRemoval(const FtpFileInfo& file, size_t position, size_t count, const RemovalOptions& options);
+Begun beginRemoval(const FtpFileInfo& file, size_t position, size_t count, const RemovalOptions& options);
 
 // DELE with its retries; true when the file is gone, else the failure is reported.
 bool removeFile(FtpLib& session, const FtpFileInfo& file, const RemovalOptions& options, Retrier& retrier);

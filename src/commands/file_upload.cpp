@@ -37,11 +37,20 @@ UploadOptions uploadOptions(std::string_view command, uint32_t encoding, char tr
             .rules = transferRules()};
 }
 
-void dropLinksLeadingOutside(std::vector<std::string>& found, const std::string& localFolder) {
-    std::erase_if(found, [&](const std::string& path) {
+size_t dropLinksLeadingOutside(std::vector<std::string>& found, const std::string& localFolder) {
+    return std::erase_if(found, [&](const std::string& path) {
         const std::string link = linkLeadingOutside(localFolder, path);
         if (!link.empty()) printMessage(Level::Error, format("Upload {} failure, {}", path, link));
         return !link.empty();
+    });
+}
+
+size_t dropBackslashNames(std::vector<std::string>& found, const std::string& localFolder, std::string_view where) {
+    if (platform::localSeparator() == '\\') return 0;  // no name holds one
+    return std::erase_if(found, [&](const std::string& path) {
+        if (withoutLeading(path, localFolder).find('\\') == std::string::npos) return false;
+        printMessage(Level::Error, format("Upload {} failure, \"\\\" in its name separates folders {}", path, where));
+        return true;
     });
 }
 
@@ -71,19 +80,19 @@ bool prepareUpload(FtpLib& session, const Upload& file, const UploadOptions& opt
     return false;
 }
 
-bool beginUpload(const Upload& file, size_t position, size_t count, bool sameSize, const UploadOptions& options) {
+Begun beginUpload(const Upload& file, size_t position, size_t count, bool sameSize, const UploadOptions& options) {
     if (options.dryRun) {
         printMessage(Level::Info, format(" found {} to {}", file.localPath, file.remotePath));
-        return false;
+        return Begun::passedOver;
     }
     if (sameSize) {
         printMessage(Level::Info, format(" {} skiped, same size: {}", options.command, file.localPath));
-        return false;
+        return Begun::passedOver;
     }
     reportMadeRemoteFolders(file.remotePath, options.currentFolder);
     printMessage(Level::Info, format(" {}/{} Uploading {} to {} ...", position, count,
                                      withoutLeading(file.localPath, options.localFolder), file.remotePath));
-    return true;
+    return Begun::go;
 }
 
 bool uploadFile(FtpLib& session, const Upload& file, const UploadOptions& options, Retrier& retrier) {
@@ -108,16 +117,16 @@ BatchSteps uploadSteps(const std::vector<Upload>& uploads, const UploadOptions& 
         if (!options.dryRun) (*sameSize)[i] = prepareUpload(session, uploads[i], options, retrier);
     };
     auto start = [&, sameSize](FtpLib&, size_t i) {
-        if (beginUpload(uploads[i], i + 1, uploads.size(), (*sameSize)[i], options)) return true;
-        display.leaveOut(uploads[i].size);
-        return false;
+        const Begun begun = beginUpload(uploads[i], i + 1, uploads.size(), (*sameSize)[i], options);
+        if (begun != Begun::go) display.leaveOut(uploads[i].size);
+        return begun;
     };
     auto finish = [&](FtpLib& session, size_t i) {
         TrackedTransfer tracked(display, session, withoutLeading(uploads[i].localPath, options.localFolder),
                                 uploads[i].size, i + 1);
         return uploadFile(session, uploads[i], options, retrier);
     };
-    return {.check = check, .start = start, .finish = finish};
+    return {.check = check, .start = start, .finish = finish, .stopped = [&retrier] { return retrier.stopped(); }};
 }
 
 }  // namespace dorvan

@@ -46,8 +46,13 @@ struct UploadOptions {
 UploadOptions uploadOptions(std::string_view command, uint32_t encoding, char transferType, bool archive);
 
 // Takes out of `found` (full paths below `localFolder`) the symbolic links
-// that lead outside it, each reported as a failed upload.
-void dropLinksLeadingOutside(std::vector<std::string>& found, const std::string& localFolder);
+// that lead outside it, each reported as a failed upload; gives how many.
+size_t dropLinksLeadingOutside(std::vector<std::string>& found, const std::string& localFolder);
+
+// Takes out of `found` (full paths below `localFolder`) the files whose name
+// below it holds "\", which separates folders `where` ("in the archive", "on
+// the server"), each reported as a failed upload; gives how many.
+size_t dropBackslashNames(std::vector<std::string>& found, const std::string& localFolder, std::string_view where);
 
 // What goes up for `found` (full paths below `localFolder`): each file to
 // the same path below the current remote folder, or, with `pack`, the
@@ -61,11 +66,11 @@ std::optional<std::vector<Upload>> plannedUploads(std::vector<std::string> found
 // when not overwriting); otherwise the file's remote folders are made.
 bool prepareUpload(FtpLib& session, const Upload& file, const UploadOptions& options, Retrier& retrier);
 
-// The ordered step for `file`, the `position`th of `count`: true when it is
+// The ordered step for `file`, the `position`th of `count`: Begun::go when it is
 // to be uploaded. A dry run and a file of the same size on the server
 // (`sameSize`) end it here, each with its line; otherwise the folders made
 // for it and its numbered line are shown.
-bool beginUpload(const Upload& file, size_t position, size_t count, bool sameSize, const UploadOptions& options);
+Begun beginUpload(const Upload& file, size_t position, size_t count, bool sameSize, const UploadOptions& options);
 
 // The upload with its retries, going on after a cut where it can, and the
 // time kept; true when the file arrived, else the failure is reported.

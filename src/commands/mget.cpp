@@ -24,9 +24,11 @@ bool mget() {
         return printMessage(Level::Error, format("{} failure: No files matched on : {}", "mget", currentDir()));
     const DownloadOptions options = downloadOptions("mget", recipe->encoding);
     TransferDisplay display(files.size(), totalSize(files));
-    const size_t saved = runBatch(files.size(), batchWidth(), downloadSteps(files, options, retrier, display), *recipe);
+    const BatchTally tally =
+        runBatch(files.size(), batchWidth(), downloadSteps(files, options, retrier, display), *recipe);
     display.end();
-    return printMessage(Level::Info, format("{} files saved to {}", saved, s.local) + scanFailuresNote(scan));
+    return printMessage(Level::Info, format("{} files saved to {}", tally.done, s.local) + failedNote(tally.failed) +
+                                         scanFailuresNote(scan));
 }
 
 }  // namespace dorvan::handlers

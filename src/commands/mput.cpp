@@ -21,20 +21,23 @@ bool mput() {
     std::optional<SessionRecipe> recipe = batchSessionRecipe("mput");
     if (!recipe) return false;
     std::vector<std::string> found = scanLocal("mput");
-    dropLinksLeadingOutside(found, s.local);
+    const bool pack = s.compress.size() > 3;
+    size_t dropped = dropLinksLeadingOutside(found, s.local);
+    if (pack || s.session->separatesWithBackslash())
+        dropped += dropBackslashNames(found, s.local, pack ? "in the archive" : "on the server");
     if (found.empty()) return printMessage(Level::Error, format("{} failure: nothing to upload", "mput"));
     ClearOnExit oneShot{&s.compress};
-    const bool pack = s.compress.size() > 3;
     const std::optional<std::vector<Upload>> uploads = plannedUploads(std::move(found), s.local, pack);
     if (!uploads) return false;
     UploadOptions options = uploadOptions("mput", recipe->encoding, recipe->type, pack);
     options.currentFolder = recipe->folder = s.session->pwd();
     Retrier retrier(*recipe);
     TransferDisplay display(uploads->size(), totalSize(*uploads));
-    const size_t uploaded =
+    const BatchTally tally =
         runBatch(uploads->size(), batchWidth(), uploadSteps(*uploads, options, retrier, display), *recipe);
     display.end();
-    return printMessage(Level::Info, format(" {} files uploaded to {}", uploaded, fromServer(options.currentFolder)));
+    return printMessage(Level::Info, format(" {} files uploaded to {}", tally.done, fromServer(options.currentFolder)) +
+                                         failedNote(dropped + tally.failed));
 }
 
 }  // namespace dorvan::handlers

@@ -63,7 +63,10 @@ public:
     void work(FtpLib& session) {
         try {
             for (size_t index; take(session, index);) {
-                if (steps_.finish(session, index)) ++done_;
+                if (steps_.finish(session, index))
+                    ++done_;
+                else
+                    ++failed_;
                 if (leaveWhenLost_ && !session.isOpen() && leave()) return;
             }
         } catch (...) {
@@ -90,14 +93,16 @@ public:
         session->quit();
     }
 
-    size_t done() const { return done_; }
+    BatchTally tally() const { return {.done = done_, .failed = failed_}; }
 
     void rethrowFailure() {
         if (failure_) std::rethrow_exception(failure_);
     }
 
 private:
-    bool goingOn() const { return !failure_ && next_ < count_ && !settings().quitRequested; }
+    bool goingOn() const {
+        return !failure_ && next_ < count_ && !settings().quitRequested && !(steps_.stopped && steps_.stopped());
+    }
 
     // True when another session still works: this one may stop.
     bool leave() {
@@ -125,10 +130,11 @@ private:
                 startedInTurn_.wait(order, [&] { return started_ == index || failure_; });
                 if (failure_) return false;
             }
-            const bool begun = !settings().quitRequested && steps_.start(session, index);
+            const Begun begun = settings().quitRequested ? Begun::passedOver : steps_.start(session, index);
             ++started_;
             startedInTurn_.notify_all();
-            if (begun) return true;
+            if (begun == Begun::go) return true;
+            if (begun == Begun::failed) ++failed_;
         }
         return false;
     }
@@ -147,11 +153,12 @@ private:
     size_t working_ = 1;                     // sessions taking files: the command's own and the extra ones opened
     std::exception_ptr failure_;
     std::atomic<size_t> done_{0};
+    std::atomic<size_t> failed_{0};
 };
 
 }  // namespace
 
-size_t runBatch(size_t count, int width, const BatchSteps& steps, SessionRecipe recipe) {
+BatchTally runBatch(size_t count, int width, const BatchSteps& steps, SessionRecipe recipe) {
     const Settings& s = settings();
     std::shared_ptr<FtpLib> own = s.session;
     size_t extra = count == 0 ? 0 : std::min(static_cast<size_t>(std::max(width, 1)), count) - 1;
@@ -164,12 +171,16 @@ size_t runBatch(size_t count, int width, const BatchSteps& steps, SessionRecipe 
         extra = 0;
     }
     if (extra == 0) {
-        size_t done = 0;
-        for (size_t i = 0; i < count; ++i) {
+        BatchTally tally;
+        for (size_t i = 0; i < count && !(steps.stopped && steps.stopped()); ++i) {
             if (steps.check) steps.check(*own, i);
-            if (steps.start(*own, i) && steps.finish(*own, i)) ++done;
+            const Begun begun = steps.start(*own, i);
+            if (begun == Begun::go && steps.finish(*own, i))
+                ++tally.done;
+            else if (begun != Begun::passedOver)
+                ++tally.failed;
         }
-        return done;
+        return tally;
     }
     Batch batch(count, steps, s.debug == 1, s.retries > 0);
     std::vector<std::jthread> workers;
@@ -178,7 +189,7 @@ size_t runBatch(size_t count, int width, const BatchSteps& steps, SessionRecipe 
     batch.work(*own);
     for (std::jthread& worker : workers) worker.join();
     batch.rethrowFailure();
-    return batch.done();
+    return batch.tally();
 }
 
 int batchWidth() {

@@ -62,10 +62,10 @@ bool mdele() {
         return false;
     }
     const RemovalOptions options{.command = "mdele", .encoding = recipe->encoding, .dryRun = s.justprint};
-    const size_t deleted =
+    const BatchTally tally =
         runBatch(scan.files.size(), batchWidth(), removalSteps(scan.files, options, retrier), *recipe);
-    return printMessage(Level::Info,
-                        format(" {}: {} files deleted on {}", "mdele", deleted, currentDir()) + scanFailuresNote(scan));
+    return printMessage(Level::Info, format(" {}: {} files deleted on {}", "mdele", tally.done, currentDir()) +
+                                         failedNote(tally.failed) + scanFailuresNote(scan));
 }
 
 }  // namespace dorvan::handlers

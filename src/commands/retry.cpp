@@ -29,11 +29,14 @@ Retrier::Retrier(RetryPolicy policy, const SessionRecipe& recipe, std::shared_pt
     : policy_(policy), recipe_(recipe), keptAlive_(std::move(keptAlive)) {}
 
 bool Retrier::run(FtpLib& session, std::string_view shown, const std::function<bool(int attempt)>& attempt) {
+    if (folderLost_) return false;
     if (policy_.retries <= 0) return attempt(0);
+    session.learnFolder();
     // After a session could not be opened again, one try without waiting, until one opens.
     int retries = reopenFailed_ && !session.isOpen() ? 0 : policy_.retries;
     for (int tried = 0;; ++tried) {
         const bool open = session.isOpen() || reopen(session);
+        if (folderLost_) return false;
         if (open) retries = policy_.retries;
         if (open && attempt(tried)) return true;
         if (!open && tried >= retries) reopenFailed_ = true;
@@ -49,12 +52,16 @@ bool Retrier::run(FtpLib& session, std::string_view shown, const std::function<b
 // cannot get there is closed, so that no later step runs in another folder.
 bool Retrier::reopen(FtpLib& session) {
     if (!session.pause(0)) return false;  // interrupted: nothing is opened again
-    const std::vector<std::string> trail = session.folderTrail();
+    const FolderTrail trail = session.folderTrail();
     SessionRecipe recipe = recipe_;
     recipe.folder.clear();
     if (!openSession(session, recipe)) return false;
-    if (!session.retrace(trail)) {
+    std::string error;
+    if (!session.retrace(trail, &error)) {
         session.close();  // its last outcome stays: the refused CWD
+        if (!folderLost_.exchange(true))
+            printMessage(Level::Error,
+                         format("reconnect to {} failure: {}", recipe_.host, fromServer(error, recipe_.encoding)));
         return false;
     }
     reopenFailed_ = false;

@@ -33,12 +33,17 @@ public:
     Retrier(RetryPolicy policy, const SessionRecipe& recipe, std::shared_ptr<FtpLib> keptAlive = nullptr);
 
     // Runs `attempt` (given its number, 0 first) until it succeeds, fails for
-    // good, the retries are spent or the session is aborted. Before a try,
+    // good, the retries are spent or the session is aborted. Before the first
+    // try the session learns its folder (FtpLib::learnFolder); before a try,
     // a session whose connection is gone is opened again from the recipe and
-    // walked back into its folder (FtpLib::folderTrail). Each retry is a
-    // warning line naming `shown`, each reconnect one too. False leaves the
-    // reason in the session's lastOutcome.
+    // taken back into that folder (FtpLib::retrace). Each retry is a warning
+    // line naming `shown`, each reconnect one too. False leaves the reason in
+    // the session's lastOutcome. A session that cannot get back into its
+    // folder is closed, with an error line naming the folder, and the
+    // command stops: from then on run is false at once.
     bool run(FtpLib& session, std::string_view shown, const std::function<bool(int attempt)>& attempt);
+    // True once a session could not get back into its folder: nothing more is to be begun.
+    bool stopped() const { return folderLost_; }
     // run() for the steps of a scanner or a remover on `session`; the names
     // are in the server's encoding.
     StepRunner stepsOn(FtpLib& session);
@@ -52,6 +57,7 @@ private:
     // A session could not be opened again within its retries: later tries
     // reopen once, without waiting, until one succeeds.
     std::atomic<bool> reopenFailed_{false};
+    std::atomic<bool> folderLost_{false};
 };
 
 // The wait before retry `number` (1 first) of a policy.

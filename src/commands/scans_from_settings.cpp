@@ -38,6 +38,7 @@ RemoteScanResults scanRemote(const std::string& start, const ScanUse& use) {
     scanner.runStep = use.runStep;
     applyFilterSettings(scanner.filter, toServer);
     scanner.filter.undatedFails = use.deleting;
+    scanner.provesFolders = use.deleting && settings().recurse;
     scanner.codePage = settings().encoding;
     scanner.scan(start, settings().recurse);
     scanner.takeResults(results.files, results.folders, results.errors, results.undated);
@@ -49,6 +50,8 @@ RemoteScanResults scanRemote(const std::string& start, const ScanUse& use) {
         printMessage(Level::Error, format("{} failure: {}", use.command, fromServer(error)));
     return results;
 }
+
+std::string failedNote(size_t failed) { return failed == 0 ? std::string() : format(", {} failed", failed); }
 
 std::string scanFailuresNote(const RemoteScanResults& scan) {
     const size_t failures = scan.errors.size();

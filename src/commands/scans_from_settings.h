@@ -3,6 +3,7 @@
 // exclude, lsize, gsize, lmodified, gmodified, maxfiles, maxfolders) and
 // recurse turned into a configured scanner of src/scan, and what it passed
 // over or could not scan reported under the command's name.
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,9 @@ struct ScanUse {
 // it could not scan as a failure of `use.command`. Nothing is found without
 // a logged-in session.
 RemoteScanResults scanRemote(const std::string& start, const ScanUse& use);
+
+// ", N failed" after a batch command's summary when files failed, else "".
+std::string failedNote(size_t failed);
 
 // ", scan failures: N" after a command's summary when the scan had any, else "".
 std::string scanFailuresNote(const RemoteScanResults& scan);

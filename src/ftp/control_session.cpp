@@ -252,8 +252,16 @@ void ControlSession::learnServer() {
 }
 
 void ControlSession::walked(const std::string& step) {
-    if (step.starts_with("CWD /")) folderTrail_.clear();
+    if (step.starts_with("CWD /")) {
+        knownFolder_.clear();
+        folderTrail_.clear();
+    }
     folderTrail_.push_back(step);
+}
+
+void ControlSession::foundFolder(const std::string& folder) {
+    knownFolder_ = folder;
+    folderTrail_.clear();
 }
 
 void ControlSession::close() {
@@ -270,6 +278,7 @@ void ControlSession::close() {
     systemType_.clear();
     features_ = {};
     type_ = 0;
+    knownFolder_.clear();
     folderTrail_.clear();
 }
 

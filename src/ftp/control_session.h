@@ -95,9 +95,14 @@ public:
 
     const std::string& systemType() const { return systemType_; }  // empty when unknown
     const ServerFeatures& features() const { return features_; }   // nothing when FEAT was refused
-    // Records a successful CWD or CDUP step; a CWD to an absolute path begins anew.
+    // Records a successful CWD or CDUP step; a CWD to an absolute path begins
+    // the steps anew, and the known folder is then unknown.
     void walked(const std::string& step);
-    // The steps from the login folder to the current one.
+    // Records the folder a PWD named: the steps begin anew from it.
+    void foundFolder(const std::string& folder);
+    // The folder the last PWD named, as the server spells it; empty when unknown.
+    const std::string& knownFolder() const { return knownFolder_; }
+    // The steps from the known folder (or, when none, from the login folder) to the current one.
     const std::vector<std::string>& folderTrail() const { return folderTrail_; }
 
     // What the data connections go by.
@@ -130,6 +135,7 @@ private:
     std::string systemType_;
     ServerFeatures features_;
     char type_ = 0;  // the transfer type the server was last set to; 0 when unknown
+    std::string knownFolder_;
     std::vector<std::string> folderTrail_;
     std::atomic<uint64_t> connections_{0};  // connects so far
     int timeoutSeconds_ = 60;

@@ -18,6 +18,9 @@ struct FtpFileInfo {
     int64_t modifyPrecision = 1;
     int64_t create = unknownTime;
     bool symlink = false;  // listed as a symbolic link; its type is then unknown
+    // A folder by MLSD's "type=dir", which many servers also give a symbolic
+    // link to a folder: no proof that it is no link.
+    bool mayBeLink = false;
     // "\" in the name separates folders: the line is MS-DOS style or the server's
     // system type is Windows. Elsewhere it is a character of the name.
     bool backslashSeparates = false;

@@ -168,20 +168,45 @@ bool FtpLib::cdup() { return walk("CDUP"); }
 
 bool FtpLib::walk(const std::string& step) {
     Operation op(*this);
+    if (!step.starts_with("CWD /")) learnFolder();
     if (!control_.command(step, '2')) return false;
     control_.walked(step);
     return true;
 }
 
-std::vector<std::string> FtpLib::folderTrail() {
+FolderTrail FtpLib::folderTrail() {
     std::lock_guard<std::recursive_mutex> hold(lock_);
-    return control_.folderTrail();
+    return {.folder = control_.knownFolder(), .steps = control_.folderTrail()};
 }
 
-bool FtpLib::retrace(const std::vector<std::string>& trail) {
+void FtpLib::learnFolder() {
+    std::lock_guard<std::recursive_mutex> hold(lock_);  // the last outcome stays when nothing is asked
+    if (control_.knownFolder().empty() && control_.folderTrail().empty() && control_.isConnected() &&
+        !control_.isLost())
+        pwd();
+}
+
+bool FtpLib::retrace(const FolderTrail& trail, std::string* error) {
     Operation op(*this);
-    for (const std::string& step : trail)
-        if (!walk(step)) return false;
+    std::string shown = trail.folder;
+    for (const std::string& step : trail.steps) {
+        const std::string name = step == "CDUP" ? ".." : step.substr(4);
+        shown = name.starts_with('/') || shown.empty() ? name : shown + (shown.ends_with('/') ? "" : "/") + name;
+    }
+    auto fail = [&](const std::string& why) {
+        *error = "folder '" + shown + "' not found again, " + why;
+        return false;
+    };
+    if (trail.folder.empty() && (trail.steps.empty() || !trail.steps.front().starts_with("CWD /")))
+        return fail("no PWD named the folder it was reached from");
+    if (!trail.folder.empty()) {
+        if (!walk("CWD " + trail.folder)) return fail(control_.outcome().text);
+        std::string now;
+        if (!pwd(now)) return fail("PWD named no folder: " + control_.outcome().text);
+        if (now != trail.folder) return fail("PWD named '" + now + "'");
+    }
+    for (const std::string& step : trail.steps)
+        if (!walk(step)) return fail(control_.outcome().text);
     return true;
 }
 
@@ -202,6 +227,7 @@ bool FtpLib::pwd(std::string& folder) {
     std::optional<std::string> path = parseWorkingFolder(control_.reply());
     if (!path) return false;  // lastResponse shows the reply that names no folder
     folder = *path;
+    control_.foundFolder(folder);
     return true;
 }
 
@@ -224,6 +250,16 @@ bool FtpLib::listToFile(const std::string& localPath, const std::string& remoteP
 bool FtpLib::list(const std::string& remotePath, std::vector<FtpFileInfo>& entries) {
     Operation op(*this);
     return op.settle(listings_.entries(remotePath, entries));
+}
+
+bool FtpLib::listPlain(const std::string& remotePath, std::vector<FtpFileInfo>& entries) {
+    Operation op(*this);
+    return op.settle(listings_.plainEntries(remotePath, entries));
+}
+
+bool FtpLib::separatesWithBackslash() {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    return isWindows() || listings_.sawBackslashSeparators();
 }
 
 bool FtpLib::modifyTime(const std::string& remotePath, int64_t& ticks) {

@@ -27,6 +27,14 @@
 
 namespace dorvan {
 
+// Where a session is: the folder a PWD named and the folder steps taken since.
+struct FolderTrail {
+    std::string folder;  // as the server spells it; empty when no PWD named it
+    // The successful CWD and CDUP commands since (without a folder: since
+    // the login, or since a CWD to an absolute path, which comes first).
+    std::vector<std::string> steps{};
+};
+
 class FtpLib {
 public:
     FtpLib();
@@ -86,6 +94,12 @@ public:
     // LIST. When the server refuses an MLSD that LIST then answers, the
     // session lists by LIST until the next connect.
     bool list(const std::string& remotePath, std::vector<FtpFileInfo>& entries);
+    // The entries of a folder by LIST, whatever the server offers: where
+    // UNIX-style lines show symbolic links as such.
+    bool listPlain(const std::string& remotePath, std::vector<FtpFileInfo>& entries);
+    // True when "\" separates folders on the server: its system type is
+    // Windows, or a listing of this connection was MS-DOS style.
+    bool separatesWithBackslash();
     // A file's modification time in ticks, to the second: by MLST where the
     // server offers it, else (or when MLST gives no time) by MDTM.
     bool modifyTime(const std::string& remotePath, int64_t& ticks);
@@ -107,11 +121,17 @@ public:
     CallOutcome lastOutcome();
     // Counts the connections made so far; a new one begins at each connect. Lock-free.
     uint64_t connectionNumber() const { return control_.connectionNumber(); }
-    // The successful CWD and CDUP commands that led from the login folder to
-    // the current one (a CWD to an absolute path begins the trail anew), and
-    // the same walk again on a new connection: true when every step succeeded.
-    std::vector<std::string> folderTrail();
-    bool retrace(const std::vector<std::string>& trail);
+    // Where the session is. A relative CWD or CDUP taken while nothing says
+    // where the session is asks PWD first (see learnFolder).
+    FolderTrail folderTrail();
+    // PWD, when no PWD named the folder and no step left the login folder:
+    // afterwards a new connection can be taken back to the same folder.
+    void learnFolder();
+    // Takes a new connection where `trail` says: CWD to its folder, checked
+    // with PWD, then its steps. True when there; otherwise *error names the
+    // folder and says why not (the folder gone or elsewhere, a PWD that names
+    // none, a walk from a login folder no PWD named).
+    bool retrace(const FolderTrail& trail, std::string* error);
     // True when the FEAT after the login named REST STREAM and no REST was
     // refused since.
     bool offersRestart();

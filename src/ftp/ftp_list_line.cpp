@@ -50,7 +50,9 @@ FtpFileInfo parseLine(std::string_view line, const std::string& systemType) {
 FtpFileInfo parseMachineLine(std::string_view line) {
     ListingReport report;
     if (line.empty() || !parseMachineListing(report, line.data(), line.size())) return {};
-    return fileInfoOf(report, line);
+    FtpFileInfo info = fileInfoOf(report, line);
+    info.mayBeLink = info.type == FtpFileType::dir;
+    return info;
 }
 
 }  // namespace dorvan

@@ -42,8 +42,18 @@ CallOutcome Listings::toConsole(const std::string& command) {
     return outcome;
 }
 
+FtpFileInfo Listings::listLine(std::string_view line) {
+    FtpFileInfo info = parseLine(line, control_.systemType());
+    backslashSeparators_ = backslashSeparators_ || (info.backslashSeparates && !info.name.empty());
+    return info;
+}
+
+CallOutcome Listings::plainEntries(const std::string& remotePath, std::vector<FtpFileInfo>& entries) {
+    return read("LIST", remotePath, entries, [this](std::string_view line) { return listLine(line); });
+}
+
 CallOutcome Listings::entries(const std::string& remotePath, std::vector<FtpFileInfo>& entries) {
-    auto listLine = [this](std::string_view line) { return parseLine(line, control_.systemType()); };
+    auto listLine = [this](std::string_view line) { return this->listLine(line); };
     if (!control_.features().listsFacts || mlsdRefused_) return read("LIST", remotePath, entries, listLine);
     CallOutcome machine = read("MLSD", remotePath, entries, parseMachineLine);
     if (machine.kind == OutcomeKind::ok) return machine;
@@ -61,20 +71,34 @@ CallOutcome Listings::read(const char* verb, const std::string& remotePath, std:
     AsciiDecoder decoder;
     LineCutter cutter(maxListingLine);
     std::string text;
+    uint64_t bytes = 0;
+    bool tooMany = false;
     auto add = [&](std::string_view line) {
+        if (tooMany) return;
         FtpFileInfo info = parse(line);
-        if (!info.name.empty()) entries.push_back(std::move(info));
+        if (info.name.empty()) return;
+        tooMany = entries.size() == maxListingEntries;
+        if (!tooMany) entries.push_back(std::move(info));
     };
+    const std::string tooManyNote = "listing of more than " + std::to_string(maxListingEntries) + " entries, stopped";
     CallOutcome outcome = transfers_.receive(withPath(verb, remotePath), asciiType, [&](std::string_view data) {
+        bytes += data.size();
+        if (bytes > maxListingBytes)
+            return control_.fail("listing longer than " + std::to_string(maxListingBytes >> 20) + " MiB, stopped",
+                                 OutcomeKind::localError);
         text.clear();
         decoder.decode(data, text);
         cutter.feed(text, add);
-        return true;
+        return !tooMany || control_.fail(tooManyNote, OutcomeKind::localError);
     });
     text.clear();
     decoder.finish(text);
     cutter.feed(text, add);
     cutter.finish(add);
+    if (tooMany && outcome.kind == OutcomeKind::ok) {  // the entry past the bound came last, without a line end
+        control_.fail(tooManyNote, OutcomeKind::localError);
+        outcome = {.kind = OutcomeKind::localError, .code = outcome.code, .text = tooManyNote};
+    }
     if (outcome.kind != OutcomeKind::ok) entries.clear();
     return outcome;
 }

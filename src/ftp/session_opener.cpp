@@ -20,7 +20,9 @@ bool logInSession(FtpLib& session, const SessionRecipe& recipe) {
 bool openSession(FtpLib& session, const SessionRecipe& recipe) {
     if (!connectSession(session, recipe) || !logInSession(session, recipe)) return false;
     session.utf8On();
-    return recipe.folder.empty() || session.chdir(recipe.folder);
+    if (recipe.folder.empty()) return true;
+    std::string error;
+    return session.retrace({.folder = recipe.folder}, &error);
 }
 
 }  // namespace dorvan

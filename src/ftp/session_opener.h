@@ -11,7 +11,8 @@ bool connectSession(FtpLib& session, const SessionRecipe& recipe);
 // Logs in with the recipe's credentials and data connection mode.
 bool logInSession(FtpLib& session, const SessionRecipe& recipe);
 // Both, then UTF-8 names where the server offers them (as a login does) and
-// the recipe's folder. False with the session's lastResponse saying why.
+// the recipe's folder, checked with PWD. False with the session's
+// lastResponse saying why.
 bool openSession(FtpLib& session, const SessionRecipe& recipe);
 
 }  // namespace dorvan

@@ -1,6 +1,8 @@
 #include "scan/local_scan.h"
 
+#include <algorithm>
 #include <exception>
+#include <string_view>
 
 #include "ftp/listed_name.h"
 #include "platform/clock.h"
@@ -16,6 +18,7 @@ LocalScan& LocalScan::scan(const std::string& start, bool descend) {
     files_.clear();
     errors_.clear();
     folders_.clear();
+    start_ = start;
     walk(start, descend, 0);
     return *this;
 }
@@ -63,7 +66,9 @@ void LocalScan::walk(const std::string& folder, bool descend, int depth) {
 
 bool LocalScan::accept(const std::string& file, bool isFolder) {
     if (isFolder) return true;
-    if (!filter.namePasses(file)) return false;
+    // Every path begins with the start and a separator.
+    const size_t below = std::min(file.size(), start_.size() + 1);
+    if (!filter.namePasses(file, std::string_view(file).substr(below))) return false;
     const bool sizes = filter.minSize != unsetSizeBound || filter.maxSize != unsetSizeBound;
     if (sizes || filter.modified.isSet() || filter.created.isSet() || filter.accessed.isSet()) {
         platform::FileFacts facts;

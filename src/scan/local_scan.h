@@ -1,6 +1,7 @@
 #pragma once
 // Walks a local folder, and optionally its subfolders, collecting the files
-// that pass the filter set (matched against the whole path), the folders met
+// that pass the filter set (matched against the whole path; exclude patterns
+// also against the path below the start), the folders met
 // and error texts. Symbolic links to folders are not followed.
 #include <string>
 #include <utility>
@@ -30,6 +31,7 @@ private:
     std::vector<std::string> files_;
     std::vector<std::string> folders_;
     std::vector<std::string> errors_;
+    std::string start_;
 };
 
 }  // namespace dorvan

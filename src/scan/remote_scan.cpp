@@ -25,6 +25,7 @@ RemoteScan& RemoteScan::scan(const std::string& start, bool descend) {
     skipped_.clear();
     ScanLister lister(session_);
     lister.runStep = runStep;
+    lister.provesFolders = provesFolders;
     walk(lister, start, descend, 0);
     if (lister.astray()) {  // the names found no longer lead to what was listed
         files_.clear();
@@ -57,7 +58,9 @@ void RemoteScan::walkEntries(ScanLister& lister, const std::string& folder, bool
         if (entry.type != FtpFileType::dir && entry.type != FtpFileType::file) continue;
         std::string name = listedPath(entry.name, entry.backslashSeparates, codePage);
         entry.name = joinRemotePath(folder, name);
-        if (entry.type == FtpFileType::dir) {
+        if (entry.type == FtpFileType::dir && provesFolders && entry.mayBeLink) {
+            errors_.push_back("folder '" + entry.name + "' not entered, it may be a symbolic link");
+        } else if (entry.type == FtpFileType::dir) {
             const bool safe = isSafeListedName(decodedName(name, codePage));
             if (safe) folders_.push_back(entry);
             if (!descend) continue;

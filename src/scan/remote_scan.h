@@ -24,6 +24,9 @@ public:
     ScanFilter filter;
     unsigned codePage = utf8CodePage;  // the server's, for the "\" characters in listed names
     StepRunner runStep = runOnce;      // each listing, named by its folder
+    // For scans that delete: a folder that may be a symbolic link is not
+    // entered (see ScanLister::provesFolders); each such is an error.
+    bool provesFolders = false;
 
     // Each error names the folder it concerns: one that was not listed, not
     // entered, or where the walk stopped.

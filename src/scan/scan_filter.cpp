@@ -1,5 +1,7 @@
 #include "scan/scan_filter.h"
 
+#include <string>
+
 #include "ftp/ftp_file_info.h"
 #include "scan/wildcard.h"
 
@@ -22,9 +24,9 @@ bool AgeBounds::accepts(int64_t now, int64_t time, int64_t precision) const {
     return true;
 }
 
-bool ScanFilter::namePasses(std::string_view name) const {
+bool ScanFilter::namePasses(std::string_view name, std::string_view otherName) const {
     if (!include.empty() && !anyMatches(include, name)) return false;
-    return !anyMatches(exclude, name);
+    return !anyMatches(exclude, name) && (otherName.empty() || !anyMatches(exclude, otherName));
 }
 
 bool ScanFilter::sizePasses(uint64_t size) const {
@@ -44,7 +46,8 @@ bool ScanFilter::failsUndated(const FtpFileInfo& file) const {
 }
 
 bool accept(const ScanFilter& filter, const FtpFileInfo& file) {
-    return filter.namePasses(file.name) && filter.sizePasses(file.size) &&
+    const std::string rooted = file.name.starts_with('/') ? std::string() : "/" + file.name;
+    return filter.namePasses(file.name, rooted) && filter.sizePasses(file.size) &&
            filter.modified.accepts(filter.now, file.modify, file.modifyPrecision);
 }
 

@@ -40,8 +40,9 @@ struct ScanFilter {
     // bound instead of passing it (the remote scan sets such files aside).
     bool undatedFails = false;
 
-    // Include and exclude lists against the name.
-    bool namePasses(std::string_view name) const;
+    // Include and exclude lists against the name; the exclude list also
+    // against `otherName`, when given: the same path spelt another way.
+    bool namePasses(std::string_view name, std::string_view otherName = {}) const;
     // An unknown size (unknownSize) always passes.
     bool sizePasses(uint64_t size) const;
     // True when a scan that holds this many results must stop (signed: a cap
@@ -51,7 +52,8 @@ struct ScanFilter {
     bool failsUndated(const FtpFileInfo& file) const;
 };
 
-// The remote file test, in order: include, exclude, size, modification age.
+// The remote file test, in order: include, exclude (also against the path
+// with a leading "/"), size, modification age.
 bool accept(const ScanFilter& filter, const FtpFileInfo& file);
 
 }  // namespace dorvan

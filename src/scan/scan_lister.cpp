@@ -46,6 +46,7 @@ bool ScanLister::list(const std::string& folder, int depth, std::vector<FtpFileI
             error);
     ++listings_;
     if (!listByPath(folder, entries, error)) return false;
+    if (provesFolders) proveFolders(folder, entries);
     path_.resize(static_cast<size_t>(depth));
     path_.push_back({folder, fingerprint(entries)});
     return true;
@@ -58,7 +59,9 @@ bool ScanLister::listByPath(const std::string& folder, std::vector<FtpFileInfo>&
         return listFromInside(folder, entries, error);
 
     const bool listed = this->listed(folder, folder, entries);
-    if (!session_.isOpen()) return notListed(folder, error);
+    // Lost, or failed on this side (a listing past its bounds): no other way would fare better.
+    if (!session_.isOpen() || (!listed && session_.lastOutcome().kind == OutcomeKind::localError))
+        return notListed(folder, error);
     // Nothing listed for a path with a blank may be a server that split it.
     const bool suspect = hasBlank(folder) && splitting_ != Splitting::keepsWhole;
     if (listed && holdsEntries(entries)) {
@@ -71,12 +74,35 @@ bool ScanLister::listByPath(const std::string& folder, std::vector<FtpFileInfo>&
     return true;
 }
 
+// The types of the folder entries that may be links, from LIST, by the way the folder was listed.
+void ScanLister::proveFolders(const std::string& folder, std::vector<FtpFileInfo>& entries) {
+    if (std::none_of(entries.begin(), entries.end(), [](const FtpFileInfo& entry) { return entry.mayBeLink; })) return;
+    std::vector<FtpFileInfo> plain;
+    std::string error;
+    const bool byPath =
+        folder.empty() || (folder.front() != '-' && !(splitting_ == Splitting::splits && hasBlank(folder)));
+    if (!(byPath && listed(folder, folder, plain, true)) && !folder.empty() && session_.isOpen() && !stopped_)
+        listFromInside(folder, plain, &error, true);
+    for (FtpFileInfo& entry : entries) {
+        if (!entry.mayBeLink) continue;
+        auto same =
+            std::find_if(plain.begin(), plain.end(), [&](const FtpFileInfo& line) { return line.name == entry.name; });
+        if (same == plain.end()) continue;
+        if (same->symlink) {
+            entry.symlink = true;
+            entry.type = FtpFileType::unknown;
+        }
+        entry.mayBeLink = !same->symlink && same->type != FtpFileType::dir;
+    }
+}
+
 // CWD into the folder, LIST, CWD back to where the walk is.
-bool ScanLister::listFromInside(const std::string& folder, std::vector<FtpFileInfo>& entries, std::string* error) {
+bool ScanLister::listFromInside(const std::string& folder, std::vector<FtpFileInfo>& entries, std::string* error,
+                                bool plain) {
     entries.clear();
     if (home_.empty() && !session_.pwd(home_)) return notListed(folder, error);  // no way back
     if (!session_.chdir(folder)) return notListed(folder, error);
-    const bool listed = this->listed(folder, "", entries);
+    const bool listed = this->listed(folder, "", entries, plain);
     const std::string reply = session_.lastResponse();
     if (!session_.chdir(home_)) {
         astray_ = true;
@@ -88,8 +114,10 @@ bool ScanLister::listFromInside(const std::string& folder, std::vector<FtpFileIn
     return false;
 }
 
-bool ScanLister::listed(const std::string& folder, const std::string& path, std::vector<FtpFileInfo>& entries) {
-    return runStep(shown(folder), [&] { return session_.list(path, entries); });
+bool ScanLister::listed(const std::string& folder, const std::string& path, std::vector<FtpFileInfo>& entries,
+                        bool plain) {
+    return runStep(shown(folder),
+                   [&] { return plain ? session_.listPlain(path, entries) : session_.list(path, entries); });
 }
 
 // The listings above end in a repeating run of `period` listings: the first

@@ -33,6 +33,12 @@ public:
     bool list(const std::string& folder, int depth, std::vector<FtpFileInfo>& entries, std::string* error);
 
     StepRunner runStep = runOnce;  // each LIST, named by its folder ("." for the current one)
+    // For walks that delete: a folder entry that may be a symbolic link
+    // (FtpFileInfo::mayBeLink) is looked up in a LIST of its folder, where
+    // UNIX-style lines show links as such. Shown as a link, it becomes a link
+    // entry (symlink set, type unknown); shown as a folder, a folder; shown
+    // otherwise or not at all, it stays marked, and the walk must not enter it.
+    bool provesFolders = false;
 
     // True while the walk unwinds out of a left-out folder: at `depth` nothing more is to be done.
     bool unwinding(int depth) const { return stopped_ || (leftOutDepth_ > 0 && depth >= leftOutDepth_); }
@@ -55,9 +61,12 @@ private:
     };
 
     // LIST of `path` (the folder's, or "" from inside it) through runStep.
-    bool listed(const std::string& folder, const std::string& path, std::vector<FtpFileInfo>& entries);
+    bool listed(const std::string& folder, const std::string& path, std::vector<FtpFileInfo>& entries,
+                bool plain = false);
+    void proveFolders(const std::string& folder, std::vector<FtpFileInfo>& entries);
     bool listByPath(const std::string& folder, std::vector<FtpFileInfo>& entries, std::string* error);
-    bool listFromInside(const std::string& folder, std::vector<FtpFileInfo>& entries, std::string* error);
+    bool listFromInside(const std::string& folder, std::vector<FtpFileInfo>& entries, std::string* error,
+                        bool plain = false);
     bool tooDeep(const std::string& folder, std::string* error);
     bool notListed(const std::string& folder, std::string* error);
     bool stop(std::string reason, std::string* error);

@@ -40,6 +40,8 @@ void TreeRemoval::empty(const std::string& folder, int depth) {
             entry.name = joinRemotePath(folder, name);
             if (!isSafeListedName(decodedName(name, codePage)))
                 refuse(std::move(entry));
+            else if (folderEntry && entry.mayBeLink)
+                leaveAlone(std::move(entry));
             else if (folderEntry)
                 removeFolder(std::move(entry), depth);
             else
@@ -78,6 +80,7 @@ void TreeRemoval::send(FtpFileInfo entry, bool folder) {
             runStep_(entry.name, [&] { return folder ? session_.rmdir(entry.name) : session_.deleteFile(entry.name); });
         if (verbose) say(outcomeLine(entry.name, folder, gone));
         if (!gone) {
+            errors_.push_back((folder ? "folder '" : "'") + entry.name + "' not removed, " + session_.lastResponse());
             failures_.push_back(std::move(entry));
             return;
         }
@@ -89,6 +92,13 @@ void TreeRemoval::send(FtpFileInfo entry, bool folder) {
 // sent for it, in a dry run too.
 void TreeRemoval::refuse(FtpFileInfo entry) {
     if (verbose) say(outcomeLine(entry.name, entry.type == FtpFileType::dir, false));
+    failures_.push_back(std::move(entry));
+}
+
+// A folder entry that LIST does not show to be a folder rather than a link.
+void TreeRemoval::leaveAlone(FtpFileInfo entry) {
+    errors_.push_back("folder '" + entry.name + "' not entered, it may be a symbolic link");
+    if (verbose) say(outcomeLine(entry.name, true, false));
     failures_.push_back(std::move(entry));
 }
 

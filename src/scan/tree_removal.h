@@ -2,7 +2,8 @@
 // Empties a remote folder depth first: every file and symbolic link in it and
 // every subfolder with its contents, recording what went and what did not.
 // The folder itself stays; the caller removes it. A link goes with DELE: the
-// link itself, never what it leads to.
+// link itself, never what it leads to. A folder entry that may be a link (see
+// ScanLister::provesFolders) is neither entered nor removed.
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,10 +24,12 @@ public:
     explicit TreeRemoval(FtpLib& session, StepRunner runStep = runOnce)
         : session_(session), lister_(session), runStep_(std::move(runStep)) {
         lister_.runStep = runStep_;
+        lister_.provesFolders = true;
     }
     TreeRemoval(const TreeRemoval&) = delete;
     TreeRemoval& operator=(const TreeRemoval&) = delete;
 
+    // A folder not emptied, and each entry the server refused to remove (named, with the reply).
     const std::vector<std::string>& errors() const { return errors_; }
     // Each record's name is the full path sent to the server.
     const std::vector<FtpFileInfo>& deletedFiles() const { return deletedFiles_; }
@@ -51,6 +54,7 @@ private:
     void deleteFile(FtpFileInfo entry);
     void send(FtpFileInfo entry, bool folder);
     void refuse(FtpFileInfo entry);
+    void leaveAlone(FtpFileInfo entry);
     void giveUp(const std::string& folder, const std::string& reason);
     void say(const std::string& line) const;
 

@@ -25,6 +25,10 @@ bool planMembers(const std::vector<std::string>& files, const std::string& base,
             *err = path + ": no entry name left after removing the base folder";
             return false;
         }
+        if (name.find('\\') != std::string::npos) {  // extractors take it for a separator
+            *err = path + ": \"\\\" in the entry name";
+            return false;
+        }
         auto [found, added] = indexByName.try_emplace(name, members.size());
         if (added) {
             members.push_back({.path = path, .name = std::move(name)});

@@ -22,7 +22,8 @@ waits until the client sends anything more on the control connection;
 listener on 127.0.0.1 and answers 227 naming `address` with its port;
 {"data": text} sends text on the data connection and closes it, and with
 "foreign": text, an active-mode connection from 127.0.0.2 comes first;
-{"receive": true} reads the data connection to its end.
+{"receive": true} reads the data connection to its end; {"stream": text}
+sends text on the data connection again and again until the client closes it.
 """
 import argparse
 import json
@@ -115,6 +116,17 @@ class Session:
                 content = self.files.get(self.argument, "")
             data = self.data_connection(action.get("foreign"))
             data.sendall(content.encode("latin-1"))
+            data.close()
+        elif "stream" in action:
+            data = self.data_connection(None)
+            block = (action["stream"] * 1000).encode("latin-1")
+            sent = 0
+            try:
+                while True:
+                    data.sendall(block)
+                    sent += len(block)
+            except OSError:
+                log("stream ended by the client after %d bytes or more" % sent)
             data.close()
         elif "receive" in action:
             data = self.data_connection(None)
