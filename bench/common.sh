@@ -161,15 +161,13 @@ bench_fresh_loopback() {
     bench_launch_server
 }
 
-# Sets `dorvan`: $DORVAN when given, else a Release build (-O3) in build-release/.
-# GCC 12 at -O3 reports a false -Werror=restrict, kept a warning here.
+# Sets `dorvan`: $DORVAN when given, else the Release build (-O3) in build-release/.
 bench_build() {
     if [ -n "${DORVAN:-}" ]; then
         dorvan=$DORVAN
         return
     fi
-    (cd "$bench_dir/.." && scripts/build.sh build-release -DCMAKE_BUILD_TYPE=Release -DDORVAN_TESTS=OFF \
-        -DCMAKE_CXX_FLAGS=-Wno-error=restrict >/dev/null)
+    (cd "$bench_dir/.." && scripts/build.sh build-release -DCMAKE_BUILD_TYPE=Release -DDORVAN_TESTS=OFF >/dev/null)
     dorvan=$bench_dir/../build-release/dorvan
 }
 

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh build
+scripts/build.sh build --target dorvan  # the program alone: the demo runs nothing else
 
 source scripts/local-ftp-server.sh
 start_local_ftp_server dorvan-demo demo demo

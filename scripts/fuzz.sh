@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-20000}
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_C_COMPILER=clang -DDORVAN_FUZZ=ON -DDORVAN_TESTS=OFF >/dev/null
+    -DCMAKE_C_COMPILER=clang -DDORVAN_FUZZ=ON -DDORVAN_TESTS=OFF -DDORVAN_WERROR=ON >/dev/null
 targets=()
 for source in fuzz/*_fuzz.cpp; do targets+=("$(basename "$source" .cpp)"); done
 cmake --build build-fuzz -j2 --target "${targets[@]}"

@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(g++ clang libclang-rt-14-dev cmake ninja-build libgtest-dev zlib1g-dev libdeflate-dev libssl-dev
           python3 python3-pyftpdlib zip unzip curl openssl pkg-config libedit-dev
           man-db bsdextrautils  # man and col: the manual page test
-          dpkg-dev file  # dpkg-shlibdeps and file: the .deb's dependencies (scripts/package.sh)
+          dpkg-dev file lintian  # dpkg-shlibdeps and file: the .deb's dependencies (scripts/package.sh); its review
           debootstrap  # CI's fresh root
           wget lftp ncftp vsftpd time procps strace iproute2  # peers, server, /usr/bin/time, uptime, strace and ip of bench/
           g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64  # the Windows build and its run under wine

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what is missing, builds, runs every test,
-# runs the core cases against the Windows build under wine, then runs every
+# builds the Release build of the package (warnings are errors), runs the
+# core cases against the Windows Release build under wine, then runs every
 # test again under AddressSanitizer and UndefinedBehaviorSanitizer, the tests
 # where threads meet under ThreadSanitizer, and each fuzz target briefly.
 set -euo pipefail
@@ -12,6 +13,8 @@ scripts/build.sh build
 step "install-deps.sh and the release build"
 ctest --test-dir build --output-on-failure -j2 -LE wine
 step "release tests"
+scripts/build.sh build-release -DCMAKE_BUILD_TYPE=Release -DDORVAN_TESTS=OFF
+step "Release build (-O3) of the package"
 scripts/wine-test.sh
 step "Windows build and its tests under wine"
 scripts/build.sh build-asan -DDORVAN_SANITIZE=ON

@@ -29,15 +29,17 @@ RunResult runInteractive(const std::string& input, RunOptions options = {}) {
     return runDorvan(options);
 }
 
-// A copy of the program in a folder of its own, so that the files it writes
-// beside itself race with no other test.
+// A copy of the program in a folder of its own, with a data folder of its
+// own that every run shares.
 struct PrivateProgram {
     TempDir folder{"dorvan-program-"};
+    TempDir dataHome{"dorvan-program-data-"};
     std::string binary = folder.file("dorvan");
+    std::string dataFolder = dataHome.path() + "/Tolvane/Dorvan/";
     PrivateProgram() { fs::copy_file(DORVAN_BINARY, binary); }
 
     RunResult run(const std::string& input, std::vector<std::string> args = {}) const {
-        return runDorvan({.args = std::move(args), .input = input, .binary = binary});
+        return runDorvan({.args = std::move(args), .input = input, .dataHome = dataHome.path(), .binary = binary});
     }
     std::vector<std::string> entries() const {
         std::vector<std::string> names;
@@ -78,10 +80,9 @@ TEST(HelpEndToEnd, UsageScreenListsTheThirtyCommands) {
     EXPECT_EQ(listed, expected);
     EXPECT_EQ(usage.find("generate"), std::string::npos);
 
-    // Leaving the program by any way writes the shortcuts beside the binary.
-    std::string programFolder = fs::path(DORVAN_BINARY).parent_path();
-    EXPECT_TRUE(fileExists(programFolder + "/Dorvan_Home.url"));
-    EXPECT_TRUE(fileExists(programFolder + "/How_to_Dorvan.url"));
+    // Leaving the program by any way writes the shortcuts into the data folder.
+    EXPECT_TRUE(fileExists(run.dataHome + "/Tolvane/Dorvan/Dorvan_Home.url"));
+    EXPECT_TRUE(fileExists(run.dataHome + "/Tolvane/Dorvan/How_to_Dorvan.url"));
 }
 
 TEST(HelpEndToEnd, HelpRequestsPrintTheEntryAndRunNothing) {
@@ -132,11 +133,11 @@ TEST(HelpEndToEnd, HelpRequestsPrintTheEntryAndRunNothing) {
     EXPECT_EQ(fromFile.log(), "");
 }
 
-TEST(HelpEndToEnd, MarkdownAndShortcutFilesBesideTheProgram) {
+TEST(HelpEndToEnd, MarkdownAndShortcutFilesInTheDataFolder) {
     PrivateProgram program;
-    const std::string home = program.folder.file("Dorvan_Home.url");
-    const std::string manual = program.folder.file("How_to_Dorvan.url");
-    const std::string markdown = program.folder.file("markdown.txt");
+    const std::string home = program.dataFolder + "Dorvan_Home.url";
+    const std::string manual = program.dataFolder + "How_to_Dorvan.url";
+    const std::string markdown = program.dataFolder + "markdown.txt";
     const std::string homeContent = shortcutContent(dorvan::config().homePageAddress());
     const std::string manualContent = shortcutContent(dorvan::config().manualPageAddress());
 
@@ -153,8 +154,7 @@ TEST(HelpEndToEnd, MarkdownAndShortcutFilesBesideTheProgram) {
     EXPECT_EQ(twice.out, session({"", ""}));
     EXPECT_EQ(readFile(markdown), dorvan::markdownDocument());
     EXPECT_EQ(twice.log(), "");
-    EXPECT_EQ(program.entries(),
-              (std::vector<std::string>{"Dorvan_Home.url", "How_to_Dorvan.url", "dorvan", "markdown.txt"}));
+    EXPECT_EQ(program.entries(), std::vector<std::string>{"dorvan"});  // nothing beside the program
 
     // A missing shortcut comes back whichever way the program ends; a present one is never touched.
     struct Case {
@@ -221,10 +221,12 @@ TEST(HelpEndToEnd, OpenersStartXdgOpenAndReturnAtOnce) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(opened, expected);
 
-    // Without any xdg-open the commands still succeed silently.
+    // Without any xdg-open the commands succeed and say what they would have opened.
     TempDir empty("dorvan-nopath-");
     RunResult without = runInteractive("home\nman\nlog\n", {.env = {"PATH=" + empty.path()}});
+    const std::string logPath = without.dataHome + "/Tolvane/Dorvan/dorvan-log.txt";
     EXPECT_EQ(without.exitStatus, 0);
-    EXPECT_EQ(without.out, session({"", "", ""}));
-    EXPECT_EQ(without.log(), "");
+    EXPECT_EQ(without.out,
+              session({" " + dorvan::config().homePageAddress() + "\n", " man dorvan\n", " " + logPath + "\n"}));
+    EXPECT_NE(without.log().find("Dorvan -  man dorvan"), std::string::npos);
 }

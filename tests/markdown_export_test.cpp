@@ -8,6 +8,7 @@
 #include "settings/argument_help.h"
 #include "settings/command_help.h"
 #include "settings/markdown_export.h"
+#include "support/files.h"
 #include "support/shell_command.h"
 
 using namespace dorvan;
@@ -21,7 +22,7 @@ std::string repeat(std::string_view text, size_t times) {
     return out;
 }
 
-std::string readFile(const std::string& path) {
+std::string readWhole(const std::string& path) {
     std::string content, error;
     EXPECT_TRUE(platform::readWholeFile(path, content, &error)) << error;
     return content;
@@ -48,7 +49,8 @@ TEST(MarkdownBlock, PaddingLineBreaksAndSeparator) {
 
 // One test owns markdown.txt, so parallel test processes cannot collide on it.
 TEST(MarkdownExport, WritesTheWholeDocumentOnceEachTimeOrSaysWhyNot) {
-    std::string path = platform::programFolder() + "markdown.txt";
+    test::TempDataHome data;
+    std::string path = platform::dataFolder() + "markdown.txt";
     {
         std::FILE* old = std::fopen(path.c_str(), "wb");
         ASSERT_NE(old, nullptr);
@@ -58,9 +60,9 @@ TEST(MarkdownExport, WritesTheWholeDocumentOnceEachTimeOrSaysWhyNot) {
     }
     std::string error;
     EXPECT_TRUE(exportMarkdown(&error)) << error;
-    std::string first = readFile(path);
+    std::string first = readWhole(path);
     EXPECT_TRUE(exportMarkdown(&error)) << error;
-    std::string second = readFile(path);
+    std::string second = readWhole(path);
     platform::removeFile(path);
 
     EXPECT_EQ(first, second);

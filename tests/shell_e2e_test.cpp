@@ -1,6 +1,7 @@
 // The built program driven end to end through standard input and command files.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 #include <csignal>
 
@@ -77,15 +78,21 @@ TEST(ShellEndToEnd, ProcessCommandLine) {
     }
     RunResult r;
 
-    r = runDorvan({.args = {"@nofile-for-test"}, .input = "quit\n"});
-    EXPECT_EQ(r.out, banner() + "Specified path does not exists: '" + programFolder() + "nofile-for-test'\n" + prompt);
+    // A relative command file: from the current folder first, then from the program's folder.
+    TempDir work;
+    r = runDorvan({.args = {"@nofile-for-test"}, .input = "quit\n", .workDir = work.path()});
+    EXPECT_EQ(r.out, banner() + "Specified path does not exists: '" + work.file("nofile-for-test") + "'\n" + prompt);
 
     // Arguments after the @ token are stored before the first line of the file runs.
     ProgramFolderFile file("cmds-args.txt", "status\nquit\n");
-    r = runDorvan({.args = {"@" + file.name(), "--host", "h1", "--debug", "1"}});
+    r = runDorvan({.args = {"@" + file.name(), "--host", "h1", "--debug", "1"}, .workDir = work.path()});
     std::string status = withHost(defaultStatus, "h1");
     status.replace(status.find("debug       : 0"), 15, "debug       : 1");
     EXPECT_EQ(r.out, banner() + status);
+
+    writeFile(work.file(file.name()), "set --host h2\nstatus\nquit\n");
+    r = runDorvan({.args = {"@" + file.name()}, .workDir = work.path()});
+    EXPECT_EQ(r.out, banner() + withHost(defaultStatus, "h2"));
 }
 
 TEST(ShellEndToEnd, CommandFilesEncodingsAndLineRules) {
@@ -139,11 +146,18 @@ TEST(ShellEndToEnd, CommandFilesEncodingsAndLineRules) {
 TEST(ShellEndToEnd, LogFileCapAndAppend) {
     TempDir data;
     std::string folder = data.path() + "/Tolvane/Dorvan/";
+    // Over the cap the log becomes dorvan-log.1.txt, replacing an older one, and stays private.
+    writeFile(folder + "dorvan-log.1.txt", "older");
     writeFile(folder + "dorvan-log.txt", std::string(512'001, 'x'));
+    ::chmod((folder + "dorvan-log.txt").c_str(), 0600);  // as the program makes it
     RunResult r = runDorvan({.input = "foo\n", .dataHome = data.path()});
     std::string log = r.log();
     EXPECT_EQ(log.find('x'), std::string::npos);
     EXPECT_TRUE(log.ends_with(" Error  Dorvan - unknown command: foo\n")) << log;
+    EXPECT_EQ(readFile(folder + "dorvan-log.1.txt"), std::string(512'001, 'x'));
+    struct stat previous;
+    ASSERT_EQ(::stat((folder + "dorvan-log.1.txt").c_str(), &previous), 0);
+    EXPECT_EQ(previous.st_mode & 0777, 0600u);
 
     writeFile(folder + "dorvan-log.txt", std::string(512'000, 'x'));
     r = runDorvan({.input = "bar\n", .dataHome = data.path()});

@@ -67,7 +67,7 @@ std::vector<std::string> scanLocal(std::string_view command) {
     scanner.scan(start, s.recurse);
     if (s.debug == 1)  // the entries the scan skipped, such as links to folders
         for (const std::string& skipped : scanner.errors())
-            printMessage(Level::Info, " " + std::string(command) + ": " + skipped);
+            printMessage(Level::Info, format(" {}: {}", command, skipped));
     return scanner.takeFiles();
 }
 

@@ -34,7 +34,7 @@ SessionRecipe recipeToConnect(const Settings& s) {
 // blank; the reason follows on a line of its own from debug level 1 on, and
 // always in the log.
 bool reportNotConnected(const std::string& host) {
-    const std::string reason = " " + lastResponseText();
+    const std::string reason = format(" {}", lastResponseText());
     printMessage(Level::Error, format(" Unable to connect to {} \n {}", host, ""));
     if (settings().debug >= 1)
         printMessage(Level::Error, reason);

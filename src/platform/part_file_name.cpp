@@ -10,7 +10,10 @@
 namespace dorvan::platform {
 
 std::string partFileName(std::string_view name, std::string_view unique, size_t limit) {
-    const std::string tail = "." + std::string(unique) + ".part";
+    // Appended piece by piece: GCC 12 at -O3 reports a false overlap
+    // (-Wrestrict) inside std::string's operator+ chains here.
+    std::string tail = ".";
+    tail.append(unique).append(".part");
     const size_t room = limit > tail.size() + 1 ? limit - tail.size() - 1 : 0;
     size_t kept = 0;
     while (kept < name.size()) {
@@ -18,7 +21,9 @@ std::string partFileName(std::string_view name, std::string_view unique, size_t 
         if (kept + length > room) break;
         kept += length;
     }
-    return "." + std::string(name.substr(0, kept)) + tail;
+    std::string part = ".";
+    part.append(name.substr(0, kept)).append(tail);
+    return part;
 }
 
 std::string uniquePartSuffix() {

@@ -26,6 +26,17 @@ std::string withSlashSeparators(std::string path);
 std::string fileNameOf(const std::string& path);
 // The IconFile value of an internet shortcut: Windows' own url.dll; empty elsewhere.
 std::string shortcutIconFile();
+// Where the program keeps the files it writes for the user (the internet
+// shortcuts, the Markdown help): Windows beside the program; POSIX systems,
+// whose program folder belongs to the system, in the data folder.
+std::string ownFilesFolder();
+// The file a relative command-file name stands for. POSIX: in the current
+// folder, else the one beside the program, else (for the message that it is
+// missing) the current folder's; Windows: the one beside the program.
+std::string commandFilePath(const std::string& name);
+// The address of the installed manual page `name`: "man:<name>(1)" on POSIX;
+// empty on Windows, which has none.
+std::string manualPageAddress(const std::string& name);
 bool pathExists(const std::string& path);
 bool isFolder(const std::string& path);
 bool isRegularFile(const std::string& path);  // exists and is not a folder

@@ -51,6 +51,18 @@ std::string fileNameOf(const std::string& path) { return path.substr(path.rfind(
 
 std::string shortcutIconFile() { return {}; }
 
+std::string ownFilesFolder() { return dataFolder(); }
+
+std::string commandFilePath(const std::string& name) {
+    char buf[4096];
+    const std::string inCurrent = getcwd(buf, sizeof buf) ? std::string(buf) + "/" + name : name;
+    if (pathExists(inCurrent)) return inCurrent;
+    const std::string besideProgram = programFolder() + name;
+    return pathExists(besideProgram) ? besideProgram : inCurrent;
+}
+
+std::string manualPageAddress(const std::string& name) { return "man:" + name + "(1)"; }
+
 bool pathExists(const std::string& path) {
     struct stat st;
     return !path.empty() && stat(path.c_str(), &st) == 0;

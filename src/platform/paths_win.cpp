@@ -77,6 +77,12 @@ std::string fileNameOf(const std::string& path) { return path.substr(path.find_l
 
 std::string shortcutIconFile() { return specialFolder(CSIDL_SYSTEM) + "\\url.dll"; }
 
+std::string ownFilesFolder() { return programFolder(); }
+
+std::string commandFilePath(const std::string& name) { return programFolder() + name; }
+
+std::string manualPageAddress(const std::string&) { return {}; }
+
 bool pathExists(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     return attributesOf(path, data);

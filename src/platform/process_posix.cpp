@@ -7,15 +7,37 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <string_view>
 
 extern char** environ;
 
 namespace dorvan::platform {
+namespace {
 
-void openDetached(const std::string& target) {
+// Whether a folder of PATH holds an executable `name`, as posix_spawnp would find it.
+bool onPath(std::string_view name) {
+    const char* path = std::getenv("PATH");
+    std::string_view folders = path ? path : "";
+    for (size_t start = 0; start <= folders.size();) {
+        size_t end = folders.find(':', start);
+        if (end == std::string_view::npos) end = folders.size();
+        std::string folder(folders.substr(start, end - start));
+        std::string candidate = (folder.empty() ? std::string(".") : folder) + "/";
+        candidate.append(name);
+        if (::access(candidate.c_str(), X_OK) == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool openDetached(const std::string& target) {
+    if (!onPath("xdg-open")) return false;
     // A double fork leaves the opener to init, so no zombie remains.
     pid_t child = ::fork();
-    if (child < 0) return;
+    if (child < 0) return false;
     if (child == 0) {
         ::setsid();
         posix_spawn_file_actions_t actions;
@@ -41,11 +63,12 @@ void openDetached(const std::string& target) {
     int status;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
+    return true;
 }
 
 std::vector<std::string> processArguments(int argc, char** argv) { return {argv, argv + argc}; }
 
-void openInBrowser(const std::string& address) { openDetached(address); }
+bool openInBrowser(const std::string& address) { return openDetached(address); }
 
 void endProcess(int status) {
     std::fflush(nullptr);

@@ -1,8 +1,8 @@
 #include "platform/process.h"
 
-#include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
+#include <windows.h>
 #include <cstdio>
 #include <cstdlib>
 
@@ -44,8 +44,8 @@ std::string registeredBrowser() {
 }
 
 std::string browserProgram() {
-    for (const char* candidate : {"C:\\Program Files\\Internet Explorer\\IEXPLORE.EXE",
-                                  "D:\\Program Files\\Internet Explorer\\IEXPLORE.EXE"})
+    for (const char* candidate :
+         {"C:\\Program Files\\Internet Explorer\\IEXPLORE.EXE", "D:\\Program Files\\Internet Explorer\\IEXPLORE.EXE"})
         if (pathExists(candidate)) return candidate;
     std::string registered = registeredBrowser();
     return registered.empty() ? std::string("IEXPLORE") : registered;
@@ -62,9 +62,15 @@ std::vector<std::string> processArguments(int, char**) {
     return arguments;
 }
 
-void openDetached(const std::string& target) { shellOpen(target, {}); }
+bool openDetached(const std::string& target) {
+    shellOpen(target, {});
+    return true;
+}
 
-void openInBrowser(const std::string& address) { shellOpen(browserProgram(), address); }
+bool openInBrowser(const std::string& address) {
+    shellOpen(browserProgram(), address);
+    return true;
+}
 
 void endProcess(int status) {
     std::fflush(nullptr);

@@ -70,12 +70,18 @@ std::string dataFolder() { return platform::dataFolder(); }
 
 std::string logPath() { return dataFolder() + platform::programBaseName() + "-log.txt"; }
 
+std::string previousLogPath() { return dataFolder() + platform::programBaseName() + "-log.1.txt"; }
+
 void openLogging() {
     if (logFile().isOpen()) return;
     // Private to the user, as the desktop conventions want data folders.
     if (!platform::createFolders(dataFolder(), 0700)) return;  // run without a log file
     std::string path = logPath();
-    if (auto size = platform::fileSize(path); size && *size > logSizeCap) platform::removeFile(path);
+    // Over the cap, the log makes way for a new one and stays as the previous
+    // log (which keeps its owner-only mode), replacing an older one.
+    if (auto size = platform::fileSize(path); size && *size > logSizeCap) {
+        if (!platform::renameFile(path, previousLogPath())) platform::removeFile(path);
+    }
     logFile().open(path);
 }
 

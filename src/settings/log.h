@@ -10,10 +10,13 @@ enum class Level { Info, Warn, Error };
 
 constexpr uint64_t logSizeCap = 512'000;
 
-std::string dataFolder();  // per-user data folder, ending with '/'
-std::string logPath();     // data folder + program base name + "-log.txt"
-void openLogging();        // creates the data folder; deletes a log over the cap; appends
-void closeLogging();       // writes what is held back first
+std::string dataFolder();       // per-user data folder, ending with '/'
+std::string logPath();          // data folder + program base name + "-log.txt"
+std::string previousLogPath();  // data folder + program base name + "-log.1.txt"
+// Creates the data folder; renames a log over the cap to previousLogPath()
+// (replacing an older one); appends.
+void openLogging();
+void closeLogging();  // writes what is held back first
 // Log file only. Records are held back and written in large pieces, an Error
 // record at once together with all before it.
 void logRecord(Level level, std::string_view text);

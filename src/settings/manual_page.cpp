@@ -77,8 +77,8 @@ With a first argument that begins with
 .BR @ ,
 the file named after it is run as a list of commands (argument pairs that
 follow are stored first); the prompt follows unless the file quits. A
-relative file name is taken from the folder of the program. Lines whose
-first character is
+relative file name is taken from the current folder, or, when it is not
+there, from the folder of the program. Lines whose first character is
 .B #
 are comments.
 .PP
@@ -125,7 +125,10 @@ SIGQUIT, SIGHUP or SIGTERM.
 .I $XDG_DATA_HOME/Tolvane/Dorvan/dorvan\-log.txt
 The log of every result and failure (default data folder
 .IR ~/.local/share/Tolvane/Dorvan/ ).
-Started anew when larger than 512,000 bytes at start.
+When it is larger than 512,000 bytes at start, it is renamed
+.I dorvan\-log.1.txt
+(replacing an older one) and a new log begins. Both are readable by the
+owner only.
 .TP
 .I $XDG_DATA_HOME/Tolvane/Dorvan/dorvan\-history
 The prompt's history: the last 1,000 lines, readable by the owner only.
@@ -144,6 +147,50 @@ with
 .I $NETRC
 names another file. Refused when other users can read or change it, or
 when another user owns it.
+.TP
+.IR $XDG_DATA_HOME/Tolvane/Dorvan/Dorvan_Home.url ", " How_to_Dorvan.url
+Internet shortcuts to the home page and to this manual page, written when
+missing.
+.TP
+.I $XDG_DATA_HOME/Tolvane/Dorvan/markdown.txt
+The help of every command and argument in Markdown, written by
+.BR generate .
+.SH EXAMPLES
+A command file, run by
+.BR "dorvan @/home/backup/nightly.txt" ,
+that fetches the new reports of a server (the password comes from
+.IR ~/.netrc ):
+.PP
+.RS
+.nf
+# Nightly: the new reports from the partner's server.
+set \-\-host ftp.example.org \-\-netrc true \-\-tls explicit
+set \-\-remote /outgoing/reports \-\-local /data/reports/ \-\-recurse true
+set \-\-include "*.csv|*.pdf" \-\-overwrite false
+mget
+quit
+.fi
+.RE
+.PP
+The crontab line that runs it every night at 02:30 and keeps its output; the
+exit status is 1 when a command failed:
+.PP
+.RS
+.nf
+30 2 * * * /usr/bin/dorvan @/home/backup/nightly.txt \-\-errorlevel true < /dev/null > /home/backup/nightly.out 2>&1
+.fi
+.RE
+.PP
+One download as a whole job on the command line:
+.PP
+.RS
+.nf
+dorvan get \-\-host h \-\-username u \-\-password p \-\-src f.bin \-\-local /data/
+.fi
+.RE
+.SH SEE ALSO
+.BR netrc (5),
+.BR crontab (5)
 )";
 
 std::string replaced(std::string_view text, std::string_view from, std::string_view to) {

@@ -55,7 +55,7 @@ std::string markdownDocument() {
 
 bool exportMarkdown(std::string* error) {
     std::string document = markdownDocument();
-    std::string path = platform::programFolder() + "markdown.txt";
+    std::string path = platform::ownFilesFolder() + "markdown.txt";
     platform::OutputFile file;
     std::string reason;
     if (!file.open(path, platform::OpenMode::replace, &reason)) {

@@ -1,6 +1,7 @@
 #pragma once
 // The hidden verb `generate`: every command and argument help text as one
-// Markdown document, "markdown.txt" in the program folder.
+// Markdown document, "markdown.txt" where the program keeps its files for the
+// user (the data folder on POSIX systems, the program folder on Windows).
 #include <string>
 #include <string_view>
 

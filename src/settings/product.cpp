@@ -1,38 +1,27 @@
 #include "settings/product.h"
 
-#include <cstdio>
-
 #include "platform/console.h"
 #include "platform/output_file.h"
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "settings/format.h"
 #include "settings/log.h"
 
 namespace dorvan {
 namespace {
 
 constexpr std::string_view homePage = "https://dorvan.tolvane.example/";
+constexpr std::string_view manualPageName = "dorvan";
 
-// The manual ships as docs/manual.md of the source tree this file is part of.
+// The installed manual page where the system has manual pages, else the manual on the home page.
 std::string manualAddress() {
-    constexpr std::string_view self = __FILE__;
-    constexpr std::string_view tail = "src/settings/product.cpp";
-    if (!platform::isAbsolutePath(std::string(self)) || !self.ends_with(tail))
-        return std::string(homePage) + "manual.html";
-    std::string path = std::string(self.substr(0, self.size() - tail.size())) + "docs/manual.md";
-    std::string address = "file://";
-    for (unsigned char c : path) {
-        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                     std::string_view("/-._~").find(static_cast<char>(c)) != std::string_view::npos;
-        if (plain) {
-            address += static_cast<char>(c);
-        } else {
-            char escaped[4];
-            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
-            address += escaped;
-        }
-    }
-    return address;
+    std::string installed = platform::manualPageAddress(std::string(manualPageName));
+    return installed.empty() ? std::string(homePage) + "manual.html" : installed;
+}
+
+// Where nothing can open it, the command says what it would have opened.
+bool openedOrShown(bool opened, const std::string& shown) {
+    return opened || printMessage(Level::Info, format(" {}", shown));
 }
 
 std::string shortcutContent(const std::string& address, const std::string& iconFile) {
@@ -82,20 +71,16 @@ std::string Config::manualPageAddress() const {
 
 bool Config::openHomePage() { return openUrl(homePageAddress()); }
 
-bool Config::openManualPage() { return openUrl(manualPageAddress()); }
-
-bool Config::openLog() {
-    platform::openDetached(logPath());
-    return true;
+bool Config::openManualPage() {
+    return openedOrShown(platform::openInBrowser(manualPageAddress()), "man " + std::string(manualPageName));
 }
 
-bool Config::openUrl(const std::string& address) {
-    platform::openInBrowser(address);
-    return true;
-}
+bool Config::openLog() { return openedOrShown(platform::openDetached(logPath()), logPath()); }
+
+bool Config::openUrl(const std::string& address) { return openedOrShown(platform::openInBrowser(address), address); }
 
 void Config::writeShortcuts() {
-    std::string folder = platform::programFolder();
+    std::string folder = platform::ownFilesFolder();
     std::string icon = platform::shortcutIconFile();
     writeShortcutIfMissing(folder + "Dorvan_Home.url", shortcutContent(homePageAddress(), icon));
     writeShortcutIfMissing(folder + "How_to_Dorvan.url", shortcutContent(manualPageAddress(), icon));

@@ -112,7 +112,7 @@ void Sending::keepWindow() {
 CommandList Sending::parstAt(const std::string& token) {
     try {
         std::string path = token.substr(1);
-        if (!platform::isAbsolutePath(path)) path = platform::programFolder() + path;
+        if (!platform::isAbsolutePath(path)) path = platform::commandFilePath(path);
         if (!platform::pathExists(path)) {
             printMessage(Level::Error, format("Specified path does not exists: '{}'", path));
             return {};

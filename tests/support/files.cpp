@@ -36,6 +36,22 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ignored);
 }
 
+TempDataHome::TempDataHome() {
+    if (const char* old = std::getenv("XDG_DATA_HOME")) {
+        old_ = old;
+        hadOld_ = true;
+    }
+    ::setenv("XDG_DATA_HOME", folder_.path().c_str(), 1);
+    fs::create_directories(folder_.path() + "/Tolvane/Dorvan");
+}
+
+TempDataHome::~TempDataHome() {
+    if (hadOld_)
+        ::setenv("XDG_DATA_HOME", old_.c_str(), 1);
+    else
+        ::unsetenv("XDG_DATA_HOME");
+}
+
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + path);

@@ -23,6 +23,21 @@ private:
     std::string path_;
 };
 
+// XDG_DATA_HOME of this process points at a fresh temporary folder while it
+// lives (the data folder inside made), then is restored.
+class TempDataHome {
+public:
+    TempDataHome();
+    ~TempDataHome();
+    TempDataHome(const TempDataHome&) = delete;
+    TempDataHome& operator=(const TempDataHome&) = delete;
+
+private:
+    TempDir folder_{"dorvan-data-"};
+    std::string old_;
+    bool hadOld_ = false;
+};
+
 std::string readFile(const std::string& path);
 // Creates missing parent folders; replaces an existing file.
 void writeFile(const std::string& path, const std::string& content);
