@@ -9,7 +9,7 @@ packages=(g++ clang libclang-rt-14-dev cmake ninja-build libgtest-dev zlib1g-dev
           man-db bsdextrautils  # man and col: the manual page test
           dpkg-dev file lintian  # dpkg-shlibdeps and file: the .deb's dependencies (scripts/package.sh); its review
           debootstrap  # CI's fresh root
-          wget lftp ncftp vsftpd time procps strace iproute2  # peers, server, /usr/bin/time, uptime, strace and ip of bench/
+          wget lftp ncftp rclone vsftpd time procps strace iproute2  # peers, server, /usr/bin/time, uptime, strace and ip of bench/
           g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64  # the Windows build and its run under wine
           make perl  # this line, and dpkg-dev: OpenSSL for the Windows build (scripts/openssl-mingw.sh)
           libhiredis0.14 libmemcached11 libmemcachedutil2 libpcre2-posix3)  # what the unpacked proftpd below links

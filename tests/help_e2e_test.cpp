@@ -59,9 +59,9 @@ TEST(HelpEndToEnd, UsageScreenListsTheThirtyCommands) {
     EXPECT_EQ(run.log(), "");
 
     const std::vector<std::string> expected = {
-        "set",   "connect", "login", "disconnect", "quit", "get", "put",    "dele",     "mget",   "mput",
-        "mdele", "literal", "list",  "nlst",       "mkd",  "pwd", "rename", "rmd",      "size",   "mdtm",
-        "syst",  "cwd",     "cdup",  "response",   "home", "man", "log",    "@cmdfile", "status", "help"};
+        "set",    "connect", "login",    "disconnect", "quit", "get", "put",      "dele",   "mget", "mput", "mdele",
+        "mirror", "literal", "list",     "nlst",       "mkd",  "pwd", "rename",   "rmd",    "size", "mdtm", "syst",
+        "cwd",    "cdup",    "response", "home",       "man",  "log", "@cmdfile", "status", "help"};
     const std::string& usage = dorvan::usageText();
     size_t start = usage.find(" Commands: \n");
     size_t end = usage.find("\n\n Arguments: \n");

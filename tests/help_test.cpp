@@ -18,16 +18,16 @@ using namespace dorvan;
 namespace {
 
 const std::vector<std::string> commandOrder = {
-    "set",   "connect", "login", "disconnect", "quit", "get", "put",    "dele",     "mget",   "mput",
-    "mdele", "literal", "list",  "nlst",       "mkd",  "pwd", "rename", "rmd",      "size",   "mdtm",
-    "syst",  "cwd",     "cdup",  "response",   "home", "man", "log",    "@cmdfile", "status", "help"};
+    "set",    "connect", "login",    "disconnect", "quit", "get", "put",      "dele",   "mget", "mput", "mdele",
+    "mirror", "literal", "list",     "nlst",       "mkd",  "pwd", "rename",   "rmd",    "size", "mdtm", "syst",
+    "cwd",    "cdup",    "response", "home",       "man",  "log", "@cmdfile", "status", "help"};
 
 const std::vector<std::string> argumentOrder = {
-    "host",      "port",     "username",   "password", "remote",     "local", "passive",   "overwrite",
-    "image",     "expresp",  "recurse",    "include",  "exclude",    "lsize", "gsize",     "lmodified",
-    "gmodified", "maxfiles", "maxfolders", "name",     "src",        "dst",   "justprint", "keepalive",
-    "debug",     "encoding", "compress",   "timeout",  "errorlevel", "tls",   "verify",    "cafile",
-    "parallel",  "retries",  "retrywait",  "resume",   "keeptime",   "netrc", "checksum",  "ratelimit"};
+    "host",       "port",       "username",  "password", "remote",    "local",     "passive",   "overwrite", "image",
+    "expresp",    "recurse",    "include",   "exclude",  "lsize",     "gsize",     "lmodified", "gmodified", "maxfiles",
+    "maxfolders", "name",       "src",       "dst",      "justprint", "keepalive", "debug",     "encoding",  "compress",
+    "timeout",    "errorlevel", "tls",       "verify",   "cafile",    "parallel",  "retries",   "retrywait", "resume",
+    "keeptime",   "netrc",      "direction", "delete",   "maxdelete", "journal",   "checksum",  "ratelimit"};
 
 std::vector<std::string> splitLines(const std::string& text, const std::string& separator) {
     std::vector<std::string> lines;

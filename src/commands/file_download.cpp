@@ -1,6 +1,7 @@
 #include "commands/file_download.h"
 
 #include "commands/batch_folders.h"
+#include "commands/journal.h"
 #include "commands/kept_times.h"
 #include "commands/retry.h"
 #include "commands/session_support.h"
@@ -28,20 +29,37 @@ DownloadOptions downloadOptions(std::string_view command, uint32_t encoding) {
             .rules = transferRules()};
 }
 
+namespace {
+
+void journalSkip(const DownloadOptions& options, const std::string& decoded, const std::string& localPath,
+                 std::string reason, bool ok = true) {
+    if (options.journal)
+        options.journal->record({.action = "skip",
+                                 .reason = std::move(reason),
+                                 .remotePath = joinRemotePath(options.remoteFolder, decoded),
+                                 .localPath = localPath,
+                                 .ok = ok});
+}
+
+}  // namespace
+
 Begun beginDownload(const FtpFileInfo& file, size_t position, size_t count, const DownloadOptions& options) {
     const std::string decoded = fromServer(file.name, options.encoding);
     const std::string shown = platform::withLocalSeparators(decoded);
     if (!isSafeListedName(decoded)) {
         printMessage(Level::Error, format("Download {} failed, {}", shown, "the name leads outside the local folder"));
+        journalSkip(options, decoded, "", "the name leads outside the local folder", false);
         return Begun::failed;
     }
     const std::string localPath = options.localFolder + shown;
     if (const std::string link = linkLeadingOutside(options.localFolder, localPath); !link.empty()) {
         printMessage(Level::Error, format("Download {} failed, {}", shown, link));
+        journalSkip(options, decoded, localPath, link, false);
         return Begun::failed;
     }
     if (!options.overwrite && localFileHasSize(localPath, file.size)) {
         if (options.notes) printMessage(Level::Info, format("Same size, skiped: {}", shown));
+        journalSkip(options, decoded, localPath, "same size");
         return Begun::passedOver;
     }
     if (options.dryRun) {
@@ -51,25 +69,45 @@ Begun beginDownload(const FtpFileInfo& file, size_t position, size_t count, cons
     std::string error;
     if (!ensureLocalFolders(localPath, &error)) {
         printMessage(Level::Error, format("{}: create {} catch {}", options.command, localPath, error));
+        journalSkip(options, decoded, localPath, error, false);
         return Begun::failed;
     }
     printMessage(Level::Info, format(" {}/{} Downloading {} to {}... ", position, count, shown, localPath));
     return Begun::go;
 }
 
-bool downloadFile(FtpLib& session, const FtpFileInfo& file, const DownloadOptions& options, Retrier& retrier) {
-    const std::string shown = platform::withLocalSeparators(fromServer(file.name, options.encoding));
+bool downloadFile(FtpLib& session, const FtpFileInfo& file, const DownloadOptions& options, Retrier& retrier,
+                  std::string_view reason) {
+    const std::string decoded = fromServer(file.name, options.encoding);
+    const std::string shown = platform::withLocalSeparators(decoded);
     const std::string localPath = options.localFolder + shown;
+    const JournalClock clock;
+    int retried = 0;
     // The listed size makes a download that ends short fail.
     ResumedDownload tries(localPath, file, 'I', options.resume ? partialName(localPath) : "");
     applyTransferRules(session, options.rules);
-    if (retrier.run(session, shown, [&](int attempt) { return tries.attempt(session, attempt); })) {
-        noteChecksum(session, shown, options.notes);
-        if (options.keepTime) keepRemoteTime(session, file, localPath, options.encoding, options.notes);
-        return true;
+    const bool ok = retrier.run(session, shown, [&](int attempt) {
+        retried = attempt;
+        return tries.attempt(session, attempt);
+    });
+    std::string reply;
+    if (ok) noteChecksum(session, shown, options.notes);
+    if (ok && options.keepTime) keepRemoteTime(session, file, localPath, options.encoding, options.notes);
+    if (!ok) {
+        reply = lastResponseText(session, options.encoding);
+        printMessage(Level::Error, format("Download {} failed, {}", shown, reply));
     }
-    printMessage(Level::Error, format("Download {} failed, {}", shown, lastResponseText(session, options.encoding)));
-    return false;
+    if (options.journal)
+        options.journal->record({.action = "download",
+                                 .reason = std::string(reason),
+                                 .remotePath = joinRemotePath(options.remoteFolder, decoded),
+                                 .localPath = localPath,
+                                 .bytes = ok && file.size != unknownSize ? file.size : 0,
+                                 .seconds = clock.seconds(),
+                                 .ok = ok,
+                                 .reply = reply,
+                                 .retries = retried});
+    return ok;
 }
 
 BatchSteps downloadSteps(const std::vector<FtpFileInfo>& files, const DownloadOptions& options, Retrier& retrier,

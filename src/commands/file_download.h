@@ -16,19 +16,22 @@
 namespace dorvan {
 
 class FtpLib;
+class Journal;
 class Retrier;
 class TransferDisplay;
 
 struct DownloadOptions {
-    std::string_view command;  // names its lines
-    std::string localFolder;   // where the files' paths begin
-    uint32_t encoding = 0;     // of the names on the server
-    bool overwrite = true;     // false: a local file of the listed size stays
-    bool dryRun = false;       // each file is only named
-    bool keepTime = false;     // a downloaded file takes the remote file's time
-    bool notes = false;        // debug level 1
-    bool resume = false;       // a part left after the retries stays for the next run
-    TransferRules rules{};     // checksum and speed cap
+    std::string_view command;    // names its lines
+    std::string localFolder;     // where the files' paths begin
+    uint32_t encoding = 0;       // of the names on the server
+    bool overwrite = true;       // false: a local file of the listed size stays
+    bool dryRun = false;         // each file is only named
+    bool keepTime = false;       // a downloaded file takes the remote file's time
+    bool notes = false;          // debug level 1
+    bool resume = false;         // a part left after the retries stays for the next run
+    TransferRules rules{};       // checksum and speed cap
+    Journal* journal = nullptr;  // records each download and skip
+    std::string remoteFolder{};  // where the remote paths begin, for the journal (decoded; may be empty)
 };
 
 // The options the settings give `command`, whose sessions use `encoding`;
@@ -44,7 +47,9 @@ Begun beginDownload(const FtpFileInfo& file, size_t position, size_t count, cons
 
 // The download with its retries, going on after a cut where it can, and the
 // time kept; true when the file arrived whole, else the failure is reported.
-bool downloadFile(FtpLib& session, const FtpFileInfo& file, const DownloadOptions& options, Retrier& retrier);
+// `reason` goes into the journal record.
+bool downloadFile(FtpLib& session, const FtpFileInfo& file, const DownloadOptions& options, Retrier& retrier,
+                  std::string_view reason = {});
 
 // Both steps for each of `files`, shown on `display`; everything given must
 // outlive the batch.

@@ -1,5 +1,6 @@
 #include "commands/file_removal.h"
 
+#include "commands/journal.h"
 #include "commands/retry.h"
 #include "commands/session_support.h"
 #include "ftp/ftp_lib.h"
@@ -26,9 +27,21 @@ Begun beginRemoval(const FtpFileInfo& file, size_t position, size_t count, const
 
 bool removeFile(FtpLib& session, const FtpFileInfo& file, const RemovalOptions& options, Retrier& retrier) {
     const std::string shown = fromServer(file.name, options.encoding);
-    if (retrier.run(session, shown, [&](int) { return session.deleteFile(file.name); })) return true;
-    printMessage(Level::Error, format("delete failure: '{}'", shown));
-    return false;
+    const JournalClock clock;
+    int retried = 0;
+    const bool ok = retrier.run(session, shown, [&](int attempt) {
+        retried = attempt;
+        return session.deleteFile(file.name);
+    });
+    if (!ok) printMessage(Level::Error, format("delete failure: '{}'", shown));
+    if (options.journal)
+        options.journal->record({.action = "delete",
+                                 .remotePath = joinRemotePath(options.remoteFolder, shown),
+                                 .seconds = clock.seconds(),
+                                 .ok = ok,
+                                 .reply = ok ? std::string() : lastResponseText(session, options.encoding),
+                                 .retries = retried});
+    return ok;
 }
 
 BatchSteps removalSteps(const std::vector<FtpFileInfo>& files, const RemovalOptions& options, Retrier& retrier) {

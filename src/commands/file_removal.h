@@ -14,12 +14,15 @@
 namespace dorvan {
 
 class FtpLib;
+class Journal;
 class Retrier;
 
 struct RemovalOptions {
-    std::string_view command;  // names its lines
-    uint32_t encoding = 0;     // of the names on the server
-    bool dryRun = false;       // each file is only named
+    std::string_view command;    // names its lines
+    uint32_t encoding = 0;       // of the names on the server
+    bool dryRun = false;         // each file is only named
+    Journal* journal = nullptr;  // records each delete
+    std::string remoteFolder{};  // where the paths begin, for the journal (decoded; may be empty)
 };
 
 // The ordered step for `file` (its path relative to the current remote

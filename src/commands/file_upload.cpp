@@ -3,11 +3,13 @@
 #include <memory>
 
 #include "commands/batch_folders.h"
+#include "commands/journal.h"
 #include "commands/kept_times.h"
 #include "commands/retry.h"
 #include "commands/session_support.h"
 #include "commands/transfer_display.h"
 #include "commands/transfer_steps.h"
+#include "ftp/listed_name.h"
 #include "ftp/resumed_transfers.h"
 #include "platform/paths.h"
 #include "settings/format.h"
@@ -87,6 +89,12 @@ Begun beginUpload(const Upload& file, size_t position, size_t count, bool sameSi
     }
     if (sameSize) {
         printMessage(Level::Info, format(" {} skiped, same size: {}", options.command, file.localPath));
+        if (options.journal)
+            options.journal->record(
+                {.action = "skip",
+                 .reason = "same size",
+                 .remotePath = joinRemotePath(fromServer(options.currentFolder, options.encoding), file.remotePath),
+                 .localPath = file.localPath});
         return Begun::passedOver;
     }
     reportMadeRemoteFolders(file.remotePath, options.currentFolder);
@@ -95,18 +103,36 @@ Begun beginUpload(const Upload& file, size_t position, size_t count, bool sameSi
     return Begun::go;
 }
 
-bool uploadFile(FtpLib& session, const Upload& file, const UploadOptions& options, Retrier& retrier) {
+bool uploadFile(FtpLib& session, const Upload& file, const UploadOptions& options, Retrier& retrier,
+                std::string_view reason) {
     const std::string remotePath = toServer(file.remotePath, options.encoding);
+    const JournalClock clock;
+    int retried = 0;
     ResumedUpload tries(file.localPath, remotePath, options.transferType, options.archive);
     applyTransferRules(session, options.rules, options.archive);
-    if (retrier.run(session, file.remotePath, [&](int) { return tries.attempt(session); })) {
-        noteChecksum(session, file.localPath, options.notes, options.archive ? "a ZIP archive" : "");
-        if (options.keepTime) keepLocalTime(session, file.localPath, remotePath, options.encoding, options.notes);
-        return true;
+    const bool ok = retrier.run(session, file.remotePath, [&](int attempt) {
+        retried = attempt;
+        return tries.attempt(session);
+    });
+    std::string reply;
+    if (ok) noteChecksum(session, file.localPath, options.notes, options.archive ? "a ZIP archive" : "");
+    if (ok && options.keepTime) keepLocalTime(session, file.localPath, remotePath, options.encoding, options.notes);
+    if (!ok) {
+        reply = lastResponseText(session, options.encoding);
+        printMessage(Level::Error, format("Upload {} failure, {}", file.localPath, reply));
     }
-    printMessage(Level::Error,
-                 format("Upload {} failure, {}", file.localPath, lastResponseText(session, options.encoding)));
-    return false;
+    if (options.journal)
+        options.journal->record(
+            {.action = "upload",
+             .reason = std::string(reason),
+             .remotePath = joinRemotePath(fromServer(options.currentFolder, options.encoding), file.remotePath),
+             .localPath = file.localPath,
+             .bytes = ok && file.size != unknownSize ? file.size : 0,
+             .seconds = clock.seconds(),
+             .ok = ok,
+             .reply = reply,
+             .retries = retried});
+    return ok;
 }
 
 BatchSteps uploadSteps(const std::vector<Upload>& uploads, const UploadOptions& options, Retrier& retrier,

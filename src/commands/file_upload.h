@@ -17,6 +17,7 @@
 namespace dorvan {
 
 class FtpLib;
+class Journal;
 class Retrier;
 class TransferDisplay;
 
@@ -32,12 +33,13 @@ struct UploadOptions {
     std::string currentFolder{};  // the remote folder the paths start from, as the server spells it
     uint32_t encoding = 0;        // of the names on the server
     char transferType = 'I';
-    bool archive = false;   // the one file is a packed archive: sent whole on each try
-    bool overwrite = true;  // false: a server's file of the same size stays
-    bool dryRun = false;    // each file is only named
-    bool keepTime = false;  // an uploaded file takes the local file's time, where the server can set it
-    bool notes = false;     // debug level 1
-    TransferRules rules{};  // checksum and speed cap
+    bool archive = false;        // the one file is a packed archive: sent whole on each try
+    bool overwrite = true;       // false: a server's file of the same size stays
+    bool dryRun = false;         // each file is only named
+    bool keepTime = false;       // an uploaded file takes the local file's time, where the server can set it
+    bool notes = false;          // debug level 1
+    TransferRules rules{};       // checksum and speed cap
+    Journal* journal = nullptr;  // records each upload and skip
 };
 
 // The options the settings give `command`, whose sessions use `encoding`
@@ -74,7 +76,9 @@ Begun beginUpload(const Upload& file, size_t position, size_t count, bool sameSi
 
 // The upload with its retries, going on after a cut where it can, and the
 // time kept; true when the file arrived, else the failure is reported.
-bool uploadFile(FtpLib& session, const Upload& file, const UploadOptions& options, Retrier& retrier);
+// `reason` goes into the journal record.
+bool uploadFile(FtpLib& session, const Upload& file, const UploadOptions& options, Retrier& retrier,
+                std::string_view reason = {});
 
 // The three steps for each of `uploads`, shown on `display`; everything
 // given must outlive the batch.

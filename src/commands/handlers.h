@@ -44,5 +44,6 @@ bool rmd();
 bool mdele();
 bool mget();
 bool mput();
+bool mirror();
 
 }  // namespace dorvan::handlers

@@ -1,6 +1,7 @@
 // mget: every remote file the filters select, into the local folder.
 #include "commands/file_download.h"
 #include "commands/handlers.h"
+#include "commands/journal.h"
 #include "commands/parallel_batch.h"
 #include "commands/retry.h"
 #include "commands/scans_from_settings.h"
@@ -17,12 +18,18 @@ bool mget() {
     Settings& s = settings();
     const std::optional<SessionRecipe> recipe = batchSessionRecipe("mget");
     if (!recipe) return false;
+    Journal journal;
+    if (!s.justprint && !journal.open("mget")) return false;
     Retrier retrier(*recipe);
     const RemoteScanResults scan = scanRemote("", {.command = "mget", .runStep = retrier.stepsOn(*s.session)});
     const std::vector<FtpFileInfo>& files = scan.files;
     if (files.empty())
         return printMessage(Level::Error, format("{} failure: No files matched on : {}", "mget", currentDir()));
-    const DownloadOptions options = downloadOptions("mget", recipe->encoding);
+    DownloadOptions options = downloadOptions("mget", recipe->encoding);
+    if (journal.isOpen()) {
+        options.journal = &journal;
+        options.remoteFolder = currentDir();
+    }
     TransferDisplay display(files.size(), totalSize(files));
     const BatchTally tally =
         runBatch(files.size(), batchWidth(), downloadSteps(files, options, retrier, display), *recipe);

@@ -2,6 +2,7 @@
 // optionally packed into one archive first.
 #include "commands/file_upload.h"
 #include "commands/handlers.h"
+#include "commands/journal.h"
 #include "commands/one_shot.h"
 #include "commands/parallel_batch.h"
 #include "commands/retry.h"
@@ -20,6 +21,8 @@ bool mput() {
     Settings& s = settings();
     std::optional<SessionRecipe> recipe = batchSessionRecipe("mput");
     if (!recipe) return false;
+    Journal journal;
+    if (!s.justprint && !journal.open("mput")) return false;
     std::vector<std::string> found = scanLocal("mput");
     const bool pack = s.compress.size() > 3;
     size_t dropped = dropLinksLeadingOutside(found, s.local);
@@ -31,6 +34,7 @@ bool mput() {
     if (!uploads) return false;
     UploadOptions options = uploadOptions("mput", recipe->encoding, recipe->type, pack);
     options.currentFolder = recipe->folder = s.session->pwd();
+    if (journal.isOpen()) options.journal = &journal;
     Retrier retrier(*recipe);
     TransferDisplay display(uploads->size(), totalSize(*uploads));
     const BatchTally tally =

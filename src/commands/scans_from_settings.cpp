@@ -15,7 +15,8 @@ namespace {
 
 uint64_t sizeBound(int64_t setting) { return setting == unsetSize ? unsetSizeBound : static_cast<uint64_t>(setting); }
 
-// `convert` is applied to the pattern settings before they are split at "|".
+}  // namespace
+
 void applyFilterSettings(ScanFilter& filter, std::string (*convert)(std::string_view)) {
     const Settings& s = settings();
     if (!s.include.empty()) filter.include = splitPatterns(convert ? convert(s.include) : s.include);
@@ -27,8 +28,6 @@ void applyFilterSettings(ScanFilter& filter, std::string (*convert)(std::string_
     filter.maxFiles = s.maxfiles;
     filter.maxFolders = s.maxfolders;
 }
-
-}  // namespace
 
 RemoteScanResults scanRemote(const std::string& start, const ScanUse& use) {
     RemoteScanResults results;

@@ -13,6 +13,12 @@
 
 namespace dorvan {
 
+struct ScanFilter;
+
+// The filter settings into `filter`; `convert` (may be null) is applied to
+// the pattern settings before they are split at "|".
+void applyFilterSettings(ScanFilter& filter, std::string (*convert)(std::string_view));
+
 struct RemoteScanResults {
     std::vector<FtpFileInfo> files;
     std::vector<FtpFileInfo> folders;

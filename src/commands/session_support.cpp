@@ -80,8 +80,10 @@ std::string currentDir() {
 
 bool changeToRemote(const std::string& folder) {
     if (!settings().isLoggedin) return false;
-    bool changed = changeWorkingDirectory(folder);
-    if (!changed) settings().remoteChangeFailed = true;
+    Settings& s = settings();
+    bool changed =
+        s.remoteChangeQuiet && !folder.empty() ? s.session->chdir(toServer(folder)) : changeWorkingDirectory(folder);
+    if (!changed) s.remoteChangeFailed = true;
     return changed;
 }
 

@@ -19,6 +19,9 @@ bool listFolder(const std::string& folder, std::vector<FolderEntry>& entries, st
 // Makes one folder (its parent must exist); false with the reason when it cannot.
 bool makeFolder(const std::string& folder, std::string* error);
 
+// Removes one empty folder; false with the reason when it cannot.
+bool removeFolder(const std::string& folder, std::string* error);
+
 // True when the entry at `path` is itself a symbolic link (on Windows also a
 // junction); false when it is anything else or nothing.
 bool isSymbolicLink(const std::string& path);

@@ -56,6 +56,12 @@ bool makeFolder(const std::string& folder, std::string* error) {
     return false;
 }
 
+bool removeFolder(const std::string& folder, std::string* error) {
+    if (::rmdir(folder.c_str()) == 0) return true;
+    *error = folder + ": " + std::strerror(errno);
+    return false;
+}
+
 bool isSymbolicLink(const std::string& path) {
     struct stat st;
     return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);

@@ -49,6 +49,12 @@ bool makeFolder(const std::string& folder, std::string* error) {
     return false;
 }
 
+bool removeFolder(const std::string& folder, std::string* error) {
+    if (RemoveDirectoryW(widen(folder).c_str())) return true;
+    *error = folder + ": " + fileErrorText(GetLastError());
+    return false;
+}
+
 bool isSymbolicLink(const std::string& path) {
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(widen(path).c_str(), &found);

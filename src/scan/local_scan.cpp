@@ -18,6 +18,8 @@ LocalScan& LocalScan::scan(const std::string& start, bool descend) {
     files_.clear();
     errors_.clear();
     folders_.clear();
+    unlisted_.clear();
+    linkedFolders_.clear();
     start_ = start;
     walk(start, descend, 0);
     return *this;
@@ -27,6 +29,7 @@ void LocalScan::walk(const std::string& folder, bool descend, int depth) {
     try {
         if (depth > maxTreeDepth) {
             errors_.push_back("folders nested deeper than " + std::to_string(maxTreeDepth) + " levels: " + folder);
+            unlisted_.push_back(folder);
             return;
         }
         std::vector<platform::FolderEntry> entries;
@@ -34,6 +37,7 @@ void LocalScan::walk(const std::string& folder, bool descend, int depth) {
         const char separator = platform::localSeparator();
         if (!platform::listFolder(folder.empty() ? std::string(1, separator) : folder, entries, &error)) {
             errors_.push_back(error);
+            unlisted_.push_back(folder);
             return;
         }
         struct Kept {
@@ -45,13 +49,17 @@ void LocalScan::walk(const std::string& folder, bool descend, int depth) {
             std::string entryPath = folder + separator + entry.name;
             if (entry.isFolder && entry.isSymlink) {
                 errors_.push_back("symbolic link to a folder not followed: " + entryPath);
+                linkedFolders_.push_back(entryPath);
                 continue;
             }
             if (accept(entryPath, entry.isFolder)) kept.push_back({std::move(entryPath), entry.isFolder});
         }
         entries.clear();
         for (Kept& entry : kept) {
-            if (filter.capReached(files_.size(), folders_.size())) break;
+            if (filter.capReached(files_.size(), folders_.size())) {
+                unlisted_.push_back(folder);
+                break;
+            }
             if (!entry.isFolder) {
                 files_.push_back(std::move(entry.path));
                 continue;
@@ -61,6 +69,7 @@ void LocalScan::walk(const std::string& folder, bool descend, int depth) {
         }
     } catch (const std::exception& e) {  // no memory for a huge folder: the scan keeps what it found
         errors_.push_back(e.what());
+        unlisted_.push_back(folder);
     }
 }
 

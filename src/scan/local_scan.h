@@ -21,6 +21,10 @@ public:
     const std::vector<std::string>& files() const { return files_; }    // full paths
     std::vector<std::string> takeFiles() { return std::move(files_); }  // the same, leaving none here
     const std::vector<std::string>& folders() const { return folders_; }
+    // Symbolic links to folders, not followed.
+    const std::vector<std::string>& linkedFolders() const { return linkedFolders_; }
+    // The folders whose contents are not known in full (not listed, too deep, cut short).
+    const std::vector<std::string>& unlisted() const { return unlisted_; }
 
     LocalScan& scan(const std::string& start, bool descend);
 
@@ -31,6 +35,8 @@ private:
     std::vector<std::string> files_;
     std::vector<std::string> folders_;
     std::vector<std::string> errors_;
+    std::vector<std::string> unlisted_;
+    std::vector<std::string> linkedFolders_;
     std::string start_;
 };
 

@@ -23,6 +23,7 @@ RemoteScan& RemoteScan::scan(const std::string& start, bool descend) {
     folders_.clear();
     undated_.clear();
     skipped_.clear();
+    unlisted_.clear();
     ScanLister lister(session_);
     lister.runStep = runStep;
     lister.provesFolders = provesFolders;
@@ -31,6 +32,7 @@ RemoteScan& RemoteScan::scan(const std::string& start, bool descend) {
         files_.clear();
         folders_.clear();
         undated_.clear();
+        unlisted_.push_back(start);
     }
     return *this;
 }
@@ -41,18 +43,23 @@ void RemoteScan::walk(ScanLister& lister, const std::string& folder, bool descen
         std::string error;
         if (!lister.list(folder, depth, entries, &error)) {
             if (!error.empty()) errors_.push_back(std::move(error));
+            unlisted_.push_back(folder);
             return;
         }
         walkEntries(lister, folder, descend, depth, entries);
     } catch (const std::exception& e) {  // no memory for a huge listing: the scan keeps what it found
         errors_.push_back(e.what());
+        unlisted_.push_back(folder);
     }
 }
 
 void RemoteScan::walkEntries(ScanLister& lister, const std::string& folder, bool descend, int depth,
                              std::vector<FtpFileInfo>& entries) {
     for (FtpFileInfo& entry : entries) {
-        if (lister.unwinding(depth) || filter.capReached(files_.size(), folders_.size())) break;
+        if (lister.unwinding(depth) || filter.capReached(files_.size(), folders_.size())) {
+            unlisted_.push_back(folder);
+            break;
+        }
         if (entry.type == FtpFileType::unknown)
             skipped_.push_back({.name = joinRemotePath(folder, entry.name), .symlink = entry.symlink});
         if (entry.type != FtpFileType::dir && entry.type != FtpFileType::file) continue;
@@ -71,6 +78,7 @@ void RemoteScan::walkEntries(ScanLister& lister, const std::string& folder, bool
             const size_t files = files_.size(), folders = folders_.size(), undated = undated_.size();
             walk(lister, entry.name, descend, depth + 1);
             if (lister.leftOut(depth + 1)) {  // what was found inside is a copy
+                unlisted_.push_back(entry.name);
                 files_.resize(files);
                 folders_.resize(folders);
                 undated_.resize(undated);

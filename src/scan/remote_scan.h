@@ -36,6 +36,9 @@ public:
     // Files that passed every test only because their time is unknown, when
     // the filter says that fails (filter.undatedFails).
     const std::vector<FtpFileInfo>& undated() const { return undated_; }
+    // The folders whose contents are not known in full: not listed, or where
+    // the walk stopped or left a copy out; "" is the start.
+    const std::vector<std::string>& unlisted() const { return unlisted_; }
     // The entries passed over as neither file nor folder (links among them), by path.
     const std::vector<FtpFileInfo>& skipped() const { return skipped_; }
     // Hands the lists over, leaving the scanner empty.
@@ -56,6 +59,7 @@ private:
     std::vector<std::string> errors_;
     std::vector<FtpFileInfo> undated_;
     std::vector<FtpFileInfo> skipped_;
+    std::vector<std::string> unlisted_;
 };
 
 }  // namespace dorvan

@@ -287,6 +287,34 @@ const std::vector<HelpSource> argumentSources = {
      .syntax = "--{0} <true or false>",
      .examples = "the host's entry in $NETRC, else ~/.netrc; refused when others can read the file:\n"
                  "    --{0} true"},
+    {.key = "direction",
+     .summary = " which side mirror makes equal to the other: down, the local folder to the remote tree (default), "
+                "or up, the remote tree to the local folder",
+     .syntax = "--{0} <down or up>",
+     .examples = "make the server's folder equal to the local one:\n"
+                 "    mirror --{0} up --local /srv/site --remote /www"},
+    {.key = "delete",
+     .summary = " mirror also removes the files and folders the source no longer has (default false)",
+     .syntax = "--{0} <false or true>",
+     .examples = "remove local files deleted on the server, at most 100 in one run:\n"
+                 "    mirror --{0} true --maxdelete 100"},
+    {.key = "maxdelete",
+     .summary = " the most files one mirror may delete; a run that would delete more deletes nothing and fails "
+                "(default: half of the target's files)",
+     .syntax = "--{0} count",
+     .examples = "allow a run to empty the target:\n"
+                 "    --{0} 1000000\n"
+                 "    \n"
+                 "empty parameter returns to the default:\n"
+                 "    --{0}"},
+    {.key = "journal",
+     .summary = " a file to which mget, mput, mdele, rmd and mirror append one JSON record per action",
+     .syntax = "--{0} <filename>",
+     .examples = "keep an audit record of a nightly job:\n"
+                 "    --{0} /var/log/dorvan-journal.jsonl\n"
+                 "    \n"
+                 "empty parameter stops the journal:\n"
+                 "    --{0}"},
     {.key = "checksum",
      .summary = " check each binary transfer against the server's checksum of the file (default auto)",
      .syntax = "--{0} <auto, true or false>",

@@ -109,6 +109,19 @@ const std::vector<HelpSource> commandSources = {
                  "delete .htm and .html files that file size less than 15 KB:\n"
                  "    {0} --{4} 15 --{2} \"*.htm|*.html\"",
      .fills = batchFills},
+    {.key = "mirror",
+     .summary = " make the local folder equal to the remote tree, or the reverse",
+     .syntax = "{0} [--{1} <down or up>] [--{2} <false or true>] [--{3} count] [--{4} <true or false>] \n"
+               "[--{5} wildcard|wildcard] [--{6} wildcard|wildcard] [--{7} filename]...",
+     .examples = "copy what changed on the server into a local folder, removing what went:\n"
+                 "    {0} --remote /pub/site --local /backup/site --{8} true --{2} true\n"
+                 "    \n"
+                 "show what would be done, and do nothing:\n"
+                 "    {0} --{8} true --{2} true --{4} true\n"
+                 "    \n"
+                 "send the changed local files, four at a time, with a journal:\n"
+                 "    {0} --{1} up --{8} true --parallel 4 --{7} mirror.jsonl",
+     .fills = {"direction", "delete", "maxdelete", "justprint", "include", "exclude", "journal", "recurse"}},
     {.key = "literal",
      .summary = " send arbitrary ftp command",
      .syntax = "{0} --{1} command --{2} <expected response code>",

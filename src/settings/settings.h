@@ -65,6 +65,9 @@ struct Settings : ResettableArguments {
     // began the current command line, which clears it: a transfer or removal
     // whose remote value cannot be entered must not run elsewhere.
     bool remoteChangeFailed = false;
+    // The command of the current line makes or reports its remote folder
+    // itself: a change into it that fails says nothing (only remoteChangeFailed).
+    bool remoteChangeQuiet = false;
 
     // Argument values that stay when the session closes.
     int32_t debug = 0;
@@ -77,17 +80,21 @@ struct Settings : ResettableArguments {
     int32_t timeout = 60;                // seconds any wait on the server may take
     bool errorlevel = false;             // the exit status tells failures and interrupts apart
     // TLS stays as chosen when a session closes: a job that reconnects never falls back to plain FTP unasked.
-    std::string tls = "none";       // "none", "explicit" (AUTH TLS) or "implicit" (TLS from the first byte)
-    bool verify = true;             // the server's certificate must be trusted and name the host
-    std::string cafile;             // a certificate file trusted besides the system's authorities
-    int32_t parallel = 1;           // sessions mget, mput and mdele spread their files over
-    int32_t retries = 3;            // tries after the first of a step that failed for a passing reason
-    int32_t retrywait = 2;          // seconds before the first retry; each further wait doubles, up to a minute
-    bool resume = false;            // a download that still failed keeps its part for the next run
-    bool keeptime = false;          // transfers carry the source file's modification time over
-    bool netrc = false;             // login takes a missing username and password from the netrc file
-    std::string checksum = "auto";  // "auto", "true" or "false": transfers checked against the server's checksum
-    uint32_t ratelimit = 0;         // KiB a second all sessions of a command move together; 0 for no limit
+    std::string tls = "none";        // "none", "explicit" (AUTH TLS) or "implicit" (TLS from the first byte)
+    bool verify = true;              // the server's certificate must be trusted and name the host
+    std::string cafile;              // a certificate file trusted besides the system's authorities
+    int32_t parallel = 1;            // sessions mget, mput and mdele spread their files over
+    int32_t retries = 3;             // tries after the first of a step that failed for a passing reason
+    int32_t retrywait = 2;           // seconds before the first retry; each further wait doubles, up to a minute
+    bool resume = false;             // a download that still failed keeps its part for the next run
+    bool keeptime = false;           // transfers carry the source file's modification time over
+    bool netrc = false;              // login takes a missing username and password from the netrc file
+    std::string checksum = "auto";   // "auto", "true" or "false": transfers checked against the server's checksum
+    uint32_t ratelimit = 0;          // KiB a second all sessions of a command move together; 0 for no limit
+    std::string direction = "down";  // mirror: "down" makes the local folder equal to the server's, "up" the reverse
+    bool mirrorDeletes = false;      // mirror also removes what the source no longer has (the delete argument)
+    int64_t maxdelete = unsetLimit;  // the most files one mirror may delete; unset: half of the target's files
+    std::string journal;             // batch commands append a JSON record per action to this file
 };
 
 constexpr int32_t maxParallelSessions = 8;

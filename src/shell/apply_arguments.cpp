@@ -40,10 +40,11 @@ std::string remoteFolderOf(std::string folder) {
 
 // A path that is not an existing folder is reported and skipped (false); it
 // does not count as rejected, so the arguments after it are still stored.
-bool storeLocalFolder(Settings& s, const ArgumentRow& row, const std::string& value) {
-    if (!platform::pathExists(value))
+bool storeLocalFolder(Settings& s, const ArgumentRow& row, const std::string& value, bool mayBeMissing) {
+    const bool exists = platform::pathExists(value);
+    if (!exists && (!mayBeMissing || value.empty()))
         return printMessage(Level::Error, format("specified local '{}' does not exists", value));
-    if (!platform::isFolder(value))
+    if (exists && !platform::isFolder(value))
         return printMessage(Level::Error, format("specified local '{}' is not a folder", value));
     std::string folder = platform::withLocalSeparators(value);
     if (folder.back() != platform::localSeparator()) folder += platform::localSeparator();
@@ -60,7 +61,7 @@ bool storeValue(Settings& s, const ArgumentRow& row, const std::string& value, F
             folders.remoteStored = true;
             return true;
         case ValueSyntax::localFolder:
-            if (!storeLocalFolder(s, row, value)) folders.localFailed = true;
+            if (!storeLocalFolder(s, row, value, folders.localMayBeMissing)) folders.localFailed = true;
             return true;
         case ValueSyntax::boolean: return storeIf<bool>(s, row, parseBoolean(value));
         case ValueSyntax::imageFlag: {
@@ -92,6 +93,7 @@ bool storeValue(Settings& s, const ArgumentRow& row, const std::string& value, F
         case ValueSyntax::kilobytes: return storeIf<int64_t>(s, row, scaled(parseKilobytes(value), 1024));
         case ValueSyntax::minutes: return storeIf<int64_t>(s, row, scaled(parseInt64(value), ticksPerMinute));
         case ValueSyntax::tlsMode: return storeIf<std::string>(s, row, parseTlsMode(value));
+        case ValueSyntax::direction: return storeIf<std::string>(s, row, parseDirection(value));
         case ValueSyntax::checksumMode: return storeIf<std::string>(s, row, parseChecksumMode(value));
         case ValueSyntax::localFile:
             if (!platform::pathExists(value) || platform::isFolder(value)) return false;

@@ -9,6 +9,9 @@ namespace dorvan {
 struct FolderChecks {
     bool remoteStored = false;
     bool localFailed = false;
+    // Given: a local folder that does not exist yet is stored all the same,
+    // for a command that makes it.
+    bool localMayBeMissing = false;
 };
 
 // Stores a line's argument values into the Settings record in the fixed order

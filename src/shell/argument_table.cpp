@@ -192,6 +192,24 @@ constexpr ArgumentRow rows[] = {
      .field = &S::netrc,
      .rejection = invalidColonQuoted,
      .statusLine = 37},
+    {.name = "direction",
+     .syntax = ValueSyntax::direction,
+     .field = &S::direction,
+     .rejection = invalidColonQuoted,
+     .statusLine = 38},
+    {.name = "delete",
+     .syntax = ValueSyntax::boolean,
+     .field = &S::mirrorDeletes,
+     .rejection = invalidColonQuoted,
+     .statusLine = 39},
+    {.name = "maxdelete",
+     .syntax = ValueSyntax::int64,
+     .field = &S::maxdelete,
+     .rejection = invalidNumberColon,
+     .clearable = true,
+     .status = StatusShape::count,
+     .statusLine = 40},
+    {.name = "journal", .syntax = ValueSyntax::text, .field = &S::journal, .clearable = true, .statusLine = 41},
     {.name = "checksum",
      .syntax = ValueSyntax::checksumMode,
      .field = &S::checksum,
@@ -216,6 +234,7 @@ constexpr bool fieldFitsSyntax(const ArgumentRow& row) {
         case ValueSyntax::remoteFolder:
         case ValueSyntax::localFolder:
         case ValueSyntax::tlsMode:
+        case ValueSyntax::direction:
         case ValueSyntax::checksumMode:
         case ValueSyntax::localFile: return holds<std::string>(row);
         case ValueSyntax::boolean: return holds<bool>(row);

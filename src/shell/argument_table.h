@@ -34,6 +34,7 @@ enum class ValueSyntax {
     checksumMode,  // "auto", "true" or "false" in any letter case, stored in lower case
     localFile,     // an existing file, stored as typed
     boundedInt32,  // a number from ArgumentRow::bounds[0] to bounds[1]
+    direction,     // "down" or "up" in any letter case, stored in lower case
 };
 
 // How status shows a field. A line whose text would be empty is left out.

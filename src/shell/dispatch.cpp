@@ -41,11 +41,18 @@ bool executeLine(const std::string&, ArgumentList& args) {
     args[0] = text::asciiLower(args[0]);
     Settings& s = settings();
     s.remoteChangeFailed = false;
-    FolderChecks folders;
+    const Verb* verb = findVerb(args[0]);
+    s.remoteChangeQuiet = verb && verb->makesItsFolders;
+    struct QuietEnds {
+        Settings& s;
+        ~QuietEnds() { s.remoteChangeQuiet = false; }
+    } quietEnds{s};
+    FolderChecks folders{.localMayBeMissing = verb && verb->makesItsFolders};
     const bool accepted = applyArguments(args, &folders);
-    if (const Verb* verb = findVerb(args[0])) {
+    if (verb) {
         return handlers::run(verb->needs, [&] {  // a login enters the remote folder
-            bool checkFailed = !accepted || folders.localFailed || (folders.remoteStored && s.remoteChangeFailed);
+            const bool remoteFailed = folders.remoteStored && s.remoteChangeFailed && !verb->makesItsFolders;
+            bool checkFailed = !accepted || folders.localFailed || remoteFailed;
             if (!verb->needsItsFolders || !checkFailed) return runRow(*verb);
             // Not run: the one-shot values meant for it must not reach a later command.
             for (std::string* oneShot : {&s.name, &s.src, &s.dst, &s.compress}) oneShot->clear();

@@ -39,6 +39,12 @@ std::optional<std::string> parseTlsMode(std::string_view text) {
     return std::nullopt;
 }
 
+std::optional<std::string> parseDirection(std::string_view text) {
+    for (std::string_view direction : {"down", "up"})
+        if (text::equalsIgnoringCase(text, direction)) return std::string(direction);
+    return std::nullopt;
+}
+
 std::optional<std::string> parseChecksumMode(std::string_view text) {
     for (std::string_view mode : {"auto", "true", "false"})
         if (text::equalsIgnoringCase(text, mode)) return std::string(mode);

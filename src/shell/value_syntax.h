@@ -14,6 +14,7 @@ std::optional<uint32_t> parseUInt32(std::string_view text);
 std::optional<int64_t> parseKilobytes(std::string_view text);  // unsigned decimal, one leading '+'
 // "none", "explicit" or "implicit" in any letter case, given back in lower case.
 std::optional<std::string> parseTlsMode(std::string_view text);
+std::optional<std::string> parseDirection(std::string_view text);
 // "auto", "true" or "false" in any letter case, in lower case.
 std::optional<std::string> parseChecksumMode(std::string_view text);
 

@@ -98,6 +98,12 @@ constexpr Verb verbs[] = {
      .needs = login,
      .needsItsFolders = true,
      .required = {{{.field = &S::local, .missing = localFolderMissing}}}},
+    {.name = "mirror",
+     .action = h::mirror,
+     .needs = login,
+     .needsItsFolders = true,
+     .makesItsFolders = true,
+     .required = {{{.field = &S::local, .missing = localFolderMissing}}}},
     {.name = "help", .aliases = {"?"}, .action = printUsage},
     {.name = "generate",
      .action =

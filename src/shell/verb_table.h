@@ -34,6 +34,9 @@ struct Verb {
     // that is rejected, stops it (the check's failure line is its report): it
     // would work in the wrong folder or without a filter that was asked for.
     bool needsItsFolders = false;
+    // With needsItsFolders: a local folder that does not exist yet and a
+    // remote one that cannot be entered are the handler's to make (or to report).
+    bool makesItsFolders = false;
     // Checked in order once `needs` and the folders are met.
     std::array<RequiredArgument, 2> required = {};
     // Cleared when the handler ends, whatever its outcome, once the required

@@ -59,6 +59,8 @@ inline const std::string defaultStatus =
     " resume      : false\n"
     " keeptime    : false\n"
     " netrc       : false\n"
+    " direction   : down\n"
+    " delete      : false\n"
     " checksum    : auto\n"
     " ratelimit   : 0\n"
     "\n";

@@ -142,6 +142,29 @@ class RefuseMlsd:
         self.respond("500 MLSD not understood.")
 
 
+class NoMfmt:
+    """Neither offers nor knows MFMT: file times cannot be set."""
+    proto_cmds = {verb: info for verb, info in FTPHandler.proto_cmds.items() if verb != "MFMT"}
+
+
+class RefuseListing:
+    """Refuses MLSD and LIST of the folders named in `refused_listings`."""
+    refused_listings = frozenset()
+
+    def _listing_refused(self, path):
+        return os.path.basename(path.rstrip("/")) in self.refused_listings
+
+    def ftp_MLSD(self, path):
+        if self._listing_refused(path):
+            return self.respond("550 Listing refused.")
+        return super().ftp_MLSD(path)
+
+    def ftp_LIST(self, path):
+        if self._listing_refused(path):
+            return self.respond("550 Listing refused.")
+        return super().ftp_LIST(path)
+
+
 class DelayedCommands:
     """Handles the verbs in `delayed_verbs` a fifth of a second late; other sessions go on meanwhile."""
     delayed_verbs = frozenset()
@@ -488,6 +511,9 @@ FAULTS = {
     "endless-tree": {"fs": [EndlessTreeFS]},
     "list-only": {"handler": [ListOnly]},
     "refuse-mlsd": {"handler": [RefuseMlsd]},
+    "no-mfmt": {"handler": [NoMfmt]},
+    # refuse-list=FOLDER: MLSD and LIST of folders of that name end with 550.
+    "refuse-list": {"handler": [RefuseListing]},
     "announce-size": {"handler": [AnnounceSize]},
     # throttle=BYTES: each data connection moves at most BYTES a second, both ways.
     "throttle": {"dtp": [EvenThrottleDTP]},
@@ -514,6 +540,7 @@ def build_handler(args):
     silent_verbs = set()
     delayed_verbs = set()
     refused_names = set()
+    refused_listings = set()
     pwd_form = "unquoted"
     first_try = {"refusals": [], "cut_marks": [], "close_after": 0, "grow_when_cut": False}
     dtp_base, dtp_attrs = DTPHandler, {}
@@ -550,6 +577,10 @@ def build_handler(args):
             first_try["grow_when_cut"] = True
         if name == "refuse-dele" and value:
             refused_names.add(value)
+        if name == "refuse-list":
+            if not value:
+                raise SystemExit("refuse-list needs =FOLDER")
+            refused_listings.add(value)
         if name == "throttle":
             if not value.isdigit() or int(value) == 0:
                 raise SystemExit("throttle needs =BYTES (a second)")
@@ -572,6 +603,7 @@ def build_handler(args):
         "delayed_verbs": frozenset(delayed_verbs),
         "pwd_form": pwd_form,
         "refused_names": frozenset(refused_names),
+        "refused_listings": frozenset(refused_listings),
         "refusals": tuple(first_try["refusals"]),
         "cut_marks": tuple(first_try["cut_marks"]),
         "close_after": first_try["close_after"],
