@@ -1,6 +1,6 @@
 // Transfers tried again after failures that may pass: cut downloads going on
 // where they stopped, permanent refusals and --retries 0 reported as before,
-// an interrupted wait, and a part kept from one run for the next.
+// an interrupted wait, a part kept from one run for the next, and cut uploads.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -150,6 +150,35 @@ TEST(RetryEndToEnd, ResumeTrueKeepsThePartForTheNextRun) {
     EXPECT_EQ(restarts(server), std::vector<uint64_t>{part.size()}) << server.log();
     EXPECT_EQ(readFile(local.file("big-c.bin")), content);
     EXPECT_EQ(entriesOf(local.path()), std::vector<std::string>{"big-c.bin"});
+}
+
+// A cut upload with resume goes through a temporary name of its own: the retry continues those bytes, and the
+// file is renamed over the old one (deleted first where the server renames over no file). Without resume, the
+// retry sends the whole file to the target again.
+TEST(RetryEndToEnd, CutUploadsContinueOnlyTheirOwnTemporaryFile) {
+    const std::string content = randomBytes(300'000, 11);
+    for (const bool resume : {true, false}) {
+        SCOPED_TRACE(resume);
+        TestServer server({.faults = {"cut-first=-u", "refuse-rename-over"}});
+        writeFile(server.path("big-u.bin"), std::string(600, 'o'));
+        TempDir local;
+        writeFile(local.file("big-u.bin"), content);
+        const std::string setup = useServer(
+            server, "--local " + local.path() + " --retrywait 1 --debug 1 --resume " + (resume ? "true" : "false"));
+        RunResult r = runDorvan({.input = setup + "put --src big-u.bin\nquit\n"});
+        const std::string out = consoleLines(r.out);
+        EXPECT_TRUE(contains(out, " retry 1 of 3 in 1 s: big-u.bin: 426 ")) << out;
+        EXPECT_EQ(readFile(server.path("big-u.bin")), content);
+        EXPECT_EQ(readFile(local.file("big-u.bin")), content);
+        EXPECT_EQ(entriesOf(server.root()), std::vector<std::string>{"big-u.bin"}) << "no temporary file stays";
+        const std::vector<uint64_t> offsets = restarts(server);
+        EXPECT_EQ(offsets.size(), resume ? 1u : 0u) << server.log();
+        if (resume && !offsets.empty()) {
+            EXPECT_GE(offsets[0], 100'000u);
+        }
+        EXPECT_EQ(contains(out, " big-u.bin deleted before the rename: the server renames over no file\n"), resume)
+            << out;
+    }
 }
 
 TEST(RetryEndToEnd, AReconnectGoesBackToTheSameFolderOrTheCommandStops) {

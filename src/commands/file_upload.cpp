@@ -11,7 +11,6 @@
 #include "commands/transfer_steps.h"
 #include "ftp/ftp_lib.h"
 #include "ftp/listed_name.h"
-#include "ftp/resumed_transfers.h"
 #include "platform/paths.h"
 #include "settings/format.h"
 #include "settings/log.h"
@@ -37,7 +36,8 @@ UploadOptions uploadOptions(std::string_view command, uint32_t encoding, char tr
             .dryRun = s.justprint,
             .keepTime = s.keeptime,
             .notes = s.debug == 1,
-            .rules = transferRules()};
+            .rules = transferRules(),
+            .resume = s.resume};
 }
 
 size_t dropLinksLeadingOutside(std::vector<std::string>& found, const std::string& localFolder) {
@@ -109,12 +109,9 @@ bool uploadFile(FtpLib& session, const Upload& file, const UploadOptions& option
     const std::string remotePath = toServer(file.remotePath, options.encoding);
     const JournalClock clock;
     int retried = 0;
-    ResumedUpload tries(file.localPath, remotePath, options.transferType, options.archive);
     applyTransferRules(session, options.rules, options.archive);
-    const bool ok = retrier.run(session, file.remotePath, [&](int attempt) {
-        retried = attempt;
-        return tries.attempt(session);
-    });
+    const bool ok = uploadWithRetries(session, retrier, file.remotePath, file.localPath, remotePath,
+                                      options.transferType, options.resume, options.notes, &retried);
     std::string reply;
     if (ok) noteChecksum(session, file.localPath, options.notes, options.archive ? "a ZIP archive" : "");
     if (ok && options.keepTime) keepLocalTime(session, file.localPath, remotePath, options.encoding, options.notes);

@@ -33,13 +33,14 @@ struct UploadOptions {
     std::string currentFolder{};  // the remote folder the paths start from, as the server spells it
     uint32_t encoding = 0;        // of the names on the server
     char transferType = 'I';
-    bool archive = false;        // the one file is a packed archive: sent whole on each try
+    bool archive = false;        // the one file is a packed archive
     bool overwrite = true;       // false: a server's file of the same size stays
     bool dryRun = false;         // each file is only named
     bool keepTime = false;       // an uploaded file takes the local file's time, where the server can set it
     bool notes = false;          // debug level 1
     TransferRules rules{};       // checksum and speed cap
     Journal* journal = nullptr;  // records each upload and skip
+    bool resume = false;         // through a temporary name, continued after a cut
 };
 
 // The options the settings give `command`, whose sessions use `encoding`

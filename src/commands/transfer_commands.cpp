@@ -77,10 +77,10 @@ bool put() {
     TransferDisplay display;
     TrackedTransfer tracked(display, *s.session, remoteName, platform::fileSize(localFile).value_or(unknownSize));
     const std::string serverName = toServer(remoteName);
-    ResumedUpload tries(localFile, serverName, transferType, !s.compress.empty());
     Retrier retrier(commandRecipe());
     applyTransferRules(*s.session, transferRules(), !s.compress.empty());
-    bool ok = retrier.run(*s.session, remoteName, [&](int) { return tries.attempt(*s.session); });
+    bool ok =
+        uploadWithRetries(*s.session, retrier, remoteName, localFile, serverName, transferType, s.resume, s.debug == 1);
     display.end();
     if (!ok) printMessage(Level::Error, format(" put {} to {} failure: {}", localFile, remoteName, lastResponseText()));
     if (ok) noteChecksum(*s.session, localFile, s.debug == 1, s.compress.empty() ? "" : "a ZIP archive");

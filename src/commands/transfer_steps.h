@@ -3,6 +3,7 @@
 // checks, the sizes of a batch and packing an upload into its archive.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ftp/ftp_file_info.h"
@@ -10,6 +11,17 @@
 namespace dorvan {
 
 class FtpLib;
+class Retrier;
+
+// Uploads `localPath` to `remotePath` (in the server's code page) with the
+// retries of `retrier`, each naming `shown`. With `resume`, through a
+// temporary name of its own that a try after a cut continues (ReplacingUpload),
+// else by STOR to the target's name, the whole file on each try. `notes`
+// (debug level 1) tells when the target had to be deleted before the rename.
+// `retried`, when given, is set to the number of the last try (0 first).
+bool uploadWithRetries(FtpLib& session, Retrier& retrier, std::string_view shown, const std::string& localPath,
+                       const std::string& remotePath, char transferType, bool resume, bool notes,
+                       int* retried = nullptr);
 
 // True when `localPath` is a regular file of `size` bytes; an unknown size
 // never matches.

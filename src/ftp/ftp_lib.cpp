@@ -344,6 +344,11 @@ CallOutcome FtpLib::lastOutcome() {
     return last_;
 }
 
+void FtpLib::restoreOutcome(const CallOutcome& outcome) {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    last_ = outcome;
+}
+
 bool FtpLib::pause(int milliseconds) { return control_.pause(milliseconds); }
 
 void FtpLib::abort() { control_.abort(); }

@@ -119,6 +119,8 @@ public:
     // How the last operation (of the thread holding the session) ended, as
     // its call returned it when it ended; later operations replace it.
     CallOutcome lastOutcome();
+    // Makes `outcome` the last again, after a clean-up step that must not hide it.
+    void restoreOutcome(const CallOutcome& outcome);
     // Counts the connections made so far; a new one begins at each connect. Lock-free.
     uint64_t connectionNumber() const { return control_.connectionNumber(); }
     // Where the session is. A relative CWD or CDUP taken while nothing says

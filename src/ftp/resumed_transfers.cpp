@@ -70,21 +70,4 @@ void ResumedDownload::keepForLater(FtpLib& session) {
     if (time_ != unknownTime && platform::setModifiedTime(part_.path, time_, &error)) part_.path.clear();
 }
 
-ResumedUpload::ResumedUpload(std::string localPath, std::string remotePath, char mode, bool whole)
-    : localPath_(std::move(localPath)), remotePath_(std::move(remotePath)), mode_(mode), whole_(whole) {}
-
-bool ResumedUpload::attempt(FtpLib& session) {
-    uint64_t restartAt = 0;
-    if (begun_ && !whole_ && mode_ == imageType && session.offersRestart()) {
-        uint64_t held = 0;
-        const uint64_t size = platform::fileSize(localPath_).value_or(0);
-        if (session.size(remotePath_, held, mode_) && held <= size) restartAt = held;
-    }
-    if (session.put(localPath_, remotePath_, mode_, restartAt)) return true;
-    // A file whose checksum differs goes whole again.
-    const CallOutcome last = session.lastOutcome();
-    begun_ = last.kind != OutcomeKind::checksumDiffers && (begun_ || last.begun);
-    return false;
-}
-
 }  // namespace dorvan

@@ -50,22 +50,6 @@ private:
     KeptPart part_;
 };
 
-// The tries of one upload: after one whose STOR the server had accepted (so
-// the server's copy is this upload's), the next asks its size (SIZE) and
-// sends the rest after REST, unless the file goes `whole` each time.
-class ResumedUpload {
-public:
-    ResumedUpload(std::string localPath, std::string remotePath, char mode, bool whole);
-    bool attempt(FtpLib& session);
-
-private:
-    const std::string localPath_;
-    const std::string remotePath_;
-    const char mode_;
-    const bool whole_;
-    bool begun_ = false;
-};
-
 // The name a download's part keeps between runs: "<file>.partial".
 std::string partialName(const std::string& localPath);
 

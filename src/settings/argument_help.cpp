@@ -269,8 +269,8 @@ const std::vector<HelpSource> argumentSources = {
      .examples = "wait 10, 20, 40 seconds before the retries:\n"
                  "    --{0} 10 --retries 3"},
     {.key = "resume",
-     .summary = " a download that still fails after its retries keeps what arrived as <file>.partial, and the next "
-                "run continues it (default false)",
+     .summary = " a download that still fails after its retries keeps what arrived in a hidden part, and the next "
+                "run continues it; uploads go through a temporary name that a retry continues (default false)",
      .syntax = "--{0} <false or true>",
      .examples = "continue cut downloads in the next run:\n"
                  "    --{0} true"},

@@ -211,6 +211,16 @@ class PwdReply:
             self.respond("257 %s is the current directory." % self.fs.cwd)
 
 
+class RefuseRenameOver:
+    """Refuses RNTO onto a name that exists, as servers that never replace a file on rename do."""
+
+    def ftp_RNTO(self, path):
+        if os.path.exists(path):
+            self._rnfr = None
+            return self.respond("553 File exists.")
+        return super().ftp_RNTO(path)
+
+
 class RefuseDele:
     """Refuses DELE; with refuse-dele=NAME only for files of that name."""
     refused_names = frozenset()
@@ -506,6 +516,7 @@ FAULTS = {
     # pwd-reply=unquoted|vague
     "pwd-reply": {"handler": [PwdReply]},
     "refuse-marked-transfers": {"handler": [RefuseMarkedTransfers]},
+    "refuse-rename-over": {"handler": [RefuseRenameOver]},
     "short-retr": {"fs": [ShortRetrFS]},
     "hostile-listing": {"handler": [ListOnly], "fs": [HostileListingFS]},
     "endless-tree": {"fs": [EndlessTreeFS]},
