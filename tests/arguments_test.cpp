@@ -7,6 +7,7 @@
 #include "settings/argument_help.h"
 #include "settings/settings.h"
 #include "shell/apply_arguments.h"
+#include "shell/argument_check.h"
 #include "shell/argument_parser.h"
 #include "shell/argument_table.h"
 #include "shell/tokenizer.h"
@@ -53,9 +54,42 @@ TEST(ArgumentParser, PrefixesSeparatorsAliasesAndAccumulation) {
     EXPECT_FALSE(parsed.count("Host"));
 
     auto negative = parseArguments(splitCommandLine("set --keepalive -1 --debug=-1 --include= - --"));
-    EXPECT_TRUE(negative["keepalive"].values.empty());
+    EXPECT_EQ(negative["keepalive"].values, std::vector<std::string>{"-1"});  // a negative number is a value
     EXPECT_EQ(negative["debug"].values, std::vector<std::string>{"-1"});
     EXPECT_TRUE(negative["include"].values.empty());
+}
+
+// Names no row reads, each with the name it most likely meant, and the
+// values that follow no name.
+TEST(ArgumentParser, UnreadNamesAndValuesWithTheirClosestNames) {
+    struct Case {
+        const char* line;
+        std::vector<std::string> names;  // typed, then what it suggests
+        std::vector<std::string> unnamed;
+    };
+    const Case cases[] = {
+        {"mdele --remote /d --gmodifed 5", {"--gmodifed", "gmodified"}, {}},
+        {"x --recursive true --lcoal /t --Host h --JUSTPRINT true",
+         {"--recursive", "recurse", "--lcoal", "local", "--Host", "host"},
+         {}},
+        {"x --user u --bwlimit 5 --pass p", {"--user", "username", "--bwlimit", "", "--pass", ""}, {}},
+        {"list /tree b --name n", {}, {"/tree", "b"}},
+        {"@job.txt --port -5 --keepalive=-1 - --", {}, {}},
+        {"x --name -notes.txt -v", {"-notes.txt", "", "-v", ""}, {}},
+    };
+    for (const Case& c : cases) {
+        UnreadArguments unread = findUnreadArguments(splitCommandLine(c.line));
+        std::vector<std::string> names;
+        for (const auto& name : unread.names) {
+            names.push_back(name.typed);
+            names.push_back(name.typed.starts_with("--") ? closestArgumentName(name.typed.substr(2)) : "");
+        }
+        EXPECT_EQ(names, c.names) << c.line;
+        EXPECT_EQ(unread.unnamedValues, c.unnamed) << c.line;
+    }
+    EXPECT_EQ(findUnreadArguments(splitCommandLine("x --name -notes.txt")).names.at(0).valueOf, "name");
+    EXPECT_EQ(commandFileAfterPairs(splitCommandLine("dorvan --errorlevel true @job.txt --debug 1")), 3u);
+    EXPECT_EQ(commandFileAfterPairs(splitCommandLine("dorvan --password @secret --host h")), 0u);
 }
 
 TEST(ValueSyntax, NumbersAndBooleans) {
@@ -104,7 +138,8 @@ TEST_F(StoringTest, FixedOrderStopsAtFirstRejectedValue) {
     EXPECT_EQ(s.expresp, '3');
     EXPECT_TRUE(apply("set --justPrint true"));
     EXPECT_TRUE(s.justprint);
-    EXPECT_TRUE(apply("set --JustPrint false --name -notes.txt"));
+    // A name no row reads refuses the whole line.
+    EXPECT_FALSE(apply("set --justprint false --JustPrint false --name -notes.txt"));
     EXPECT_TRUE(s.justprint);
     EXPECT_EQ(s.name, "");
     EXPECT_FALSE(apply("set --parallel 9"));
@@ -139,7 +174,7 @@ TEST_F(StoringTest, UnitsAndClearableMarkers) {
     EXPECT_TRUE(apply("set --include *.txt --exclude x --1size 10"));
     EXPECT_EQ(s.lsize, 10240);
 
-    EXPECT_TRUE(apply("set --lsize -5 --gsize --lmodified --gmodified --maxfiles --maxfolders --include= --exclude"));
+    EXPECT_TRUE(apply("set --lsize --gsize --lmodified --gmodified --maxfiles --maxfolders --include= --exclude"));
     EXPECT_EQ(s.lsize, unsetSize);
     EXPECT_EQ(s.gsize, unsetSize);
     EXPECT_EQ(s.lmodified, unsetLimit);
@@ -149,12 +184,18 @@ TEST_F(StoringTest, UnitsAndClearableMarkers) {
     EXPECT_EQ(s.include, "");
     EXPECT_EQ(s.exclude, "");
     EXPECT_FALSE(apply("set --lsize=-5"));
+    EXPECT_FALSE(apply("set --lsize -5"));
     EXPECT_EQ(s.lsize, unsetSize);
+    for (const char* port : {"0", "65536", "99999", "-5"})
+        EXPECT_FALSE(apply(std::string("set --port ") + port)) << port;
+    EXPECT_TRUE(apply("set --port 65535"));
+    EXPECT_EQ(s.port, 65535);
+    EXPECT_TRUE(apply("set --port 1"));
 
     s.host = "kept";
     EXPECT_TRUE(apply("set --host --port"));
     EXPECT_EQ(s.host, "kept");
-    EXPECT_EQ(s.port, 21);
+    EXPECT_EQ(s.port, 1);
 }
 
 TEST_F(StoringTest, RemoteAndLocalFolders) {

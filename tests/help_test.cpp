@@ -64,8 +64,15 @@ TEST(Usage, ListsCommandsThenArgumentsWithExactLayout) {
     EXPECT_EQ(&usage, &usageText());
     EXPECT_EQ(usage, usageText());
 
-    std::string head =
-        config().banner() + "\n Usage:        Dorvan <command> [--<argument> <parameters>]\n Commands: \n";
+    std::string head = config().banner() +
+                       "\n Usage:        Dorvan <command> [--<argument> <parameters>]\n"
+                       "               Dorvan [--<argument> <parameters>] [@<command file>]\n"
+                       "               Dorvan @<command file> [--<argument> <parameters>]\n"
+                       "               Dorvan --help\n"
+                       " A command given on the process command line runs once, then the program ends: exit status 0 "
+                       "when it\n succeeded, 1 when it failed, 64 when the command line was not understood. "
+                       "Arguments given first are\n stored, the command file runs, then commands are read from the "
+                       "prompt (or from standard input).\n Commands: \n";
     ASSERT_EQ(usage.substr(0, head.size()), head);
     std::string tail =
         "\n Please Note: Parameters that include spaces must be enclosed in quotes\n"

@@ -63,18 +63,25 @@ TEST(ShellEndToEnd, PipedCommandsStatusAndSettingsThatPersist) {
 
 TEST(ShellEndToEnd, ProcessCommandLine) {
     // --help and -h alone print the usage screen, which begins with the banner;
-    // any other line without an @ token only the banner. Nothing runs.
+    // a line that is not understood gets an error and status 64; a command runs once.
+    const std::string noHost =
+        " Host name not specified\n" + dorvan::commandHelp("connect") + "\n login failure: connect first, please\n";
     struct Case {
         std::vector<std::string> args;
         std::string out;
+        int status;
     } cases[] = {
-        {{"--help"}, usageReply()},        {{"-h"}, usageReply()}, {{"--version"}, banner()},
-        {{"--help", "--debug"}, banner()}, {{"@"}, banner()},      {{"get", "--src", "a.txt"}, banner()},
+        {{"--help"}, usageReply(), 0},
+        {{"-h"}, usageReply(), 0},
+        {{"--version"}, banner() + "Unknown argument '--version'\n", 64},
+        {{"--help", "--debug"}, banner() + "Unknown argument '--help'\n", 64},
+        {{"@"}, banner() + "'@' is not a command, an argument or a command file; see dorvan --help\n", 64},
+        {{"get", "--src", "a.txt"}, banner() + noHost, 1},
     };
     for (const Case& c : cases) {
         RunResult r = runDorvan({.args = c.args, .input = "status\n"});
         EXPECT_EQ(r.out, c.out) << c.args[0];
-        EXPECT_EQ(r.exitStatus, 0);
+        EXPECT_EQ(r.exitStatus, c.status) << c.args[0];
     }
     RunResult r;
 

@@ -154,3 +154,30 @@ TEST(TerminalE2E, ServerRepliesNeverDriveTheTerminalOnEitherStream) {
     EXPECT_FALSE(contains(screen, "\x1b]0;owned")) << screen;
     EXPECT_FALSE(contains(screen, "\xC2\x9B")) << screen;
 }
+
+TEST(TerminalE2E, TypedLoginAsksForAMissingPasswordWithoutEchoingIt) {
+    TestServer server;
+    TempDir data, work;
+    const std::string toServer = "--host 127.0.0.1 --port " + std::to_string(server.port()) + " --username tester";
+    writeFile(work.file("cmds.txt"), "login " + toServer + "\n");
+    TerminalSession terminal(atTerminal(data, work));
+    ASSERT_TRUE(terminal.waitFor(prompt));
+    // A command file asks nothing.
+    EXPECT_TRUE(contains(enter(terminal, "@" + work.file("cmds.txt") + "\r"), " password not specified\r"));
+
+    ASSERT_TRUE(terminal.waitForKeyByKeyInput());
+    const size_t from = terminal.mark();
+    terminal.type("disconnect\r");
+    ASSERT_TRUE(terminal.waitFor(prompt, from));
+    ASSERT_TRUE(terminal.waitForKeyByKeyInput());
+    terminal.type("login " + toServer + "\r");
+    ASSERT_TRUE(terminal.waitFor("Password: ", from));
+    terminal.type(server.password() + "\r");
+    ASSERT_TRUE(terminal.waitFor(" Loggedin\r", from)) << terminal.output();
+    EXPECT_TRUE(contains(enter(terminal, "status\r"), " password    : ****\r"));
+    terminal.type("quit\r");
+    EXPECT_EQ(terminal.wait(), 0);
+    EXPECT_FALSE(contains(terminal.output(), server.password())) << terminal.output();
+    EXPECT_FALSE(contains(readFile(historyPath(data)), server.password()));
+    EXPECT_FALSE(contains(logText(data.path()), server.password()));
+}

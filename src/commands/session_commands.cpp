@@ -9,6 +9,7 @@
 #include "ftp/masked_command.h"
 #include "ftp/session_opener.h"
 #include "platform/console.h"
+#include "platform/line_editor.h"
 #include "settings/command_help.h"
 #include "settings/format.h"
 #include "settings/log.h"
@@ -43,6 +44,15 @@ bool reportNotConnected(const std::string& host) {
     return false;
 }
 
+// Asks for the password at a terminal, as a password typed on the line: kept
+// in the settings, never echoed, logged or kept in the history.
+void askPassword(Settings& s) {
+    std::string answer;
+    if (platform::readSecretLine("Password: ", answer) && !answer.empty()) s.password = std::move(answer);
+}
+
+bool sameServer(const Settings& s) { return s.host == s.sessionRecipe.host && s.port == s.sessionRecipe.port; }
+
 }  // namespace
 
 bool changeWorkingDirectory(const std::string& folder) {
@@ -62,7 +72,13 @@ namespace handlers {
 bool connect() {
     Settings& s = settings();
     forgetLostSession();
-    if (s.isConnected) return true;
+    if (s.isConnected && (s.isLoggedin || sameServer(s))) return true;
+    if (s.isConnected) {
+        // A refused login left a connection open to another server than the
+        // one named now: credentials meant for that one must not go over it.
+        s.isConnected = false;
+        s.session->close();
+    }
     try {
         if (s.host.empty()) return reportMissing(" Host name not specified", "connect", HelpAfterMissing::always);
         bool created = !s.session;
@@ -93,6 +109,7 @@ bool login() {
     if (!connect()) return printMessage(Level::Error, format(" login failure: {} first, please", "connect"));
     if (s.isLoggedin) return true;
     if (!takeNetrcCredentials(s)) return false;
+    if (s.commandTyped && !s.username.empty() && s.password.empty()) askPassword(s);
     for (auto [value, label] : {std::pair{&s.username, "username"}, std::pair{&s.password, "password"}}) {
         if (value->empty()) {
             printMessage(Level::Error, format(" {} not specified", label));

@@ -50,6 +50,13 @@ private:
     std::unique_ptr<State> state_;
 };
 
+// Asks for a secret on a terminal: writes `prompt`, reads one line with the
+// terminal's echo off, then ends the line on the screen. False, asking
+// nothing, when standard input is not a terminal (and where the console
+// cannot hide input); false too at end of input or once wakeConsoleReader()
+// was called.
+bool readSecretLine(std::string_view prompt, std::string& line);
+
 // Puts the terminal back as it was before the first editor opened, for a
 // process that ends while a line is being edited. Does nothing otherwise.
 void restoreTerminal();

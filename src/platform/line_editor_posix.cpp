@@ -209,6 +209,27 @@ bool LineEditor::readLine(std::string& line) {
     return true;
 }
 
+bool readSecretLine(std::string_view prompt, std::string& line) {
+    line.clear();
+    termios before{};
+    if (::isatty(STDIN_FILENO) != 1 || ::tcgetattr(STDIN_FILENO, &before) != 0) return false;
+    if (!terminalSaved.load()) {  // so that a program ending now leaves the echo on
+        savedTerminal = before;
+        terminalSaved = true;
+    }
+    termios quiet = before;
+    quiet.c_lflag = (quiet.c_lflag & ~static_cast<tcflag_t>(ECHO)) | ICANON | ECHONL;
+    // What was typed before the prompt is dropped: it was shown.
+    if (::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) != 0) return false;
+    consoleWrite(prompt);
+    consoleFlush();
+    LineRead read = readConsoleLine(line, 4096);
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &before);
+    if (read == LineRead::line) return true;
+    line.clear();
+    return false;
+}
+
 void restoreTerminal() {
     if (terminalSaved.load()) ::tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
 }

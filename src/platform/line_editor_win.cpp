@@ -14,6 +14,10 @@ LineEditor::~LineEditor() = default;
 
 bool LineEditor::readLine(std::string&) { return false; }
 
+// The console is read by a thread of its own, whose read in progress would
+// still echo: no prompt for a secret here.
+bool readSecretLine(std::string_view, std::string&) { return false; }
+
 void restoreTerminal() {}
 
 }  // namespace dorvan::platform

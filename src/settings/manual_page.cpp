@@ -60,6 +60,18 @@ dorvan \- scriptable console FTP client
 .IR value ]...
 .br
 .B dorvan
+.BI \-\- argument
+.I value
+.RB [ \-\-\fIargument\fR
+.IR value ]...
+.RB [ @\fIcommandfile\fR ]
+.br
+.B dorvan
+.I command
+.RB [ \-\-\fIargument\fR
+.IR value ]...
+.br
+.B dorvan
 .BR \-\-help " | " \-h
 .SH DESCRIPTION
 Without arguments,
@@ -81,6 +93,22 @@ relative file name is taken from the current folder, or, when it is not
 there, from the folder of the program. Lines whose first character is
 .B #
 are comments.
+.PP
+With a first argument that is an argument name, the pairs are stored, the
+file named by a following
+.B @
+argument runs, and then commands are read from the prompt, or from standard
+input when it is not a terminal, as in
+.BR "dorvan \-\-errorlevel true @job.txt" .
+.PP
+With a first argument that is a command, the rest of the command line is
+that command's line: it runs once, connecting and logging in as it needs,
+the session is closed and the program ends without the prompt, as in
+.BR "dorvan get \-\-host h \-\-username u \-\-password p \-\-src f.bin \-\-local /data/" .
+.PP
+A line that names an argument no command reads, or that holds a value
+following no argument name, is refused whole: nothing on it is stored and
+its command does not run.
 .PP
 With the one argument
 .B \-\-help
@@ -115,7 +143,12 @@ and
 Ctrl+D on an empty line ends the input; Ctrl+C closes the session and ends
 the program.
 .SH EXIT STATUS
-0, unless
+For a command given on the process command line: 0 when it succeeded, 1
+when it failed, 2 when SIGINT, SIGQUIT, SIGHUP or SIGTERM ended it. 64 for
+a process command line that was not understood (an unknown word, a lone
+.BR @ ,
+an unknown argument).
+Otherwise 0, unless
 .B \-\-errorlevel true
 is in force when the program ends: then 1 when any command reported a
 failure during the run, and 2 when the run ended because of SIGINT,

@@ -65,6 +65,10 @@ struct Settings : ResettableArguments {
     // began the current command line, which clears it: a transfer or removal
     // whose remote value cannot be entered must not run elsewhere.
     bool remoteChangeFailed = false;
+    // The running command came from the user (the prompt or the process
+    // command line), not from a command file: login may then ask for a
+    // missing password at a terminal.
+    bool commandTyped = false;
     // The command of the current line makes or reports its remote folder
     // itself: a change into it that fails says nothing (only remoteChangeFailed).
     bool remoteChangeQuiet = false;

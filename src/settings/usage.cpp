@@ -9,11 +9,23 @@
 namespace dorvan {
 namespace {
 
+// How the program is started, below the first usage line.
+constexpr std::string_view processCommandLineForms[] = {
+    "               Dorvan [--<argument> <parameters>] [@<command file>]",
+    "               Dorvan @<command file> [--<argument> <parameters>]",
+    "               Dorvan --help",
+    " A command given on the process command line runs once, then the program ends: exit status 0 when it",
+    " succeeded, 1 when it failed, 64 when the command line was not understood. Arguments given first are",
+    " stored, the command file runs, then commands are read from the prompt (or from standard input).",
+};
+
 std::string buildUsage() {
     const std::string eol(platform::lineEnd());
     std::string text = config().banner() + eol;
     // A line feed alone ends the usage line, on every system.
-    text += " Usage:        Dorvan <command> [--<argument> <parameters>]\n Commands: " + eol;
+    text += " Usage:        Dorvan <command> [--<argument> <parameters>]\n";
+    for (std::string_view line : processCommandLineForms) text += std::string(line) + eol;
+    text += " Commands: " + eol;
     for (const auto& [name, help] : commandHelpTable()) text += format("  {0,-12}", name) + firstLine(help) + eol;
     text += eol + " Arguments: " + eol;
     for (const auto& [name, help] : argumentHelpTable()) text += format("  --{0,-12}", name) + firstLine(help) + eol;

@@ -6,6 +6,7 @@
 #include "settings/format.h"
 #include "settings/log.h"
 #include "settings/settings.h"
+#include "shell/argument_check.h"
 #include "shell/argument_parser.h"
 #include "shell/argument_table.h"
 #include "shell/value_syntax.h"
@@ -116,6 +117,7 @@ void clearToDefault(Settings& s, const ArgumentRow& row) {
 bool applyArguments(const ArgumentList& tokens, FolderChecks* folders) {
     FolderChecks unused;
     if (!folders) folders = &unused;
+    if (!checkArgumentLine(tokens, nullptr)) return false;
     Settings& s = settings();
     ParsedArguments parsed = parseArguments(tokens);
     for (const ArgumentRow& row : argumentRows()) {

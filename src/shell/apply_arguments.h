@@ -15,8 +15,9 @@ struct FolderChecks {
 };
 
 // Stores a line's argument values into the Settings record in the fixed order
-// of the argument table. The first rejected value is reported and ends the
-// storing with false; arguments stored before it keep their new values.
+// of the argument table. A name that no row reads is reported and nothing is
+// stored (false). The first rejected value is reported and ends the storing
+// with false; arguments stored before it keep their new values.
 bool applyArguments(const ArgumentList& tokens, FolderChecks* folders = nullptr);
 
 }  // namespace dorvan

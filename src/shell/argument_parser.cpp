@@ -12,9 +12,14 @@ namespace {
 // under keys no storing rule reads.
 const std::string unnamed = "\x01unnamed";
 
-// Reads the tokens as arguments: `onName(name)` for each name met, and
-// `onValue(name, index, from)` for each value, which is token `index` from
-// character `from` on.
+// A negative number is a value: no argument has a name of digits.
+bool isNegativeNumber(std::string_view token) {
+    return token.size() > 1 && token[0] == '-' && token.find_first_not_of("0123456789", 1) == std::string_view::npos;
+}
+
+// Reads the tokens as arguments: `onName(name, index)` for each name met in
+// token `index`, and `onValue(name, index, from)` for each value, which is
+// token `index` from character `from` on.
 template <typename OnName, typename OnValue>
 void walkArguments(const std::vector<std::string_view>& tokens, OnName onName, OnValue onValue) {
     std::string current = unnamed;
@@ -22,7 +27,7 @@ void walkArguments(const std::vector<std::string_view>& tokens, OnName onName, O
         std::string_view token = tokens[index];
         if (token == "-" || token == "--") continue;
         bool isLong = token.size() > 2 && token.starts_with("--");
-        bool isShort = !isLong && token.size() > 1 && token[0] == '-' && !token.starts_with("--");
+        bool isShort = !isLong && token.size() > 1 && token[0] == '-' && !isNegativeNumber(token);
         if (!isLong && !isShort) {
             onValue(current, index, size_t{0});
             continue;
@@ -33,12 +38,12 @@ void walkArguments(const std::vector<std::string_view>& tokens, OnName onName, O
         std::string_view names = body.substr(0, separator);
         if (isLong) {
             current = std::string(argumentNameFor(names));
-            onName(current);
+            onName(current, index);
         } else {
             current.assign(1, '-');  // not `= "-"`: GCC 12 takes that for an overlapping copy at -O3
             for (char c : names) {
                 current = {'-', c};  // never a stored argument
-                onName(current);
+                onName(current, index);
             }
         }
         if (separator != std::string_view::npos && separator + 1 < body.size())
@@ -52,12 +57,56 @@ ParsedArguments parseArguments(const ArgumentList& tokens) {
     ParsedArguments result;
     std::vector<std::string_view> views(tokens.begin(), tokens.end());
     walkArguments(
-        views, [&](const std::string& name) { result[name]; },
+        views, [&](const std::string& name, size_t) { result[name]; },
         [&](const std::string& name, size_t index, size_t from) {
             result[name].values.emplace_back(views[index].substr(from));
         });
     result.erase(unnamed);
     return result;
+}
+
+UnreadArguments findUnreadArguments(const ArgumentList& tokens) {
+    UnreadArguments unread;
+    std::vector<std::string_view> views(tokens.begin(), tokens.end());
+    std::string known;  // the argument named last, when a row reads it
+    bool knownHasValue = false;
+    size_t lastUnknownToken = 0;  // token 0 is never a name that is reported
+    walkArguments(
+        views,
+        [&](const std::string& name, size_t index) {
+            if (isArgumentName(name)) {
+                known = name;
+                knownHasValue = false;
+                return;
+            }
+            if (index != lastUnknownToken) {
+                std::string_view token = views[index];
+                unread.names.push_back({.typed = std::string(token.substr(0, token.find_first_of(":=", 1))),
+                                        .valueOf = knownHasValue ? std::string() : known});
+                lastUnknownToken = index;
+            }
+            known.clear();
+        },
+        [&](const std::string& name, size_t index, size_t from) {
+            if (name == unnamed && index > 0) unread.unnamedValues.emplace_back(views[index].substr(from));
+            knownHasValue = true;
+        });
+    return unread;
+}
+
+size_t commandFileAfterPairs(const ArgumentList& tokens) {
+    std::vector<std::string_view> views(tokens.begin(), tokens.end());
+    size_t found = 0;
+    size_t valuesOfLast = 0;
+    walkArguments(
+        views, [&](const std::string&, size_t) { valuesOfLast = 0; },
+        [&](const std::string& name, size_t index, size_t from) {
+            std::string_view value = views[index].substr(from);
+            if (!found && from == 0 && name != unnamed && valuesOfLast > 0 && value.size() >= 2 && value[0] == '@')
+                found = index;
+            ++valuesOfLast;
+        });
+    return found;
 }
 
 std::string maskSecrets(std::string_view line) {
@@ -70,7 +119,7 @@ std::string maskSecrets(std::string_view line) {
     };
     std::vector<Replaced> replaced;  // in line order
     walkArguments(
-        views, [](const std::string&) {},
+        views, [](const std::string&, size_t) {},
         [&](const std::string& argument, size_t index, size_t from) {
             std::string_view value = views[index].substr(from);
             std::string shown = argument == "password" ? "****"

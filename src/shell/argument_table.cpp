@@ -18,7 +18,12 @@ constexpr std::string_view invalidColon = "Invalid {} parameter: {}";
 
 constexpr ArgumentRow rows[] = {
     {.name = "host", .syntax = ValueSyntax::text, .field = &S::host, .statusLine = 1},
-    {.name = "port", .syntax = ValueSyntax::int32, .field = &S::port, .rejection = invalidNumber, .statusLine = 2},
+    {.name = "port",
+     .syntax = ValueSyntax::boundedInt32,
+     .field = &S::port,
+     .rejection = invalidNumber,
+     .bounds = {1, 65535},
+     .statusLine = 2},
     {.name = "username", .syntax = ValueSyntax::text, .field = &S::username, .statusLine = 3},
     {.name = "password",
      .syntax = ValueSyntax::text,
@@ -276,6 +281,10 @@ std::string_view argumentNameFor(std::string_view typed) {
         for (std::string_view alias : row.aliases)
             if (!alias.empty() && alias == typed) return row.name;
     return typed;
+}
+
+bool isArgumentName(std::string_view name) {
+    return std::ranges::any_of(rows, [name](const ArgumentRow& row) { return row.name == name; });
 }
 
 }  // namespace dorvan

@@ -69,5 +69,7 @@ std::span<const ArgumentRow> argumentRows();
 
 // The argument a typed name stands for: an alias gives its argument's name.
 std::string_view argumentNameFor(std::string_view typed);
+// Whether a row has this name (aliases already resolved by argumentNameFor).
+bool isArgumentName(std::string_view name);
 
 }  // namespace dorvan

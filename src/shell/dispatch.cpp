@@ -2,10 +2,13 @@
 
 #include "commands/one_shot.h"
 #include "commands/session_support.h"
+#include "settings/format.h"
 #include "settings/log.h"
 #include "settings/settings.h"
 #include "settings/usage.h"
 #include "shell/apply_arguments.h"
+#include "shell/argument_check.h"
+#include "shell/argument_table.h"
 #include "shell/verb_table.h"
 #include "text/ascii.h"
 
@@ -29,19 +32,39 @@ bool runRow(const Verb& verb) {
 
 }  // namespace
 
+namespace {
+
+// The key of an item's help: a verb's alias stands for the verb, and an
+// argument may be written with its dashes.
+std::string helpKey(std::string_view typed) {
+    std::string key = text::asciiLower(typed);
+    if (key.starts_with("--") && key.size() > 2) key = text::asciiLower(argumentNameFor(typed.substr(2)));
+    if (const Verb* verb = findVerb(key)) key = verb->name;
+    return key;
+}
+
+}  // namespace
+
 bool isHelpRequest(const ArgumentList& args) {
     if (args.size() < 2) return false;
+    const std::string first = text::asciiLower(args[0]);
+    if (first == "help" || first == "?") {  // help <item>
+        if (printItemHelp(helpKey(args[1]))) return true;
+        return !printMessage(Level::Error,
+                             format("no help for '{}'; help alone lists the commands and arguments", args[1]));
+    }
     if (args[1] != "?" && args[1] != "help") return false;
-    return printItemHelp(text::asciiLower(args[0]));
+    return printItemHelp(helpKey(args[0]));
 }
 
 bool executeLine(const std::string&, ArgumentList& args) {
     if (args.empty()) return false;
     if (isHelpRequest(args)) return true;
     args[0] = text::asciiLower(args[0]);
+    const Verb* verb = findVerb(args[0]);
+    if (verb && !checkArgumentLine(args, verb)) return false;  // not run, nothing stored
     Settings& s = settings();
     s.remoteChangeFailed = false;
-    const Verb* verb = findVerb(args[0]);
     s.remoteChangeQuiet = verb && verb->makesItsFolders;
     struct QuietEnds {
         Settings& s;

@@ -53,9 +53,15 @@ bool lockWithin(Lock& lock, std::chrono::steady_clock::duration wait) {
 
 std::atomic<bool> controlEventSeen{false};
 
-// 0 unless errorlevel asks for more: 2 after a console control event, 1 after
+// A command line not understood: 64. A command given on the process command
+// line: 0, 1 after any failure, 2 after a console control event. Otherwise 0
+// unless errorlevel asks for more: 2 after a console control event, 1 after
 // any failure that reached the log.
 int exitStatus() {
+    if (std::optional<int> decided = commandLineStatus()) {
+        if (*decided == 0 || *decided == 1) return controlEventSeen ? 2 : anyErrorLogged() ? 1 : *decided;
+        return *decided;
+    }
     if (!settings().errorlevel) return 0;
     if (controlEventSeen) return 2;
     return anyErrorLogged() ? 1 : 0;

@@ -11,9 +11,11 @@
 #include "settings/settings.h"
 #include "settings/usage.h"
 #include "shell/apply_arguments.h"
+#include "shell/argument_check.h"
 #include "shell/argument_parser.h"
 #include "shell/dispatch.h"
 #include "shell/prompt_reader.h"
+#include "shell/verb_table.h"
 #include "text/ascii.h"
 
 namespace dorvan {
@@ -31,6 +33,26 @@ std::string overlongLineMessage(const std::string& source, size_t number) {
 }
 
 std::atomic<bool> interrupted{false};
+
+// What the process command line decided for the exit status (see commandLineStatus).
+constexpr int usageErrorStatus = 64;
+constexpr int failedStatus = 1;
+std::atomic<int> commandLineOutcome{-1};
+
+// A command the user typed (at the prompt or on the process command line).
+bool executeTyped(const std::string& line, ArgumentList& args) {
+    struct Typed {
+        Typed() { settings().commandTyped = true; }
+        ~Typed() { settings().commandTyped = false; }
+    } typed;
+    return executeLine(line, args);
+}
+
+std::string joined(const ArgumentList& tokens) {
+    std::string line;
+    for (const std::string& token : tokens) line += (line.empty() ? "" : " ") + token;
+    return line;
+}
 
 // Runs one step of the shell while holding the command lock, then writes
 // out what its output held back.
@@ -51,6 +73,12 @@ std::recursive_timed_mutex& commandLock() {
 
 void interruptCommands() { interrupted = true; }
 
+std::optional<int> commandLineStatus() {
+    int outcome = commandLineOutcome.load();
+    if (outcome < 0) return std::nullopt;
+    return outcome;
+}
+
 CommandList Sending::readCommandFile(const std::string& token, const ArgumentList& args) {
     return locked([&] {
         CommandList list = parstAt(token);
@@ -70,11 +98,74 @@ void Sending::run() {
         keepWindow();
         return;
     }
-    if (args_.size() > 1 && isCommandFileToken(args_[1])) {
-        CommandList list = readCommandFile(args_[1], args_);
-        execute(list);
-        if (!settings().quitRequested && !interrupted) keepWindow();
+    const ArgumentList line(args_.begin() + 1, args_.end());
+    if (isCommandFileToken(args_[1])) {
+        runCommandFileFirst();
+    } else if (const Verb* verb = findVerb(text::asciiLower(args_[1]))) {
+        runOneCommand(line, *verb);
+    } else if (locked([&] { return isHelpRequest(line); })) {
+        // answered
+    } else if (args_[1].size() > 2 && args_[1].starts_with("--")) {
+        runArgumentsFirst();
+    } else {
+        commandLineOutcome = usageErrorStatus;
+        printMessage(Level::Error,
+                     format("'{}' is not a command, an argument or a command file; see dorvan --help", args_[1]));
     }
+}
+
+// "@job.txt --name value ...": the pairs are stored, then the file runs.
+void Sending::runCommandFileFirst() {
+    if (!locked([&] { return checkArgumentLine(args_, nullptr); })) {
+        commandLineOutcome = usageErrorStatus;
+        return;
+    }
+    CommandList list = readCommandFile(args_[1], args_);
+    execute(list);
+    if (!settings().quitRequested && !interrupted) keepWindow();
+}
+
+// "--name value ... [@job.txt]": the pairs are stored, the file runs, then
+// the prompt reads standard input.
+void Sending::runArgumentsFirst() {
+    ArgumentList pairs = args_;
+    const size_t fileAt = commandFileAfterPairs(pairs);
+    std::string fileToken;
+    if (fileAt > 0) {
+        fileToken = pairs[fileAt];
+        pairs.erase(pairs.begin() + static_cast<std::ptrdiff_t>(fileAt));
+    }
+    if (!locked([&] { return checkArgumentLine(pairs, nullptr); })) {
+        commandLineOutcome = usageErrorStatus;
+        return;
+    }
+    if (fileToken.empty()) {
+        locked([&] { return applyArguments(pairs); });
+    } else {
+        CommandList list = readCommandFile(fileToken, pairs);
+        execute(list);
+    }
+    if (!settings().quitRequested && !interrupted) keepWindow();
+}
+
+// "get --host h ...": one command, connecting and logging in as it needs;
+// its outcome is the exit status.
+void Sending::runOneCommand(ArgumentList line, const Verb& verb) {
+    commandLineOutcome = failedStatus;
+    bool ok = false;
+    try {
+        ok = locked([&] {
+            if (isHelpRequest(line)) return true;
+            if (!checkArgumentLine(line, &verb)) {
+                commandLineOutcome = usageErrorStatus;
+                return false;
+            }
+            return executeTyped(std::string(), line);
+        });
+    } catch (const std::exception& e) {
+        printMessage(Level::Error, format("execute {} catch {}", maskSecrets(joined(line)), e.what()));
+    }
+    if (ok) commandLineOutcome = 0;
 }
 
 void Sending::keepWindow() {
@@ -96,12 +187,12 @@ void Sending::keepWindow() {
             if (!line.empty() && line[0] == '#') {
                 // a comment
             } else if (!args.empty() && isCommandFileToken(args[0])) {
-                if (!isHelpRequest(args)) {
+                if (!isHelpRequest(args) && locked([&] { return checkArgumentLine(args, nullptr); })) {
                     CommandList list = readCommandFile(args[0], args);
                     execute(list);
                 }
             } else {
-                locked([&] { return executeLine(line, args); });
+                locked([&] { return executeTyped(line, args); });
             }
         } while (more && !settings().quitRequested && !interrupted);
     } catch (const std::exception& e) {

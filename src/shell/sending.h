@@ -1,6 +1,7 @@
 #pragma once
 // Runs the process's command file and/or the interactive prompt.
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "shell/command_file.h"
@@ -8,6 +9,11 @@
 
 namespace dorvan {
 
+struct Verb;
+
+// The process command line: nothing (the prompt); "@file" and argument
+// pairs (the file, then the prompt); argument pairs and an optional "@file"
+// (the same); a command and its arguments (that command once, no prompt).
 class Sending {
 public:
     explicit Sending(ArgumentList processArgs) : args_(std::move(processArgs)) {}
@@ -19,6 +25,9 @@ public:
     void execute(CommandList& list);
 
 private:
+    void runCommandFileFirst();
+    void runArgumentsFirst();
+    void runOneCommand(ArgumentList line, const Verb& verb);
     CommandList readCommandFile(const std::string& token, const ArgumentList& args);
 
     const ArgumentList args_;
@@ -30,5 +39,10 @@ private:
 std::recursive_timed_mutex& commandLock();
 // After a console control event: no further command starts.
 void interruptCommands();
+
+// The exit status the process command line decided on, when it did: 64 when
+// it was not understood; for a command given on it, 1 from its start and 0
+// once it succeeded. Read by any thread.
+std::optional<int> commandLineStatus();
 
 }  // namespace dorvan

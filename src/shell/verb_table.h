@@ -44,6 +44,9 @@ struct Verb {
     // clears its one-shot settings itself.
     std::array<std::string Settings::*, 2> oneShot = {};
     bool hidden = false;  // a maintainer's command: no help text, not in the usage screen
+    // The argument a value typed without a name most likely stands for, named
+    // in the error that refuses such a line; empty where none stands out.
+    std::string_view mainArgument = {};
 };
 
 std::span<const Verb> verbRows();

@@ -50,7 +50,7 @@ TEST_F(WindowsBuild, PromptCommandFilesLogAndShortcuts) {
     RunResult r = run({.input = "status ?\r\nhelp\r\nstatus\r\nfoo\r\n"});
     // Lines end with CR LF on Windows; help texts keep their inner LF breaks, and the usage line ends with LF alone.
     std::string usage = withCrLf(dorvan::usageText());
-    usage.replace(usage.find("]\r\n Commands"), 3, "]\n");
+    usage.replace(usage.find("]\r\n               Dorvan ["), 3, "]\n");
     EXPECT_EQ(r.out, withCrLf(banner()) + prompt + dorvan::commandHelp("status") + "\r\n\r\n" + prompt + usage +
                          "\r\n" + prompt + withCrLf(defaultStatus) + prompt + "unknown command: foo\r\n" + prompt);
     EXPECT_EQ(r.exitStatus, 0);
