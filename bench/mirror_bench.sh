@@ -4,7 +4,8 @@
 # of its own made by its first full run (not timed), then:
 #   mirror-same   a re-run with nothing changed
 #   mirror-1pct   a re-run after 1 % of the files were rewritten at the same
-#                 size (each with a time an hour later than before)
+#                 size (the tree is two days old; round R's rewrites are R
+#                 hours younger: times a LIST line gives to the minute)
 # side by side: `mirror --parallel 8`, `lftp mirror --parallel=8` and
 # `rclone sync --transfers 8 --checkers 8`. After every 1 % run each client's
 # copy is compared with the served files that changed: "missed" counts the
@@ -22,6 +23,8 @@ bench_build
 start_bench_server
 echo "before: $(bench_load)"
 bench_serve_tree "$files"
+two_days_ago=$(($(date +%s) - 2 * 86400))
+find "$work/served/tree" -type f -exec touch -d "@$two_days_ago" {} +
 
 clients=(dorvan lftp rclone)
 lftp=(lftp -u "$user,$password" -p "$port")
@@ -45,18 +48,18 @@ run() {
     bench_run "$round" "$group" "$client" "${in_client[@]}" "$@"
 }
 
-# Rewrites 1 % of the served files at the same size, an hour later; lists them in $work/changed.
+# Rewrites 1 % of the served files at the same size, ROUND hours after the tree's time; lists them in $work/changed.
 change_one_percent() {
-    /usr/bin/python3 - "$work/served/tree" "$1" > "$work/changed" <<'PY'
+    /usr/bin/python3 - "$work/served/tree" "$1" "$two_days_ago" > "$work/changed" <<'PY'
 import os, random, sys
-tree, seed = sys.argv[1], int(sys.argv[2])
+tree, seed, base = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
 names = sorted(os.path.join(d, f) for d, _, fs in os.walk(tree) for f in fs)
 random.seed(seed)
 for path in random.sample(names, max(1, len(names) // 100)):
     st = os.stat(path)
     with open(path, "wb") as out:
         out.write(random.randbytes(st.st_size))
-    os.utime(path, (st.st_atime, st.st_mtime + 3600))
+    os.utime(path, (st.st_atime, base + seed * 3600))
     print(os.path.relpath(path, tree))
 PY
     bench_chown "$work/served"

@@ -1,7 +1,8 @@
 // mirror both ways against pyftpdlib: equal trees (empty folders, blanks and
 // UTF-8 in names), quiet re-runs, changes found by time, bounded deletes,
 // a refused listing protecting its subtree, dry runs, the journal, and the
-// state file where the server cannot set times.
+// state file where the server cannot set times; vsftpd lists by LIST (minutes)
+// and sets no times.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -14,6 +15,7 @@
 #include "support/session_script.h"
 #include "support/shell_command.h"
 #include "support/test_server.h"
+#include "support/tls_servers.h"
 
 using namespace dorvan::test;
 
@@ -137,6 +139,7 @@ TEST(MirrorEndToEnd, UpTwiceSendsNothingTheSecondTimeWithAndWithoutSettableTimes
         EXPECT_TRUE(contains(out, " mirror: 0 new, 0 updated, 0 deleted, 3 unchanged, 0 failed, 0 bytes\n")) << out;
         const std::string log = server.log();
         EXPECT_EQ(count(log, "<- STOR "), 3u) << log;
+        EXPECT_EQ(count(log, "<- RNTO "), 3u) << log;  // each file sent under a temporary name, then renamed
         EXPECT_EQ(count(log, "<- MFMT "), settable ? 3u : 0u) << log;
         EXPECT_EQ(fileExists(server.path("site/old.txt")), true);
         if (settable) {
@@ -155,4 +158,27 @@ TEST(MirrorEndToEnd, UpTwiceSendsNothingTheSecondTimeWithAndWithoutSettableTimes
         EXPECT_TRUE(contains(consoleLines(r.out), " mirror: 0 new, 3 updated, 0 deleted, 0 unchanged, 0 failed"))
             << consoleLines(r.out);
     }
+}
+
+TEST(MirrorEndToEnd, ByListAndMdtmBothWaysTheSecondRunMovesNothing) {
+    VsftpdServer server({.plain = true});
+    TempDir up, down, data;
+    for (const std::string& name : std::vector<std::string>{"a.txt", "dir with blanks/b.txt", "sub/c.txt"}) {
+        writeFile(up.file(name), name);
+        setModificationTime(up.file(name), 1'577'836'800);
+    }
+    std::filesystem::create_directories(up.file("empty"));
+    const std::string input = "set --host 127.0.0.1 --port " + std::to_string(server.port()) + " --username " +
+                              server.user() + " --password " + server.password() + " --keepalive 0\n" +
+                              "mirror --direction up --recurse true --remote m --local " + up.path() +
+                              "\nmirror\nmirror --direction down --local " + down.path() + "/copy\nmirror\nquit\n";
+    const RunResult r = runDorvan({.input = input, .dataHome = data.path()});
+    const std::string out = consoleLines(r.out);
+    EXPECT_EQ(count(out, " mirror: 3 new, 0 updated, 0 deleted, 0 unchanged, 0 failed, 35 bytes\n"), 2u) << out;
+    EXPECT_EQ(count(out, " mirror: 0 new, 0 updated, 0 deleted, 3 unchanged, 0 failed, 0 bytes\n"), 2u) << out;
+    EXPECT_EQ(treeOf(down.path() + "/copy"), treeOf(up.path()));
+    EXPECT_EQ(modificationTime(down.path() + "/copy/sub/c.txt"), modificationTime(server.path("m/sub/c.txt")));
+    const std::string log = server.log();
+    EXPECT_EQ(count(log, "\"STOR "), 3u) << log;
+    EXPECT_EQ(count(log, "\"RETR "), 3u) << log;
 }

@@ -155,6 +155,7 @@ void transfer(Run& run, const MirrorPlan& plan, const MirrorTree& source, Retrie
     upOptions.overwrite = true;
     upOptions.dryRun = false;
     upOptions.keepTime = true;
+    upOptions.resume = true;  // through a temporary name, renamed over the file: a reader never sees half of it
     upOptions.journal = &run.journal;
     upOptions.currentFolder = toServer(run.remoteFolder, run.recipe.encoding);
     TransferDisplay display(files.size(), total);
