@@ -7,6 +7,7 @@
 #include "commands/session_support.h"
 #include "commands/transfer_display.h"
 #include "commands/transfer_steps.h"
+#include "ftp/ftp_lib.h"
 #include "ftp/listed_name.h"
 #include "ftp/resumed_transfers.h"
 #include "platform/paths.h"
@@ -97,6 +98,7 @@ bool downloadFile(FtpLib& session, const FtpFileInfo& file, const DownloadOption
         reply = lastResponseText(session, options.encoding);
         printMessage(Level::Error, format("Download {} failed, {}", shown, reply));
     }
+    const TransferChecksum checked = ok ? session.lastChecksum() : TransferChecksum{};
     if (options.journal)
         options.journal->record({.action = "download",
                                  .reason = std::string(reason),
@@ -106,7 +108,9 @@ bool downloadFile(FtpLib& session, const FtpFileInfo& file, const DownloadOption
                                  .seconds = clock.seconds(),
                                  .ok = ok,
                                  .reply = reply,
-                                 .retries = retried});
+                                 .retries = retried,
+                                 .checksum = checked.algorithm,
+                                 .digest = checked.digest});
     return ok;
 }
 

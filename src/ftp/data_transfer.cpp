@@ -103,11 +103,14 @@ bool DataTransfers::startDigest(platform::TrailingDigest& digest, const std::str
 bool DataTransfers::verify(const ChecksumMethod& method, platform::TrailingDigest& digest,
                            const std::string& remotePath, std::string_view direction) {
     hashing_ = nullptr;
+    // The server reads the file again meanwhile the digest thread catches up.
+    digest.ready(kept_ + movedSoFar_);
+    std::string theirs;
+    const bool answered = checksums_.ask(method, remotePath, theirs);
     std::string error;
     const std::optional<std::string> ours = digest.finish(kept_ + movedSoFar_, &error);
     if (!ours) return control_.fail("cannot read " + error, OutcomeKind::localError);
-    std::string theirs;
-    if (!checksums_.ask(method, remotePath, theirs)) {
+    if (!answered) {
         if (checksumMode_ == ChecksumMode::required) {
             const CallOutcome refused = control_.outcome();
             return control_.fail("the server gave no checksum: " + refused.text,
