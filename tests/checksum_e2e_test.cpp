@@ -60,18 +60,22 @@ TEST(Checksums, DigestsAreReadFromEachServersReply) {
 }
 
 // put, get, mput and mget against proftpd, each file proven: by HASH with the
-// strongest algorithm, and with HASH refused, by XSHA1 or XCRC alone.
+// strongest algorithm, and with HASH refused, by XSHA1 or XCRC alone; the
+// journal records each batch file's algorithm and digest.
 TEST(ChecksumEndToEnd, ProftpdProvesEveryTransfer) {
     const struct {
         std::string digests;
         bool hash;
-        std::string algorithm, verb;
-    } servers[] = {
-        {"all", true, "SHA-512", "HASH"}, {"crc32 sha1", false, "SHA-1", "XSHA1"}, {"crc32", false, "CRC32", "XCRC"}};
+        std::string algorithm, verb, bravo;  // bravo: the digest of b.txt
+    } servers[] = {{"all", true, "SHA-512", "HASH",
+                    "b4e4440117e1e100269d1919189ba2e18c8a708fb90036aaa822659cbcc4b0cc"
+                    "8cac4d4ba745bbc89e6060333e0df5aa7605e4f863b390fc12b83fa49877186a"},
+                   {"crc32 sha1", false, "SHA-1", "XSHA1", "bb596efe9e3023a502013767a0559a94a5eea4bc"},
+                   {"crc32", false, "CRC32", "XCRC", "a6baa6af"}};
     for (const auto& s : servers) {
         SCOPED_TRACE(s.verb);
         ProftpdServer server(s.digests, s.hash);
-        TempDir sent, received;
+        TempDir sent, received, kept;
         const std::string a = randomBytes(3 << 20, 1), c = randomBytes(2 << 20, 2);
         writeFile(sent.file("a.bin"), a);
         writeFile(sent.file("b.txt"), "bravo\n");
@@ -79,12 +83,12 @@ TEST(ChecksumEndToEnd, ProftpdProvesEveryTransfer) {
         writeFile(server.path("d.txt"), "delta\n");
         for (const char* name : {"c.bin", "d.txt"})  // mput sends c.bin back: the server's login user writes it
             std::filesystem::permissions(server.path(name), std::filesystem::perms::all);
-        RunResult r = runDorvan({.input = "set --host 127.0.0.1 --port " + std::to_string(server.port()) +
-                                          " --username " + server.user() + " --password " + server.password() +
-                                          " --keepalive 0 --debug 1 --local " + sent.path() +
-                                          "\nput --src a.bin\nget --src c.bin\nmput --parallel 2\nset --local " +
-                                          received.path() + "\nmget --parallel 2\nquit\n",
-                                 .timeout = std::chrono::seconds(120)});
+        RunResult r = runDorvan(
+            {.input = "set --host 127.0.0.1 --port " + std::to_string(server.port()) + " --username " + server.user() +
+                      " --password " + server.password() + " --keepalive 0 --debug 1 --local " + sent.path() +
+                      "\nput --src a.bin\nget --src c.bin\nmput --parallel 2 --journal " + kept.file("j") +
+                      "\nset --local " + received.path() + "\nmget --parallel 2\nquit\n",
+             .timeout = std::chrono::seconds(120)});
         const std::string out = consoleLines(r.out);
         // put 1, get 1, mput 3 (a.bin, b.txt, c.bin), mget 4.
         EXPECT_EQ(count(out, "Checksum " + s.algorithm + " equal: "), 9u) << out;
@@ -94,6 +98,9 @@ TEST(ChecksumEndToEnd, ProftpdProvesEveryTransfer) {
         EXPECT_EQ(readFile(received.file("c.bin")), c);
         EXPECT_EQ(readFile(server.path("a.bin")), a);
         EXPECT_GE(count(server.log(), s.verb + " 2"), 9u) << server.log();
+        const std::string journal = readFile(kept.file("j"));
+        EXPECT_EQ(count(journal, "\"checksum\":\"" + s.algorithm + "\",\"digest\":\""), 7u) << journal;
+        EXPECT_EQ(count(journal, "\"digest\":\"" + s.bravo + "\""), 2u) << journal;
     }
 }
 
@@ -103,7 +110,7 @@ TEST(ChecksumEndToEnd, WrongDigestFailsTheFile) {
     TestServer server({.script = R"({"connections": [{"commands": {
         "FEAT": [{"send": "211-Features:\r\n XSHA1\r\n REST STREAM\r\n211 End\r\n"}],
         "XSHA1": [{"send": "250 0000000000000000000000000000000000000000\r\n"}],
-        "SIZE": [{"send": "213 2\r\n"}]}}],
+        "SIZE": [{"send": "213 11\r\n"}]}}],
         "files": {"f.txt": "server data"}})"});
     TempDir local;
     writeFile(local.file("u.txt"), "local data");

@@ -210,13 +210,13 @@ TEST(HostileServerEndToEnd, ScansReadAwkwardListingsAsTheServerMeantThem) {
              R"(, "LIST locked": [{"send": "550 Permission denied.\r\n"}],
              "CWD locked": [{"send": "550 Permission denied.\r\n"}]},
              "folders": {"sub dir": {"LIST": )" +
-             listing(file("inner file.txt")) + R"(}}}], "files": {"a.txt": "a", "sub dir/inner file.txt": "inner"}})",
+             listing(file("inner file.txt")) + R"(}}}], "files": {"a.txt": "abc", "sub dir/inner file.txt": "inn"}})",
          "",
          "mget --recurse true\n",
          {"mget failure: folder 'locked' not listed, 550 Permission denied.\n",
           " 1/2 Downloading sub dir/inner file.txt", " 2/2 Downloading a.txt", ", scan failures: 1\n"},
          [](const TestServer& server, const TempDir& local) {
-             EXPECT_EQ(readFile(local.file("sub dir/inner file.txt")), "inner");
+             EXPECT_EQ(readFile(local.file("sub dir/inner file.txt")), "inn");
              EXPECT_TRUE(contains(server.log(), "<- CWD sub dir\n<- PASV\n<- LIST\n<- CWD /\n")) << server.log();
          }},
         {"no system type, so no listed times: deleting scans keep what they cannot date",

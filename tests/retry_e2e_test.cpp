@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <regex>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "support/run_dorvan.h"
 #include "support/session_script.h"
 #include "support/shell_command.h"
@@ -133,23 +136,60 @@ TEST(RetryEndToEnd, InterruptEndsTheWaitAtOnce) {
     EXPECT_EQ(count(server.log(), "<- RETR x.txt"), 1u);
 }
 
-TEST(RetryEndToEnd, ResumeTrueKeepsThePartForTheNextRun) {
+// A part kept for the next run is a hidden, owner-only file named for the remote file it belongs to, and a
+// later run continues it only while it is the program's own: a link or a FIFO planted under its name is left
+// alone and the file comes whole. A remote "data.csv.partial" is a file like any other, a replaced file keeps
+// its mode, and a killed run's temporary goes while a running one's stays.
+TEST(RetryEndToEnd, AKeptPartIsTakenOnlyWhenItIsTheProgramsOwn) {
     TestServer server({.faults = {"cut-first=-c"}});
     const std::string content = randomBytes(1'000'000, 7);
     writeFile(server.path("big-c.bin"), content);
-    TempDir local;
-    const std::string setup = useServer(server, "--local " + local.path() + " --resume true");
-    RunResult first = runDorvan({.input = setup + "set --retries 0\nmget\nquit\n"});
-    EXPECT_TRUE(contains(consoleLines(first.out), "Download big-c.bin failed, 426 ")) << consoleLines(first.out);
-    ASSERT_EQ(entriesOf(local.path()), std::vector<std::string>{"big-c.bin.partial"});
-    const std::string part = readFile(local.file("big-c.bin.partial"));
+    writeFile(server.path("data.csv"), "a,b\n1,2\n");
+    writeFile(server.path("data.csv.partial"), "another file\n");
+    TempDir base;
+    writeFile(base.file("outside/victim.txt"), "victim");
+    const std::string local = base.file("in");
+    std::filesystem::create_directory(local);
+    const std::string setup = useServer(server, "--local " + local + "/ --resume true");
+    RunResult first = runDorvan({.input = setup + "set --retries 0\nget --src big-c.bin\nquit\n"});
+    EXPECT_TRUE(contains(consoleLines(first.out), "get big-c.bin failure: 426 ")) << consoleLines(first.out);
+    const std::vector<std::string> kept = entriesOf(local);
+    ASSERT_EQ(kept.size(), 1u);
+    ASSERT_TRUE(kept[0].starts_with(".big-c.bin.resume-") && kept[0].ends_with(".part")) << kept[0];
+    const std::string partPath = local + "/" + kept[0];
+    const std::string part = readFile(partPath);
     EXPECT_EQ(part, content.substr(0, part.size()));
+    EXPECT_EQ(std::filesystem::status(partPath).permissions(), std::filesystem::perms(0600));
+    std::filesystem::rename(partPath, base.file("own.part"));
 
-    RunResult second = runDorvan({.input = setup + "mget\nquit\n"});
-    EXPECT_TRUE(contains(consoleLines(second.out), "\n1 files saved to ")) << consoleLines(second.out);
+    for (const bool link : {true, false}) {
+        SCOPED_TRACE(link ? "a link to a file outside" : "a FIFO");
+        ASSERT_EQ(link ? symlink("../outside/victim.txt", partPath.c_str()) : mkfifo(partPath.c_str(), 0600), 0);
+        RunResult r = runDorvan({.input = setup + "get --src big-c.bin\nquit\n", .timeout = 30s});
+        EXPECT_FALSE(r.timedOut);
+        EXPECT_EQ(readFile(local + "/big-c.bin"), content);
+        EXPECT_EQ(readFile(base.file("outside/victim.txt")), "victim");
+        const auto planted = std::filesystem::symlink_status(partPath).type();
+        EXPECT_EQ(planted, link ? std::filesystem::file_type::symlink : std::filesystem::file_type::fifo);
+        std::filesystem::remove(partPath);
+    }
+    EXPECT_TRUE(restarts(server).empty()) << server.log();
+
+    std::filesystem::rename(base.file("own.part"), partPath);
+    std::filesystem::permissions(local + "/big-c.bin", std::filesystem::perms(0600));
+    char running[64];
+    std::snprintf(running, sizeof running, ".big-c.bin.%x-0-1.part", static_cast<unsigned>(getpid()));
+    writeFile(local + "/" + running, "a running writer's");
+    writeFile(local + "/.big-c.bin.7ffffffe-0-1.part", "a killed writer's");
+    RunResult last = runDorvan({.input = setup + "mget\nquit\n"});
+    EXPECT_TRUE(contains(consoleLines(last.out), "\n3 files saved to ")) << consoleLines(last.out);
     EXPECT_EQ(restarts(server), std::vector<uint64_t>{part.size()}) << server.log();
-    EXPECT_EQ(readFile(local.file("big-c.bin")), content);
-    EXPECT_EQ(entriesOf(local.path()), std::vector<std::string>{"big-c.bin"});
+    EXPECT_EQ(readFile(local + "/big-c.bin"), content);
+    EXPECT_EQ(readFile(local + "/data.csv"), "a,b\n1,2\n");
+    EXPECT_EQ(readFile(local + "/data.csv.partial"), "another file\n");
+    EXPECT_EQ(std::filesystem::status(local + "/big-c.bin").permissions(), std::filesystem::perms(0600));
+    EXPECT_EQ(entriesOf(local), (std::vector<std::string>{running, "big-c.bin", "data.csv", "data.csv.partial"}));
+    EXPECT_EQ(readFile(server.path("big-c.bin")), content);
 }
 
 // A cut upload with resume goes through a temporary name of its own: the retry continues those bytes, and the
@@ -216,4 +256,58 @@ TEST(RetryEndToEnd, AReconnectGoesBackToTheSameFolderOrTheCommandStops) {
             EXPECT_FALSE(contains(log, "<- CWD in\n<- DELE")) << log;
         }
     }
+}
+
+// A download goes on after a cut only while the remote file has the size and time it had before the first byte,
+// and its bytes must add up to the announced size: a server that ignores REST gets one more try from the first
+// byte, one that keeps sending fails the file, nothing wrong is ever saved.
+TEST(RetryEndToEnd, AContinuedDownloadIsTheSameFileAndTheBytesAddUp) {
+    auto letters = [](size_t size, int step) {
+        std::string text(size, 'a');
+        for (size_t i = 0; i < size; ++i) text[i] = static_cast<char>('a' + (i * static_cast<size_t>(step)) % 26);
+        return text;
+    };
+    const std::string old = letters(10'240, 7), replaced = letters(10'240, 11);
+    const std::string features =
+        R"("FEAT": [{"send": "211-Features:\r\n REST STREAM\r\n SIZE\r\n MDTM\r\n211 End\r\n"}],
+        "SIZE": [{"send": "213 10240\r\n"}], "REST": [{"send": "350 Restarting.\r\n"}])";
+    auto mdtm = [](const char* time) { return std::string(R"("MDTM": [{"send": "213 )") + time + R"(\r\n"}])"; };
+    const std::string cut = R"({"commands": {)" + features + ", " + mdtm("20200101000000") +
+                            R"(, "RETR": [{"send": "150 Here.\r\n"}, {"data": ")" + old.substr(0, 4096) +
+                            R"("}, {"close": true}]}})";
+    struct Case {
+        const char* what;
+        std::string second;  // the connection after the cut
+        std::string served;  // what RETR sends there
+        size_t restarts;
+    };
+    const Case cases[] = {
+        {"REST ignored", mdtm("20200101000000"), old, 1},
+        {"replaced after the cut", mdtm("20240101000000"), replaced, 0},
+        {"no time to the second", R"("MDTM": [{"send": "502 No.\r\n"}])", old, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestServer server({.script = R"({"connections": [)" + cut + R"(, {"commands": {)" + features + ", " + c.second +
+                                     R"(}}], "files": {"f.bin": ")" + c.served + R"("}})"});
+        TempDir local;
+        RunResult r = runDorvan(
+            {.input = useServer(server, "--local " + local.path() + " --retrywait 1") + "get --src f.bin\nquit\n"});
+        EXPECT_TRUE(contains(consoleLines(r.out), " reconnected to 127.0.0.1\n")) << consoleLines(r.out);
+        EXPECT_EQ(readFile(local.file("f.bin")), c.served);
+        EXPECT_EQ(restarts(server).size(), c.restarts) << server.log();
+        EXPECT_EQ(entriesOf(local.path()), std::vector<std::string>{"f.bin"});
+    }
+    // Listed at 10 bytes, then sending on: each try stops there, and nothing is saved.
+    TestServer endless({.script = R"({"connections": [{"commands": {
+        "LIST": [{"send": "150 Here.\r\n"}, {"data": "-rw-r--r-- 1 u g 10 Jan 01 2020 f.bin\r\n"}, {"send": "226 Done.\r\n"}],
+        "RETR": [{"send": "150 Here.\r\n"}, {"data": ")" +
+                                  old + R"("}, {"send": "226 Done.\r\n"}]}}]})"});
+    TempDir local;
+    RunResult r = runDorvan(
+        {.input = useServer(endless, "--local " + local.path() + " --retries 1 --retrywait 1") + "mget\nquit\n"});
+    EXPECT_TRUE(contains(consoleLines(r.out),
+                         "Download f.bin failed, Download failed: more than the 10 bytes announced arrived\n"))
+        << consoleLines(r.out);
+    EXPECT_TRUE(entriesOf(local.path()).empty());
 }

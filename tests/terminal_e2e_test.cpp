@@ -174,6 +174,8 @@ TEST(TerminalE2E, TypedLoginAsksForAMissingPasswordWithoutEchoingIt) {
     ASSERT_TRUE(terminal.waitFor("Password: ", from));
     terminal.type(server.password() + "\r");
     ASSERT_TRUE(terminal.waitFor(" Loggedin\r", from)) << terminal.output();
+    // The prompt after the login, before the next command is typed.
+    ASSERT_TRUE(terminal.waitFor(prompt, terminal.output().find(" Loggedin\r", from)));
     EXPECT_TRUE(contains(enter(terminal, "status\r"), " password    : ****\r"));
     terminal.type("quit\r");
     EXPECT_EQ(terminal.wait(), 0);

@@ -7,8 +7,8 @@
 #include "commands/session_support.h"
 #include "commands/transfer_display.h"
 #include "commands/transfer_steps.h"
+#include "ftp/ftp_lib.h"
 #include "ftp/listed_name.h"
-#include "ftp/resumed_transfers.h"
 #include "platform/paths.h"
 #include "settings/format.h"
 #include "settings/log.h"
@@ -26,7 +26,18 @@ DownloadOptions downloadOptions(std::string_view command, uint32_t encoding) {
             .keepTime = s.keeptime,
             .notes = s.debug == 1,
             .resume = s.resume,
-            .rules = transferRules()};
+            .rules = transferRules(),
+            .server = sessionServer()};
+}
+
+std::string sessionServer() {
+    const SessionRecipe& recipe = settings().sessionRecipe;
+    return recipe.user + "@" + recipe.host + ":" + std::to_string(recipe.port);
+}
+
+ResumeRules resumeRules(const Retrier& retrier, bool resume, const std::string& server,
+                        platform::StalePartSweeper* sweeper) {
+    return {.restarts = retrier.retries() > 0, .keptFor = resume ? server : std::string(), .sweeper = sweeper};
 }
 
 namespace {
@@ -84,7 +95,8 @@ bool downloadFile(FtpLib& session, const FtpFileInfo& file, const DownloadOption
     const JournalClock clock;
     int retried = 0;
     // The listed size makes a download that ends short fail.
-    ResumedDownload tries(localPath, file, 'I', options.resume ? partialName(localPath) : "");
+    ResumedDownload tries(localPath, file, 'I',
+                          resumeRules(retrier, options.resume, options.server, options.sweeper.get()));
     applyTransferRules(session, options.rules);
     const bool ok = retrier.run(session, shown, [&](int attempt) {
         retried = attempt;
@@ -97,6 +109,7 @@ bool downloadFile(FtpLib& session, const FtpFileInfo& file, const DownloadOption
         reply = lastResponseText(session, options.encoding);
         printMessage(Level::Error, format("Download {} failed, {}", shown, reply));
     }
+    const TransferChecksum checked = ok ? session.lastChecksum() : TransferChecksum{};
     if (options.journal)
         options.journal->record({.action = "download",
                                  .reason = std::string(reason),
@@ -106,7 +119,9 @@ bool downloadFile(FtpLib& session, const FtpFileInfo& file, const DownloadOption
                                  .seconds = clock.seconds(),
                                  .ok = ok,
                                  .reply = reply,
-                                 .retries = retried});
+                                 .retries = retried,
+                                 .checksum = checked.algorithm,
+                                 .digest = checked.digest});
     return ok;
 }
 

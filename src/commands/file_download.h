@@ -5,6 +5,7 @@
 // threads may run them.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,8 @@
 #include "commands/parallel_batch.h"
 #include "commands/transfer_rules.h"
 #include "ftp/ftp_file_info.h"
+#include "ftp/resumed_transfers.h"
+#include "platform/stale_parts.h"
 
 namespace dorvan {
 
@@ -32,7 +35,16 @@ struct DownloadOptions {
     TransferRules rules{};       // checksum and speed cap
     Journal* journal = nullptr;  // records each download and skip
     std::string remoteFolder{};  // where the remote paths begin, for the journal (decoded; may be empty)
+    std::string server{};        // "user@host:port", which a kept part records
+    std::shared_ptr<platform::StalePartSweeper> sweeper = std::make_shared<platform::StalePartSweeper>();
 };
+
+// The rules of the tries of one download: restarts where retries follow,
+// and with `resume` a part kept for `server`'s file.
+ResumeRules resumeRules(const Retrier& retrier, bool resume, const std::string& server,
+                        platform::StalePartSweeper* sweeper);
+// "user@host:port" of the open session.
+std::string sessionServer();
 
 // The options the settings give `command`, whose sessions use `encoding`;
 // on the command's thread.

@@ -9,6 +9,7 @@
 #include "commands/session_support.h"
 #include "commands/transfer_display.h"
 #include "commands/transfer_steps.h"
+#include "ftp/ftp_lib.h"
 #include "ftp/listed_name.h"
 #include "platform/paths.h"
 #include "settings/format.h"
@@ -118,6 +119,7 @@ bool uploadFile(FtpLib& session, const Upload& file, const UploadOptions& option
         reply = lastResponseText(session, options.encoding);
         printMessage(Level::Error, format("Upload {} failure, {}", file.localPath, reply));
     }
+    const TransferChecksum checked = ok ? session.lastChecksum() : TransferChecksum{};
     if (options.journal)
         options.journal->record(
             {.action = "upload",
@@ -128,7 +130,9 @@ bool uploadFile(FtpLib& session, const Upload& file, const UploadOptions& option
              .seconds = clock.seconds(),
              .ok = ok,
              .reply = reply,
-             .retries = retried});
+             .retries = retried,
+             .checksum = checked.algorithm,
+             .digest = checked.digest});
     return ok;
 }
 

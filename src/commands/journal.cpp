@@ -62,6 +62,8 @@ std::string journalLine(std::string_view utcTime, std::string_view command, cons
             ",\"bytes\":" + std::to_string(record.bytes) + ",\"seconds\":" + seconds +
             ",\"result\":" + quoted(record.ok ? "ok" : "failed");
     if (!record.ok) line += ",\"reply\":" + quoted(record.reply);
+    if (!record.checksum.empty())
+        line += ",\"checksum\":" + quoted(record.checksum) + ",\"digest\":" + quoted(record.digest);
     return line + ",\"retries\":" + std::to_string(record.retries) + "}";
 }
 

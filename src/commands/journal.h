@@ -24,8 +24,10 @@ struct JournalRecord {
     uint64_t bytes = 0;
     double seconds = 0;
     bool ok = true;
-    std::string reply{};  // the server's reply (or the local error) on failure
-    int retries = 0;      // tries after the first
+    std::string reply{};     // the server's reply (or the local error) on failure
+    int retries = 0;         // tries after the first
+    std::string checksum{};  // the algorithm that proved the file, such as "SHA-256"; empty when none did
+    std::string digest{};    // the file's digest by it, in lower case hexadecimal
 };
 
 // One JSON object, without its line end; names and texts that are not UTF-8

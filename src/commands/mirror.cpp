@@ -309,8 +309,10 @@ bool mirror() {
             printMessage(Level::Info, format(" Made dir: {}", run.local));
             run.journal.record({.action = "mkdir", .reason = "new", .localPath = run.local});
         }
-    } else if (localMissing || !platform::isFolder(run.local)) {
+    } else if (localMissing) {  // the source of an upload
         return printMessage(Level::Error, format("specified local '{}' does not exists", run.local));
+    } else if (!platform::isFolder(run.local)) {
+        return printMessage(Level::Error, format("specified local '{}' is not a folder", run.local));
     }
 
     Retrier retrier(run.recipe);

@@ -44,6 +44,7 @@ public:
     bool run(FtpLib& session, std::string_view shown, const std::function<bool(int attempt)>& attempt);
     // True once a session could not get back into its folder: nothing more is to be begun.
     bool stopped() const { return folderLost_; }
+    int retries() const { return policy_.retries; }
     // run() for the steps of a scanner or a remover on `session`; the names
     // are in the server's encoding.
     StepRunner stepsOn(FtpLib& session);

@@ -1,4 +1,5 @@
 // get and put of one file.
+#include "commands/file_download.h"
 #include "commands/handlers.h"
 #include "commands/kept_times.h"
 #include "commands/one_shot.h"
@@ -35,8 +36,9 @@ bool get() {
     TransferDisplay display;
     TrackedTransfer tracked(display, *s.session, s.src, unknownSize);
     const FtpFileInfo remote{.name = toServer(s.src)};
-    ResumedDownload tries(localPath, remote, s.transferType, s.resume ? partialName(localPath) : "");
     Retrier retrier(commandRecipe());
+    platform::StalePartSweeper sweeper;
+    ResumedDownload tries(localPath, remote, s.transferType, resumeRules(retrier, s.resume, sessionServer(), &sweeper));
     applyTransferRules(*s.session, transferRules());
     bool ok = retrier.run(*s.session, s.src, [&](int attempt) { return tries.attempt(*s.session, attempt); });
     display.end();

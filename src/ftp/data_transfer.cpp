@@ -39,8 +39,10 @@ struct DataTransfers::Download {
     DataRequest request;
     std::string remotePath{};               // of a file
     std::optional<ChecksumMethod> check{};  // how the file is checked, when it is
+    uint64_t whole = unknownSize;           // the whole file's size as the caller knows it
     uint64_t expected = unknownSize;        // the size the data is held to; unknownSize for none
     uint64_t announced = unknownSize;       // what a RETR's 1xx reply said
+    bool overran = false;                   // more came than expected: the transfer stopped there
 };
 
 // A call that failed never reads as ok, even where the server's last reply was one.
@@ -103,11 +105,14 @@ bool DataTransfers::startDigest(platform::TrailingDigest& digest, const std::str
 bool DataTransfers::verify(const ChecksumMethod& method, platform::TrailingDigest& digest,
                            const std::string& remotePath, std::string_view direction) {
     hashing_ = nullptr;
+    // The server reads the file again meanwhile the digest thread catches up.
+    digest.ready(kept_ + movedSoFar_);
+    std::string theirs;
+    const bool answered = checksums_.ask(method, remotePath, theirs);
     std::string error;
     const std::optional<std::string> ours = digest.finish(kept_ + movedSoFar_, &error);
     if (!ours) return control_.fail("cannot read " + error, OutcomeKind::localError);
-    std::string theirs;
-    if (!checksums_.ask(method, remotePath, theirs)) {
+    if (!answered) {
         if (checksumMode_ == ChecksumMode::required) {
             const CallOutcome refused = control_.outcome();
             return control_.fail("the server gave no checksum: " + refused.text,
@@ -134,8 +139,7 @@ CallOutcome DataTransfers::get(const std::string& localPath, const std::string& 
     download.request.type = mode;
     download.request.restartAt = part ? part->restartAt : 0;
     download.remotePath = remotePath;
-    if (expectedSize != unknownSize) expectedSize -= std::min(download.request.restartAt, expectedSize);
-    download.expected = expectedSize;
+    download.whole = expectedSize;
     if (!control_.requireType(mode) || !control_.requireConnection() || !planCheck(mode, download.check))
         return outcome(false, download.request);
     FileMoveScope scope(limiting_, rateLimit_.get(), hashing_);
@@ -157,12 +161,15 @@ bool DataTransfers::downloadToFile(const std::string& localPath, Download& downl
     if (!control_.requireType(type) || !control_.requireConnection()) return false;
     platform::ReplacingFileWriter file;
     std::string error;
-    const bool opened = part && !part->path.empty() ? file.openPart(localPath, part->path, part->restartAt > 0, &error)
-                                                    : file.open(localPath, &error);
-    if (!opened) return control_.fail(error, OutcomeKind::localError);
+    // A part that is no longer this writer's to take is left alone: the file starts over in a new one.
+    DataRequest& request = download.request;
+    if (!(part && !part->path.empty() && file.adoptPart(localPath, part->path, request.restartAt))) {
+        request.restartAt = 0;
+        if (!file.open(localPath, &error)) return control_.fail(error, OutcomeKind::localError);
+    }
+    if (download.whole != unknownSize) download.expected = download.whole - std::min(request.restartAt, download.whole);
     platform::TrailingDigest digest;
-    if (download.check && !startDigest(digest, file.temporaryPath(), *download.check, download.request.restartAt))
-        return false;
+    if (download.check && !startDigest(digest, file.temporaryPath(), *download.check, request.restartAt)) return false;
     auto write = [&](std::string_view data) {
         return file.write(data, &error) || control_.fail(error, OutcomeKind::localError);
     };
@@ -195,7 +202,7 @@ bool DataTransfers::downloadToFile(const std::string& localPath, Download& downl
     // the next try writes the same file anew.
     if (!ok && part && control_.outcome().kind == OutcomeKind::checksumDiffers) *part = {.path = part->path};
     if (!ok && part && control_.outcome().kind != OutcomeKind::checksumDiffers)
-        *part = {.path = file.keep(), .announced = download.announced};
+        *part = {.path = file.keep(), .announced = download.announced, .overran = download.overran};
     if (!ok) return false;
     if (!file.commit(&error)) return control_.fail(error, OutcomeKind::localError);
     if (part) *part = {};
@@ -212,21 +219,30 @@ bool DataTransfers::receiveData(Download& download, const Consumer& consume, pla
         if (download.expected == unknownSize && request.restartAt == 0) download.expected = download.announced;
     }
     if (progress_) progress_->dataStarted(download.expected);
+    // Image data is held to its size both ways: a server that sends on is stopped at the first byte too many.
+    const uint64_t most =
+        request.type == imageType && download.expected != unknownSize ? download.expected : unknownSize;
     platform::TlsConnection& tls = connections_.tls();
     platform::IoOutcome moved;
     bool localFailure = false;
     uint64_t received = 0;
     // The kernel moves plain data; TLS records pass through the loop.
     if (file && !tls.active() && !limiting_) {
-        platform::FileMove move = platform::receiveToFile(fd, *file, pipe_, control_.limit(), progressCallback());
+        platform::FileMove move = platform::receiveToFile(fd, *file, pipe_, control_.limit(), most, progressCallback());
         moved = move.net;
         received = move.bytes;
         localFailure = move.localFailed;
+        download.overran = move.overrun;
         if (localFailure) control_.fail(move.localError, OutcomeKind::localError);
     } else {
         std::vector<char> buffer(dataChunk);
         for (;;) {
-            moved = platform::receiveSome(fd, tls, buffer.data(), buffer.size(), control_.limit());
+            if (received > most) {
+                download.overran = true;
+                break;
+            }
+            moved = platform::receiveSome(fd, tls, buffer.data(), platform::pieceWithin(buffer.size(), received, most),
+                                          control_.limit());
             if (moved.status == SocketStatus::closed) {
                 moved = {};
                 break;
@@ -240,7 +256,14 @@ bool DataTransfers::receiveData(Download& download, const Consumer& consume, pla
             this->moved(moved.count);  // once written: the digest reads it from the file
         }
     }
-    if (!connections_.finish(fd, moved, localFailure)) {
+    auto overrun = [&] {
+        return control_.fail(
+            "Download failed: more than the " + std::to_string(download.expected) + " bytes announced arrived",
+            OutcomeKind::connectionLost);
+    };
+    if (download.overran) overrun();
+    if (!connections_.finish(fd, moved, localFailure || download.overran)) {
+        if (download.overran) return overrun();
         if (received == 0 && !localFailure && connections_.retryRefusedSession())
             return receiveData(download, consume, file);
         return false;

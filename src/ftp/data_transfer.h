@@ -4,7 +4,9 @@
 // TLS (data_move.h), ASCII type converted by AsciiDecoder/AsciiEncoder, each
 // chunk told to the progress observer. A transfer succeeds only on the
 // server's final 2xx reply; a download also only when at least the expected
-// size (the caller's, else the one the server announced) arrived.
+// size (the caller's, else the one the server announced) arrived, and in
+// image type no more: a server that sends on is stopped at the first byte
+// too many.
 //
 // get and put in image type may check the file against the server's
 // checksum (checksums.h), hashing it beside the transfer (TrailingDigest);
@@ -56,7 +58,9 @@ public:
 
     // RETR into a temporary file beside localPath, renamed into place only
     // when complete. With `part`, a failed get keeps its temporary file there,
-    // and a part with restartAt continues from that byte (REST).
+    // and a part with restartAt continues from that byte (REST) when it is
+    // still the writer's to take (ReplacingFileWriter::adoptPart); otherwise
+    // the file starts over. `expectedSize` is the whole file's.
     CallOutcome get(const std::string& localPath, const std::string& remotePath, char mode, uint64_t expectedSize,
                     KeptPart* part);
     // STOR of localPath, from byte restartAt on (after REST) when > 0.

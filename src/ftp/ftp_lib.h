@@ -69,7 +69,8 @@ public:
     bool setPassive();
     // mode is 'I' (image) or 'A' (ASCII). get writes a temporary file beside
     // localPath and renames it into place only after the server confirmed and
-    // at least the expected size (or the size the server announced) arrived.
+    // the expected size (or the size the server announced) arrived, in image
+    // type no more than that.
     // With `part`, a failed get keeps its temporary file there, and a part
     // with restartAt continues from that byte (REST). put with restartAt
     // sends the file from that byte on, after REST.

@@ -1,73 +1,119 @@
 #include "ftp/resumed_transfers.h"
 
+#include <cstdio>
+#include <optional>
 #include <utility>
 
 #include "ftp/ftp_lib.h"
 #include "platform/clock.h"
-#include "platform/file_facts.h"
+#include "platform/local_file.h"
 #include "platform/paths.h"
+#include "platform/stale_parts.h"
 
 namespace dorvan {
 namespace {
 
-int64_t wholeSeconds(int64_t ticks) { return ticks / platform::ticksPerSecond; }
+int64_t wholeSeconds(int64_t ticks) { return ticks == unknownTime ? unknownTime : ticks / platform::ticksPerSecond; }
+
+RemoteIdentity listedIdentity(const FtpFileInfo& remote) {
+    if (remote.modify == unknownTime || remote.modifyPrecision > platform::ticksPerSecond) return {.size = remote.size};
+    return {.size = remote.size, .time = wholeSeconds(remote.modify)};
+}
 
 }  // namespace
 
-std::string partialName(const std::string& localPath) { return localPath + ".partial"; }
+std::string identityKey(const std::string& parts) {
+    uint64_t hash = 14695981039346656037ULL;  // 64-bit FNV-1a
+    for (unsigned char c : parts) hash = (hash ^ c) * 1099511628211ULL;
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
 
-ResumedDownload::ResumedDownload(std::string localPath, const FtpFileInfo& remote, char mode, std::string partName)
+ResumedDownload::ResumedDownload(std::string localPath, const FtpFileInfo& remote, char mode, ResumeRules rules)
     : localPath_(std::move(localPath)),
       remotePath_(remote.name),
       mode_(mode),
-      size_(remote.size),
-      time_(remote.modifyPrecision <= platform::ticksPerSecond ? remote.modify : unknownTime),
-      keep_(!partName.empty()) {
-    if (!keep_) return;
-    part_.path = std::move(partName);
-    platform::FileFacts facts;
-    std::string error;
-    carried_ = platform::fileFacts(part_.path, facts, &error) && facts.size > 0;
-    if (carried_) time_ = facts.modified;  // the remote file's when the part was kept
-}
+      rules_(std::move(rules)),
+      listed_(listedIdentity(remote)),
+      size_(remote.size) {}
 
 ResumedDownload::~ResumedDownload() {
     if (part_.path.empty()) return;
-    if (keep_ && session_) keepForLater(*session_);
-    if (!part_.path.empty()) platform::removeFile(part_.path);
+    const bool worthKeeping = !keptName_.empty() && !part_.overran && platform::ownPartSize(part_.path).value_or(0) > 0;
+    if (worthKeeping && (part_.path == keptName_ || platform::renameWithoutReplacing(part_.path, keptName_))) return;
+    platform::removeFile(part_.path);
+}
+
+bool ResumedDownload::mayRestart(FtpLib& session) const {
+    return mode_ == imageType && !restartIgnored_ && session.offersRestart();
+}
+
+// To the second, from the listing where it gave both, else asked (SIZE, and MLST or MDTM).
+RemoteIdentity ResumedDownload::identityNow(FtpLib& session, bool listingWillDo) const {
+    if (listingWillDo && listed_.known()) return listed_;
+    RemoteIdentity now;
+    uint64_t size = 0;
+    if (session.size(remotePath_, size, mode_)) now.size = size;
+    int64_t ticks = unknownTime;
+    if (now.size != unknownSize && session.modifyTime(remotePath_, ticks)) now.time = wholeSeconds(ticks);
+    return now;
 }
 
 bool ResumedDownload::attempt(FtpLib& session, int number) {
-    session_ = &session;
-    if (number > 0 || carried_) {
-        if (size_ == unknownSize && !carried_) size_ = part_.announced;
-        part_.restartAt = restartPoint(session);
-        carried_ = false;
-    }
+    if (number == 0)
+        prepareFirst(session);
+    else
+        prepareNext(session);
+    const uint64_t restartAt = part_.restartAt;
+    if (session.get(localPath_, remotePath_, mode_, size_, &part_)) return true;
+    if (!part_.overran || restartAt == 0) return false;
+    // More than the rest came: the server ignored REST. Once more, from the first byte.
+    restartIgnored_ = true;
+    part_.restartAt = 0;
     return session.get(localPath_, remotePath_, mode_, size_, &part_);
 }
 
-uint64_t ResumedDownload::restartPoint(FtpLib& session) {
-    const uint64_t kept = platform::fileSize(part_.path).value_or(0);
-    if (kept == 0 || mode_ != imageType || !session.offersRestart()) return 0;
-    // An earlier run's part has only the time to go by.
-    if (size_ == unknownSize && !carried_) return 0;
-    uint64_t size = 0;
-    if (!session.size(remotePath_, size, mode_) || (!carried_ && size != size_) || kept > size) return 0;
-    int64_t time = unknownTime;
-    if (!session.modifyTime(remotePath_, time)) return carried_ ? 0 : kept;
-    if (time_ != unknownTime && wholeSeconds(time) != wholeSeconds(time_)) return 0;
-    time_ = time;
-    return kept;
+void ResumedDownload::prepareFirst(FtpLib& session) {
+    if (rules_.sweeper) rules_.sweeper->sweep(localPath_);
+    if (!mayRestart(session) || (!rules_.restarts && rules_.keptFor.empty())) return;
+    identity_ = identityNow(session, true);
+    if (identity_.size != unknownSize) size_ = identity_.size;
+    nameKeptPart(session);
+    if (keptName_.empty()) return;
+    if (rules_.sweeper) rules_.sweeper->sweep(localPath_, &keptName_);
+    const std::optional<uint64_t> kept = platform::ownPartSize(keptName_);
+    if (kept && *kept > 0 && *kept < identity_.size)
+        part_ = {.path = keptName_, .restartAt = *kept};
+    else if (kept)
+        platform::removeFile(keptName_);  // its own, but of no use: the name is free for this run's part
 }
 
-// The part stays only with the remote file's time on it, which the next run
-// checks; a part no run could check goes.
-void ResumedDownload::keepForLater(FtpLib& session) {
-    if (platform::fileSize(part_.path).value_or(0) == 0) return;
-    if (time_ == unknownTime && session.isOpen()) session.modifyTime(remotePath_, time_);
-    std::string error;
-    if (time_ != unknownTime && platform::setModifiedTime(part_.path, time_, &error)) part_.path.clear();
+void ResumedDownload::prepareNext(FtpLib& session) {
+    part_.restartAt = 0;
+    if (!rules_.restarts || !mayRestart(session)) return;
+    const RemoteIdentity now = identityNow(session, false);
+    if (now.size != unknownSize) size_ = now.size;
+    const uint64_t kept = part_.path.empty() || part_.overran ? 0 : platform::ownPartSize(part_.path).value_or(0);
+    if (kept > 0 && identity_.known() && now == identity_ && kept < now.size) part_.restartAt = kept;
+    if (now != identity_) {
+        identity_ = now;
+        nameKeptPart(session);
+    }
+}
+
+// The part's name records the server, the folder the session walked to from
+// its login, the file's path, size and time.
+void ResumedDownload::nameKeptPart(FtpLib& session) {
+    keptName_.clear();
+    if (rules_.keptFor.empty() || !identity_.known()) return;
+    std::string parts = rules_.keptFor + '\n';
+    session.learnFolder();  // as a retried command does: the same name whatever the retries
+    const FolderTrail trail = session.folderTrail();
+    parts += trail.folder + '\n';
+    for (const std::string& step : trail.steps) parts += step + '\n';
+    parts += remotePath_ + '\n' + std::to_string(identity_.size) + '\n' + std::to_string(identity_.time);
+    keptName_ = platform::keptPartName(localPath_, identityKey(parts));
 }
 
 }  // namespace dorvan

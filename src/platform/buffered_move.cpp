@@ -24,11 +24,21 @@ FileMove sendThroughBuffer(int socketFd, FileReader& file, const WaitLimit& limi
     }
 }
 
-FileMove receiveThroughBuffer(int socketFd, ReplacingFileWriter& file, const WaitLimit& limit, const MovedBytes& moved,
-                              FileMove move) {
+size_t pieceWithin(size_t wanted, uint64_t received, uint64_t most) {
+    if (received > most) return 0;
+    const uint64_t room = most - received;
+    return room < wanted ? static_cast<size_t>(room) + 1 : wanted;
+}
+
+FileMove receiveThroughBuffer(int socketFd, ReplacingFileWriter& file, const WaitLimit& limit, uint64_t most,
+                              const MovedBytes& moved, FileMove move) {
     std::vector<char> buffer(movePieceBytes);
     for (;;) {
-        IoOutcome got = receiveSome(socketFd, buffer.data(), buffer.size(), limit);
+        if (move.bytes > most) {
+            move.overrun = true;
+            return move;
+        }
+        IoOutcome got = receiveSome(socketFd, buffer.data(), pieceWithin(buffer.size(), move.bytes, most), limit);
         if (got.status == SocketStatus::closed) return move;
         if (!got.ok()) {
             move.net = {got.status, move.bytes, got.error};

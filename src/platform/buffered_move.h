@@ -13,7 +13,7 @@ constexpr size_t movePieceBytes = 1024 * 1024;
 
 FileMove sendThroughBuffer(int socketFd, FileReader& file, const WaitLimit& limit, const MovedBytes& moved,
                            FileMove move = {}, size_t pieceBytes = movePieceBytes);
-FileMove receiveThroughBuffer(int socketFd, ReplacingFileWriter& file, const WaitLimit& limit, const MovedBytes& moved,
-                              FileMove move = {});
+FileMove receiveThroughBuffer(int socketFd, ReplacingFileWriter& file, const WaitLimit& limit, uint64_t most,
+                              const MovedBytes& moved, FileMove move = {});
 
 }  // namespace dorvan::platform

@@ -17,6 +17,7 @@ namespace dorvan::platform {
 struct FileMove {
     IoOutcome net;  // the connection's side; ok when the move ended normally
     uint64_t bytes = 0;
+    bool overrun = false;  // more bytes came than the receiver takes: it stopped there
     bool localFailed = false;
     // "<path>: <reason>" when reading failed; "cannot write <temporary>: <reason>"
     // when writing failed (the writer then has discarded its file).
@@ -50,8 +51,13 @@ private:
 
 // Sends the rest of `file` to the connection.
 FileMove sendFile(int socketFd, FileReader& file, const WaitLimit& limit, const MovedBytes& moved = {});
-// Writes all the connection delivers, until the peer closes it, into `file`.
-FileMove receiveToFile(int socketFd, ReplacingFileWriter& file, DataPipe& pipe, const WaitLimit& limit,
+// Writes all the connection delivers, until the peer closes it, into `file`;
+// stops as soon as more than `most` bytes came (overrun).
+FileMove receiveToFile(int socketFd, ReplacingFileWriter& file, DataPipe& pipe, const WaitLimit& limit, uint64_t most,
                        const MovedBytes& moved = {});
+
+// How much of `wanted` one read may take so that the bytes stay within `most`
+// plus the one that tells an overrun.
+size_t pieceWithin(size_t wanted, uint64_t received, uint64_t most);
 
 }  // namespace dorvan::platform

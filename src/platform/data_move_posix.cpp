@@ -133,14 +133,18 @@ FileMove sendFile(int socketFd, FileReader& file, const WaitLimit& limit, const 
     return sendThroughBuffer(socketFd, file, limit, moved, std::move(move));
 }
 
-FileMove receiveToFile(int socketFd, ReplacingFileWriter& file, DataPipe& pipe, const WaitLimit& limit,
+FileMove receiveToFile(int socketFd, ReplacingFileWriter& file, DataPipe& pipe, const WaitLimit& limit, uint64_t most,
                        const MovedBytes& moved) {
     FileMove move;
     bool splicing = pipe.ready();
     bool spliceToFile = true;
     while (splicing) {
-        ssize_t n =
-            ::splice(socketFd, nullptr, pipe.writeEnd(), nullptr, pipe.capacity(), SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+        if (move.bytes > most) {
+            move.overrun = true;
+            return move;
+        }
+        ssize_t n = ::splice(socketFd, nullptr, pipe.writeEnd(), nullptr,
+                             pieceWithin(pipe.capacity(), move.bytes, most), SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
         if (n == 0) return move;  // the peer closed: the end of the data
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -167,7 +171,7 @@ FileMove receiveToFile(int socketFd, ReplacingFileWriter& file, DataPipe& pipe, 
         if (moved) moved(static_cast<uint64_t>(n));
         if (!spliceToFile) splicing = false;
     }
-    return receiveThroughBuffer(socketFd, file, limit, moved, std::move(move));
+    return receiveThroughBuffer(socketFd, file, limit, most, moved, std::move(move));
 }
 
 }  // namespace dorvan::platform

@@ -13,9 +13,9 @@ FileMove sendFile(int socketFd, FileReader& file, const WaitLimit& limit, const 
     return sendThroughBuffer(socketFd, file, limit, moved);
 }
 
-FileMove receiveToFile(int socketFd, ReplacingFileWriter& file, DataPipe&, const WaitLimit& limit,
+FileMove receiveToFile(int socketFd, ReplacingFileWriter& file, DataPipe&, const WaitLimit& limit, uint64_t most,
                        const MovedBytes& moved) {
-    return receiveThroughBuffer(socketFd, file, limit, moved);
+    return receiveThroughBuffer(socketFd, file, limit, most, moved);
 }
 
 }  // namespace dorvan::platform

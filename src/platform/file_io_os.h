@@ -25,7 +25,18 @@ unsigned processId();  // for names no other process uses
 
 // The longest file name the file system of `path`'s folder takes (bytes of UTF-8).
 size_t nameLimitBeside(const std::string& path);
-// Gives the new file `fd` the permissions of the file at `path`, if one is there.
-void takePermissionsOf(const std::string& path, int fd);
+// Gives `fd` the permissions the file at `path` has, or, with none there,
+// those of a new file (as the umask leaves them).
+void givePermissionsFor(const std::string& path, int fd);
+// Takes the writer's advisory lock on `fd`, kept until it closes: false when
+// another open file holds it (a running writer).
+bool lockForWriting(int fd);
+// Opens the file at `path` for reading and writing only when it is a regular
+// file of this user's with no other name, reached without a symbolic link and
+// locked by no other writer (the lock is then this file's): -1 otherwise.
+int openOwnFile(const std::string& path);
+int64_t sizeOf(int fd);                  // -1 on failure
+int truncateTo(int fd, uint64_t size);   // 0, or -1 on failure
+bool processMayRun(unsigned processId);  // false only when no such process runs
 
 }  // namespace dorvan::platform::os

@@ -8,6 +8,8 @@
 
 #include "platform/wide_text_win.h"
 
+#include <windows.h>
+
 namespace dorvan::platform::os {
 namespace {
 
@@ -55,6 +57,26 @@ unsigned processId() { return static_cast<unsigned>(_getpid()); }
 // never stands for more than one unit.
 size_t nameLimitBeside(const std::string&) { return 255; }
 
-void takePermissionsOf(const std::string&, int) {}
+void givePermissionsFor(const std::string&, int) {}
+
+// Files of a running writer stay open, which keeps them from being removed.
+bool lockForWriting(int) { return true; }
+
+int openOwnFile(const std::string& path) {
+    DWORD attributes = GetFileAttributesW(widen(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+        errno = EBUSY;
+        return -1;
+    }
+    return _wopen(widen(path).c_str(), _O_RDWR | _O_BINARY | _O_NOINHERIT);
+}
+
+int64_t sizeOf(int fd) { return _filelengthi64(fd); }
+
+int truncateTo(int fd, uint64_t size) { return _chsize_s(fd, static_cast<long long>(size)) == 0 ? 0 : -1; }
+
+// Never taken for gone: stale files of a killed run stay on Windows.
+bool processMayRun(unsigned) { return true; }
 
 }  // namespace dorvan::platform::os

@@ -12,13 +12,26 @@ namespace {
 
 constexpr size_t usualNameLimit = 255;
 
-std::string temporaryNameBeside(const std::string& destination, size_t nameLimit) {
+std::string temporaryNameBeside(const std::string& destination, std::string_view unique, size_t nameLimit) {
     std::string name = fileNameOf(destination);
     std::string folder = destination.substr(0, destination.size() - name.size());
-    return folder + partFileName(name, uniquePartSuffix(), nameLimit);
+    return folder + partFileName(name, unique, nameLimit);
 }
 
 }  // namespace
+
+std::string keptPartName(const std::string& destination, std::string_view key) {
+    return temporaryNameBeside(destination, "resume-" + std::string(key), usualNameLimit);
+}
+
+std::optional<uint64_t> ownPartSize(const std::string& path) {
+    int fd = os::openOwnFile(path);
+    if (fd < 0) return std::nullopt;
+    const int64_t size = os::sizeOf(fd);
+    os::closeFile(fd);
+    if (size < 0) return std::nullopt;
+    return static_cast<uint64_t>(size);
+}
 
 FileReader::~FileReader() {
     if (fd_ >= 0) os::closeFile(fd_);
@@ -43,8 +56,8 @@ bool ReplacingFileWriter::open(const std::string& destination, std::string* erro
     // The file system is asked for its name limit only when a name proves too long.
     size_t nameLimit = usualNameLimit;
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-        temporary_ = temporaryNameBeside(destination, nameLimit);
-        fd_ = os::openOutput(temporary_, OpenMode::createNew, Access::usual);
+        temporary_ = temporaryNameBeside(destination, uniquePartSuffix(), nameLimit);
+        fd_ = os::openOutput(temporary_, OpenMode::createNew, Access::ownerOnly);
         if (fd_ < 0) {
             const int failure = errno;
             temporary_.clear();
@@ -57,16 +70,21 @@ bool ReplacingFileWriter::open(const std::string& destination, std::string* erro
         }
     }
     if (fd_ < 0) return fail("cannot create a file beside", destination, error);
-    os::takePermissionsOf(destination, fd_);
+    os::lockForWriting(fd_);  // a new name: no other writer has it
     return true;
 }
 
-bool ReplacingFileWriter::openPart(const std::string& destination, const std::string& part, bool keepContent,
-                                   std::string* error) {
+bool ReplacingFileWriter::adoptPart(const std::string& destination, const std::string& part, uint64_t keep) {
+    int fd = os::openOwnFile(part);
+    if (fd < 0) return false;
+    const int64_t size = os::sizeOf(fd);
+    if (size < 0 || static_cast<uint64_t>(size) < keep || os::truncateTo(fd, keep) != 0 || os::seekTo(fd, keep) != 0) {
+        os::closeFile(fd);
+        return false;
+    }
     destination_ = destination;
-    fd_ = os::openOutput(part, keepContent ? OpenMode::append : OpenMode::replace, Access::usual);
-    if (fd_ < 0) return fail("cannot write", part, error);
     temporary_ = part;
+    fd_ = fd;
     return true;
 }
 
@@ -102,6 +120,7 @@ bool ReplacingFileWriter::commit(std::string* error) {
     if (fd_ < 0) return false;
     int fd = fd_;
     fd_ = -1;
+    os::givePermissionsFor(destination_, fd);
     if (os::closeFile(fd) != 0) return fail("cannot write", temporary_, error);
     if (!renameFile(temporary_, destination_)) return fail("cannot replace", destination_, error);
     temporary_.clear();

@@ -2,7 +2,13 @@
 // Local files for transfers: a reader, and a writer that fills a temporary
 // file beside its destination and puts it in place only on commit, so a
 // failed download never touches an existing file.
+//
+// Temporary files are readable by their owner only until the commit gives
+// them the destination's permissions (or a new file's), and a writer holds
+// an advisory lock on its file while it is open, so that a run can tell the
+// temporaries of a killed run from those of a running one.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,8 +22,16 @@ bool localTextUsesCrLf();
 // "." name "." unique ".part", with `name` cut short at a character boundary
 // so that the whole takes at most `limit` bytes; `unique` is never cut.
 std::string partFileName(std::string_view name, std::string_view unique, size_t limit);
-// A `unique` no other writer uses: process id, a counter and the clock.
+// A `unique` no other writer uses: process id, a counter and the clock, in hex.
 std::string uniquePartSuffix();
+// The name beside `destination` where a download's part stays between runs:
+// its temporary name with the unique "resume-" `key` (16 hex digits that
+// name the remote file it belongs to).
+std::string keptPartName(const std::string& destination, std::string_view key);
+// The bytes of the file at `path` when it is one a writer may take on: a
+// regular file of this user's with no other name, no symbolic link, not held
+// by a running writer. Nothing for anything else.
+std::optional<uint64_t> ownPartSize(const std::string& path);
 
 class FileReader {
 public:
@@ -56,15 +70,17 @@ public:
     ReplacingFileWriter(const ReplacingFileWriter&) = delete;
     ReplacingFileWriter& operator=(const ReplacingFileWriter&) = delete;
 
-    // Creates the temporary file in the destination's folder; an existing
-    // destination lends it its permissions.
+    // Creates the temporary file in the destination's folder.
     // Failures read "<what failed> <path>: <reason>".
     bool open(const std::string& destination, std::string* error);
-    // Takes `part` (a file another writer kept) as the temporary file:
-    // written on after its bytes with `keepContent`, else emptied first.
-    bool openPart(const std::string& destination, const std::string& part, bool keepContent, std::string* error);
+    // Takes `part` (a file a writer kept) as the temporary file when
+    // ownPartSize allows it and it has at least `keep` bytes: written on after
+    // the first `keep`. False leaves the part as it was.
+    bool adoptPart(const std::string& destination, const std::string& part, uint64_t keep);
     bool write(std::string_view data, std::string* error);
-    bool commit(std::string* error);  // closes and renames the temporary file over the destination
+    // Closes the temporary file and renames it over the destination, with the
+    // destination's permissions (a new file's when there is none).
+    bool commit(std::string* error);
     // Closes the temporary file and leaves it where it is; returns its path.
     std::string keep();
 

@@ -46,6 +46,8 @@ bool isSpecialFile(const std::string& path);
 std::optional<uint64_t> fileSize(const std::string& path);
 bool removeFile(const std::string& path);
 bool renameFile(const std::string& from, const std::string& to);  // replaces the target; the reason in errno
+// Renames only when nothing (not even a symbolic link) has the name `to`.
+bool renameWithoutReplacing(const std::string& from, const std::string& to);
 // Reads a whole file; false with the reason alone (no path) when it cannot.
 bool readWholeFile(const std::string& path, std::string& content, std::string* error);
 

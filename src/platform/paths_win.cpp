@@ -111,6 +111,12 @@ std::optional<uint64_t> fileSize(const std::string& path) {
 
 bool removeFile(const std::string& path) { return DeleteFileW(widen(path).c_str()); }
 
+bool renameWithoutReplacing(const std::string& from, const std::string& to) {
+    if (MoveFileExW(widen(from).c_str(), widen(to).c_str(), 0)) return true;
+    errno = errnoOf(GetLastError());
+    return false;
+}
+
 bool renameFile(const std::string& from, const std::string& to) {
     if (MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
     errno = errnoOf(GetLastError());
