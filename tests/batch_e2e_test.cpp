@@ -16,18 +16,6 @@
 using namespace dorvan::test;
 using namespace std::chrono_literals;
 
-namespace {
-
-std::vector<std::string> treeOf(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-        names.push_back(entry.path().string().substr(folder.size() + 1));
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-}  // namespace
-
 TEST(BatchEndToEnd, MgetCopiesTheTreeWithRecurseOnAndOff) {
     TestServer server;
     TempDir one, all;

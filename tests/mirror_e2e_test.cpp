@@ -21,14 +21,6 @@ using namespace dorvan::test;
 
 namespace {
 
-std::vector<std::string> treeOf(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-        names.push_back(entry.path().string().substr(folder.size() + 1));
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 int64_t modificationTime(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_mtime) : -1;

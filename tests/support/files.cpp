@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,14 @@
 #include <thread>
 
 namespace dorvan::test {
+
+std::vector<std::string> treeOf(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        names.push_back(entry.path().string().substr(folder.size() + 1));
+    std::sort(names.begin(), names.end());
+    return names;
+}
 namespace fs = std::filesystem;
 
 namespace {

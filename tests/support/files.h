@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace dorvan::test {
 
@@ -22,6 +23,9 @@ public:
 private:
     std::string path_;
 };
+
+// The paths below `folder`, relative to it, sorted.
+std::vector<std::string> treeOf(const std::string& folder);
 
 // XDG_DATA_HOME of this process points at a fresh temporary folder while it
 // lives (the data folder inside made), then is restored.

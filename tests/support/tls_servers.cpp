@@ -7,36 +7,37 @@
 #include "support/shell_command.h"
 
 namespace dorvan::test {
+namespace {
+
+// Starts a server script that prints "PORT n" and "USER name password" once it listens.
+void startServer(ServerProcess& process, const TempDir& base, const std::vector<std::string>& argv,
+                 const std::string& name, int& port, std::string& user, std::string& password) {
+    std::istringstream lines(process.start(argv, base.file("start.err"), 2));
+    for (std::string word; lines >> word;) {
+        if (word == "PORT") lines >> port;
+        if (word == "USER") lines >> user >> password;
+    }
+    if (port <= 0 || password.empty()) {
+        process.stop();
+        throw std::runtime_error(name + " did not start: " + readFile(base.file("start.err")));
+    }
+}
+
+}  // namespace
 
 VsftpdServer::VsftpdServer(const VsftpdOptions& options) {
     std::vector<std::string> argv = {"/bin/bash", DORVAN_SOURCE_DIR "/tests/support/vsftpd_server.sh", base_.path()};
     if (options.implicitTls) argv.push_back("--implicit");
     if (options.plain) argv.push_back("--plain");
     if (options.ipv6) argv.push_back("--ipv6");
-    std::istringstream lines(process_.start(argv, base_.file("start.err"), 2));
-    for (std::string word; lines >> word;) {
-        if (word == "PORT") lines >> port_;
-        if (word == "USER") lines >> user_ >> password_;
-    }
-    if (port_ <= 0 || password_.empty()) {
-        process_.stop();
-        throw std::runtime_error("vsftpd did not start: " + readFile(base_.file("start.err")));
-    }
+    startServer(process_, base_, argv, "vsftpd", port_, user_, password_);
 }
 
 ProftpdServer::ProftpdServer(const std::string& digests, bool hash) {
     std::vector<std::string> argv = {"/bin/bash", DORVAN_SOURCE_DIR "/tests/support/proftpd_server.sh", base_.path(),
                                      "--digests", digests};
     if (!hash) argv.push_back("--no-hash");
-    std::istringstream lines(process_.start(argv, base_.file("start.err"), 2));
-    for (std::string word; lines >> word;) {
-        if (word == "PORT") lines >> port_;
-        if (word == "USER") lines >> user_ >> password_;
-    }
-    if (port_ <= 0 || password_.empty()) {
-        process_.stop();
-        throw std::runtime_error("proftpd did not start: " + readFile(base_.file("start.err")));
-    }
+    startServer(process_, base_, argv, "proftpd", port_, user_, password_);
 }
 
 std::string ProftpdServer::log() const { return readFile(base_.file("commands.log")); }
