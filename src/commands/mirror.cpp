@@ -137,9 +137,9 @@ void transfer(Run& run, const MirrorPlan& plan, const MirrorTree& source, Retrie
         const TreeFile& found = source.files.at(file.path);
         if (found.size != unknownSize) total += found.size;
         if (run.up)
-            uploads.push_back({found.name, file.path, found.size});
+            uploads.push_back({source.spelling(file.path), file.path, found.size});
         else
-            downloads.push_back({.name = found.name,
+            downloads.push_back({.name = source.spelling(file.path),
                                  .type = FtpFileType::file,
                                  .size = found.size,
                                  .modify = found.time,

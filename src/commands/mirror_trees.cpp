@@ -19,8 +19,11 @@ namespace {
 
 // Adds one scan's findings; `scan` names are relative to the mirrored folder.
 void addRemote(MirrorTree& tree, const RemoteScan& scan, uint32_t encoding, std::string_view command, bool notes) {
-    for (const FtpFileInfo& file : scan.files())
-        tree.files[fromServer(file.name, encoding)] = {file.size, file.modify, file.modifyPrecision, file.name};
+    for (const FtpFileInfo& file : scan.files()) {
+        std::string path = fromServer(file.name, encoding);
+        tree.spell(path, file.name);
+        tree.files[std::move(path)] = {file.size, file.modify, file.modifyPrecision};
+    }
     for (const FtpFileInfo& folder : scan.folders()) tree.folders.insert(fromServer(folder.name, encoding));
     for (const FtpFileInfo& entry : scan.skipped()) {
         const std::string name = fromServer(entry.name, encoding);
@@ -35,6 +38,16 @@ void addRemote(MirrorTree& tree, const RemoteScan& scan, uint32_t encoding, std:
 }
 
 }  // namespace
+
+std::string MirrorTree::spelling(const std::string& path) const {
+    const auto unusual = unusualSpellings_.find(path);
+    if (unusual != unusualSpellings_.end()) return unusual->second;
+    return root.empty() ? path : root + platform::withLocalSeparators(path);
+}
+
+void MirrorTree::spell(const std::string& path, std::string spelled) {
+    if (spelling(path) != spelled) unusualSpellings_[path] = std::move(spelled);
+}
 
 bool underAny(const std::set<std::string>& folders, const std::string& path) {
     if (folders.empty()) return false;
@@ -83,10 +96,12 @@ MirrorTree scanLocalTree(const std::string& folder, bool recurse, std::string_vi
     LocalScan scan;
     scan.scan(start, recurse);
     const size_t cut = start.size() + 1;
+    tree.root = start + platform::localSeparator();
     auto relative = [&](const std::string& path) {
         return path.size() <= start.size() ? std::string() : platform::withSlashSeparators(path.substr(cut));
     };
-    for (const std::string& path : scan.files()) {
+    std::vector<std::string> files = scan.takeFiles();
+    for (std::string& path : files) {  // each handed over as it is read: a large tree's paths are not held twice
         platform::FileFacts facts;
         std::string error;
         if (!platform::fileFacts(path, facts, &error)) {  // gone since, or unreadable: known only by name
@@ -94,7 +109,9 @@ MirrorTree scanLocalTree(const std::string& folder, bool recurse, std::string_vi
             tree.others.insert(relative(path));
             continue;
         }
-        tree.files[relative(path)] = {facts.size, facts.modified, 1, path};
+        std::string key = relative(path);
+        tree.spell(key, std::move(path));
+        tree.files[std::move(key)] = {facts.size, facts.modified, 1};
     }
     for (const std::string& path : scan.folders()) tree.folders.insert(relative(path));
     for (const std::string& path : scan.linkedFolders()) tree.others.insert(relative(path));

@@ -21,7 +21,6 @@ struct TreeFile {
     uint64_t size = unknownSize;
     int64_t time = unknownTime;
     int64_t precision = 1;
-    std::string name;  // the server's spelling, relative to the mirrored folder; a local file's full path
 };
 
 struct MirrorTree {
@@ -29,6 +28,18 @@ struct MirrorTree {
     std::set<std::string> folders;
     std::set<std::string> others;    // neither file nor folder (links): never walked, never removed
     std::set<std::string> unlisted;  // folders not listed in full ("" the mirrored folder itself)
+    std::string root;                // a local tree's folder, ending with the separator; "" for a remote tree
+
+    // How a file is named where it is: the server's spelling relative to the
+    // mirrored folder, or a local file's full path.
+    std::string spelling(const std::string& path) const;
+    // Keeps `spelled` as the spelling of `path` where it is not the usual one.
+    void spell(const std::string& path, std::string spelled);
+
+private:
+    // Only the names spelled otherwise than `root` + path says (server names
+    // in another code page): a large tree keeps no second copy of each name.
+    std::map<std::string, std::string> unusualSpellings_;
 };
 
 // The remote tree below the session's current folder, listed by up to
