@@ -152,7 +152,7 @@ TEST(MirrorEndToEnd, UpTwiceSendsNothingTheSecondTimeWithAndWithoutSettableTimes
     }
 }
 
-TEST(MirrorEndToEnd, ByListAndMdtmBothWaysTheSecondRunMovesNothing) {
+TEST(MirrorEndToEnd, ByListAndMdtmBothWaysTheSecondRunMovesNothingThenDeletesWhatVanished) {
     VsftpdServer server({.plain = true});
     TempDir up, down, data;
     for (const std::string& name : std::vector<std::string>{"a.txt", "dir with blanks/b.txt", "sub/c.txt"}) {
@@ -160,11 +160,12 @@ TEST(MirrorEndToEnd, ByListAndMdtmBothWaysTheSecondRunMovesNothing) {
         setModificationTime(up.file(name), 1'577'836'800);
     }
     std::filesystem::create_directories(up.file("empty"));
-    const std::string input = "set --host 127.0.0.1 --port " + std::to_string(server.port()) + " --username " +
-                              server.user() + " --password " + server.password() + " --keepalive 0\n" +
-                              "mirror --direction up --recurse true --remote m --local " + up.path() +
-                              "\nmirror\nmirror --direction down --local " + down.path() + "/copy\nmirror\nquit\n";
-    const RunResult r = runDorvan({.input = input, .dataHome = data.path()});
+    const std::string login = "set --host 127.0.0.1 --port " + std::to_string(server.port()) + " --username " +
+                              server.user() + " --password " + server.password() + " --keepalive 0\n";
+    const std::string upward = "mirror --direction up --recurse true --remote m --local " + up.path();
+    const RunResult r = runDorvan(
+        {.input = login + upward + "\nmirror\nmirror --direction down --local " + down.path() + "/copy\nmirror\nquit\n",
+         .dataHome = data.path()});
     const std::string out = consoleLines(r.out);
     EXPECT_EQ(count(out, " mirror: 3 new, 0 updated, 0 deleted, 0 unchanged, 0 failed, 35 bytes\n"), 2u) << out;
     EXPECT_EQ(count(out, " mirror: 0 new, 0 updated, 0 deleted, 3 unchanged, 0 failed, 0 bytes\n"), 2u) << out;
@@ -173,4 +174,14 @@ TEST(MirrorEndToEnd, ByListAndMdtmBothWaysTheSecondRunMovesNothing) {
     const std::string log = server.log();
     EXPECT_EQ(count(log, "\"STOR "), 3u) << log;
     EXPECT_EQ(count(log, "\"RETR "), 3u) << log;
+
+    std::filesystem::remove(up.file("sub/c.txt"));
+    std::filesystem::remove(up.file("empty"));
+    const RunResult deleting = runDorvan({.input = login + upward + " --delete true\nquit\n", .dataHome = data.path()});
+    EXPECT_EQ(
+        count(consoleLines(deleting.out), " mirror: 0 new, 0 updated, 1 deleted, 2 unchanged, 0 failed, 0 bytes\n"), 1u)
+        << consoleLines(deleting.out);
+    EXPECT_FALSE(std::filesystem::exists(server.path("m/sub/c.txt")));
+    EXPECT_FALSE(std::filesystem::exists(server.path("m/empty")));
+    EXPECT_TRUE(std::filesystem::is_directory(server.path("m/sub")));
 }
