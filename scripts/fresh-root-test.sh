@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The set-up on a fresh machine: a minimal Debian 12 root made by debootstrap
 # gets a copy of this checkout and runs, as root inside it,
-# scripts/install-deps.sh, the release build, the release CTest suite (not
-# wine) and scripts/package-check.sh (the .deb built, installed, run and
-# purged). Needs root (debootstrap, mount, chroot). With --whole it runs
-# scripts/install-deps.sh and scripts/test.sh there instead: the README's
-# two commands on a fresh machine (wine, sanitizers and fuzzing included).
+# scripts/install-deps.sh, the README's demo, the release build, the release
+# CTest suite (not wine) and scripts/package-check.sh (the .deb built,
+# installed, run and purged). Needs root (debootstrap, mount, chroot). With
+# --whole it runs scripts/install-deps.sh and scripts/test.sh there instead:
+# the README's test command on a fresh machine (wine, sanitizers and fuzzing
+# included).
 #
 # The root as install-deps.sh leaves it is kept in $DORVAN_ROOT_CACHE
 # (default /var/cache/dorvan-ci), keyed by a hash of install-deps.sh and the
@@ -126,6 +127,8 @@ cd /root/dorvan
 step() { echo "== fresh root: $1 ($SECONDS s)"; SECONDS=0; }
 scripts/install-deps.sh
 step "install-deps.sh"
+scripts/demo.sh > /tmp/demo.log 2>&1 || { cat /tmp/demo.log; exit 1; }
+step "the README demo (the program alone built)"
 scripts/build.sh build
 step "release build"
 ctest --test-dir build --output-on-failure -j2 -LE wine
