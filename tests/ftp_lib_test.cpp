@@ -568,8 +568,8 @@ TEST(FtpLibDeadlines, AbortFromAnotherThreadEndsTheWait) {
     };
     for (const auto& [operation, command] : blocked) {
         openSession(ftp, server);
-        std::thread aborter([&] {
-            EXPECT_TRUE(test::waitUntil([&] { return server.log().find(command) != std::string::npos; },
+        std::thread aborter([&, &awaited = command] {
+            EXPECT_TRUE(test::waitUntil([&] { return server.log().find(awaited) != std::string::npos; },
                                         std::chrono::seconds(10)));
             ftp.abort();
         });

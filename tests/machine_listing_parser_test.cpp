@@ -123,9 +123,9 @@ TEST(ServerFeatures, ReadFromTheLinesBetweenTheFirstAndTheLast) {
     EXPECT_TRUE(offered.listsFacts && offered.setsTimes && offered.restartsStreams);
     ServerFeatures mlsdOnly = parseFeatures({"211-Extensions supported:", "MLSD", " SIZE", " REST", "211 END"});
     EXPECT_TRUE(mlsdOnly.listsFacts && !mlsdOnly.setsTimes && !mlsdOnly.restartsStreams);
-    for (const std::vector<std::string>& none : {std::vector<std::string>{"500 FEAT not understood."},
-                                                 {"211-MLST named on the first line", " EPSV", "211 MFMT too"}}) {
-        ServerFeatures refused = parseFeatures(none);
+    for (const std::vector<std::string>& lines : {std::vector<std::string>{"500 FEAT not understood."},
+                                                  {"211-MLST named on the first line", " EPSV", "211 MFMT too"}}) {
+        ServerFeatures refused = parseFeatures(lines);
         EXPECT_FALSE(refused.listsFacts || refused.setsTimes);
     }
 }
