@@ -43,16 +43,18 @@ std::string quotedIfNeeded(const std::string& value) {
 }
 
 std::string unknownNameMessage(const UnreadArguments::Name& name) {
+    const std::string_view typed = name.typed;
     std::string suggestion;
-    if (name.typed.starts_with("--"))
-        suggestion = closestArgumentName(std::string_view(name.typed).substr(2));
-    else if (isArgumentName(argumentNameFor(std::string_view(name.typed).substr(1))))
-        suggestion = name.typed.substr(1);  // -host
-    if (!suggestion.empty()) suggestion = "--" + suggestion;
-    // A value that begins with '-' is read as a name: it goes after '='.
-    if (!name.typed.starts_with("--") && !name.valueOf.empty()) suggestion = "--" + name.valueOf + "=" + name.typed;
-    if (suggestion.empty()) return format("Unknown argument '{}'", name.typed);
-    return format("Unknown argument '{}' (did you mean {}?)", name.typed, suggestion);
+    if (typed.starts_with("--")) {
+        suggestion = closestArgumentName(typed.substr(2));
+    } else if (!name.valueOf.empty()) {
+        // A value that begins with '-' is read as a name: it goes after '='.
+        return format("Unknown argument '{}' (did you mean --{}={}?)", typed, name.valueOf, typed);
+    } else if (isArgumentName(argumentNameFor(typed.substr(1)))) {
+        suggestion = typed.substr(1);  // -host
+    }
+    if (suggestion.empty()) return format("Unknown argument '{}'", typed);
+    return format("Unknown argument '{}' (did you mean --{}?)", typed, suggestion);
 }
 
 std::string unnamedValueMessage(const std::string& value, const Verb& verb) {
@@ -78,9 +80,10 @@ std::string closestArgumentName(std::string_view typed) {
         }
     }
     if (!nearest.empty()) return std::string(nearest);
+    if (typed.size() < 3) return {};
     std::vector<std::string_view> extended;
     for (std::string_view name : names)
-        if (typed.size() >= 3 && name.starts_with(lower)) extended.push_back(name);
+        if (name.starts_with(lower)) extended.push_back(name);
     return extended.size() == 1 ? std::string(extended.front()) : std::string();
 }
 

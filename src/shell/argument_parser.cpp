@@ -4,6 +4,7 @@
 
 #include "ftp/masked_command.h"
 #include "shell/argument_table.h"
+#include "shell/command_file.h"
 
 namespace dorvan {
 namespace {
@@ -102,8 +103,7 @@ size_t commandFileAfterPairs(const ArgumentList& tokens) {
         views, [&](const std::string&, size_t) { valuesOfLast = 0; },
         [&](const std::string& name, size_t index, size_t from) {
             std::string_view value = views[index].substr(from);
-            if (!found && from == 0 && name != unnamed && valuesOfLast > 0 && value.size() >= 2 && value[0] == '@')
-                found = index;
+            if (!found && from == 0 && name != unnamed && valuesOfLast > 0 && isCommandFileToken(value)) found = index;
             ++valuesOfLast;
         });
     return found;

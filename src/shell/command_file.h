@@ -2,6 +2,7 @@
 // Command files: decoded by byte-order mark (UTF-8, UTF-16 and UTF-32 in both
 // byte orders) or else in the locale's character set, one command per line.
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "shell/tokenizer.h"
@@ -14,6 +15,9 @@ struct CommandEntry {
 };
 
 using CommandList = std::vector<CommandEntry>;
+
+// "@name": a token that names a command file.
+inline bool isCommandFileToken(std::string_view token) { return token.size() >= 2 && token[0] == '@'; }
 
 // The longest command line taken from a file or from standard input.
 constexpr size_t commandLineCap = 1'048'576;

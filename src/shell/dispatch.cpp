@@ -30,10 +30,6 @@ bool runRow(const Verb& verb) {
     return verb.action();
 }
 
-}  // namespace
-
-namespace {
-
 // The key of an item's help: a verb's alias stands for the verb, and an
 // argument may be written with its dashes.
 std::string helpKey(std::string_view typed) {
@@ -57,24 +53,26 @@ bool isHelpRequest(const ArgumentList& args) {
     return printItemHelp(helpKey(args[0]));
 }
 
-bool executeLine(const std::string&, ArgumentList& args) {
+bool executeLine(ArgumentList& args, bool typed) {
     if (args.empty()) return false;
     if (isHelpRequest(args)) return true;
     args[0] = text::asciiLower(args[0]);
     const Verb* verb = findVerb(args[0]);
     if (verb && !checkArgumentLine(args, verb)) return false;  // not run, nothing stored
     Settings& s = settings();
+    const bool makesFolders = verb && verb->makesItsFolders;
     s.remoteChangeFailed = false;
-    s.remoteChangeQuiet = verb && verb->makesItsFolders;
-    struct QuietEnds {
+    s.remoteChangeQuiet = makesFolders;
+    s.commandTyped = typed;
+    struct LineEnds {
         Settings& s;
-        ~QuietEnds() { s.remoteChangeQuiet = false; }
-    } quietEnds{s};
-    FolderChecks folders{.localMayBeMissing = verb && verb->makesItsFolders};
+        ~LineEnds() { s.remoteChangeQuiet = s.commandTyped = false; }
+    } lineEnds{s};
+    FolderChecks folders{.localMayBeMissing = makesFolders};
     const bool accepted = applyArguments(args, &folders);
     if (verb) {
         return handlers::run(verb->needs, [&] {  // a login enters the remote folder
-            const bool remoteFailed = folders.remoteStored && s.remoteChangeFailed && !verb->makesItsFolders;
+            const bool remoteFailed = folders.remoteStored && s.remoteChangeFailed && !makesFolders;
             bool checkFailed = !accepted || folders.localFailed || remoteFailed;
             if (!verb->needsItsFolders || !checkFailed) return runRow(*verb);
             // Not run: the one-shot values meant for it must not reach a later command.

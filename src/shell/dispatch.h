@@ -12,7 +12,9 @@ bool isHelpRequest(const ArgumentList& args);
 // argument name no row reads, or a value that follows no name, is refused
 // whole: nothing stored, nothing run. A verb that needs its
 // folders does not run when a remote or local value on its line failed its
-// check. The result is the command's success.
-bool executeLine(const std::string& line, ArgumentList& args);
+// check. `typed`: the user typed it (at the prompt or on the process command
+// line), so a login may ask for a missing password. The result is the
+// command's success.
+bool executeLine(ArgumentList& args, bool typed);
 
 }  // namespace dorvan

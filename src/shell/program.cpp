@@ -58,13 +58,11 @@ std::atomic<bool> controlEventSeen{false};
 // unless errorlevel asks for more: 2 after a console control event, 1 after
 // any failure that reached the log.
 int exitStatus() {
-    if (std::optional<int> decided = commandLineStatus()) {
-        if (*decided == 0 || *decided == 1) return controlEventSeen ? 2 : anyErrorLogged() ? 1 : *decided;
-        return *decided;
-    }
-    if (!settings().errorlevel) return 0;
+    const std::optional<int> decided = commandLineStatus();
+    if (decided == 64) return 64;
+    if (!decided && !settings().errorlevel) return 0;
     if (controlEventSeen) return 2;
-    return anyErrorLogged() ? 1 : 0;
+    return anyErrorLogged() ? 1 : decided.value_or(0);
 }
 
 // Held-back console output goes out only when no other thread is writing:

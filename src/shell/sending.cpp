@@ -21,8 +21,6 @@
 namespace dorvan {
 namespace {
 
-bool isCommandFileToken(const std::string& token) { return token.size() >= 2 && token[0] == '@'; }
-
 bool stopsFileOnFailure(const ArgumentList& args) {
     std::string verb = text::asciiLower(args.empty() ? std::string() : args[0]);
     return verb == "connect" || verb == "open" || verb == "login";
@@ -38,15 +36,6 @@ std::atomic<bool> interrupted{false};
 constexpr int usageErrorStatus = 64;
 constexpr int failedStatus = 1;
 std::atomic<int> commandLineOutcome{-1};
-
-// A command the user typed (at the prompt or on the process command line).
-bool executeTyped(const std::string& line, ArgumentList& args) {
-    struct Typed {
-        Typed() { settings().commandTyped = true; }
-        ~Typed() { settings().commandTyped = false; }
-    } typed;
-    return executeLine(line, args);
-}
 
 std::string joined(const ArgumentList& tokens) {
     std::string line;
@@ -114,14 +103,21 @@ void Sending::run() {
     }
 }
 
+// A line that names a command file: refused whole (false) when it names an
+// argument no row reads; else its pairs are stored and the file runs.
+bool Sending::runCommandFile(const std::string& token, const ArgumentList& args) {
+    if (!locked([&] { return checkArgumentLine(args, nullptr); })) return false;
+    CommandList list = readCommandFile(token, args);
+    execute(list);
+    return true;
+}
+
 // "@job.txt --name value ...": the pairs are stored, then the file runs.
 void Sending::runCommandFileFirst() {
-    if (!locked([&] { return checkArgumentLine(args_, nullptr); })) {
+    if (!runCommandFile(args_[1], args_)) {
         commandLineOutcome = usageErrorStatus;
         return;
     }
-    CommandList list = readCommandFile(args_[1], args_);
-    execute(list);
     if (!settings().quitRequested && !interrupted) keepWindow();
 }
 
@@ -160,7 +156,7 @@ void Sending::runOneCommand(ArgumentList line, const Verb& verb) {
                 commandLineOutcome = usageErrorStatus;
                 return false;
             }
-            return executeTyped(std::string(), line);
+            return executeLine(line, true);
         });
     } catch (const std::exception& e) {
         printMessage(Level::Error, format("execute {} catch {}", maskSecrets(joined(line)), e.what()));
@@ -187,12 +183,9 @@ void Sending::keepWindow() {
             if (!line.empty() && line[0] == '#') {
                 // a comment
             } else if (!args.empty() && isCommandFileToken(args[0])) {
-                if (!isHelpRequest(args) && locked([&] { return checkArgumentLine(args, nullptr); })) {
-                    CommandList list = readCommandFile(args[0], args);
-                    execute(list);
-                }
+                if (!isHelpRequest(args)) runCommandFile(args[0], args);
             } else {
-                locked([&] { return executeTyped(line, args); });
+                locked([&] { return executeLine(args, true); });
             }
         } while (more && !settings().quitRequested && !interrupted);
     } catch (const std::exception& e) {
@@ -236,7 +229,7 @@ void Sending::execute(CommandList& list) {
         if (interrupted) return;
         bool ok = false;
         try {
-            ok = locked([&] { return executeLine(entry.line, entry.args); });
+            ok = locked([&] { return executeLine(entry.args, false); });
         } catch (const std::exception& e) {
             printMessage(Level::Error, format("execute {} catch {}", maskSecrets(entry.line), e.what()));
         }

@@ -29,6 +29,7 @@ private:
     void runArgumentsFirst();
     void runOneCommand(ArgumentList line, const Verb& verb);
     CommandList readCommandFile(const std::string& token, const ArgumentList& args);
+    bool runCommandFile(const std::string& token, const ArgumentList& args);
 
     const ArgumentList args_;
 };
