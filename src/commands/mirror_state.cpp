@@ -1,7 +1,6 @@
 #include "commands/mirror_state.h"
 
-#include <cstdio>
-
+#include "platform/digest.h"
 #include "platform/output_file.h"
 #include "platform/paths.h"
 
@@ -9,14 +8,6 @@ namespace dorvan {
 namespace {
 
 constexpr std::string_view header = "dorvan mirror state 1\t";
-
-std::string hexDigest(const std::string& text) {
-    uint64_t hash = 14695981039346656037ull;  // FNV-1a
-    for (const unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
-    return hex;
-}
 
 // The identity on one line, whatever its names hold.
 std::string oneLine(std::string text) {
@@ -46,7 +37,7 @@ bool readNumber(const std::string& text, size_t& at, auto& value) {
 
 MirrorState::MirrorState(std::string identity)
     : identity_(oneLine(std::move(identity))),
-      path_(platform::dataFolder() + "mirror-" + hexDigest(identity_) + ".state") {}
+      path_(platform::dataFolder() + "mirror-" + platform::nameDigest(identity_) + ".state") {}
 
 void MirrorState::load() {
     entries_.clear();

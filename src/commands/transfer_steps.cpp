@@ -33,7 +33,7 @@ bool uploadWithRetries(FtpLib& session, Retrier& retrier, std::string_view shown
             *retried = attempt;
             return session.put(localPath, remotePath, transferType);
         });
-    ReplacingUpload tries(localPath, remotePath, transferType, true);
+    ReplacingUpload tries(localPath, remotePath, transferType);
     if (!retrier.run(session, shown, [&](int attempt) {
             *retried = attempt;
             return tries.attempt(session);

@@ -16,12 +16,6 @@ constexpr ChecksumMethod legacyMethods[] = {
     {"XCRC", DigestAlgorithm::crc32},     {"MD5", DigestAlgorithm::md5},
 };
 
-bool isHex(std::string_view word) {
-    return !word.empty() && std::ranges::all_of(word, [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-    });
-}
-
 std::vector<std::string_view> wordsOf(std::string_view text) {
     std::vector<std::string_view> words;
     while (!text.empty()) {
@@ -45,7 +39,7 @@ std::optional<std::string> digestInReply(const ChecksumMethod& method, std::stri
     std::vector<std::string_view> words = wordsOf(reply.substr(4));
     const size_t length = platform::digestHexLength(method.algorithm);
     auto fits = [&](std::string_view word) {
-        if (!isHex(word)) return false;
+        if (!text::isHexText(word)) return false;
         return method.algorithm == DigestAlgorithm::crc32 ? word.size() <= length : word.size() == length;
     };
     std::optional<std::string_view> found;

@@ -53,14 +53,13 @@ CallOutcome Listings::plainEntries(const std::string& remotePath, std::vector<Ft
 }
 
 CallOutcome Listings::entries(const std::string& remotePath, std::vector<FtpFileInfo>& entries) {
-    auto listLine = [this](std::string_view line) { return this->listLine(line); };
-    if (!control_.features().listsFacts || mlsdRefused_) return read("LIST", remotePath, entries, listLine);
+    if (!control_.features().listsFacts || mlsdRefused_) return plainEntries(remotePath, entries);
     CallOutcome machine = read("MLSD", remotePath, entries, parseMachineLine);
     if (machine.kind == OutcomeKind::ok) return machine;
     // Lost, timed out or failed here: no other listing would fare better.
     if (control_.isLost() || !control_.isConnected() || !control_.note().empty()) return machine;
     // The server refused MLSD: where LIST answers, MLSD is what failed, not the folder.
-    CallOutcome plain = read("LIST", remotePath, entries, listLine);
+    CallOutcome plain = plainEntries(remotePath, entries);
     mlsdRefused_ = plain.kind == OutcomeKind::ok;
     return plain;
 }

@@ -18,7 +18,6 @@ public:
     RateLimit(const RateLimit&) = delete;
     RateLimit& operator=(const RateLimit&) = delete;
 
-    uint64_t bytesPerSecond() const { return rate_; }
     // Counts `bytes` moved: how long the mover must wait before moving more.
     std::chrono::milliseconds charge(uint64_t bytes);
 

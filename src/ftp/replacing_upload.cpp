@@ -12,8 +12,7 @@ namespace {
 
 constexpr size_t serverNameLimit = 255;
 
-}  // namespace
-
+// The temporary name an upload to `remotePath` ("/" separated) uses.
 std::string temporaryUploadName(const std::string& remotePath) {
     const size_t slash = remotePath.rfind('/');
     const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
@@ -21,12 +20,13 @@ std::string temporaryUploadName(const std::string& remotePath) {
                                                                     platform::uniquePartSuffix(), serverNameLimit);
 }
 
-ReplacingUpload::ReplacingUpload(std::string localPath, std::string remotePath, char mode, bool continueAfterCut)
+}  // namespace
+
+ReplacingUpload::ReplacingUpload(std::string localPath, std::string remotePath, char mode)
     : localPath_(std::move(localPath)),
       remotePath_(std::move(remotePath)),
       temporary_(temporaryUploadName(remotePath_)),
-      mode_(mode),
-      continueAfterCut_(continueAfterCut) {}
+      mode_(mode) {}
 
 bool ReplacingUpload::attempt(FtpLib& session) {
     if (!stored_ && !store(session)) return false;
@@ -36,7 +36,7 @@ bool ReplacingUpload::attempt(FtpLib& session) {
 
 bool ReplacingUpload::store(FtpLib& session) {
     const uint64_t size = platform::fileSize(localPath_).value_or(0);
-    const uint64_t restartAt = restartPoint(session);
+    const uint64_t restartAt = restartPoint(session, size);
     // Where the server holds all of it already, only the check is left.
     if (restartAt == 0 || restartAt < size) {
         if (!session.put(localPath_, temporary_, mode_, restartAt)) {
@@ -57,10 +57,9 @@ bool ReplacingUpload::store(FtpLib& session) {
 
 // The bytes the server holds under the temporary name came from this upload;
 // more than the local file has cannot have.
-uint64_t ReplacingUpload::restartPoint(FtpLib& session) {
-    if (!begun_ || wholeAgain_ || !continueAfterCut_ || mode_ != imageType || !session.offersRestart()) return 0;
+uint64_t ReplacingUpload::restartPoint(FtpLib& session, uint64_t size) {
+    if (!begun_ || wholeAgain_ || mode_ != imageType || !session.offersRestart()) return 0;
     uint64_t held = 0;
-    const uint64_t size = platform::fileSize(localPath_).value_or(0);
     if (!session.size(temporary_, held, mode_) || held > size) return 0;
     return held;
 }
@@ -74,8 +73,7 @@ bool ReplacingUpload::renameOverTarget(FtpLib& session) {
     if (session.sendCmd("RNTO " + remotePath_, '2')) return true;
     if (session.lastOutcome().transient()) return false;
     // Servers that never replace a file on rename: the target goes first.
-    if (!session.deleteFile(remotePath_)) return session.rename(temporary_, remotePath_);
-    deletedTarget_ = true;
+    if (session.deleteFile(remotePath_)) deletedTarget_ = true;
     return session.rename(temporary_, remotePath_);
 }
 
@@ -84,18 +82,6 @@ void ReplacingUpload::discard(FtpLib& session) {
     const CallOutcome kept = session.lastOutcome();
     session.deleteFile(temporary_);
     session.restoreOutcome(kept);
-}
-
-bool uploadReplacing(FtpLib& session, const std::string& localPath, const std::string& remotePath, char mode,
-                     std::string* error, bool* deletedTarget) {
-    ReplacingUpload upload(localPath, remotePath, mode, false);
-    const bool ok = upload.attempt(session);
-    if (!ok) {
-        *error = session.lastResponse();
-        upload.discard(session);
-    }
-    if (deletedTarget) *deletedTarget = upload.deletedTarget();
-    return ok;
 }
 
 }  // namespace dorvan

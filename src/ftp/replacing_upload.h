@@ -19,9 +19,8 @@ class FtpLib;
 
 class ReplacingUpload {
 public:
-    // `remotePath` in the server's code page, "/" separated; `continueAfterCut`
-    // false sends the whole file on each try.
-    ReplacingUpload(std::string localPath, std::string remotePath, char mode, bool continueAfterCut);
+    // `remotePath` in the server's code page, "/" separated.
+    ReplacingUpload(std::string localPath, std::string remotePath, char mode);
     ReplacingUpload(const ReplacingUpload&) = delete;
     ReplacingUpload& operator=(const ReplacingUpload&) = delete;
 
@@ -34,32 +33,20 @@ public:
 
     // The server refused to rename over the target, which was deleted first.
     bool deletedTarget() const { return deletedTarget_; }
-    const std::string& temporaryPath() const { return temporary_; }
 
 private:
     bool store(FtpLib& session);
-    uint64_t restartPoint(FtpLib& session);
+    uint64_t restartPoint(FtpLib& session, uint64_t size);
     bool renameOverTarget(FtpLib& session);
 
     const std::string localPath_;
     const std::string remotePath_;
     const std::string temporary_;
     const char mode_;
-    const bool continueAfterCut_;
     bool begun_ = false;       // a STOR to the temporary name was accepted
     bool stored_ = false;      // the whole file is under the temporary name
     bool wholeAgain_ = false;  // the last try's data was wrong: the next sends all of it
     bool deletedTarget_ = false;
 };
-
-// ReplacingUpload in one try. False sets `error` to the server's reply (in
-// its code page) or this side's account, and removes the temporary file.
-// `deletedTarget`, when given, tells whether the target had to be deleted
-// before the rename.
-bool uploadReplacing(FtpLib& session, const std::string& localPath, const std::string& remotePath, char mode,
-                     std::string* error, bool* deletedTarget = nullptr);
-
-// The temporary name an upload to `remotePath` ("/" separated) uses.
-std::string temporaryUploadName(const std::string& remotePath);
 
 }  // namespace dorvan

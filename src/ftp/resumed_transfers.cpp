@@ -1,11 +1,11 @@
 #include "ftp/resumed_transfers.h"
 
-#include <cstdio>
 #include <optional>
 #include <utility>
 
 #include "ftp/ftp_lib.h"
 #include "platform/clock.h"
+#include "platform/digest.h"
 #include "platform/local_file.h"
 #include "platform/paths.h"
 #include "platform/stale_parts.h"
@@ -21,14 +21,6 @@ RemoteIdentity listedIdentity(const FtpFileInfo& remote) {
 }
 
 }  // namespace
-
-std::string identityKey(const std::string& parts) {
-    uint64_t hash = 14695981039346656037ULL;  // 64-bit FNV-1a
-    for (unsigned char c : parts) hash = (hash ^ c) * 1099511628211ULL;
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-    return text;
-}
 
 ResumedDownload::ResumedDownload(std::string localPath, const FtpFileInfo& remote, char mode, ResumeRules rules)
     : localPath_(std::move(localPath)),
@@ -75,13 +67,13 @@ bool ResumedDownload::attempt(FtpLib& session, int number) {
 }
 
 void ResumedDownload::prepareFirst(FtpLib& session) {
-    if (rules_.sweeper) rules_.sweeper->sweep(localPath_);
-    if (!mayRestart(session) || (!rules_.restarts && rules_.keptFor.empty())) return;
-    identity_ = identityNow(session, true);
-    if (identity_.size != unknownSize) size_ = identity_.size;
-    nameKeptPart(session);
+    if (mayRestart(session) && (rules_.restarts || !rules_.keptFor.empty())) {
+        identity_ = identityNow(session, true);
+        if (identity_.size != unknownSize) size_ = identity_.size;
+        nameKeptPart(session);
+    }
+    if (rules_.sweeper) rules_.sweeper->sweep(localPath_, keptName_.empty() ? nullptr : &keptName_);
     if (keptName_.empty()) return;
-    if (rules_.sweeper) rules_.sweeper->sweep(localPath_, &keptName_);
     const std::optional<uint64_t> kept = platform::ownPartSize(keptName_);
     if (kept && *kept > 0 && *kept < identity_.size)
         part_ = {.path = keptName_, .restartAt = *kept};
@@ -113,7 +105,7 @@ void ResumedDownload::nameKeptPart(FtpLib& session) {
     parts += trail.folder + '\n';
     for (const std::string& step : trail.steps) parts += step + '\n';
     parts += remotePath_ + '\n' + std::to_string(identity_.size) + '\n' + std::to_string(identity_.time);
-    keptName_ = platform::keptPartName(localPath_, identityKey(parts));
+    keptName_ = platform::keptPartName(localPath_, platform::nameDigest(parts));
 }
 
 }  // namespace dorvan

@@ -79,7 +79,4 @@ private:
     KeptPart part_;
 };
 
-// A digest that names one remote file: 16 hex digits of `parts` joined.
-std::string identityKey(const std::string& parts);
-
 }  // namespace dorvan

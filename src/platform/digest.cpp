@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -67,6 +68,14 @@ size_t digestHexLength(DigestAlgorithm algorithm) {
     for (const Known& k : known)
         if (k.algorithm == algorithm) return k.hexLength;
     return 0;
+}
+
+std::string nameDigest(std::string_view text) {
+    uint64_t hash = 14695981039346656037ULL;
+    for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ULL;
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    return hex;
 }
 
 struct Digest::Engine {

@@ -5,7 +5,6 @@
 // TrailingDigest hashes a file on a thread of its own while a transfer reads
 // or writes it, following the transfer's progress through the page cache, so
 // that the transfer's own thread never waits for the hashing.
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -24,6 +23,10 @@ std::string_view digestName(DigestAlgorithm algorithm);
 std::optional<DigestAlgorithm> digestNamed(std::string_view name);  // any letter case
 // The length of the algorithm's digest in hexadecimal digits.
 size_t digestHexLength(DigestAlgorithm algorithm);
+
+// 16 hex digits (64-bit FNV-1a) that name `text` in a file name: short and
+// stable, not a protection against a chosen collision.
+std::string nameDigest(std::string_view text);
 
 class Digest {
 public:
@@ -52,7 +55,6 @@ public:
     // Opens `path` for reading (its own handle) and starts the thread.
     // Failures read "<path>: <reason>".
     bool start(const std::string& path, DigestAlgorithm algorithm, std::string* error);
-    bool started() const { return thread_.joinable(); }
     // Bytes 0 to `end` of the file are there to be read.
     void ready(uint64_t end);
     // Waits until all `end` bytes are hashed: the hex digest, or nullopt with

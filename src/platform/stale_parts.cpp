@@ -1,24 +1,18 @@
 #include "platform/stale_parts.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstdlib>
 
 #include "platform/file_io_os.h"
 #include "platform/folder_listing.h"
 #include "platform/local_file.h"
 #include "platform/paths.h"
+#include "text/ascii.h"
 
 namespace dorvan::platform {
 namespace {
 
 constexpr std::string_view partEnd = ".part";
 constexpr std::string_view keptStart = "resume-";
-
-bool isHex(std::string_view text) {
-    return !text.empty() &&
-           std::ranges::all_of(text, [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
-}
 
 // The unique part of a temporary name: what lies between its last two dots.
 std::string_view uniqueOf(std::string_view name) {
@@ -35,8 +29,8 @@ bool writerProcess(std::string_view unique, unsigned& process) {
     if (first == std::string_view::npos || second == std::string_view::npos ||
         unique.find('-', second + 1) != std::string_view::npos)
         return false;
-    if (!isHex(unique.substr(0, first)) || !isHex(unique.substr(first + 1, second - first - 1)) ||
-        !isHex(unique.substr(second + 1)) || first > 8)
+    if (!text::isHexText(unique.substr(0, first)) || !text::isHexText(unique.substr(first + 1, second - first - 1)) ||
+        !text::isHexText(unique.substr(second + 1)) || first > 8)
         return false;
     process = static_cast<unsigned>(std::strtoul(std::string(unique.substr(0, first)).c_str(), nullptr, 16));
     return true;
@@ -45,7 +39,8 @@ bool writerProcess(std::string_view unique, unsigned& process) {
 bool looksLikePart(std::string_view name) {
     std::string_view unique = uniqueOf(name);
     unsigned process = 0;
-    return writerProcess(unique, process) || (unique.starts_with(keptStart) && isHex(unique.substr(keptStart.size())));
+    return writerProcess(unique, process) ||
+           (unique.starts_with(keptStart) && text::isHexText(unique.substr(keptStart.size())));
 }
 
 // Removes the file when no writer holds it: the lock taken here stays until the name is gone.

@@ -10,6 +10,14 @@
 namespace dorvan::text {
 
 constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool isHexDigit(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+// Not empty, and hexadecimal digits only.
+constexpr bool isHexText(std::string_view text) {
+    if (text.empty()) return false;
+    for (char c : text)
+        if (!isHexDigit(c)) return false;
+    return true;
+}
 
 constexpr char toLowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
