@@ -103,7 +103,7 @@ bool downloadFile(FtpLib& session, const FtpFileInfo& file, const DownloadOption
         return tries.attempt(session, attempt);
     });
     std::string reply;
-    if (ok) noteChecksum(session, shown, options.notes);
+    if (ok) noteChecksum(session, options.rules, shown, options.notes);
     if (ok && options.keepTime) keepRemoteTime(session, file, localPath, options.encoding, options.notes);
     if (!ok) {
         reply = lastResponseText(session, options.encoding);

@@ -113,7 +113,7 @@ bool uploadFile(FtpLib& session, const Upload& file, const UploadOptions& option
     const bool ok = uploadWithRetries(session, retrier, file.remotePath, file.localPath, remotePath,
                                       options.transferType, options.resume, options.notes, &retried);
     std::string reply;
-    if (ok) noteChecksum(session, file.localPath, options.notes, options.archive ? "a ZIP archive" : "");
+    if (ok) noteChecksum(session, options.rules, file.localPath, options.notes, options.archive ? "a ZIP archive" : "");
     if (ok && options.keepTime) keepLocalTime(session, file.localPath, remotePath, options.encoding, options.notes);
     if (!ok) {
         reply = lastResponseText(session, options.encoding);

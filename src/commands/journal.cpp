@@ -13,9 +13,6 @@
 namespace dorvan {
 namespace {
 
-// Ticks from 0001-01-01 to 1970-01-01.
-constexpr int64_t unixEpochTicks = -earliestTime * platform::ticksPerSecond;
-
 std::string quoted(std::string_view text) {
     const std::string clean = text::isValidUtf8(text) ? std::string(text) : text::cleanUtf8(text, nullptr);
     std::string out = "\"";
@@ -35,10 +32,9 @@ std::string quoted(std::string_view text) {
     return out + '"';
 }
 
-}  // namespace
-
+// "2026-12-08T04:12:38.123Z" of a time in 100-ns ticks since 0001-01-01 UTC.
 std::string utcTimestamp(int64_t ticks) {
-    const int64_t unixTicks = ticks - unixEpochTicks;
+    const int64_t unixTicks = ticks - platform::unixEpochTicks;
     const int64_t seconds = unixTicks >= 0 ? unixTicks / platform::ticksPerSecond
                                            : -((-unixTicks + platform::ticksPerSecond - 1) / platform::ticksPerSecond);
     const int64_t millis = (unixTicks - seconds * platform::ticksPerSecond) / 10'000;
@@ -52,6 +48,8 @@ std::string utcTimestamp(int64_t ticks) {
     return text;
 }
 
+// One JSON object, without its line end; names and texts that are not UTF-8
+// have their stray bytes replaced.
 std::string journalLine(std::string_view utcTime, std::string_view command, const JournalRecord& record) {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.3f", record.seconds);
@@ -66,6 +64,8 @@ std::string journalLine(std::string_view utcTime, std::string_view command, cons
         line += ",\"checksum\":" + quoted(record.checksum) + ",\"digest\":" + quoted(record.digest);
     return line + ",\"retries\":" + std::to_string(record.retries) + "}";
 }
+
+}  // namespace
 
 Journal::Journal() = default;
 Journal::~Journal() = default;

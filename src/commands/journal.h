@@ -30,13 +30,6 @@ struct JournalRecord {
     std::string digest{};    // the file's digest by it, in lower case hexadecimal
 };
 
-// One JSON object, without its line end; names and texts that are not UTF-8
-// have their stray bytes replaced.
-std::string journalLine(std::string_view utcTime, std::string_view command, const JournalRecord& record);
-
-// "2026-12-08T04:12:38.123Z" of a time in 100-ns ticks since 0001-01-01 UTC.
-std::string utcTimestamp(int64_t ticks);
-
 // Seconds since it was made, for a record.
 class JournalClock {
 public:

@@ -53,11 +53,12 @@ struct Run {
     std::string localPath(const std::string& path) const { return local + platform::withLocalSeparators(path); }
     std::string remotePath(const std::string& path) const { return joinRemotePath(remoteFolder, path); }
     void record(std::string_view action, const std::string& path, std::string reason, bool ok = true,
-                std::string reply = {}) {
+                std::string reply = {}, double seconds = 0) {
         journal.record({.action = action,
                         .reason = std::move(reason),
                         .remotePath = remotePath(path),
                         .localPath = localPath(path),
+                        .seconds = seconds,
                         .ok = ok,
                         .reply = std::move(reply)});
     }
@@ -194,20 +195,30 @@ void transfer(Run& run, const MirrorPlan& plan, const MirrorTree& source, Retrie
     }
 }
 
+// Removes the file (or the emptied `folder`) at `path` from the target: on the
+// server with retries going up, else from the local disk.
+bool removeFromTarget(Run& run, FtpLib& session, Retrier& retrier, const std::string& path, bool folder,
+                      std::string* error) {
+    if (run.up) {
+        const std::string name = toServer(path, run.recipe.encoding);
+        if (retrier.run(session, path, [&](int) { return folder ? session.rmdir(name) : session.deleteFile(name); }))
+            return true;
+        *error = lastResponseText(session, run.recipe.encoding);
+        return false;
+    }
+    const std::string local = run.localPath(path);
+    if (folder) return platform::removeFolder(local, error);
+    if (platform::removeFile(local)) return true;
+    *error = local + ": not removed";
+    return false;
+}
+
 // Deletes on the target, files first, then the emptied folders.
 void removeVanished(Run& run, const MirrorPlan& plan, FtpLib& session, Retrier& retrier) {
-    const uint32_t encoding = run.recipe.encoding;
     for (const std::string& file : plan.deletes) {
         const JournalClock clock;
         std::string error;
-        bool ok;
-        if (run.up) {
-            ok = retrier.run(session, file, [&](int) { return session.deleteFile(toServer(file, encoding)); });
-            if (!ok) error = lastResponseText(session, encoding);
-        } else {
-            ok = platform::removeFile(run.localPath(file));
-            if (!ok) error = run.localPath(file) + ": not removed";
-        }
+        const bool ok = removeFromTarget(run, session, retrier, file, false, &error);
         if (ok) {
             ++run.tally.deleted;
             printMessage(Level::Info, format(" {}: deleted {}", command, file));
@@ -215,24 +226,12 @@ void removeVanished(Run& run, const MirrorPlan& plan, FtpLib& session, Retrier& 
             ++run.tally.failed;
             printMessage(Level::Error, format("{} failure: delete {}, {}", command, file, error));
         }
-        run.journal.record({.action = "delete",
-                            .reason = "vanished",
-                            .remotePath = run.remotePath(file),
-                            .localPath = run.localPath(file),
-                            .seconds = clock.seconds(),
-                            .ok = ok,
-                            .reply = error});
+        run.record("delete", file, "vanished", ok, error, clock.seconds());
     }
     for (const auto& [file, why] : plan.keptBack) run.record("skip", file, why);
     for (const std::string& folder : plan.rmdirs) {
         std::string error;
-        bool ok;
-        if (run.up) {
-            ok = retrier.run(session, folder, [&](int) { return session.rmdir(toServer(folder, encoding)); });
-            if (!ok) error = lastResponseText(session, encoding);
-        } else {
-            ok = platform::removeFolder(run.localPath(folder), &error);
-        }
+        const bool ok = removeFromTarget(run, session, retrier, folder, true, &error);
         if (ok)
             printMessage(Level::Info, format(" {}: removed folder {}", command, folder));
         else {
@@ -252,15 +251,7 @@ void keepFoldersOut(MirrorTree& tree) {
 // After uploads to a server that cannot set times: what each uploaded file now is on both sides.
 void rememberUploads(Run& run, MirrorState& state, const MirrorPlan& plan, const MirrorTree& local,
                      const MirrorTree& remoteBefore, FtpLib& session, Retrier& retrier) {
-    std::map<std::string, MirrorStateEntry> kept;
-    for (const auto& [path, entry] : state.entries()) {
-        const auto localFile = local.files.find(path);
-        const auto remoteFile = remoteBefore.files.find(path);
-        if (localFile != local.files.end() && remoteFile != remoteBefore.files.end() &&
-            state.matches(path, localFile->second, remoteFile->second))
-            kept[path] = entry;
-    }
-    state.keepOnly(kept);
+    state.keepMatching(local, remoteBefore);
     if (run.tally.added + run.tally.updated > 0) {
         const MirrorTree after =
             scanRemoteTree(session, run.recipe, batchWidth(), retrier, settings().recurse, command);

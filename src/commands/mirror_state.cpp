@@ -90,6 +90,15 @@ bool MirrorState::matches(const std::string& path, const TreeFile& local, const 
            entry.remoteTime == remote.time;
 }
 
+void MirrorState::keepMatching(const MirrorTree& local, const MirrorTree& remote) {
+    std::erase_if(entries_, [&](const auto& record) {
+        const auto localFile = local.files.find(record.first);
+        const auto remoteFile = remote.files.find(record.first);
+        return localFile == local.files.end() || remoteFile == remote.files.end() ||
+               !matches(record.first, localFile->second, remoteFile->second);
+    });
+}
+
 void MirrorState::remember(const std::string& path, const TreeFile& local, const TreeFile& remote) {
     entries_[path] = {local.size, local.time, remote.size, remote.time};
 }

@@ -31,9 +31,8 @@ public:
 
     bool matches(const std::string& path, const TreeFile& local, const TreeFile& remote) const;
     void remember(const std::string& path, const TreeFile& local, const TreeFile& remote);
-    void keepOnly(const std::map<std::string, MirrorStateEntry>& kept) { entries_ = kept; }
-    const std::map<std::string, MirrorStateEntry>& entries() const { return entries_; }
-    const std::string& path() const { return path_; }
+    // Forgets every record that no longer matches both sides (or names a file one side lost).
+    void keepMatching(const MirrorTree& local, const MirrorTree& remote);
 
 private:
     std::string identity_;

@@ -39,11 +39,12 @@ bool get() {
     Retrier retrier(commandRecipe());
     platform::StalePartSweeper sweeper;
     ResumedDownload tries(localPath, remote, s.transferType, resumeRules(retrier, s.resume, sessionServer(), &sweeper));
-    applyTransferRules(*s.session, transferRules());
+    const TransferRules rules = transferRules();
+    applyTransferRules(*s.session, rules);
     bool ok = retrier.run(*s.session, s.src, [&](int attempt) { return tries.attempt(*s.session, attempt); });
     display.end();
     if (!ok) printMessage(Level::Error, format("{} {} failure: {}", "get", s.src, lastResponseText()));
-    if (ok) noteChecksum(*s.session, s.src, s.debug == 1);
+    if (ok) noteChecksum(*s.session, rules, s.src, s.debug == 1);
     if (ok && s.keeptime) keepRemoteTime(*s.session, remote, localPath, s.encoding, s.debug == 1);
     return ok;
 }
@@ -80,12 +81,13 @@ bool put() {
     TrackedTransfer tracked(display, *s.session, remoteName, platform::fileSize(localFile).value_or(unknownSize));
     const std::string serverName = toServer(remoteName);
     Retrier retrier(commandRecipe());
-    applyTransferRules(*s.session, transferRules(), !s.compress.empty());
+    const TransferRules rules = transferRules();
+    applyTransferRules(*s.session, rules, !s.compress.empty());
     bool ok =
         uploadWithRetries(*s.session, retrier, remoteName, localFile, serverName, transferType, s.resume, s.debug == 1);
     display.end();
     if (!ok) printMessage(Level::Error, format(" put {} to {} failure: {}", localFile, remoteName, lastResponseText()));
-    if (ok) noteChecksum(*s.session, localFile, s.debug == 1, s.compress.empty() ? "" : "a ZIP archive");
+    if (ok) noteChecksum(*s.session, rules, localFile, s.debug == 1, s.compress.empty() ? "" : "a ZIP archive");
     if (ok && s.keeptime) keepLocalTime(*s.session, localFile, serverName, s.encoding, s.debug == 1);
     return ok;
 }

@@ -22,8 +22,9 @@ void applyTransferRules(FtpLib& session, const TransferRules& rules, bool unchec
     session.setTransferRules(unchecked ? ChecksumMode::never : rules.checksum, rules.limit);
 }
 
-void noteChecksum(FtpLib& session, std::string_view shown, bool notes, std::string_view unchecked) {
-    if (!notes || settings().checksum == "false") return;
+void noteChecksum(FtpLib& session, const TransferRules& rules, std::string_view shown, bool notes,
+                  std::string_view unchecked) {
+    if (!notes || rules.checksum == ChecksumMode::never) return;
     const TransferChecksum checked = session.lastChecksum();
     if (!unchecked.empty())
         printMessage(Level::Info, format("Checksum not compared, {}: {}", unchecked, shown));

@@ -25,6 +25,7 @@ void applyTransferRules(FtpLib& session, const TransferRules& rules, bool unchec
 
 // At debug level 1 (`notes`), after a transfer of `shown` succeeded: which
 // algorithm proved it, or why nothing did (`unchecked` given: that reason).
-void noteChecksum(FtpLib& session, std::string_view shown, bool notes, std::string_view unchecked = {});
+void noteChecksum(FtpLib& session, const TransferRules& rules, std::string_view shown, bool notes,
+                  std::string_view unchecked = {});
 
 }  // namespace dorvan
