@@ -37,10 +37,8 @@ cp "$src" "$server_dir/root/big.bin"
 mkdir -p "$server_dir/root/up"
 chown -R 65534:65534 "$server_dir/root"
 
-commands() {  # NAME CHECKSUM COMMAND
-    printf 'set --host 127.0.0.1 --port %s --username %s --password %s --keepalive 0 --debug 2 --checksum %s --local %s/\n%s\nquit\n' \
-        "$port" "$user" "$password" "$2" "$work/local" "$3" > "$work/$1.cmds"
-}
+host=127.0.0.1
+commands() { bench_dorvan_commands "$1" "$3" " --debug 2 --checksum $2 --local $work/local/" >/dev/null; }  # NAME CHECKSUM COMMAND
 commands get-false false "get --src big.bin --dst got.bin"
 commands get-auto auto "get --src big.bin --dst got.bin"
 commands put-false false "cwd --name up

@@ -43,6 +43,11 @@ run_client() {
         rclone) "${rclone_env[@]}" rclone sync --transfers 8 --checkers 8 :ftp:tree "$into" ;;
     esac
 }
+# The script that runs `client` in a shell of its own.
+client_script() {
+    echo "$(declare -f run_client copy bench_dorvan_commands); \
+        $(declare -p dorvan work lftp rclone_env host port user password); run_client $1"
+}
 run() {
     bench_fresh_loopback
     bench_run "$round" "$group" "$client" "${in_client[@]}" "$@"
@@ -79,8 +84,7 @@ for client in "${clients[@]}"; do
     mkdir -p "$(copy "$client")"
     round=0 group=first
     bench_fresh_loopback
-    "${in_client[@]}" bash -c "$(declare -f run_client copy); $(declare -p dorvan work lftp rclone_env host port user password); \
-        $(declare -f bench_dorvan_commands); run_client $client" </dev/null >"$work/stdout" 2>"$work/stderr" ||
+    "${in_client[@]}" bash -c "$(client_script "$client")" </dev/null >"$work/stdout" 2>"$work/stderr" ||
         { echo "$client: the first copy failed: $(tail -5 "$work/stderr")" >&2; exit 1; }
 done
 echo "first copies made: $(bench_load)"
@@ -91,9 +95,7 @@ for round in $(seq "$rounds"); do
         [ "$group" = mirror-1pct ] && change_one_percent "$round"
         for j in "${!clients[@]}"; do
             client=${clients[$(((j + round) % ${#clients[@]}))]}
-            run "$(declare -f run_client copy >/dev/null; echo bash)" -c "$(declare -f run_client copy); \
-                $(declare -p dorvan work lftp rclone_env host port user password); $(declare -f bench_dorvan_commands); \
-                run_client $client"
+            run bash -c "$(client_script "$client")"
             [ "$group" = mirror-1pct ] && echo "$round $client $(missed "$client")" >> "$work/missed"
         done
         echo "round $round $group done: $(bench_load)"

@@ -84,10 +84,12 @@ mode_t currentUmask() {
 
 void givePermissionsFor(const std::string& path, int fd) {
     struct stat existing;
-    if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
+    if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
         ::fchmod(fd, existing.st_mode & 07777);
-    else
-        ::fchmod(fd, 0666 & ~currentUmask());
+    } else {
+        static const mode_t newFileMode = 0666 & ~currentUmask();  // the program never changes its umask
+        ::fchmod(fd, newFileMode);
+    }
 }
 
 bool lockForWriting(int fd) {
