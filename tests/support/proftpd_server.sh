@@ -3,17 +3,18 @@
 # scripts/install-deps.sh unpacked it (an installed proftpd would conflict
 # with vsftpd), for the tests and the benchmarks. Needs root.
 #
-#   tests/support/proftpd_server.sh DIR [--digests LIST]
+#   tests/support/proftpd_server.sh DIR [--digests LIST] [--no-hash]
 #
 # DIR (created when missing) receives root/ (the served folder), proftpd.conf,
 # commands.log (every command and its reply code) and proftpd.log. --digests
 # names the algorithms it offers (mod_digest's DigestAlgorithms, such as
-# "crc32 sha1"; default all), --no-hash leaves the HASH command out of FEAT
-# and refuses it, so that only the X commands remain. When the server
+# "crc32 sha1"; default all), --no-hash refuses the HASH command (FEAT
+# still lists it), so that only the X commands remain. When the server
 # listens, the script prints "PORT <n>" and "USER <name> <password>" and keeps
 # running until its standard input closes or it gets SIGTERM; on failure it
 # prints the reason on standard error and exits with status 1.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/loopback_server.sh"
 
 unpacked=/opt/dorvan-test/proftpd
 user=dorvan-digest
@@ -43,24 +44,7 @@ echo "$user:$hash:65534:65534::$dir/root:/bin/false" > "$dir/passwd"
 echo "dorvan-digest:x:65534:" > "$dir/group"
 chmod 600 "$dir/passwd" "$dir/group"
 
-# A control port and 16 passive ports after it, all free right now.
-read -r port < <(/usr/bin/python3 - <<'PY'
-import socket
-def free(p):
-    s = socket.socket()
-    s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    try:
-        s.bind(("127.0.0.1", p)); return True
-    except OSError:
-        return False
-    finally:
-        s.close()
-while True:
-    s = socket.socket(); s.bind(("127.0.0.1", 0)); base = s.getsockname()[1]; s.close()
-    if base + 16 < 65536 and all(free(p) for p in range(base, base + 17)):
-        print(base); break
-PY
-)
+read -r port < <(free_port_block 127.0.0.1)
 
 hash_limit=
 [ -n "$no_hash" ] && hash_limit="<Limit HASH>
@@ -102,24 +86,4 @@ $hash_limit
 CONF
 : > "$dir/commands.log"
 
-"$unpacked/usr/sbin/proftpd" -n -q -c "$dir/proftpd.conf" > "$dir/proftpd.out" 2>&1 &
-server=$!
-reader=
-stop() { kill $server $reader 2>/dev/null || true; wait $server 2>/dev/null || true; }
-trap 'stop; exit 0' TERM INT
-listening() { grep -qi "^ *[0-9]*: 0100007F:$(printf %04X "$port") [0-9A-F:]* 0A " /proc/net/tcp; }
-for _ in $(seq 200); do
-    listening && break
-    kill -0 $server 2>/dev/null || fail "proftpd ended at start: $(cat "$dir/proftpd.out" "$dir/proftpd.log" 2>/dev/null)"
-    sleep 0.05
-done
-listening || { stop; fail "proftpd does not listen on port $port: $(cat "$dir/proftpd.out")"; }
-echo "PORT $port"
-echo "USER $user $password"
-
-# Ends with its standard input, so a test that dies leaves no server behind.
-exec 3<&0
-cat <&3 > /dev/null &
-reader=$!
-wait $reader || true
-stop
+serve proftpd 0100007F /proc/net/tcp "$unpacked/usr/sbin/proftpd" -n -q -c "$dir/proftpd.conf"

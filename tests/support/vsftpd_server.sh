@@ -16,6 +16,7 @@
 # standard input closes or it gets SIGTERM; on failure it prints the reason on
 # standard error and exits with status 1.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/loopback_server.sh"
 
 user=dorvan-ftps
 password=Ftps-loopback-7
@@ -60,26 +61,7 @@ if [ ! -f "$dir/cert.pem" ]; then
         -keyout "$dir/key.pem" -out "$dir/cert.pem" 2>"$dir/openssl.err" || fail "openssl: $(cat "$dir/openssl.err")"
 fi
 
-# A control port and 16 passive ports after it, all free right now.
-read -r port < <(/usr/bin/python3 - "$loopback" <<'PY'
-import socket, sys
-host = sys.argv[1]
-family = socket.AF_INET6 if ":" in host else socket.AF_INET
-def free(p):
-    s = socket.socket(family)
-    s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)  # as vsftpd binds: ports in TIME_WAIT are free
-    try:
-        s.bind((host, p)); return True
-    except OSError:
-        return False
-    finally:
-        s.close()
-while True:
-    s = socket.socket(family); s.bind((host, 0)); base = s.getsockname()[1]; s.close()
-    if base + 16 < 65536 and all(free(p) for p in range(base, base + 17)):
-        print(base); break
-PY
-)
+read -r port < <(free_port_block "$loopback")
 if [ "$loopback" = ::1 ]; then
     listen="listen=NO
 listen_ipv6=YES
@@ -127,24 +109,4 @@ log_ftp_protocol=YES
 CONF
 : > "$dir/vsftpd.log"
 
-/usr/sbin/vsftpd "$dir/vsftpd.conf" > "$dir/vsftpd.out" 2>&1 &
-server=$!
-reader=
-stop() { kill $server $reader 2>/dev/null || true; wait $server 2>/dev/null || true; }
-trap 'stop; exit 0' TERM INT
-listening() { grep -qi "^ *[0-9]*: $listening_address:$(printf %04X "$port") [0-9A-F:]* 0A " $listening_table; }
-for _ in $(seq 200); do
-    listening && break
-    kill -0 $server 2>/dev/null || fail "vsftpd ended at start: $(cat "$dir/vsftpd.out")"
-    sleep 0.05
-done
-listening || { stop; fail "vsftpd does not listen on $loopback port $port: $(cat "$dir/vsftpd.out")"; }
-echo "PORT $port"
-echo "USER $user $password"
-
-# Ends with its standard input, so a test that dies leaves no server behind.
-exec 3<&0
-cat <&3 > /dev/null &
-reader=$!
-wait $reader || true
-stop
+serve vsftpd "$listening_address" "$listening_table" /usr/sbin/vsftpd "$dir/vsftpd.conf"
