@@ -185,3 +185,22 @@ TEST(MirrorEndToEnd, ByListAndMdtmBothWaysTheSecondRunMovesNothingThenDeletesWha
     EXPECT_FALSE(std::filesystem::exists(server.path("m/empty")));
     EXPECT_TRUE(std::filesystem::is_directory(server.path("m/sub")));
 }
+
+TEST(MirrorEndToEnd, UpWithDeleteNeverWalksIntoARemoteLinkToAFolder) {
+    TestServer server;
+    TempDir local;
+    writeFile(local.file("a.txt"), "alpha");
+    writeFile(server.path("site/keep/t.txt"), "outside the mirrored folder");
+    writeFile(server.path("site/m/a.txt"), "alpha");
+    std::filesystem::create_directory_symlink("../keep", server.path("site/m/linked"));
+    const RunResult r =
+        runDorvan({.input = useServer(server) +
+                            "mirror --direction up --recurse true --delete true --maxdelete 10 --remote "
+                            "/site/m --local " +
+                            local.path() + "\nquit\n"});
+    EXPECT_TRUE(contains(consoleLines(r.out), " mirror: 0 new, 0 updated, 0 deleted, 1 unchanged, 0 failed, 0 bytes\n"))
+        << consoleLines(r.out);
+    EXPECT_TRUE(fileExists(server.path("site/keep/t.txt")));
+    EXPECT_TRUE(std::filesystem::is_symlink(server.path("site/m/linked")));
+    EXPECT_EQ(count(server.log(), "<- DELE "), 0u) << server.log();
+}

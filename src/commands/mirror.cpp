@@ -254,7 +254,7 @@ void rememberUploads(Run& run, MirrorState& state, const MirrorPlan& plan, const
     state.keepMatching(local, remoteBefore);
     if (run.tally.added + run.tally.updated > 0) {
         const MirrorTree after =
-            scanRemoteTree(session, run.recipe, batchWidth(), retrier, settings().recurse, command);
+            scanRemoteTree(session, run.recipe, batchWidth(), retrier, settings().recurse, false, command);
         for (const PlannedTransfer& file : plan.transfers) {
             const auto localFile = local.files.find(file.path);
             const auto remoteFile = after.files.find(file.path);
@@ -309,7 +309,9 @@ bool mirror() {
     Retrier retrier(run.recipe);
     const int width = batchWidth();
     MirrorTree remote;
-    if (!remoteMissing) remote = scanRemoteTree(session, run.recipe, width, retrier, s.recurse, command);
+    // Deleting on the server: a folder that may be a link is not walked, so nothing is deleted through one.
+    if (!remoteMissing)
+        remote = scanRemoteTree(session, run.recipe, width, retrier, s.recurse, run.up && s.mirrorDeletes, command);
     MirrorTree local = scanLocalTree(run.local, s.recurse, command);
     if (!s.recurse) {
         keepFoldersOut(remote);

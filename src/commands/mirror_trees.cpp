@@ -58,12 +58,13 @@ bool underAny(const std::set<std::string>& folders, const std::string& path) {
 }
 
 MirrorTree scanRemoteTree(FtpLib& session, const SessionRecipe& recipe, int width, Retrier& retrier, bool recurse,
-                          std::string_view command) {
+                          bool provesFolders, std::string_view command) {
     const bool notes = settings().debug == 1;
     MirrorTree tree;
     RemoteScan top(session);
     top.runStep = retrier.stepsOn(session);
     top.codePage = recipe.encoding;
+    top.provesFolders = provesFolders;
     top.scan("", false);
     addRemote(tree, top, recipe.encoding, command, notes);
     if (retrier.stopped()) tree.unlisted.insert("");
@@ -77,6 +78,7 @@ MirrorTree scanRemoteTree(FtpLib& session, const SessionRecipe& recipe, int widt
                              RemoteScan walk(worker);
                              walk.runStep = retrier.stepsOn(worker);
                              walk.codePage = recipe.encoding;
+                             walk.provesFolders = provesFolders;
                              walk.scan(folders[i].name, true);
                              std::lock_guard<std::mutex> guard(treeLock);
                              addRemote(tree, walk, recipe.encoding, command, notes);

@@ -44,9 +44,11 @@ private:
 
 // The remote tree below the session's current folder, listed by up to
 // `width` sessions side by side (one per subfolder of the top at a time);
-// each folder not listed is a failure line of `command`.
+// each folder not listed is a failure line of `command`. `provesFolders`
+// (a tree to delete from): a folder that may be a symbolic link is never
+// walked (see ScanLister::provesFolders).
 MirrorTree scanRemoteTree(FtpLib& session, const SessionRecipe& recipe, int width, Retrier& retrier, bool recurse,
-                          std::string_view command);
+                          bool provesFolders, std::string_view command);
 
 // The local tree below `folder` (ending with the separator); a folder that
 // does not exist is an empty tree.
