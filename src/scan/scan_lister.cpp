@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <string_view>
+#include <unordered_map>
 
 #include "ftp/ftp_lib.h"
 #include "ftp/listed_name.h"
@@ -52,11 +54,14 @@ bool ScanLister::list(const std::string& folder, int depth, std::vector<FtpFileI
     return true;
 }
 
+// A leading "-" reads as an option of LIST to most servers.
+bool ScanLister::listsFromInside(const std::string& folder) const {
+    return !folder.empty() && (folder.front() == '-' || (splitting_ == Splitting::splits && hasBlank(folder)));
+}
+
 bool ScanLister::listByPath(const std::string& folder, std::vector<FtpFileInfo>& entries, std::string* error) {
     if (folder.empty()) return listed(folder, "", entries) || notListed(folder, error);
-    // A leading "-" reads as an option of LIST to most servers.
-    if (folder.front() == '-' || (splitting_ == Splitting::splits && hasBlank(folder)))
-        return listFromInside(folder, entries, error);
+    if (listsFromInside(folder)) return listFromInside(folder, entries, error);
 
     const bool listed = this->listed(folder, folder, entries);
     // Lost, or failed on this side (a listing past its bounds): no other way would fare better.
@@ -79,15 +84,15 @@ void ScanLister::proveFolders(const std::string& folder, std::vector<FtpFileInfo
     if (std::none_of(entries.begin(), entries.end(), [](const FtpFileInfo& entry) { return entry.mayBeLink; })) return;
     std::vector<FtpFileInfo> plain;
     std::string error;
-    const bool byPath =
-        folder.empty() || (folder.front() != '-' && !(splitting_ == Splitting::splits && hasBlank(folder)));
-    if (!(byPath && listed(folder, folder, plain, true)) && !folder.empty() && session_.isOpen() && !stopped_)
-        listFromInside(folder, plain, &error, true);
+    const bool listedByPath = !listsFromInside(folder) && listed(folder, folder, plain, true);
+    if (!listedByPath && !folder.empty() && session_.isOpen() && !stopped_) listFromInside(folder, plain, &error, true);
+    std::unordered_map<std::string_view, const FtpFileInfo*> byName;
+    for (const FtpFileInfo& line : plain) byName.emplace(line.name, &line);  // the first of a name, as listed
     for (FtpFileInfo& entry : entries) {
         if (!entry.mayBeLink) continue;
-        auto same =
-            std::find_if(plain.begin(), plain.end(), [&](const FtpFileInfo& line) { return line.name == entry.name; });
-        if (same == plain.end()) continue;
+        const auto found = byName.find(entry.name);
+        if (found == byName.end()) continue;
+        const FtpFileInfo* same = found->second;
         if (same->symlink) {
             entry.symlink = true;
             entry.type = FtpFileType::unknown;

@@ -64,6 +64,8 @@ private:
     bool listed(const std::string& folder, const std::string& path, std::vector<FtpFileInfo>& entries,
                 bool plain = false);
     void proveFolders(const std::string& folder, std::vector<FtpFileInfo>& entries);
+    // A folder LIST cannot name as its argument: listed from inside instead.
+    bool listsFromInside(const std::string& folder) const;
     bool listByPath(const std::string& folder, std::vector<FtpFileInfo>& entries, std::string* error);
     bool listFromInside(const std::string& folder, std::vector<FtpFileInfo>& entries, std::string* error,
                         bool plain = false);
