@@ -96,8 +96,8 @@ std::optional<ChecksumMethod> ServerChecksums::choose() {
 
 bool ServerChecksums::takes(std::string_view verb) {
     control_.command(verb, '2');
-    if (unknownCommand(replyCode(control_.reply()))) refused_.push_back(verb);
     const int code = replyCode(control_.reply());
+    if (unknownCommand(code)) refused_.push_back(verb);
     return code != 0 && !unknownCommand(code) && control_.isConnected() && !control_.isLost();
 }
 

@@ -67,8 +67,7 @@ platform::MovedBytes DataTransfers::progressCallback() {
 
 void DataTransfers::moved(uint64_t bytes) {
     if (progress_) progress_->dataMoved(bytes);
-    movedSoFar_ += bytes;
-    if (hashing_) hashing_->ready(kept_ + movedSoFar_);
+    if (hashing_) hashing_->advance(bytes);
     if (limiting_) {
         const auto wait = limiting_->charge(bytes);
         if (wait.count() > 0) control_.pause(static_cast<int>(wait.count()));
@@ -93,12 +92,9 @@ bool DataTransfers::planCheck(char type, std::optional<ChecksumMethod>& method) 
 bool DataTransfers::startDigest(platform::TrailingDigest& digest, const std::string& path, const ChecksumMethod& method,
                                 uint64_t kept) {
     std::string error;
-    if (!digest.start(path, method.algorithm, &error))
+    if (!digest.start(path, method.algorithm, kept, &error))
         return control_.fail("cannot read " + error, OutcomeKind::localError);
-    kept_ = kept;
-    movedSoFar_ = 0;
     hashing_ = &digest;
-    digest.ready(kept);
     return true;
 }
 
@@ -106,11 +102,10 @@ bool DataTransfers::verify(const ChecksumMethod& method, platform::TrailingDiges
                            const std::string& remotePath, std::string_view direction) {
     hashing_ = nullptr;
     // The server reads the file again meanwhile the digest thread catches up.
-    digest.ready(kept_ + movedSoFar_);
     std::string theirs;
     const bool answered = checksums_.ask(method, remotePath, theirs);
     std::string error;
-    const std::optional<std::string> ours = digest.finish(kept_ + movedSoFar_, &error);
+    const std::optional<std::string> ours = digest.finish(&error);
     if (!ours) return control_.fail("cannot read " + error, OutcomeKind::localError);
     if (!answered) {
         if (checksumMode_ == ChecksumMode::required) {

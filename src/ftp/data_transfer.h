@@ -101,12 +101,9 @@ private:
     ChecksumMode checksumMode_ = ChecksumMode::never;
     std::shared_ptr<RateLimit> rateLimit_;
     TransferChecksum checked_;
-    // While a file moves: the cap it goes by, the digest following it, the
-    // bytes kept from an earlier try and those moved since it began.
+    // While a file moves: the cap it goes by and the digest following it.
     RateLimit* limiting_ = nullptr;
     platform::TrailingDigest* hashing_ = nullptr;
-    uint64_t kept_ = 0;
-    uint64_t movedSoFar_ = 0;
 };
 
 }  // namespace dorvan

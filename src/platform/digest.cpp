@@ -132,31 +132,33 @@ TrailingDigest::~TrailingDigest() {
     if (fd_ >= 0) os::closeFile(fd_);
 }
 
-bool TrailingDigest::start(const std::string& path, DigestAlgorithm algorithm, std::string* error) {
+bool TrailingDigest::start(const std::string& path, DigestAlgorithm algorithm, uint64_t ready, std::string* error) {
     fd_ = os::openInput(path);
     if (fd_ < 0) {
         *error = path + ": " + std::strerror(errno);
         return false;
     }
+    ready_ = ready;
     digest_ = std::make_unique<Digest>(algorithm);
     failure_ = path;  // the prefix of a failure's report
     thread_ = std::thread([this] { run(); });
     return true;
 }
 
-void TrailingDigest::ready(uint64_t end) {
+void TrailingDigest::advance(uint64_t bytes) {
+    if (bytes == 0) return;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        if (end <= ready_) return;
-        ready_ = end;
+        ready_ += bytes;
     }
     wake_.notify_one();
 }
 
-std::optional<std::string> TrailingDigest::finish(uint64_t end, std::string* error) {
+std::optional<std::string> TrailingDigest::finish(std::string* error) {
+    uint64_t end;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        ready_ = std::max(ready_, end);
+        end = ready_;
         ending_ = true;
     }
     wake_.notify_one();

@@ -43,8 +43,8 @@ private:
     std::unique_ptr<Engine> engine_;
 };
 
-// The digest of bytes 0 to `end` of a file, hashed on a thread of its own as
-// the caller tells how far the file is ready. One owner thread calls it.
+// The digest of a file's first bytes, hashed on a thread of its own as the
+// caller tells how many more are ready. One owner thread calls it.
 class TrailingDigest {
 public:
     TrailingDigest() = default;
@@ -52,14 +52,14 @@ public:
     TrailingDigest(const TrailingDigest&) = delete;
     TrailingDigest& operator=(const TrailingDigest&) = delete;
 
-    // Opens `path` for reading (its own handle) and starts the thread.
-    // Failures read "<path>: <reason>".
-    bool start(const std::string& path, DigestAlgorithm algorithm, std::string* error);
-    // Bytes 0 to `end` of the file are there to be read.
-    void ready(uint64_t end);
-    // Waits until all `end` bytes are hashed: the hex digest, or nullopt with
-    // the reason when the file could not be read.
-    std::optional<std::string> finish(uint64_t end, std::string* error);
+    // Opens `path` for reading (its own handle) and starts the thread; its
+    // first `ready` bytes are there to be read. Failures read "<path>: <reason>".
+    bool start(const std::string& path, DigestAlgorithm algorithm, uint64_t ready, std::string* error);
+    // `bytes` more of the file are there to be read.
+    void advance(uint64_t bytes);
+    // Waits until all bytes made ready are hashed: the hex digest, or nullopt
+    // with the reason when the file could not be read.
+    std::optional<std::string> finish(std::string* error);
 
 private:
     void run();
